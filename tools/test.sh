@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Tarnwick and runs the whole test suite: first a plain
+# build, then the libFuzzer targets for a bounded time, then everything again under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+./tools/setup.sh
+jobs=$(nproc 2>/dev/null || echo 2)
+export SDL_AUDIODRIVER=dummy
+
+run_suite() {  # build dir, extra cmake arguments...
+  local dir=$1; shift
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" > "$dir.configure.log" 2>&1 \
+    || { cat "$dir.configure.log"; return 1; }
+  cmake --build "$dir" -j "$jobs"
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 900)
+}
+
+mkdir -p build build-asan
+echo "== plain build =="
+run_suite build
+if [ -f tests/fuzz/CMakeLists.txt ]; then
+  echo "== fuzzing (bounded) =="
+  mkdir -p build-fuzz
+  CC=clang CXX=clang++ run_suite build-fuzz -DTARNWICK_FUZZ=ON -DTARNWICK_TESTS=OFF
+fi
+echo "== sanitized build (ASan + UBSan) =="
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+  run_suite build-asan -DTARNWICK_SANITIZE=ON
