@@ -23,10 +23,20 @@ bool fileExists(const std::string& p) {
     return ::stat(p.c_str(), &sb) == 0;
 }
 
-std::string fontDir() {
-    const std::string bundled = std::string(TARNWICK_SOURCE_DIR) + "/assets/fonts";
-    if (fileExists(bundled + "/DejaVuSans.ttf")) return bundled;
-    return "/usr/share/fonts/truetype/dejavu";
+// A private font folder with exactly the bundled faces: the committed files when they are
+// there, else the same DejaVu files from the system package.
+std::string fontDir(const std::string& base) {
+    const std::string dir = base + "/fonts";
+    std::filesystem::create_directories(dir);
+    const std::string bundled = std::string(TARNWICK_SOURCE_DIR) + "/assets/fonts/";
+    for (const char* name : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "QuendraCJK.ttf"}) {
+        std::string from = bundled + name;
+        if (!fileExists(from)) from = std::string("/usr/share/fonts/truetype/dejavu/") + name;
+        if (!fileExists(from)) continue;
+        std::error_code ignored;
+        std::filesystem::create_symlink(from, dir + "/" + name, ignored);
+    }
+    return dir;
 }
 
 void initVideo() {
@@ -47,12 +57,12 @@ void usePrivateFonts() {
     static bool done = false;
     if (done) return;
     done = true;
-    const std::string dir = artefactDir() + "/fontconfig";
+    const std::string dir = artefactDir() + "/fontconfig-" + std::to_string(::getpid());
     std::filesystem::create_directories(dir + "/cache");
     const std::string conf = dir + "/fonts.conf";
     std::ofstream out(conf);
     out << "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n<fontconfig>\n"
-        << "  <dir>" << fontDir() << "</dir>\n"
+        << "  <dir>" << fontDir(dir) << "</dir>\n"
         << "  <cachedir>" << dir << "/cache</cachedir>\n"
         << "  <config><rescan><int>0</int></rescan></config>\n"
         << "</fontconfig>\n";
