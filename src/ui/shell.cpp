@@ -348,8 +348,10 @@ void shellAdopt(Shell& sh, SDL_Window* window, SDL_Renderer* renderer, bool full
     sh.window = window;
     sh.renderer = renderer;
     SDL_RendererInfo info{};
+    // SDL's software renderer reports vsync but presents at once.
     sh.vsync = renderer != nullptr && SDL_GetRendererInfo(renderer, &info) == 0 &&
-               (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
+               (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0 &&
+               (info.flags & SDL_RENDERER_SOFTWARE) == 0;
     sh.ctx = Ctx{};
     sh.ctx.ui = 1.0;
     sh.running = true;
