@@ -437,16 +437,19 @@ TEST(FramePacing, WaitsOutTheRefreshIntervalWhenVsyncDoesNotPace) {
     EXPECT_NEAR(now - start, 30 * (1.0 / 60.0 + 0.001), 0.002) << "the loop runs at the refresh rate";
     EXPECT_GT(slept, 0.3);
 
-    // A vsync renderer whose present takes a full interval is left alone...
+    // A vsync renderer whose present blocks for the refresh is left alone...
     sh.vsync = true;
     sleeps = 0;
-    sh.clock = [&now] { return now += 0.006; };
+    sh.beforePresent = [&now](SDL_Renderer*) { now += 1.0 / 60.0; };
     ui::shellIteration(sh, prefs);
     EXPECT_EQ(sleeps, 0);
-    // ...but one that returns at once (vsync claimed, not honoured) is paced.
-    sh.clock = [&now] { return now += 0.0001; };
+    // ...but one that returns at once (vsync claimed, not honoured) is paced, ending the
+    // wait a little before the refresh.
+    sh.beforePresent = nullptr;
+    const double before = now;
     ui::shellIteration(sh, prefs);
     EXPECT_EQ(sleeps, 1);
+    EXPECT_NEAR(now - before, 1.0 / 60.0 - 0.002 + 0.001, 1e-9);
 
     // Nothing painted (no output, as when minimised): the loop still waits.
     ui::Shell dark;
