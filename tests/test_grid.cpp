@@ -262,6 +262,7 @@ TEST(Scoring, PopsAndDrops) {
     EXPECT_EQ(core::scoreForPop(-4, 5), 0);
     EXPECT_EQ(core::scoreForPop(154, 154), 10 * (154 + 151 * 151) + 20 * 154);
     EXPECT_EQ(core::scoreForPop(2000000000, 0), 2147483647);  // clamped, not wrapped
+    EXPECT_EQ(core::scoreForPop(3, -2000000000), 30);  // no negative drops
     EXPECT_EQ(core::colorsOnBoard(boardFrom({"3 . 1", " 1 -4 0"})), (std::vector<int>{0, 1, 3}));
 }
 
