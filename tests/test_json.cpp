@@ -36,6 +36,9 @@ TEST(JsonParse, LiteralsNumbersAndFailures) {
     EXPECT_DOUBLE_EQ(json::parse(".5").asNumber(0), 0.5);
     EXPECT_DOUBLE_EQ(json::parse("0x10").asNumber(0), 16);
     EXPECT_TRUE(std::isinf(json::parse("1e999").asNumber(0)));
+    EXPECT_TRUE(std::isnan(json::parse("NaN").asNumber(0)));
+    EXPECT_TRUE(json::parse("nan").isNull());  // taken for a misspelt null
+    EXPECT_EQ(json::parse("[-Infinity]").dump(), "[null]");
     EXPECT_TRUE(json::parse("-").isNull());
     EXPECT_TRUE(json::parse("@").isNull());
 }

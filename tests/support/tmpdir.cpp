@@ -14,8 +14,12 @@ namespace {
 std::string root() { return TARNWICK_TEST_TMP; }
 
 // Runs before main: everything that asks for a home or data directory gets a scratch one.
+// A test that starts the test program as a child picks the child's home through
+// TARNWICK_TEST_HOME.
 const bool kHomeRedirected = [] {
-    const std::string home = root() + "/home-" + std::to_string(::getpid());
+    const char* chosen = std::getenv("TARNWICK_TEST_HOME");
+    const std::string home =
+        chosen && *chosen ? std::string(chosen) : root() + "/home-" + std::to_string(::getpid());
     std::error_code ec;
     std::filesystem::create_directories(home, ec);
     ::setenv("HOME", home.c_str(), 1);

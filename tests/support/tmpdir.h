@@ -1,6 +1,6 @@
 // Scratch directories for tests that touch files. Loading this support code points HOME and
 // the XDG directories of the whole test program into the build tree, so no test can ever
-// write into the real home directory.
+// write into the real home directory. TARNWICK_TEST_HOME, when set, names the scratch home.
 #pragma once
 
 #include <string>
