@@ -466,7 +466,7 @@ TEST(Store, UnreadableFilesAreSetAside) {
               "[storage] " + settings + " war nicht lesbar — beiseitegelegt\n");
     EXPECT_EQ(store::settings().windowW, 0);
     EXPECT_EQ(store::unlockedLevel(), 2);  // the other file is unaffected
-    EXPECT_EQ(readBytes(settings + ".manipuliert"), sealed);
+    EXPECT_TRUE(readBytes(settings + ".manipuliert") == sealed);
 
     // An empty file is a first run, not tampering.
     ASSERT_TRUE(writeBytes(settings, ""));
@@ -501,7 +501,7 @@ TEST(Store, LeftoverNewFileIsFinishedOrDropped) {
     EXPECT_EQ(openCapturing(dir), "");
     EXPECT_EQ(store::unlockedLevel(), 9);
     EXPECT_FALSE(platform::fs::isFile(saves + ".neu"));
-    EXPECT_EQ(readBytes(saves), complete);
+    EXPECT_TRUE(readBytes(saves) == complete);
 
     // Also when the old file is gone altogether.
     ASSERT_TRUE(platform::fs::remove(saves));
