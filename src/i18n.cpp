@@ -82,9 +82,13 @@ void setLanguage(const std::string& code) {
     rebuildLookup();
 }
 
-std::string currentLanguage() { return i18n_data::kCatalogs[st().catalog].code; }
+std::string currentLanguage() {
+    return i18n_data::kCatalogs[st().catalog].code;
+}
 
-bool currentIsRtl() { return i18n_data::kCatalogs[st().catalog].rtl; }
+bool currentIsRtl() {
+    return i18n_data::kCatalogs[st().catalog].rtl;
+}
 
 std::string tr(const std::string& key) {
     State& s = st();

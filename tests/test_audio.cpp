@@ -1,9 +1,8 @@
 // The audio module: closed and disabled behaviour, volumes, drop pitches, the schedule of
 // the win fanfare and its wrap-safe due test, all on SDL's dummy audio driver.
-#include <gtest/gtest.h>
-
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -29,7 +28,9 @@ void resetAudio() {
     setenv("PLUMBRIX_ASSET_DIR", TARNWICK_SOURCE_DIR, 1);
 }
 
-int channelsPlaying() { return audio::isOpen() ? Mix_Playing(-1) : 0; }
+int channelsPlaying() {
+    return audio::isOpen() ? Mix_Playing(-1) : 0;
+}
 
 void silence() {
     if (audio::isOpen()) Mix_HaltChannel(-1);

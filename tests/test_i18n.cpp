@@ -13,7 +13,7 @@ namespace {
 
 // Sets the four locale variables for one case and puts the previous values back afterwards.
 class LocaleEnv {
-public:
+  public:
     LocaleEnv() {
         for (const char* n : kNames) {
             const char* v = std::getenv(n);
@@ -23,8 +23,10 @@ public:
     }
     ~LocaleEnv() {
         for (const auto& [n, v] : saved_) {
-            if (v) setenv(n.c_str(), v->c_str(), 1);
-            else unsetenv(n.c_str());
+            if (v)
+                setenv(n.c_str(), v->c_str(), 1);
+            else
+                unsetenv(n.c_str());
         }
         i18n::setLanguage("en");
     }
@@ -33,7 +35,7 @@ public:
         return *this;
     }
 
-private:
+  private:
     static constexpr const char* kNames[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
     std::map<std::string, std::optional<std::string>> saved_;
 };

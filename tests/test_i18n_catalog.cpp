@@ -22,7 +22,9 @@ namespace {
 // a few (OK, Arcade, Level) are the natural word in several languages.
 constexpr int kMaxSameAsEnglish = 8;
 
-const Catalog& english() { return kCatalogs[1]; }
+const Catalog& english() {
+    return kCatalogs[1];
+}
 
 // Code points of a UTF-8 text; an empty result for a malformed one.
 std::vector<char32_t> decodeUtf8(const std::string& s) {
@@ -135,8 +137,8 @@ TEST(I18nCatalog, BundledFontsHaveAGlyphForEveryCharacter) {
     for (auto& f : fonts) {
         const std::string path = dir + f.file;
         int count = 0;
-        f.pattern = FcFreeTypeQuery(reinterpret_cast<const FcChar8*>(path.c_str()), 0, nullptr,
-                                    &count);
+        f.pattern =
+            FcFreeTypeQuery(reinterpret_cast<const FcChar8*>(path.c_str()), 0, nullptr, &count);
         ASSERT_NE(f.pattern, nullptr) << path;
         FcChar8* family = nullptr;
         FcChar8* style = nullptr;

@@ -17,15 +17,12 @@ namespace audio {
 namespace {
 
 constexpr const char* kSfxFiles[kSfxCount] = {
-    "assets/audio/sfx_click.ogg",    "assets/audio/sfx_pickup.ogg",
-    "assets/audio/sfx_illegal.ogg",  "assets/audio/sfx_drop_0.ogg",
-    "assets/audio/sfx_drop_1.ogg",   "assets/audio/sfx_drop_2.ogg",
-    "assets/audio/sfx_drop_3.ogg",   "assets/audio/sfx_drop_4.ogg",
-    "assets/audio/sfx_drop_5.ogg",   "assets/audio/sfx_drop_6.ogg",
-    "assets/audio/sfx_drop_7.ogg",   "assets/audio/sfx_drop_8.ogg",
-    "assets/audio/sfx_drop_9.ogg",   "assets/audio/sfx_drop_10.ogg",
-    "assets/audio/sfx_drop_11.ogg",  "assets/audio/sfx_drop_12.ogg",
-    "assets/audio/sfx_drop_13.ogg",  "assets/audio/sfx_drop_14.ogg",
+    "assets/audio/sfx_click.ogg",   "assets/audio/sfx_pickup.ogg",  "assets/audio/sfx_illegal.ogg",
+    "assets/audio/sfx_drop_0.ogg",  "assets/audio/sfx_drop_1.ogg",  "assets/audio/sfx_drop_2.ogg",
+    "assets/audio/sfx_drop_3.ogg",  "assets/audio/sfx_drop_4.ogg",  "assets/audio/sfx_drop_5.ogg",
+    "assets/audio/sfx_drop_6.ogg",  "assets/audio/sfx_drop_7.ogg",  "assets/audio/sfx_drop_8.ogg",
+    "assets/audio/sfx_drop_9.ogg",  "assets/audio/sfx_drop_10.ogg", "assets/audio/sfx_drop_11.ogg",
+    "assets/audio/sfx_drop_12.ogg", "assets/audio/sfx_drop_13.ogg", "assets/audio/sfx_drop_14.ogg",
 };
 constexpr const char* kMusicFile = "assets/audio/bgm_calm.ogg";
 constexpr int kChannels = 24;
@@ -106,7 +103,9 @@ const char* sfxFile(Sfx k) {
     return i >= 0 && i < kSfxCount ? kSfxFiles[i] : "";
 }
 
-const char* musicFile() { return kMusicFile; }
+const char* musicFile() {
+    return kMusicFile;
+}
 
 bool init() {
     State& s = st();
@@ -156,7 +155,9 @@ void shutdown() {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-bool isOpen() { return st().ready; }
+bool isOpen() {
+    return st().ready;
+}
 
 void play(Sfx k) {
     if (!audible()) return;
@@ -192,11 +193,17 @@ void setMusicVolume(double v) {
     if (s.ready) Mix_VolumeMusic(static_cast<int>(s.musicVolume * 128));
 }
 
-void setSfxVolume(double v) { st().sfxVolume = clamp01(v); }
+void setSfxVolume(double v) {
+    st().sfxVolume = clamp01(v);
+}
 
-double musicVolume() { return st().musicVolume; }
+double musicVolume() {
+    return st().musicVolume;
+}
 
-double sfxVolume() { return st().sfxVolume; }
+double sfxVolume() {
+    return st().sfxVolume;
+}
 
 void startMusic() {
     State& s = st();
@@ -213,13 +220,19 @@ void stopMusic() {
 void setEnabled(bool on) {
     State& s = st();
     s.enabled = on;
-    if (!on) stopMusic();
-    else if (s.musicWanted) startMusic();
+    if (!on)
+        stopMusic();
+    else if (s.musicWanted)
+        startMusic();
 }
 
-bool isEnabled() { return st().enabled; }
+bool isEnabled() {
+    return st().enabled;
+}
 
-bool musicWanted() { return st().musicWanted; }
+bool musicWanted() {
+    return st().musicWanted;
+}
 
 void tick() {
     if (st().pending.empty()) return;
@@ -232,8 +245,10 @@ void tickAt(std::uint32_t nowMs) {
     std::vector<Pending> kept;
     std::vector<Sfx> due;
     for (const Pending& p : s.pending) {
-        if (isDue(nowMs, p.dueMs)) due.push_back(p.key);
-        else kept.push_back(p);
+        if (isDue(nowMs, p.dueMs))
+            due.push_back(p.key);
+        else
+            kept.push_back(p);
     }
     // The list is replaced before playing, so nothing played here can disturb the walk.
     s.pending = std::move(kept);
@@ -244,6 +259,8 @@ bool isDue(std::uint32_t nowMs, std::uint32_t dueMs) {
     return static_cast<std::int32_t>(nowMs - dueMs) >= 0;
 }
 
-int pendingCount() { return static_cast<int>(st().pending.size()); }
+int pendingCount() {
+    return static_cast<int>(st().pending.size());
+}
 
 }  // namespace audio
