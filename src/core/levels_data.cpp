@@ -3662,7 +3662,7 @@ const Level kLevels[kLevelCount] = {
         37,
         6,
     },
-    // [87] level 88: Chain
+    // [87] level 88: Chain Links
     {
         {  // board
             {-1, -1, -1, -1,  5,  5,  5, -1, -1, -1, -1},
@@ -4124,7 +4124,7 @@ const Level kLevels[kLevelCount] = {
         92,
         6,
     },
-    // [98] level 99: Spiral
+    // [98] level 99: Spiral Stair
     {
         {  // board
             { 3, -1, -1,  2, -1, -1, -1,  4, -1, -1,  1},
