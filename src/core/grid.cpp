@@ -289,10 +289,10 @@ std::vector<int> colorsOnBoard(const Board& b) {
 
 int scoreForPop(int n, int floaters) {
     if (n < 3) return 0;
-    // Computed wide and clamped so absurd counts cannot overflow.
-    const long long nn = n;
+    // Computed wide from bounded counts and clamped, so absurd counts cannot overflow.
+    const long long nn = std::min(n, 1000000);
     const long long extra = nn - 3;
-    const long long pts = 10 * (nn + extra * extra) + 20LL * floaters;
+    const long long pts = 10 * (nn + extra * extra) + 20LL * std::clamp(floaters, 0, 1000000);
     return static_cast<int>(std::clamp<long long>(pts, -2147483647LL, 2147483647LL));
 }
 
