@@ -12,12 +12,13 @@
 #include <vector>
 
 #include "platform/audio.h"
+#include "platform/paths.h"
 
 using audio::Sfx;
 
 namespace {
 
-// Brings the module back to its first-use defaults and points it at the source tree.
+// Brings the module back to its first-use defaults on the dummy driver.
 void resetAudio() {
     audio::shutdown();
     audio::setEnabled(true);
@@ -25,7 +26,6 @@ void resetAudio() {
     audio::setMusicVolume(0.35);
     audio::setSfxVolume(0.75);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    setenv("PLUMBRIX_ASSET_DIR", TARNWICK_SOURCE_DIR, 1);
 }
 
 int channelsPlaying() {
@@ -107,6 +107,7 @@ TEST(Audio, VolumesClampAndAreKeptWhileClosed) {
 
 TEST(Audio, OpensOnTheDummyDriverAndPlaysEveryEffect) {
     resetAudio();
+    ASSERT_EQ(paths::assetDir(), TARNWICK_SOURCE_DIR) << "the effects load from the source tree";
     ASSERT_TRUE(audio::init());
     EXPECT_TRUE(audio::isOpen());
     EXPECT_TRUE(audio::init()) << "a second init reports the open mixer";
