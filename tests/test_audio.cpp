@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -82,6 +84,8 @@ TEST(Audio, VolumesClampAndAreKeptWhileClosed) {
     EXPECT_EQ(audio::sfxVolume(), 0.0);
     audio::setSfxVolume(0.25);
     EXPECT_EQ(audio::sfxVolume(), 0.25);
+    audio::setSfxVolume(std::nan(""));
+    EXPECT_EQ(audio::sfxVolume(), 0.0) << "a broken value silences rather than blasts";
 
     // Closed: nothing plays, nothing is scheduled, nothing breaks.
     EXPECT_FALSE(audio::isOpen());
@@ -291,6 +295,19 @@ TEST(AudioAssets, EveryFileLoadsAndIsCleanAndEvenlyLoud) {
         }
     }
     EXPECT_LT(dropMax - dropMin, 3.0) << "the drops should sound equally loud";
+
+    // The folder holds exactly the effects and the track, and stays small.
+    std::set<std::string> expected = {std::filesystem::path(audio::musicFile()).filename()};
+    for (int i = 0; i < audio::kSfxCount; ++i)
+        expected.insert(std::filesystem::path(audio::sfxFile(static_cast<Sfx>(i))).filename());
+    std::set<std::string> present;
+    std::uintmax_t bytes = 0;
+    for (const auto& e : std::filesystem::directory_iterator(root + "assets/audio")) {
+        present.insert(e.path().filename());
+        bytes += e.file_size();
+    }
+    EXPECT_EQ(present, expected);
+    EXPECT_LT(bytes, 1024u * 1024u) << "the audio folder should stay well under 2 MB";
 
     const std::string musicPath = root + audio::musicFile();
     Mix_Music* mus = Mix_LoadMUS(musicPath.c_str());
