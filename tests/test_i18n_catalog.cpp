@@ -129,7 +129,6 @@ TEST(I18nCatalog, TranslationsAreRealAndCarryTheTrackTitle) {
 }
 
 TEST(I18nCatalog, BundledFontsHaveAGlyphForEveryCharacter) {
-    ASSERT_TRUE(FcInit());
     const std::string dir = TARNWICK_SOURCE_DIR "/assets/fonts/";
     std::vector<BundledFont> fonts = {{"DejaVuSans.ttf", "DejaVu Sans", "Book"},
                                       {"DejaVuSans-Bold.ttf", "DejaVu Sans", "Bold"},
