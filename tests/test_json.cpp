@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <cmath>
 #include <limits>
 #include <string>
 
@@ -104,9 +104,13 @@ TEST(JsonParse, StringEscapesAndSurrogates) {
     EXPECT_EQ(json::parse(R"("\u20AC")").asString(), "\xE2\x82\xAC");
     EXPECT_EQ(json::parse(R"("\ud83d\ude00")").asString(), "\xF0\x9F\x98\x80");
     // A lone high surrogate before a plain letter stands alone as three bytes.
-    EXPECT_EQ(json::parse(R"("\ud83dx")").asString(), "\xED\xA0\xBD" "x");
+    EXPECT_EQ(json::parse(R"("\ud83dx")").asString(),
+              "\xED\xA0\xBD"
+              "x");
     // A high surrogate followed by an escape that is not a low one: both stand alone.
-    EXPECT_EQ(json::parse(R"("\ud83d\u0041")").asString(), "\xED\xA0\xBD" "A");
+    EXPECT_EQ(json::parse(R"("\ud83d\u0041")").asString(),
+              "\xED\xA0\xBD"
+              "A");
     // A lone low surrogate.
     EXPECT_EQ(json::parse(R"("\ude00")").asString(), "\xED\xB8\x80");
     // A non-hexadecimal digit counts as 0.

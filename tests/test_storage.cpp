@@ -23,8 +23,12 @@ using testsupport::writeSealed;
 
 namespace {
 
-std::string settingsFile(const std::string& dir) { return dir + "/settings.dat"; }
-std::string savesFile(const std::string& dir) { return dir + "/saves.dat"; }
+std::string settingsFile(const std::string& dir) {
+    return dir + "/settings.dat";
+}
+std::string savesFile(const std::string& dir) {
+    return dir + "/saves.dat";
+}
 
 // Opens the store on dir and returns what it printed.
 std::string openCapturing(const std::string& dir) {
@@ -72,7 +76,7 @@ TEST(Store, SettingsLoadWithTypedFallbacksAndClamps) {
     openCapturing(dir);
     const store::Settings& s = store::settings();
     EXPECT_EQ(s.language, "de");
-    EXPECT_TRUE(s.soundOn);      // a number is not a boolean: default
+    EXPECT_TRUE(s.soundOn);  // a number is not a boolean: default
     EXPECT_FALSE(s.aimGuide);
     EXPECT_TRUE(s.maximized);
     EXPECT_FALSE(s.fullscreen);  // a string is not a boolean: default
@@ -127,10 +131,9 @@ TEST(Store, SettingsAreWrittenAndReadBack) {
     ASSERT_TRUE(platform::looksSealed(sealed));
     std::string text;
     ASSERT_EQ(platform::saveDecrypt(sealed, &text), platform::SaveReadResult::Ok);
-    EXPECT_EQ(text,
-              R"({"aimGuide":true,"fullscreen":true,"language":"fr","maximized":false,)"
-              R"("musicVolume":0.34999999999999998,"sfxVolume":0.10000000000000001,)"
-              R"("soundOn":false,"windowH":800,"windowW":1280,"windowX":-3,"windowY":40})");
+    EXPECT_EQ(text, R"({"aimGuide":true,"fullscreen":true,"language":"fr","maximized":false,)"
+                    R"("musicVolume":0.34999999999999998,"sfxVolume":0.10000000000000001,)"
+                    R"("soundOn":false,"windowH":800,"windowW":1280,"windowX":-3,"windowY":40})");
     EXPECT_FALSE(platform::fs::isFile(settingsFile(dir) + ".neu"));
 
     openCapturing(dir);
@@ -414,10 +417,10 @@ TEST(Store, LoadingSavesFollowsTheTypes) {
     EXPECT_EQ(g.savedAt, 0);
 
     // Games without a field are not resumable.
-    for (const char* doc : {R"({"current_game":{"board":[]}})",
-                            R"({"current_game":{"board":[[],[1]]}})",
-                            R"({"current_game":{"board":"x"}})", R"({"current_game":[[[1]]]})",
-                            R"({"current_game":{"level":3}})"}) {
+    for (const char* doc :
+         {R"({"current_game":{"board":[]}})", R"({"current_game":{"board":[[],[1]]}})",
+          R"({"current_game":{"board":"x"}})", R"({"current_game":[[[1]]]})",
+          R"({"current_game":{"level":3}})"}) {
         SCOPED_TRACE(doc);
         ASSERT_TRUE(writeSealed(savesFile(dir), doc));
         openCapturing(dir);
@@ -462,8 +465,7 @@ TEST(Store, UnreadableFilesAreSetAside) {
     std::string sealed = readBytes(settings);
     sealed[sealed.size() / 2] = static_cast<char>(sealed[sealed.size() / 2] ^ 0x20);
     ASSERT_TRUE(writeBytes(settings, sealed));
-    EXPECT_EQ(openCapturing(dir),
-              "[storage] " + settings + " war nicht lesbar — beiseitegelegt\n");
+    EXPECT_EQ(openCapturing(dir), "[storage] " + settings + " war nicht lesbar — beiseitegelegt\n");
     EXPECT_EQ(store::settings().windowW, 0);
     EXPECT_EQ(store::unlockedLevel(), 2);  // the other file is unaffected
     EXPECT_TRUE(readBytes(settings + ".manipuliert") == sealed);

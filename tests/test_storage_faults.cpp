@@ -80,21 +80,21 @@ void mutateEverything() {
 
 // A small tmpfs mounted for the lifetime of the object, where the machine allows it.
 class TmpfsMount {
-public:
+  public:
     TmpfsMount(const std::string& dir, const std::string& options) : dir_(dir) {
-        mounted_ = ::mount("tmpfs", dir.c_str(), "tmpfs", MS_NOSUID | MS_NODEV,
-                           options.c_str()) == 0;
+        mounted_ =
+            ::mount("tmpfs", dir.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0;
     }
     ~TmpfsMount() {
         if (mounted_) ::umount2(dir_.c_str(), MNT_DETACH);
     }
     bool mounted() const { return mounted_; }
     bool remountReadOnly(const std::string& options) {
-        return ::mount("tmpfs", dir_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV,
-                       options.c_str()) == 0;
+        return ::mount("tmpfs", dir_.c_str(), "tmpfs",
+                       MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, options.c_str()) == 0;
     }
 
-private:
+  private:
     std::string dir_;
     bool mounted_ = false;
 };
