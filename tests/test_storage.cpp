@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -326,12 +327,20 @@ TEST(Store, RecordSolveKeepsOnePerLevelNewestFirst) {
     EXPECT_EQ(store::solves()[0].level, 9);
     EXPECT_GE(store::solves()[0].solvedAt, before);
 
-    // The list holds 200 at most, the oldest falling off.
-    for (int level = 100; level < 400; ++level)
-        store::recordSolve({level, 1, 1, 1, 10000 + level, 1});
+    // The list holds 200 at most, the oldest falling off. (Loading does not cut it.)
+    std::string many = R"({"solves_list":[)";
+    for (int level = 100; level < 301; ++level)
+        many += (level > 100 ? "," : "") + std::string(R"({"level":)") + std::to_string(level) +
+                R"(,"solvedAt":)" + std::to_string(100000 - level) + "}";
+    many += "]}";
+    ASSERT_TRUE(writeSealed(savesFile(dir), many));
+    openCapturing(dir);
+    ASSERT_EQ(store::solves().size(), 201u);
+    store::recordSolve({9, 1, 1, 1, 0, 1});
     ASSERT_EQ(store::solves().size(), 200u);
-    EXPECT_EQ(store::solves().front().level, 9);  // its stamp is now, the newest
-    EXPECT_EQ(store::solves().back().level, 201);
+    EXPECT_EQ(store::solves().front().level, 9);
+    EXPECT_EQ(store::solves()[1].level, 100);
+    EXPECT_EQ(store::solves().back().level, 298);
     openCapturing(dir);
     EXPECT_EQ(store::solves().size(), 200u);
 }
@@ -382,7 +391,8 @@ TEST(Store, LoadingSavesFollowsTheTypes) {
                        "zz":{"stars":3},"4":{"stars":3,"moves":9,"elapsedMs":2.9}},
         "solves_list":[{"level":1,"solvedAt":5},{"level":2,"solvedAt":9},"junk"],
         "arcade_highscores":[{"score":1},{"score":3},{"score":2},{"score":3,"marbles":7},
-                             {"score":0},{},{},{},{},{},{},{"score":99}],
+                             {"score":0},{},{},{},{},{},{},{"score":99,"achievedAt":1e20,
+                              "elapsedMs":-1e300}],
         "current_game":{"board":[[1,"x",null,2.6],[0]],"level":5,"seed":4294967301,
                         "arcade":1,"starOrbPositions":[[1,2],[3],"q"],
                         "freedStarOrbs":[1,true],"incomingQueue":[[3,3]],
@@ -402,6 +412,8 @@ TEST(Store, LoadingSavesFollowsTheTypes) {
     // The arcade table is sorted (stable) and cut to ten.
     ASSERT_EQ(store::arcadeHighs().size(), 10u);
     EXPECT_EQ(store::arcadeHighs()[0].score, 99);
+    EXPECT_EQ(store::arcadeHighs()[0].achievedAt, std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(store::arcadeHighs()[0].elapsedMs, std::numeric_limits<std::int64_t>::min());
     EXPECT_EQ(store::arcadeHighs()[1].score, 3);
     EXPECT_EQ(store::arcadeHighs()[1].marbles, 0);
     EXPECT_EQ(store::arcadeHighs()[2].marbles, 7);

@@ -18,9 +18,11 @@ namespace store {
 
 namespace {
 
-// A sealed file longer than this is not ours: the real ones are a few kilobytes, and a
-// huge file must not be pulled into memory whole. It is set aside like a tampered one.
-constexpr std::int64_t kMaxFileBytes = 8ll << 20;
+// A sealed file longer than this is not ours: the largest document the game writes (two
+// hundred solves and a game in progress) is some thirty kilobytes. The cap keeps a huge
+// file from being pulled into memory, and a parsed document from growing to hundreds of
+// megabytes of values; such a file is set aside like a tampered one.
+constexpr std::int64_t kMaxFileBytes = 2ll << 20;
 constexpr int kMinWindowW = 560;
 constexpr int kMinWindowH = 620;
 
