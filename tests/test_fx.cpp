@@ -106,12 +106,4 @@ TEST(Fx, DrawingBlitsEachLiveKind) {
     EXPECT_EQ(ui::gpuDrawCalls(), 1);
     EXPECT_GT(testsupport::alphaOf(gpu.pixel(100, 400)), 0);
     EXPECT_EQ(testsupport::alphaOf(gpu.pixel(100, 300)), 0);
-
-    // Unknown kinds are skipped.
-    ui::Fx odd;
-    odd.droplet(10, 10, 0, 0, 0xffffff, 0, 4);
-    gpu.clear();
-    c = at(0.1);
-    odd.drawGpu(c);
-    EXPECT_EQ(ui::gpuDrawCalls(), 1);
 }
