@@ -21,8 +21,8 @@ void countingPaint(cairo_t*, void*) { ++g_paints; }
 // True when the cache already holds key at px x px: asking again does not paint.
 bool cached(const char* key, int px) {
     g_paints = 0;
-    ui::gpuTexture(key, px, px, countingPaint, nullptr);
-    const bool hit = g_paints == 0;
+    SDL_Texture* tex = ui::gpuTexture(key, px, px, countingPaint, nullptr);
+    const bool hit = tex != nullptr && g_paints == 0;
     if (!hit) ui::gpuDrop(key);
     return hit;
 }

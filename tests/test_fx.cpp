@@ -90,7 +90,7 @@ TEST(Fx, DrawingBlitsEachLiveKind) {
 
     // A falling marble thrown straight down still spins (+1.6 rad/s): three layers.
     ui::Fx fall;
-    fall.fallingBubble(100, 20, 0, 0x00ff00, 1, 0.0, 400, 10);
+    fall.fallingBubble(100, 20, 0, 0x00ff00, 1, 0.0, 200, 10);
     gpu.clear();
     c = at(0.0);
     fall.drawGpu(c);  // at age 0 the angle is 0: one whole marble
@@ -104,6 +104,6 @@ TEST(Fx, DrawingBlitsEachLiveKind) {
     c = at(fall.parts()[0].extra2 + 0.3);
     fall.drawGpu(c);
     EXPECT_EQ(ui::gpuDrawCalls(), 1);
-    EXPECT_GT(testsupport::alphaOf(gpu.pixel(100, 400)), 0);
-    EXPECT_EQ(testsupport::alphaOf(gpu.pixel(100, 300)), 0);
+    EXPECT_GT(testsupport::alphaOf(gpu.pixel(100, 200)), 0);
+    EXPECT_EQ(testsupport::alphaOf(gpu.pixel(100, 150)), 0);
 }
