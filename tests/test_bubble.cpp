@@ -1,0 +1,199 @@
+// Marble, orb, obstacle and launcher sprites: cache keys and sizes, layers, and pixels.
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+
+#include <cmath>
+
+#include "support/soft_gpu.h"
+#include "theme.h"
+#include "ui/bubble.h"
+#include "ui/gpu.h"
+
+using testsupport::SoftGpu;
+using theme::MarbleSkin;
+
+namespace {
+
+int g_paints = 0;
+void countingPaint(cairo_t*, void*) { ++g_paints; }
+
+// True when the cache already holds key at px x px: asking again does not paint.
+bool cached(const char* key, int px) {
+    g_paints = 0;
+    SDL_Texture* tex = ui::gpuTexture(key, px, px, countingPaint, nullptr);
+    const bool hit = tex != nullptr && g_paints == 0;
+    if (!hit) ui::gpuDrop(key);
+    return hit;
+}
+
+}  // namespace
+
+TEST(BubbleSprites, KeysAndPixelSizes) {
+    SoftGpu gpu;
+    ui::drawBubble(MarbleSkin::Bubble, 0xff0000, 100, 100, 20, 1.0);
+    EXPECT_TRUE(cached("bub_1_ff0000_45_0", 45));  // lround(20 x 2 x 1.12) = 45
+    EXPECT_EQ(ui::gpuDrawCalls(), 1);
+    // The texture follows the scale: at 2x the same marble is a new, larger sprite.
+    ui::gpuSetScale(2.0);
+    ui::drawBubble(MarbleSkin::Crystal, 0x00ff00, 100, 100, 20, 1.0);
+    EXPECT_TRUE(cached("bub_2_00ff00_90_0", 90));
+    ui::gpuSetScale(1.0);
+
+    ui::drawStarOrb(50, 50, 10, 0.0);
+    EXPECT_TRUE(cached("orb_20", 20));
+    ui::drawObstacle(1, 50, 50, 12.3, 0.0);
+    EXPECT_TRUE(cached("obs_1_25", 25));
+
+    // Too small to be a pixel: nothing is painted or blitted.
+    gpu.clear();
+    ui::drawStarOrb(50, 50, 0.2, 0.0);
+    ui::drawBubble(MarbleSkin::Classic, 0x123456, 50, 50, 0.1, 1.0);
+    ui::drawObstacle(0, 50, 50, std::nan(""), 0.0);
+    EXPECT_EQ(ui::gpuDrawCalls(), 0);
+    EXPECT_FALSE(cached("orb_0", 0));
+    EXPECT_EQ(ui::bubbleTexture(MarbleSkin::Classic, 0x123456, 0.3), nullptr);
+    EXPECT_NE(ui::bubbleTexture(MarbleSkin::Classic, 0x123456, 40), nullptr);
+}
+
+TEST(BubbleSprites, SpunMarblesUseThreeLayersOnlyWhenTurned) {
+    SoftGpu gpu;
+    ui::drawBubbleSpun(MarbleSkin::Bubble, 0x4dc6ff, 60, 60, 20, 720.02, 1.0);
+    EXPECT_EQ(ui::gpuDrawCalls(), 1);  // fmod leaves 0.02 degrees: drawn whole
+    EXPECT_FALSE(cached("bub_1_4dc6ff_45_2", 45));
+    gpu.clear();
+    ui::drawBubbleSpun(MarbleSkin::Bubble, 0x4dc6ff, 60, 60, 20, -90, 1.0);
+    EXPECT_EQ(ui::gpuDrawCalls(), 3);
+    EXPECT_TRUE(cached("bub_1_4dc6ff_45_1", 45));
+    EXPECT_TRUE(cached("bub_1_4dc6ff_45_2", 45));
+    EXPECT_TRUE(cached("bub_1_4dc6ff_45_3", 45));
+
+    // Turning only moves the pattern: base and gloss pixels stay where they were.
+    gpu.clear();
+    ui::drawBubbleSpun(MarbleSkin::Classic, 0x4dc6ff, 60, 60, 20, 0, 1.0);
+    const std::uint32_t still = gpu.pixel(53, 52);
+    gpu.clear();
+    ui::drawBubbleSpun(MarbleSkin::Classic, 0x4dc6ff, 60, 60, 20, 137, 1.0);
+    const std::uint32_t turned = gpu.pixel(53, 52);
+    EXPECT_NEAR(testsupport::redOf(still), testsupport::redOf(turned), 3);
+    EXPECT_NEAR(testsupport::blueOf(still), testsupport::blueOf(turned), 3);
+}
+
+TEST(BubbleSprites, PaintedMarbleLooksLikeAMarble) {
+    SoftGpu gpu;
+    ui::drawBubble(MarbleSkin::Classic, 0xff0000, 100, 100, 30, 1.0);
+    // Lower right of the body: saturated red, opaque.
+    const std::uint32_t body = gpu.pixel(110, 112);
+    EXPECT_EQ(testsupport::alphaOf(body), 255);
+    EXPECT_GT(testsupport::redOf(body), 120);
+    EXPECT_LT(testsupport::greenOf(body), 60);
+    // Upper left: the highlight is much brighter than the body.
+    const std::uint32_t shine = gpu.pixel(88, 86);
+    EXPECT_GT(testsupport::greenOf(shine), 150);
+    // The contact shadow reaches below the marble; far outside nothing is painted.
+    const std::uint32_t shadow = gpu.pixel(100, 132);
+    EXPECT_GT(testsupport::alphaOf(shadow), 0);
+    EXPECT_LT(testsupport::redOf(shadow), 60);
+    EXPECT_EQ(gpu.pixel(100, 40), 0u);
+    // Half alpha fades colour and coverage together (premultiplied).
+    gpu.clear();
+    ui::drawBubble(MarbleSkin::Classic, 0xff0000, 100, 100, 30, 0.5);
+    const std::uint32_t faded = gpu.pixel(110, 112);
+    EXPECT_NEAR(testsupport::alphaOf(faded), 128, 3);
+}
+
+TEST(BubbleSprites, BodyShadingAndSkinPatterns) {
+    SoftGpu gpu;
+    // The texture itself: opaque centre, clear corners.
+    SDL_Texture* tex = ui::bubbleTexture(MarbleSkin::Classic, 0x3366cc, 100);
+    ASSERT_NE(tex, nullptr);
+    int w = 0, h = 0;
+    SDL_QueryTexture(tex, nullptr, nullptr, &w, &h);
+    EXPECT_EQ(w, 112);
+    ui::gpuBlit(tex, 0, 0, 112, 112, 1.0);
+    EXPECT_EQ(testsupport::alphaOf(gpu.pixel(56, 56)), 255);
+    EXPECT_EQ(gpu.pixel(1, 1), 0u);
+    EXPECT_EQ(gpu.pixel(110, 1), 0u);
+    // Lit from the upper left: the lower right of the body is darker.
+    const auto lum = [](std::uint32_t p) {
+        return testsupport::redOf(p) + testsupport::greenOf(p) + testsupport::blueOf(p);
+    };
+    EXPECT_GT(lum(gpu.pixel(36, 40)), lum(gpu.pixel(80, 80)) + 100);
+
+    // Each skin changes the pixels its pattern covers and leaves the rest alone.
+    auto paint = [&](MarbleSkin skin, int x, int y) {
+        gpu.clear();
+        ui::drawBubble(skin, 0x3366cc, 60, 60, 50, 1.0);
+        return gpu.pixel(x, y);
+    };
+    // Crystal: the long point of the star, straight up from the centre.
+    EXPECT_GT(lum(paint(MarbleSkin::Crystal, 60, 60 - 20)), lum(paint(MarbleSkin::Classic, 60, 60 - 20)) + 20);
+    // Bubble: the first ring, right of and below the centre.
+    EXPECT_GT(lum(paint(MarbleSkin::Bubble, 60 + 25, 60 + 8)), lum(paint(MarbleSkin::Classic, 60 + 25, 60 + 8)) + 20);
+    // Away from any pattern the skins agree.
+    EXPECT_EQ(paint(MarbleSkin::Bubble, 60 + 30, 60 - 30), paint(MarbleSkin::Classic, 60 + 30, 60 - 30));
+}
+
+TEST(BubbleSprites, SpunPatternTurns) {
+    SoftGpu gpu;
+    const auto lum = [](std::uint32_t p) {
+        return testsupport::redOf(p) + testsupport::greenOf(p) + testsupport::blueOf(p);
+    };
+    // The crystal star points up, right, down and left; an eighth of a turn moves its
+    // upper point onto the upper-right diagonal.
+    ui::drawBubbleSpun(MarbleSkin::Crystal, 0x3366cc, 60, 60, 50, 0, 1.0);
+    const int topStill = lum(gpu.pixel(60, 60 - 22));
+    const int diagStill = lum(gpu.pixel(60 + 16, 60 - 16));
+    gpu.clear();
+    ui::drawBubbleSpun(MarbleSkin::Crystal, 0x3366cc, 60, 60, 50, 45, 1.0);
+    EXPECT_LT(lum(gpu.pixel(60, 60 - 22)), topStill - 20);
+    EXPECT_GT(lum(gpu.pixel(60 + 16, 60 - 16)), diagStill + 20);
+}
+
+TEST(BubbleSprites, SpriteSheetArtefact) {
+    // Every world's fifteen marbles, the orb, the obstacles and two launchers, kept as a
+    // picture of the run in the build folder.
+    SoftGpu gpu(900, 470);
+    SDL_SetRenderDrawColor(gpu.renderer(), 36, 28, 64, 255);
+    SDL_RenderClear(gpu.renderer());
+    const auto& worlds = theme::allWorlds();
+    for (std::size_t w = 0; w < worlds.size(); ++w)
+        for (int i = 0; i < 15; ++i)
+            ui::drawBubble(worlds[w].marbleSkin, worlds[w].marbleColors[i], 30 + i * 56,
+                           30 + static_cast<double>(w) * 58, 24, 1.0);
+    ui::drawStarOrb(60, 360, 26, 0.7);
+    ui::drawObstacle(0, 140, 360, 26, 0);
+    ui::drawObstacle(1, 210, 360, 26, 0);
+    ui::drawObstacle(2, 290, 360, 26, 0);
+    ui::drawBubbleSpun(MarbleSkin::Crystal, 0xffd700, 370, 360, 24, 30, 1.0);
+    ASSERT_TRUE(gpu.savePng(TARNWICK_BINARY_DIR "/artifacts/sprites.png", [&](cairo_t* cr) {
+        ui::drawShooter(cr, 520, 380, 24, -1.2, 0xffe04d, worlds[0]);
+        ui::drawShooter(cr, 640, 380, 24, -2.0, 0x5dffe0, worlds[2]);
+        ui::drawShooter(cr, 760, 380, 24, -M_PI / 2, 0x4dd97a, worlds[3]);
+    }));
+    // Something of every row was painted.
+    for (int w = 0; w < 5; ++w) EXPECT_EQ(testsupport::alphaOf(gpu.pixel(30, 30 + w * 58)), 255);
+}
+
+TEST(BubbleSprites, DirectPaintingAndLauncher) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 120, 120);
+    cairo_t* cr = cairo_create(s);
+    const theme::World& w = theme::worldForLevel(2);
+    ui::drawShooter(cr, 60, 70, 16, -M_PI / 2, 0x00ff00, w);
+    // Tiny and degenerate sizes paint without trouble.
+    ui::paintBubbleCairo(cr, MarbleSkin::Crystal, 0xffffff, 5, 5, 0.3);
+    ui::drawShooter(cr, 10, 10, 0, 0, 0x00ff00, w);
+    cairo_surface_flush(s);
+    const auto* px = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(s));
+    const int stride = cairo_image_surface_get_stride(s) / 4;
+    // The loaded marble sits on the launcher: green below its centre.
+    const std::uint32_t m = px[(70 + 8) * stride + 64];
+    EXPECT_EQ(testsupport::alphaOf(m), 255);
+    EXPECT_GT(testsupport::greenOf(m), testsupport::redOf(m) + 60);
+    // The barrel points straight up above the marble.
+    EXPECT_GT(testsupport::alphaOf(px[(70 - 22) * stride + 60]), 150);
+    EXPECT_EQ(testsupport::alphaOf(px[(70 - 22) * stride + 20]), 0);
+    EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
+    cairo_destroy(cr);
+    cairo_surface_destroy(s);
+}
