@@ -1,5 +1,6 @@
 // The world backgrounds: generation, the day cycle, the rebuild rules and the frames they
 // paint through the real renderer pipeline.
+#include <SDL.h>
 #include <cairo.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -27,6 +28,31 @@ double timeForPhase(std::uint32_t seed, double p) {
     const double start = (seed % 1000u) / 1000.0;
     return std::fmod(p - start + 2.0, 1.0) * 240.0;
 }
+
+// The game's window asks for smooth scaling of textures; the scene's glows and clouds are
+// drawn much larger than their textures, so the tests look at them the same way.
+class LinearScaling {
+  public:
+    LinearScaling() {
+        const char* v = SDL_GetHint(SDL_HINT_RENDER_SCALE_QUALITY);
+        had_ = v != nullptr;
+        if (had_) prev_ = v;
+        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    }
+    ~LinearScaling() {
+        if (had_) {
+            SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, prev_.c_str());
+        } else {
+            SDL_ResetHint(SDL_HINT_RENDER_SCALE_QUALITY);
+        }
+    }
+    LinearScaling(const LinearScaling&) = delete;
+    LinearScaling& operator=(const LinearScaling&) = delete;
+
+  private:
+    bool had_ = false;
+    std::string prev_;
+};
 
 Frame sceneFrame(Headless& h, int stage, std::uint32_t seed, double t) {
     h.setUpdate([stage, seed](ui::Ctx& c) { ui::drawScene(c, stage, seed); });
@@ -367,6 +393,7 @@ TEST(SceneDayChild, FrozenPhase) {
     }
     // The sky at the top edge only holds still things, so two frames far apart in time
     // show it alike.
+    const LinearScaling linear;
     Headless h(640, 360);
     ASSERT_TRUE(h.ok());
     const Frame a = sceneFrame(h, 0, 5, 3);
@@ -381,6 +408,7 @@ TEST(SceneFlyerChild, ForcedFlyer) {
     if (v == nullptr) GTEST_SKIP() << "runs in a child process";
     const std::string name = v;
     const std::string kind = name == "bat" || name == "fish" || name == "star" ? name : "gull";
+    const LinearScaling linear;
     Headless h(1280, 720);
     ASSERT_TRUE(h.ok());
     // Underwater and galaxy would pick fish and stars themselves; candy proves the override.
@@ -403,6 +431,9 @@ TEST(SceneFlyerChild, ForcedFlyer) {
     } else if (kind == "fish") {
         EXPECT_TRUE(ui::gpuCached("flyer_fish"));
     }
+    const Frame shot = sceneFrame(h, 0, 9, 3.0);
+    EXPECT_TRUE(
+        testsupport::savePng(shot, testsupport::artefactDir() + "/scene_flyer_" + kind + ".png"));
     if (kind != "gull") return;
     // The gull is the only near-white thing in this sky: it is drawn where it is reported.
     const Frame f = sceneFrame(h, 0, 9, 3.0);
@@ -434,6 +465,7 @@ TEST(SceneDay, EnvironmentOverrides) {
 }
 
 TEST(SceneFrames, RebuildOnlyWhenTheKeyChanges) {
+    const LinearScaling linear;
     Headless h(320, 180);
     ASSERT_TRUE(h.ok());
     sceneFrame(h, 8, 99, 1);  // some other scene first, so the next one is new
@@ -504,6 +536,7 @@ TEST(SceneFrames, RebuildOnlyWhenTheKeyChanges) {
 }
 
 TEST(SceneFrames, MenuAndScreenVariantsAndTheCanvasStaysClean) {
+    const LinearScaling linear;
     Headless h(320, 180);
     ASSERT_TRUE(h.ok());
     const Frame plain = sceneFrame(h, 0, 7, 12);
@@ -540,6 +573,7 @@ TEST(SceneFrames, MenuAndScreenVariantsAndTheCanvasStaysClean) {
 }
 
 TEST(SceneFrames, SameSeedAndTimeSameFrame) {
+    const LinearScaling linear;
     Headless h(320, 180);
     ASSERT_TRUE(h.ok());
     for (int stage = 0; stage < 10; stage += 2) {
@@ -559,6 +593,7 @@ TEST(SceneFrames, SameSeedAndTimeSameFrame) {
 
 TEST(SceneFrames, DayNightAndTints) {
     if (overridden()) GTEST_SKIP() << "day phase overridden";
+    const LinearScaling linear;
     Headless h(640, 360);
     ASSERT_TRUE(h.ok());
     const std::uint32_t seed = 40;
@@ -598,7 +633,8 @@ TEST(SceneScreenshots, EveryWorldAtDaySunsetAndNight) {
         double p;
     } phases[] = {
         {"sunrise", 0.02}, {"day", 0.25}, {"sunset", 0.52}, {"dusk", 0.6}, {"night", 0.75}};
-    for (const Size sz : {Size{1280, 720}, Size{1024, 768}, Size{480, 800}}) {
+    for (const Size sz : {Size{1280, 720}, Size{1024, 768}, Size{820, 1000}}) {
+        const LinearScaling linear;
         Headless h(sz.w, sz.h);
         ASSERT_TRUE(h.ok());
         for (int world = 0; world < 5; ++world) {

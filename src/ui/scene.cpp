@@ -152,7 +152,12 @@ void addUnderwaterProps(Scene& sc, core::Mulberry32& g) {
     }
     const int stalks = 9;
     for (int k = 0; k < stalks; ++k) {
-        const double x = (k + 0.5 + 0.6 * (g.next() - 0.5)) * sc.w / stalks;
+        double x = (k + 0.5 + 0.6 * (g.next() - 0.5)) * sc.w / stalks;
+        // A stalk never grows through a coral: it moves to the coral's nearer side.
+        for (const Prop& p : sc.props) {
+            const double clear = 0.42 * p.s;
+            if (std::fabs(x - p.x) < clear) x = x < p.x ? p.x - clear : p.x + clear;
+        }
         sc.weedX.push_back(x);
         sc.weedY.push_back(sc.near.yAt(x) + 0.02 * sc.h);
         sc.weedH.push_back((0.16 + 0.16 * g.next()) * m);
@@ -665,11 +670,12 @@ void drawSunAndMoon(const Scene& sc, const Frame& f) {
         dotTinted(f, x, y, 8 * rho, 0x9FB4FF, 0.22);
         dotTinted(f, x, y, 2 * rho, 0xDFE6FF, 0.95);
         // The shadow that cuts the crescent takes the colour of the sky band behind the
-        // moon: a fixed night colour would show as a dark disc at dusk and low in the sky.
+        // moon under the moon's own halo, so it hides the lit disc without showing as a
+        // dark blot of its own (a fixed night colour would, at dusk and low in the sky).
         const int band = std::clamp(static_cast<int>(y / f.h * 48), 0, 47);
         const double side = 1.7 * rho;
         gpuBlitTinted(f.dot, x - 0.62 * rho, y - 1.06 * rho, side, side,
-                      skyColor(sc, f, band / 47.0), 0.9);
+                      theme::mix(skyColor(sc, f, band / 47.0), 0x9FB4FF, 0.2), 0.9);
     }
 }
 
