@@ -17,6 +17,7 @@ constexpr double kDoubleClickSeconds = 0.3;
 constexpr double kGeometrySaveDelay = 2.0;
 constexpr double kMaxDt = 0.1;
 constexpr double kDefaultRefreshHz = 60.0;
+constexpr double kVsyncMargin = 0.002;
 
 bool envSet(const char* name) {
     const char* v = std::getenv(name);
@@ -348,8 +349,10 @@ void shellAdopt(Shell& sh, SDL_Window* window, SDL_Renderer* renderer, bool full
     sh.window = window;
     sh.renderer = renderer;
     SDL_RendererInfo info{};
+    // SDL's software renderer reports vsync but presents at once.
     sh.vsync = renderer != nullptr && SDL_GetRendererInfo(renderer, &info) == 0 &&
-               (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
+               (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0 &&
+               (info.flags & SDL_RENDERER_SOFTWARE) == 0;
     sh.ctx = Ctx{};
     sh.ctx.ui = 1.0;
     sh.running = true;
@@ -476,14 +479,17 @@ FrameOutcome shellIteration(Shell& sh, WindowPrefs& prefs) {
     shellGatherInput(sh, prefs, out);
     shellPaint(sh, out);
     if (!sh.pace) return out;
-    // Vsync normally paces the loop. Without it, while nothing is painted, or when a
-    // present that claims vsync returns far too early (some drivers ignore it), the rest
-    // of the refresh interval is slept so that the loop does not burn a whole core.
+    // Vsync normally paces the loop: its present blocks until the display refreshes, so
+    // the iteration already lasts an interval and nothing is waited here. Without vsync,
+    // while nothing is painted (minimised), or when a present that claims vsync returns
+    // early (some drivers and virtual displays ignore it), the rest of the interval is
+    // slept so that the loop does not burn a whole core. With vsync claimed the wait ends
+    // a little early so that it never makes the loop miss a refresh.
     const double interval = refreshInterval(sh.window);
-    const double now = sh.clock();
-    const bool unpaced = !sh.vsync || !out.painted || now - start < interval / 4;
-    if (unpaced) {
-        const double wait = pacingWait(start, now, interval);
+    const bool trusted = sh.vsync && out.painted;
+    const double target = trusted ? interval - kVsyncMargin : interval;
+    const double wait = pacingWait(start, sh.clock(), target);
+    if (wait > 0) {
         if (sh.sleep)
             sh.sleep(wait);
         else
