@@ -509,6 +509,16 @@ struct WingArgs {
     std::uint32_t color = 0;
 };
 
+const WingArgs kGullFarWing{22, 14, 0xD0D0C8};
+const WingArgs kGullNearWing{26, 16, 0xFFFFFF};
+const WingArgs kBatFarWing{34, 20, 0x462C66};
+const WingArgs kBatNearWing{34, 20, 0x6B47A0};
+
+// The cache hands paint functions a plain pointer; the wing tables are only read.
+void* wingArg(const WingArgs& a) {
+    return const_cast<WingArgs*>(&a);
+}
+
 void paintWing(cairo_t* cr, void* user) {
     const WingArgs& a = *static_cast<const WingArgs*>(user);
     const double w = a.w, h = a.h;
@@ -778,29 +788,26 @@ void drawFlight(const Flight& fl, const Frame& f) {
     flyerPosition(fl, f, flyerSpan(fl, f), &x, &y);
     const bool flip = !fl.toRight;
     switch (fl.kind) {
+        // Each sprite is fetched right before its blit: a first paint of the next one may
+        // evict older cache entries.
         case Flyer::Gull: {
-            static WingArgs farWing{22, 14, 0xD0D0C8};
-            static WingArgs nearWing{26, 16, 0xFFFFFF};
-            SDL_Texture* wf = sprite("flyer_wf", 22, 14, paintWing, &farWing);
-            SDL_Texture* wn = sprite("flyer_wn", 26, 16, paintWing, &nearWing);
-            SDL_Texture* body = sprite("flyer_gull", 66, 46, paintGullBody);
             const double theta = 34 * kPi * fl.speed * fl.q;
-            drawWing(wf, 22, 14, 11, 13.5, 30, 27, x, y, k, flip, 30 * std::sin(theta + 0.7) - 35,
-                     1);
-            gpuBlitMirrored(body, x, y, 66 * k, 46 * k, 0, flip, 1);
-            drawWing(wn, 26, 16, 13, 15.5, 36, 28.5, x, y, k, flip, 38 * std::sin(theta) - 40, 1);
+            drawWing(sprite("flyer_wf", 22, 14, paintWing, wingArg(kGullFarWing)), 22, 14, 11, 13.5,
+                     30, 27, x, y, k, flip, 30 * std::sin(theta + 0.7) - 35, 1);
+            gpuBlitMirrored(sprite("flyer_gull", 66, 46, paintGullBody), x, y, 66 * k, 46 * k, 0,
+                            flip, 1);
+            drawWing(sprite("flyer_wn", 26, 16, paintWing, wingArg(kGullNearWing)), 26, 16, 13,
+                     15.5, 36, 28.5, x, y, k, flip, 38 * std::sin(theta) - 40, 1);
             break;
         }
         case Flyer::Bat: {
-            static WingArgs farWing{34, 20, 0x462C66};
-            static WingArgs nearWing{34, 20, 0x6B47A0};
-            SDL_Texture* wf = sprite("flyer_batwf", 34, 20, paintBatWing, &farWing);
-            SDL_Texture* wn = sprite("flyer_batwn", 34, 20, paintBatWing, &nearWing);
-            SDL_Texture* body = sprite("flyer_bat", 66, 46, paintBat);
             const double theta = 52 * kPi * fl.speed * fl.q;
-            drawWing(wf, 34, 20, 33, 9, 25, 13, x, y, k, flip, 34 * std::sin(theta), 0.95);
-            gpuBlitMirrored(body, x, y, 66 * k, 46 * k, 0, flip, 0.95);
-            drawWing(wn, 34, 20, 33, 9, 27, 15.5, x, y, k, flip, 26 * std::sin(theta + 0.55), 0.95);
+            drawWing(sprite("flyer_batwf", 34, 20, paintBatWing, wingArg(kBatFarWing)), 34, 20, 33,
+                     9, 25, 13, x, y, k, flip, 34 * std::sin(theta), 0.95);
+            gpuBlitMirrored(sprite("flyer_bat", 66, 46, paintBat), x, y, 66 * k, 46 * k, 0, flip,
+                            0.95);
+            drawWing(sprite("flyer_batwn", 34, 20, paintBatWing, wingArg(kBatNearWing)), 34, 20, 33,
+                     9, 27, 15.5, x, y, k, flip, 26 * std::sin(theta + 0.55), 0.95);
             break;
         }
         case Flyer::Fish: {
@@ -1112,8 +1119,12 @@ void drawScene(Ctx& c, int stage, std::uint32_t seed) {
                    static_cast<int>(std::lround(c.h * scale)), paintLandscape, &s.scene);
     gpuBlit(land, 0, 0, c.w, c.h, 1);
     if (f.night > 0.02) gpuFillRect(0, 0, c.w, c.h, 0x0A0A24, 0.42 * f.night);
+    // The dot is fetched again after every request that may have painted something new,
+    // since a paint can evict a dot that was itself painted only this frame.
+    f.dot = dotTexture();
     drawPropLights(sc, f);
     drawFlyers(sc, f);
+    f.dot = dotTexture();
     drawMovers(sc, f);
     profEnd("scene");
 }
