@@ -292,6 +292,11 @@ void paintProp(cairo_t* cr, const Prop& p) {
             break;
         }
         case PropKind::Bush: {
+            // Cut flat a little below the base line: the near ridge in front is not quite opaque,
+            // and the round bottoms would show through it as ghosts.
+            cairo_rectangle(cr, -2 * s, -2 * s, 4 * s, 2.3 * s);
+            cairo_clip(cr);
+            cairo_new_path(cr);
             setRgba(cr, p.color, a);
             disc(cr, -0.5 * s, 0, 0.6 * s);
             disc(cr, 0.5 * s, 0, 0.55 * s);
