@@ -8,8 +8,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/crash.h"
 #include "core/storage.h"
+#include "platform/crash.h"
+#include "platform/leakcheck.h"
 #include "platform/paths.h"
 #include "ui/app.h"
 #include "ui/draw.h"
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, onTerminationSignal);
     std::signal(SIGHUP, onTerminationSignal);
     platform::installCrashHandler();
+    platform::holdSystemLibraries();
     paths::prepareFontconfig();
     store::init();
     store::Settings& settings = store::settings();
