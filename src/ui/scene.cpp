@@ -1,0 +1,1150 @@
+// Sections: generation (ridges, particles, props) · the baked landscape · sprites of the
+// shared textures and flyers · the day cycle · the frame, layer by layer.
+#include "ui/scene.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "core/grid.h"
+#include "ui/gpu.h"
+
+namespace ui {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kTau = 2 * kPi;
+
+struct State {
+    Scene scene;  // the built scene; stage -1 until the first draw
+    SceneStats stats;
+    long lastFlyerReport = -1;  // half-second slot of the last flyer debug line
+};
+
+State& st() {
+    static State s;
+    return s;
+}
+
+double range(core::Mulberry32& g, double lo, double hi) {
+    return lo + (hi - lo) * g.next();
+}
+
+std::uint32_t pick(core::Mulberry32& g, const std::vector<std::uint32_t>& list) {
+    if (list.empty()) return 0xFFFFFF;
+    return list[static_cast<std::size_t>(g.nextInt(static_cast<int>(list.size())))];
+}
+
+// fmod with a result in 0..m for any sign of v.
+double wrap(double v, double m) {
+    const double r = std::fmod(v, m);
+    return r < 0 ? r + m : r;
+}
+
+// ---------------------------------------------------------------------------------------
+// Generation
+
+Ridge buildRidge(core::Mulberry32& g, double w, double base, double amp, bool crags) {
+    Ridge r;
+    r.jagged = crags;
+    for (int i = 0; i <= 6; ++i) {
+        const double d = g.next();
+        r.xs.push_back(i * (w + 120) / 6 - 60);
+        if (!crags) {
+            r.ys.push_back(base + (2 * d - 1) * amp);
+        } else if (i % 2 == 0) {
+            r.ys.push_back(base - (0.6 + 0.8 * d) * amp);
+        } else {
+            r.ys.push_back(base - 0.15 * d * amp);
+        }
+    }
+    return r;
+}
+
+void addCandyProps(Scene& sc, core::Mulberry32& g) {
+    const auto& pal = sc.world->sceneryPalette;
+    for (int i = 0; i < 4; ++i) {
+        Prop p;
+        p.kind = PropKind::Lolly;
+        p.x = (i + 0.25 + 0.5 * g.next()) * sc.w / 4;
+        p.y = sc.near.yAt(p.x) + 4;
+        p.s = range(g, 18, 34);
+        p.color = pal.empty() ? 0xFF5FA3 : pal[static_cast<std::size_t>(i) % pal.size()];
+        sc.props.push_back(p);
+    }
+}
+
+// The palms frame the scene: a tall one and a distant one on the left, one on the right,
+// each far enough in that its fronds stay inside the window, all leaning inwards.
+void addTropicalProps(Scene& sc, core::Mulberry32& g) {
+    const double m = std::min(sc.w, sc.h);
+    sc.props.push_back({PropKind::Sun, 0.72 * sc.w, 0.3 * sc.h, 0.13 * m, 0xFFD60A, 1, false});
+    const std::uint32_t dark = theme::darken(sc.world->boardTint, 0.3);
+    const std::uint32_t hazy = theme::mix(sc.world->boardTint, sc.farFill, 0.55);
+
+    Prop big{PropKind::Palm, 0, 0, (0.4 + 0.08 * g.next()) * m, dark, 1, false};
+    big.x = std::max(0.42 * big.s, 0.06 * sc.w) + 0.03 * sc.w * g.next();
+    big.y = sc.near.yAt(big.x) + 6;
+
+    Prop back{PropKind::Palm, 0, 0, (0.26 + 0.06 * g.next()) * m, hazy, 1, false};
+    back.x = big.x + (0.5 + 0.15 * g.next()) * big.s;
+    back.y = sc.far.yAt(back.x) + 4;
+
+    Prop right{PropKind::Palm, 0, 0, (0.32 + 0.08 * g.next()) * m, dark, 1, true};
+    right.x = sc.w - std::max(0.42 * right.s, 0.06 * sc.w) - 0.03 * sc.w * g.next();
+    right.y = sc.near.yAt(right.x) + 6;
+
+    sc.props.push_back(back);
+    sc.props.push_back(big);
+    sc.props.push_back(right);
+}
+
+// Three small pines on the far hills, two tall ones at the sides of the near hills and
+// three bushes along the near ridge; farther things are paler.
+void addForestProps(Scene& sc, core::Mulberry32& g) {
+    const double m = std::min(sc.w, sc.h);
+    const auto& pal = sc.world->sceneryPalette;
+    const std::uint32_t pineColor = pal.size() > 4 ? pal[4] : 0x1F8A4C;
+    const std::uint32_t farPine = theme::mix(pineColor, sc.farFill, 0.5);
+    const std::uint32_t nearPine =
+        theme::darken(theme::mix(pineColor, sc.world->boardTint, 0.4), 0.1);
+    for (int k = 0; k < 3; ++k) {
+        Prop p{PropKind::Pine, 0, 0, 0, farPine, 1, false};
+        p.x = (0.28 + 0.22 * k + 0.1 * (g.next() - 0.5)) * sc.w;
+        p.s = (0.13 + 0.06 * g.next()) * m;
+        p.y = sc.far.yAt(p.x) + 3;
+        sc.props.push_back(p);
+    }
+    for (int k = 0; k < 2; ++k) {
+        Prop p{PropKind::Pine, 0, 0, 0, nearPine, 1, false};
+        p.s = (0.3 + 0.08 * g.next()) * m;
+        const double inset = 0.5 * p.s + 0.02 * sc.w + 0.05 * sc.w * g.next();
+        p.x = k == 0 ? inset : sc.w - inset;
+        p.y = sc.near.yAt(p.x) + 0.04 * p.s;
+        sc.props.push_back(p);
+    }
+    for (int k = 0; k < 3; ++k) {
+        const std::uint32_t leaf =
+            pal.size() > 1 ? pal[static_cast<std::size_t>(k % 2)] : pineColor;
+        Prop p{PropKind::Bush, 0, 0, 0, theme::mix(leaf, sc.world->boardTint, 0.35), 1, false};
+        p.x = (0.22 + 0.28 * k + 0.08 * (g.next() - 0.5)) * sc.w;
+        p.s = (0.07 + 0.03 * g.next()) * m;
+        p.y = sc.near.yAt(p.x) + 0.1 * p.s;
+        sc.props.push_back(p);
+    }
+}
+
+// Three corals spread over the sea floor, with seaweed stalks between and around them.
+void addUnderwaterProps(Scene& sc, core::Mulberry32& g) {
+    const double m = std::min(sc.w, sc.h);
+    const auto& pal = sc.world->sceneryPalette;
+    const std::size_t coralColors[3] = {3, 1, 2};
+    for (int k = 0; k < 3; ++k) {
+        const std::size_t ci = coralColors[k];
+        Prop p{PropKind::Coral, 0, 0, 0, pal.size() > ci ? pal[ci] : 0xFF6F91, 1, false};
+        p.x = (0.16 + 0.34 * k + 0.06 * (g.next() - 0.5)) * sc.w;
+        p.s = (0.2 + 0.08 * g.next()) * m;
+        p.y = sc.near.yAt(p.x) + 0.06 * p.s;
+        sc.props.push_back(p);
+    }
+    const int stalks = 9;
+    for (int k = 0; k < stalks; ++k) {
+        double x = (k + 0.5 + 0.6 * (g.next() - 0.5)) * sc.w / stalks;
+        // A stalk never grows through a coral: it moves to the coral's nearer side.
+        for (const Prop& p : sc.props) {
+            const double clear = 0.42 * p.s;
+            if (std::fabs(x - p.x) < clear) x = x < p.x ? p.x - clear : p.x + clear;
+        }
+        sc.weedX.push_back(x);
+        sc.weedY.push_back(sc.near.yAt(x) + 0.02 * sc.h);
+        sc.weedH.push_back((0.16 + 0.16 * g.next()) * m);
+        sc.weedPhase.push_back(g.next() * kTau);
+        sc.weedW.push_back(std::max(3.0, (7 + 5 * g.next()) * m / 720));
+    }
+    const std::uint32_t leaf = pal.empty() ? 0x35E0C8 : pal[0];
+    sc.weedColor = theme::mix(theme::mix(leaf, 0x2E9E4F, 0.5), sc.world->boardTint, 0.25);
+}
+
+void addGalaxyProps(Scene& sc, core::Mulberry32& g) {
+    const double m = std::min(sc.w, sc.h);
+    Prop p{PropKind::Planet, 0.76 * sc.w, 0.2 * sc.h, (0.065 + 0.02 * g.next()) * m, 0, 1, false};
+    p.color = pick(g, sc.world->sceneryPalette);
+    sc.props.push_back(p);
+}
+
+// ---------------------------------------------------------------------------------------
+// The baked landscape
+
+void setRgba(cairo_t* cr, std::uint32_t rgb, double alpha) {
+    cairo_set_source_rgba(cr, ((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0,
+                          (rgb & 0xFF) / 255.0, alpha);
+}
+
+void addStop(cairo_pattern_t* pat, double at, std::uint32_t rgb, double alpha) {
+    cairo_pattern_add_color_stop_rgba(pat, at, ((rgb >> 16) & 0xFF) / 255.0,
+                                      ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0, alpha);
+}
+
+// A quadratic curve from the current point, as cairo only knows cubic ones.
+void quadTo(cairo_t* cr, double cx, double cy, double x, double y) {
+    double x0 = 0, y0 = 0;
+    cairo_get_current_point(cr, &x0, &y0);
+    cairo_curve_to(cr, x0 + 2.0 / 3.0 * (cx - x0), y0 + 2.0 / 3.0 * (cy - y0),
+                   x + 2.0 / 3.0 * (cx - x), y + 2.0 / 3.0 * (cy - y), x, y);
+}
+
+void ridgePath(cairo_t* cr, const Ridge& r, double h) {
+    const std::size_t n = r.xs.size();
+    if (n == 0) return;
+    cairo_new_path(cr);
+    cairo_move_to(cr, r.xs[0], h + 60);
+    cairo_line_to(cr, r.xs[0], r.ys[0]);
+    if (r.jagged || n < 3) {
+        for (std::size_t i = 1; i < n; ++i) cairo_line_to(cr, r.xs[i], r.ys[i]);
+    } else {
+        cairo_line_to(cr, (r.xs[0] + r.xs[1]) / 2, (r.ys[0] + r.ys[1]) / 2);
+        for (std::size_t i = 1; i + 1 < n; ++i) {
+            quadTo(cr, r.xs[i], r.ys[i], (r.xs[i] + r.xs[i + 1]) / 2, (r.ys[i] + r.ys[i + 1]) / 2);
+        }
+        cairo_line_to(cr, r.xs[n - 1], r.ys[n - 1]);
+    }
+    cairo_line_to(cr, r.xs[n - 1], h + 60);
+    cairo_close_path(cr);
+}
+
+// A radial light fading from inner (at alpha) in the centre to outer (transparent) at r.
+void fillGlow(cairo_t* cr, double cx, double cy, double r, std::uint32_t inner, std::uint32_t outer,
+              double alpha) {
+    cairo_pattern_t* pat = cairo_pattern_create_radial(cx, cy, 0, cx, cy, r);
+    addStop(pat, 0, inner, alpha);
+    addStop(pat, 1, outer, 0);
+    cairo_set_source(cr, pat);
+    cairo_new_path(cr);
+    cairo_arc(cr, cx, cy, r, 0, kTau);
+    cairo_fill(cr);
+    cairo_pattern_destroy(pat);
+}
+
+void disc(cairo_t* cr, double cx, double cy, double r) {
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, cx, cy, r, 0, kTau);
+}
+
+void paintProp(cairo_t* cr, const Prop& p) {
+    const double s = p.s;
+    const double a = p.alpha;
+    cairo_save(cr);
+    cairo_translate(cr, p.x, p.y);
+    if (p.mirror) cairo_scale(cr, -1, 1);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_new_path(cr);
+    switch (p.kind) {
+        case PropKind::Lolly: {
+            setRgba(cr, 0xFFFFFF, 0.75 * a);
+            cairo_set_line_width(cr, std::max(0.16 * s, 2.0));
+            cairo_move_to(cr, 0, 0);
+            cairo_line_to(cr, 0, -1.7 * s);
+            cairo_stroke(cr);
+            setRgba(cr, p.color, 0.95 * a);
+            disc(cr, 0, -2.6 * s, 0.9 * s);
+            cairo_fill(cr);
+            setRgba(cr, 0xFFFFFF, 0.7 * a);
+            cairo_set_line_width(cr, std::max(0.12 * s, 1.5));
+            cairo_new_sub_path(cr);
+            cairo_arc(cr, 0, -2.6 * s, 0.55 * s, 200 * kPi / 180, 350 * kPi / 180);
+            cairo_new_sub_path(cr);
+            cairo_arc(cr, 0, -2.6 * s, 0.25 * s, 20 * kPi / 180, 170 * kPi / 180);
+            cairo_stroke(cr);
+            break;
+        }
+        case PropKind::Palm: {
+            setRgba(cr, p.color, a);
+            cairo_set_line_width(cr, std::max(0.06 * s, 2.0));
+            const double cx = 0.14 * s, cy = -0.9 * s;
+            cairo_move_to(cr, 0, 0);
+            cairo_curve_to(cr, 0.06 * s, -0.32 * s, 0, -0.62 * s, cx, cy);
+            cairo_stroke(cr);
+            cairo_set_line_width(cr, std::max(0.05 * s, 2.0));
+            for (double deg : {-165.0, -125.0, -85.0, -45.0, -5.0}) {
+                const double r = deg * kPi / 180;
+                cairo_move_to(cr, cx, cy);
+                quadTo(cr, cx + 0.3 * s * std::cos(r), cy + 0.28 * s * std::sin(r) - 0.08 * s,
+                       cx + 0.55 * s * std::cos(r), cy + 0.34 * s * std::sin(r) + 0.1 * s);
+            }
+            cairo_stroke(cr);
+            break;
+        }
+        case PropKind::Pine: {
+            setRgba(cr, p.color, a);
+            const double tiers[3][3] = {{0.5, 0, -0.38}, {0.4, -0.26, -0.62}, {0.28, -0.5, -0.88}};
+            for (const auto& t : tiers) {
+                cairo_move_to(cr, -t[0] * s, t[1] * s);
+                cairo_line_to(cr, t[0] * s, t[1] * s);
+                cairo_line_to(cr, 0, t[2] * s);
+                cairo_close_path(cr);
+            }
+            cairo_rectangle(cr, -0.05 * s, -0.04 * s, 0.1 * s, 0.06 * s);
+            cairo_fill(cr);
+            break;
+        }
+        case PropKind::Bush: {
+            // Cut flat a little below the base line: the near ridge in front is not quite opaque,
+            // and the round bottoms would show through it as ghosts.
+            cairo_rectangle(cr, -2 * s, -2 * s, 4 * s, 2.3 * s);
+            cairo_clip(cr);
+            cairo_new_path(cr);
+            setRgba(cr, p.color, a);
+            disc(cr, -0.5 * s, 0, 0.6 * s);
+            disc(cr, 0.5 * s, 0, 0.55 * s);
+            disc(cr, 0, -0.35 * s, 0.75 * s);
+            cairo_fill(cr);
+            break;
+        }
+        case PropKind::Coral: {
+            setRgba(cr, p.color, a);
+            cairo_set_line_width(cr, std::max(0.1 * s, 2.5));
+            cairo_move_to(cr, 0, 0);
+            cairo_curve_to(cr, 0.02 * s, -0.3 * s, -0.02 * s, -0.6 * s, 0.04 * s, -0.9 * s);
+            const double branches[3][6] = {{0, -0.28, -0.22, -0.42, -0.26, -0.66},
+                                           {0.01, -0.45, 0.24, -0.58, 0.28, -0.82},
+                                           {-0.13, -0.52, -0.3, -0.6, -0.32, -0.76}};
+            for (const auto& b : branches) {
+                cairo_move_to(cr, b[0] * s, b[1] * s);
+                quadTo(cr, b[2] * s, b[3] * s, b[4] * s, b[5] * s);
+            }
+            cairo_stroke(cr);
+            break;
+        }
+        case PropKind::Planet: {
+            fillGlow(cr, 0, 0, 2.2 * s, theme::lighten(p.color, 0.4), p.color, 0.35 * a);
+            cairo_pattern_t* body =
+                cairo_pattern_create_radial(-0.35 * s, -0.35 * s, 0, 0, 0, 1.2 * s);
+            addStop(body, 0, theme::lighten(p.color, 0.5), a);
+            addStop(body, 1, theme::darken(p.color, 0.55), a);
+            cairo_set_source(cr, body);
+            cairo_new_path(cr);
+            disc(cr, 0, 0, s);
+            cairo_fill(cr);
+            cairo_pattern_destroy(body);
+            // Stroked under the flattening so the ring thins where it turns away from us.
+            cairo_save(cr);
+            cairo_rotate(cr, -0.35);
+            cairo_scale(cr, 1, 0.26);
+            cairo_new_path(cr);
+            cairo_arc(cr, 0, 0, 1.55 * s, 0, kTau);
+            setRgba(cr, theme::lighten(p.color, 0.35), 0.75 * a);
+            cairo_set_line_width(cr, 0.7 * s);
+            cairo_stroke(cr);
+            cairo_restore(cr);
+            break;
+        }
+        case PropKind::Sun: {
+            fillGlow(cr, 0, 0, 2.6 * s, 0xFFF3B0, p.color, 0.5 * a);
+            setRgba(cr, p.color, 0.95 * a);
+            cairo_new_path(cr);
+            disc(cr, 0, 0, s);
+            cairo_fill(cr);
+            break;
+        }
+    }
+    cairo_restore(cr);
+}
+
+void paintWeeds(cairo_t* cr, const Scene& sc) {
+    setRgba(cr, sc.weedColor, 0.8);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    for (std::size_t i = 0; i < sc.weedX.size(); ++i) {
+        const double x = sc.weedX[i], y = sc.weedY[i], h = sc.weedH[i];
+        // The phase decides which way a stalk sways first, so neighbours do not look cloned.
+        const double k = sc.weedPhase[i] < kPi ? 1 : -1;
+        cairo_new_path(cr);
+        cairo_move_to(cr, x, y);
+        cairo_curve_to(cr, x - k * 0.12 * h, y - 0.22 * h, x + k * 0.12 * h, y - 0.4 * h, x,
+                       y - 0.58 * h);
+        cairo_curve_to(cr, x - k * 0.12 * h, y - 0.74 * h, x + k * 0.084 * h, y - 0.88 * h, x,
+                       y - h);
+        cairo_set_line_width(cr, sc.weedW[i]);
+        cairo_stroke(cr);
+    }
+}
+
+void paintLandscape(cairo_t* cr, void* user) {
+    const Scene& sc = *static_cast<const Scene*>(user);
+    ++st().stats.bakes;
+    const double w = sc.w, h = sc.h;
+    if (sc.hasRays) {
+        cairo_pattern_t* beam = cairo_pattern_create_linear(0, -24, 0, 0.92 * h);
+        const std::uint32_t light = theme::lighten(sc.world->glowColor, 0.55);
+        addStop(beam, 0, light, 0.22);
+        addStop(beam, 1, light, 0);
+        cairo_set_source(cr, beam);
+        cairo_new_path(cr);
+        for (int i = 0; i < 3; ++i) {
+            const double x = (i + 0.7) * w / 3.4;
+            cairo_move_to(cr, x - 0.03 * w, -24);
+            cairo_line_to(cr, x + 0.03 * w, -24);
+            cairo_line_to(cr, x + 0.24 * w, 0.92 * h);
+            cairo_line_to(cr, x, 0.92 * h);
+            cairo_close_path(cr);
+        }
+        cairo_fill(cr);
+        cairo_pattern_destroy(beam);
+        // The haze fades out exactly at its lower edge so it leaves no seam across the sky.
+        cairo_pattern_t* haze = cairo_pattern_create_linear(0, -24, 0, 0.55 * h);
+        addStop(haze, 0, light, 0.22);
+        addStop(haze, 1, light, 0);
+        cairo_set_source(cr, haze);
+        cairo_rectangle(cr, 0, 0, w, 0.55 * h);
+        cairo_fill(cr);
+        cairo_pattern_destroy(haze);
+    }
+    ridgePath(cr, sc.far, h);
+    setRgba(cr, sc.farFill, sc.farAlpha);
+    cairo_fill(cr);
+    for (const Prop& p : sc.props) paintProp(cr, p);
+    ridgePath(cr, sc.near, h);
+    setRgba(cr, sc.nearFill, sc.nearAlpha);
+    cairo_fill(cr);
+    paintWeeds(cr, sc);
+}
+
+// ---------------------------------------------------------------------------------------
+// Shared textures and flyer sprites
+
+void paintDot(cairo_t* cr, void*) {
+    cairo_pattern_t* pat = cairo_pattern_create_radial(32, 32, 0, 32, 32, 32);
+    addStop(pat, 0, 0xFFFFFF, 1);
+    addStop(pat, 0.45, 0xFFFFFF, 0.55);
+    addStop(pat, 1, 0xFFFFFF, 0);
+    cairo_set_source(cr, pat);
+    cairo_arc(cr, 32, 32, 32, 0, kTau);
+    cairo_fill(cr);
+    cairo_pattern_destroy(pat);
+}
+
+void paintCloud(cairo_t* cr, void*) {
+    const double w = 256, h = 128;
+    const double puffs[4][3] = {{0.32 * w, 0.6 * h, 0.4 * h},
+                                {0.52 * w, 0.46 * h, 0.5 * h},
+                                {0.72 * w, 0.62 * h, 0.36 * h},
+                                {0.5 * w, 0.72 * h, 0.3 * h}};
+    for (const auto& p : puffs) {
+        cairo_pattern_t* pat = cairo_pattern_create_radial(p[0], p[1], 0, p[0], p[1], p[2]);
+        addStop(pat, 0, 0xFFFFFF, 0.95);
+        addStop(pat, 0.55, 0xFFFFFF, 0.75);
+        addStop(pat, 1, 0xFFFFFF, 0);
+        cairo_set_source(cr, pat);
+        cairo_new_path(cr);
+        cairo_arc(cr, p[0], p[1], p[2], 0, kTau);
+        cairo_fill(cr);
+        cairo_pattern_destroy(pat);
+    }
+}
+
+void ellipse(cairo_t* cr, double cx, double cy, double rx, double ry) {
+    cairo_save(cr);
+    cairo_translate(cr, cx, cy);
+    cairo_scale(cr, rx, ry);
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, 0, 0, 1, 0, kTau);
+    cairo_restore(cr);
+}
+
+void triangle(cairo_t* cr, double x1, double y1, double x2, double y2, double x3, double y3) {
+    cairo_move_to(cr, x1, y1);
+    cairo_line_to(cr, x2, y2);
+    cairo_line_to(cr, x3, y3);
+    cairo_close_path(cr);
+}
+
+void fillNow(cairo_t* cr, std::uint32_t rgb, double alpha = 1) {
+    setRgba(cr, rgb, alpha);
+    cairo_fill(cr);
+}
+
+void paintGullBody(cairo_t* cr, void*) {
+    ellipse(cr, 33, 30.5, 17, 6.5);
+    fillNow(cr, 0xF6F6F2);
+    triangle(cr, 20, 27, 8, 22, 10, 32);
+    fillNow(cr, 0xE4E4DE);
+    disc(cr, 50, 26, 6.5);
+    fillNow(cr, 0xFFFFFF);
+    triangle(cr, 55, 24, 64, 27, 55, 30);
+    fillNow(cr, 0xF2B53C);
+    disc(cr, 52.5, 24.5, 1.7);
+    fillNow(cr, 0x22180E);
+}
+
+void paintBat(cairo_t* cr, void*) {
+    ellipse(cr, 26, 16, 8.6, 6.4);
+    fillNow(cr, 0x9A7AC4, 0.55);
+    ellipse(cr, 26, 16, 7, 5);
+    triangle(cr, 22, 11, 24, 3, 28, 11);
+    triangle(cr, 30, 11, 34, 3, 35, 11);
+    fillNow(cr, 0x50336F);
+    disc(cr, 34, 17, 3.4);
+    fillNow(cr, 0x6A4A92);
+    disc(cr, 27, 15, 1.5);
+    disc(cr, 32, 15, 1.5);
+    fillNow(cr, 0xFFD23D);
+}
+
+void paintFish(cairo_t* cr, void*) {
+    ellipse(cr, 26, 17, 18, 9);
+    fillNow(cr, 0xFFA54D);
+    cairo_move_to(cr, 10, 17);
+    cairo_line_to(cr, 0, 8);
+    cairo_line_to(cr, 2, 17);
+    cairo_line_to(cr, 0, 26);
+    cairo_close_path(cr);
+    fillNow(cr, 0xFF8A2B);
+    triangle(cr, 24, 9, 30, 2, 33, 11);
+    fillNow(cr, 0xFFC07A);
+    disc(cr, 38, 15, 2);
+    fillNow(cr, 0x2A1A0E);
+}
+
+struct WingArgs {
+    double w = 0, h = 0;
+    std::uint32_t color = 0;
+};
+
+const WingArgs kGullFarWing{22, 14, 0xD0D0C8};
+const WingArgs kGullNearWing{26, 16, 0xFFFFFF};
+const WingArgs kBatFarWing{34, 20, 0x462C66};
+const WingArgs kBatNearWing{34, 20, 0x6B47A0};
+
+// The cache hands paint functions a plain pointer; the wing tables are only read.
+void* wingArg(const WingArgs& a) {
+    return const_cast<WingArgs*>(&a);
+}
+
+void paintWing(cairo_t* cr, void* user) {
+    const WingArgs& a = *static_cast<const WingArgs*>(user);
+    const double w = a.w, h = a.h;
+    cairo_move_to(cr, 0.25 * w, h);
+    cairo_curve_to(cr, 0.083 * w, 0.57 * h, 0.15 * w, 0.24 * h, 0.45 * w, 2);
+    cairo_curve_to(cr, 0.82 * w, 0.2 * h, 0.93 * w, 0.53 * h, 0.78 * w, h);
+    cairo_close_path(cr);
+    fillNow(cr, a.color);
+}
+
+void paintBatWing(cairo_t* cr, void* user) {
+    const WingArgs& a = *static_cast<const WingArgs*>(user);
+    const double w = a.w, h = a.h;
+    cairo_move_to(cr, w, 0.45 * h);
+    cairo_curve_to(cr, 0.7 * w, 0.02 * h, 0.3 * w, 0.05 * h, 1, 0.3 * h);
+    cairo_line_to(cr, 0.26 * w, 0.86 * h);
+    cairo_line_to(cr, 0.44 * w, 0.52 * h);
+    cairo_line_to(cr, 0.6 * w, 0.95 * h);
+    cairo_line_to(cr, 0.74 * w, 0.56 * h);
+    cairo_line_to(cr, 0.88 * w, 0.92 * h);
+    cairo_close_path(cr);
+    fillNow(cr, a.color);
+}
+
+// A sprite painted once for a fixed logical canvas, at the current scale.
+SDL_Texture* sprite(const char* key, double w, double h, PaintFn paint, void* user = nullptr) {
+    return gpuTexture(key, static_cast<int>(w * gpuScale()), static_cast<int>(h * gpuScale()),
+                      paint, user);
+}
+
+SDL_Texture* dotTexture() {
+    const int px = static_cast<int>(std::lround(64 * gpuScale()));
+    return gpuTexture("scene_dot", px, px, paintDot, nullptr);
+}
+
+SDL_Texture* cloudTexture() {
+    return gpuTexture("scene_cloud", static_cast<int>(std::lround(256 * gpuScale())),
+                      static_cast<int>(std::lround(128 * gpuScale())), paintCloud, nullptr);
+}
+
+// ---------------------------------------------------------------------------------------
+// The day cycle
+
+// Distance between two phases on the day's circle.
+double phaseDistance(double p, double centre) {
+    const double d = std::fabs(p - centre);
+    return std::min(d, 1 - d);
+}
+
+struct DayOverride {
+    bool set = false;
+    double phase = 0;
+};
+
+const DayOverride& dayOverride() {
+    static const DayOverride o = [] {
+        DayOverride r;
+        r.set = parseDayOverride(std::getenv("PLUMBRIX_DAY"), &r.phase);
+        return r;
+    }();
+    return o;
+}
+
+// The kind named by PLUMBRIX_FLYER, read once; -1 when unset.
+int flyerOverride() {
+    static const int kind = [] {
+        const char* v = std::getenv("PLUMBRIX_FLYER");
+        if (v == nullptr) return -1;
+        const std::string s = v;
+        if (s == "bat") return static_cast<int>(Flyer::Bat);
+        if (s == "fish") return static_cast<int>(Flyer::Fish);
+        if (s == "star") return static_cast<int>(Flyer::Star);
+        return static_cast<int>(Flyer::Gull);
+    }();
+    return kind;
+}
+
+const char* flyerName(Flyer f) {
+    switch (f) {
+        case Flyer::Gull:
+            return "gull";
+        case Flyer::Fish:
+            return "fish";
+        case Flyer::Star:
+            return "star";
+        case Flyer::Bat:
+            return "bat";
+    }
+    return "gull";
+}
+
+// ---------------------------------------------------------------------------------------
+// The frame
+
+std::uint32_t gradientAt(const std::vector<std::uint32_t>& g, double pos) {
+    if (g.empty()) return 0;
+    if (g.size() == 1 || pos <= 0) return g.front();
+    const double last = static_cast<double>(g.size() - 1);
+    if (pos >= last) return g.back();
+    const auto i = static_cast<std::size_t>(pos);
+    return theme::mix(g[i], g[i + 1], pos - static_cast<double>(i));
+}
+
+struct Frame {
+    double w = 0, h = 0, u = 1, t = 0;
+    double night = 0, sunset = 0, sunrise = 0, phase = 0;
+    SDL_Texture* dot = nullptr;
+};
+
+void dotTinted(const Frame& f, double cx, double cy, double side, std::uint32_t rgb, double alpha) {
+    gpuBlitTinted(f.dot, cx - side / 2, cy - side / 2, side, side, rgb, alpha);
+}
+
+void dotAdditive(const Frame& f, double cx, double cy, double side, std::uint32_t rgb,
+                 double alpha) {
+    gpuBlitAdditive(f.dot, cx - side / 2, cy - side / 2, side, side, rgb, alpha);
+}
+
+// The sky's colour at height fraction k (0 top, 1 bottom) under this frame's light.
+std::uint32_t skyColor(const Scene& sc, const Frame& f, double k) {
+    const auto& grad = sc.world->bgGradient;
+    std::uint32_t c = gradientAt(grad, k * (static_cast<double>(grad.size()) - 1));
+    c = theme::mix(c, 0xFF7A2E, 0.42 * f.sunset * (1 - 0.5 * k));
+    c = theme::mix(c, 0xFFB08A, 0.35 * f.sunrise * (1 - 0.5 * k));
+    // Night is deep blue above and violet below; the two meet in a soft band around the
+    // middle instead of a hard edge that would cut the sky in half.
+    const std::uint32_t dark = theme::mix(0x070A24, 0x120A2E, (k - 0.4) / 0.2);
+    return theme::mix(c, dark, 0.88 * f.night);
+}
+
+void drawSky(const Scene& sc, const Frame& f) {
+    for (int i = 0; i < 48; ++i) {
+        const double k = i / 47.0;
+        gpuFillRect(0, k * f.h, f.w, f.h / 48 + 2, skyColor(sc, f, k), 1);
+    }
+}
+
+void drawGlows(const Scene& sc, const Frame& f) {
+    for (const Glow& g : sc.sky) {
+        const double a = (1 - 0.7 * f.night) * g.alpha * 0.5;
+        if (a <= 0.01) continue;
+        dotAdditive(f, g.x, g.y, 2 * g.r, g.color, 0.55 * a);
+        dotAdditive(f, g.x, g.y, 0.9 * g.r, g.innerColor, 0.5 * a);
+    }
+}
+
+void drawSunAndMoon(const Scene& sc, const Frame& f) {
+    const double p = f.phase;
+    const double q = p < 0.5 ? 2 * p : 2 * (p - 0.5);
+    const double x = (0.06 + 0.88 * q) * f.w;
+    const double y = (0.7 - 0.44 * std::sin(kPi * q)) * f.h;
+    const double m = std::min(f.w, f.h);
+    if (p < 0.5) {
+        const double rho = 0.075 * m;
+        dotTinted(f, x, y, 8 * rho, 0xFFC76A, 0.3);
+        dotTinted(f, x, y, 2 * rho, 0xFFF0A8, 0.95);
+    } else {
+        const double rho = 0.055 * m;
+        dotTinted(f, x, y, 8 * rho, 0x9FB4FF, 0.22);
+        dotTinted(f, x, y, 2 * rho, 0xDFE6FF, 0.95);
+        // The shadow that cuts the crescent takes the colour of the sky band behind the
+        // moon under the moon's own halo, so it hides the lit disc without showing as a
+        // dark blot of its own (a fixed night colour would, at dusk and low in the sky).
+        const int band = std::clamp(static_cast<int>(y / f.h * 48), 0, 47);
+        const double side = 1.7 * rho;
+        gpuBlitTinted(f.dot, x - 0.62 * rho, y - 1.06 * rho, side, side,
+                      theme::mix(skyColor(sc, f, band / 47.0), 0x9FB4FF, 0.2), 0.9);
+    }
+}
+
+double twinkle(const Particle& s, double t) {
+    return (0.5 + 0.5 * std::sin(4 * t * s.breathFreq + s.breathPhase)) * 0.65 + 0.35;
+}
+
+void drawStars(const Scene& sc, const Frame& f, double nightFactor) {
+    for (const Particle& s : sc.stars) {
+        dotTinted(f, s.x, s.y, 4.4 * s.r, 0xFFFFFF, twinkle(s, f.t) * s.alpha * nightFactor);
+    }
+}
+
+void drawClouds(const Scene& sc, const Frame& f, SDL_Texture* cloud) {
+    core::Mulberry32 g(sc.seed * 131u);
+    const std::uint32_t tint = theme::mix(0xFFFFFF, 0x2A2B5A, 0.75 * f.night);
+    for (int k = 0; k < 5; ++k) {
+        const double cw = (0.22 + 0.26 * g.next()) * f.w;
+        const double ch = 0.42 * cw;
+        const double y = (0.05 + 0.28 * g.next()) * f.h;
+        const double speed = 6 + 14 * g.next();
+        const double offset = g.next() * (f.w + 2 * cw);
+        const double alpha = (0.3 + 0.22 * g.next()) * (1 - 0.45 * f.night);
+        const double x = wrap(speed * f.t + offset, f.w + 2 * cw) - cw;
+        gpuBlitTinted(cloud, x, y, cw, ch, tint, alpha);
+    }
+}
+
+void drawPropLights(const Scene& sc, const Frame& f) {
+    if (f.night < 0.04) return;
+    for (const Prop& p : sc.props) {
+        double cx = p.x, cy = p.y, halo = 0, core = 0, strength = 0;
+        switch (p.kind) {
+            case PropKind::Lolly:
+                cy = p.y - 2.6 * p.s;
+                halo = 6 * p.s;
+                core = 1.6 * p.s;
+                strength = 0.55;
+                break;
+            case PropKind::Planet:
+                halo = 4.6 * p.s;
+                core = 1.2 * p.s;
+                strength = 0.4;
+                break;
+            case PropKind::Sun:
+                halo = 5.4 * p.s;
+                core = 1.4 * p.s;
+                strength = 0.4;
+                break;
+            default:
+                continue;
+        }
+        const double a = f.night * (0.78 + 0.22 * std::sin(1.5 * f.t + 0.013 * cx)) * strength;
+        dotAdditive(f, cx, cy, halo, theme::lighten(p.color, 0.45), a);
+        dotAdditive(f, cx, cy, core, 0xFFFFFF, 0.6 * a);
+    }
+}
+
+struct Flight {
+    Flyer kind = Flyer::Gull;
+    double q = 0;         // progress 0..1
+    double speed = 1;     // speed factor: wing beats per crossing grow with it
+    double z = 1;         // size factor
+    double height = 0;    // cruising height
+    bool toRight = true;  // direction of travel
+};
+
+// Where a flyer is drawn now; birds, bats and fish bob on their way across.
+void flyerPosition(const Flight& fl, const Frame& f, double span, double* x, double* y) {
+    if (fl.kind == Flyer::Star) {
+        *x = (0.1 + 0.8 * fl.q) * f.w;
+        *y = (0.05 + 0.35 * fl.q * fl.q) * f.h;
+        return;
+    }
+    const double travel = (f.w + 2 * span) * fl.q;
+    *x = fl.toRight ? -span + travel : f.w + span - travel;
+    *y = fl.height + 12 * f.u * std::sin(5 * kPi * fl.q);
+}
+
+double flyerSpan(const Flight& fl, const Frame& f) {
+    const double k = f.u * fl.z;
+    return fl.kind == Flyer::Fish ? 56 * k : 66 * k;
+}
+
+// One wing turned about its root: root is where it joins the body on the body's canvas
+// (66 x 46, facing right), pivot where the root lies on the wing's own canvas.
+void drawWing(SDL_Texture* tex, double ww, double wh, double pivotX, double pivotY, double rootX,
+              double rootY, double x, double y, double k, bool flip, double angle, double alpha) {
+    const double bx = flip ? 66 - rootX : rootX;
+    const double px = flip ? ww - pivotX : pivotX;
+    const double sx = x + (bx - 33) * k;
+    const double sy = y + (rootY - 23) * k;
+    gpuBlitPivot(tex, sx - px * k, sy - pivotY * k, ww * k, wh * k, px * k, pivotY * k,
+                 flip ? -angle : angle, flip, alpha);
+}
+
+void drawFlight(const Flight& fl, const Frame& f) {
+    const double k = f.u * fl.z;
+    double x = 0, y = 0;
+    flyerPosition(fl, f, flyerSpan(fl, f), &x, &y);
+    const bool flip = !fl.toRight;
+    switch (fl.kind) {
+        // Each sprite is fetched right before its blit: a first paint of the next one may
+        // evict older cache entries.
+        case Flyer::Gull: {
+            const double theta = 34 * kPi * fl.speed * fl.q;
+            drawWing(sprite("flyer_wf", 22, 14, paintWing, wingArg(kGullFarWing)), 22, 14, 11, 13.5,
+                     30, 27, x, y, k, flip, 30 * std::sin(theta + 0.7) - 35, 1);
+            gpuBlitMirrored(sprite("flyer_gull", 66, 46, paintGullBody), x, y, 66 * k, 46 * k, 0,
+                            flip, 1);
+            drawWing(sprite("flyer_wn", 26, 16, paintWing, wingArg(kGullNearWing)), 26, 16, 13,
+                     15.5, 36, 28.5, x, y, k, flip, 38 * std::sin(theta) - 40, 1);
+            break;
+        }
+        case Flyer::Bat: {
+            const double theta = 52 * kPi * fl.speed * fl.q;
+            drawWing(sprite("flyer_batwf", 34, 20, paintBatWing, wingArg(kBatFarWing)), 34, 20, 33,
+                     9, 25, 13, x, y, k, flip, 34 * std::sin(theta), 0.95);
+            gpuBlitMirrored(sprite("flyer_bat", 66, 46, paintBat), x, y, 66 * k, 46 * k, 0, flip,
+                            0.95);
+            drawWing(sprite("flyer_batwn", 34, 20, paintBatWing, wingArg(kBatNearWing)), 34, 20, 33,
+                     9, 27, 15.5, x, y, k, flip, 26 * std::sin(theta + 0.55), 0.95);
+            break;
+        }
+        case Flyer::Fish: {
+            SDL_Texture* fish = sprite("flyer_fish", 56, 34, paintFish);
+            const double tilt = 6 * std::sin(24 * kPi * fl.q);
+            gpuBlitMirrored(fish, x, y, 56 * k, 34 * k, flip ? -tilt : tilt, flip, 0.9);
+            break;
+        }
+        case Flyer::Star: {
+            const double b = std::min(6 * std::min(fl.q, 1 - fl.q), 1.0);
+            for (int j = 0; j < 10; ++j) {
+                dotAdditive(f, x - 9 * f.u * j, y - 4.5 * f.u * j, 4 * (1 - 0.09 * j) * 3.4 * f.u,
+                            0xBFD8FF, 0.5 * b * (1 - 0.1 * j));
+            }
+            dotAdditive(f, x, y, 18 * f.u, 0xFFFFFF, b);
+            break;
+        }
+    }
+}
+
+// Two flight slots, each crossing once per period of its own; the kind is fixed when a
+// flight sets off, so a gull does not turn into a bat half-way across at dusk.
+void drawFlyers(const Scene& sc, const Frame& f) {
+    core::Mulberry32 g(sc.seed * 977u);
+    const int forced = flyerOverride();
+    for (int slot = 0; slot < 2; ++slot) {
+        const double period = 30 + 24 * g.next();
+        const double offset = g.next() * period;
+        Flight fl;
+        fl.speed = 0.45 + 1.5 * g.next();
+        fl.z = 0.55 + 0.85 * g.next();
+        fl.height = (0.1 + 0.3 * g.next()) * f.h;
+        fl.toRight = g.next() < 0.5;
+        if (forced >= 0) {
+            if (slot > 0) break;
+            fl.kind = static_cast<Flyer>(forced);
+            fl.height = 0.14 * f.h;
+            fl.toRight = true;
+            fl.q = wrap(f.t, 6) / 6;
+        } else {
+            const double duration = std::min(10.5 / fl.speed, 0.34 * period);
+            const double local = wrap(f.t + offset, period);
+            if (local >= duration) continue;
+            fl.q = local / duration;
+            if (sc.world->id == "underwater") {
+                fl.kind = Flyer::Fish;
+            } else if (sc.world->id == "galaxy") {
+                fl.kind = Flyer::Star;
+            } else {
+                const double atStart = nightAmount(dayPhase(sc.seed, f.t - local));
+                fl.kind = atStart > 0.55 ? Flyer::Bat : Flyer::Gull;
+            }
+        }
+        drawFlight(fl, f);
+        if (forced >= 0) {
+            const long slotNow = static_cast<long>(std::floor(f.t / 0.5));
+            if (slotNow != st().lastFlyerReport) {
+                st().lastFlyerReport = slotNow;
+                double x = 0, y = 0;
+                flyerPosition(fl, f, flyerSpan(fl, f), &x, &y);
+                std::fprintf(stderr, "[flyer] %s x=%.0f y=%.0f W=%.0f H=%.0f\n", flyerName(fl.kind),
+                             x, y, f.w, f.h);
+            }
+        }
+    }
+}
+
+void drawMovers(const Scene& sc, const Frame& f) {
+    const double t = f.t;
+    for (const Particle& m : sc.motes) {
+        const double x = m.x + m.ampX * std::sin(kTau * t * m.freqX + m.phaseX);
+        const double y = m.y + m.ampY * std::sin(kTau * t * m.freqY + m.phaseY);
+        const double half = (0.85 + 0.15 * std::sin(kTau * t * m.breathFreq + m.breathPhase)) * m.r;
+        dotTinted(f, x, y, 2 * half, m.color, m.alpha);
+    }
+    drawStars(sc, f, 1);
+    for (const Particle& b : sc.bubbles) {
+        const double y = f.h + 20 - wrap(b.phase * (f.h + 60) + b.speed * t, f.h + 60);
+        const double x = b.x + b.wobble * std::sin(0.9 * (t + 10 * b.phase));
+        dotTinted(f, x, y, 2 * b.r, 0xFFFFFF, b.alpha);
+    }
+    if (f.night < 0.1) return;
+    for (const Particle& ff : sc.fireflies) {
+        const double a =
+            f.night * std::max(0.0, std::sin(kTau * t * ff.breathFreq + ff.breathPhase));
+        if (a <= 0.01) continue;
+        const double x = ff.x + ff.ampX * std::sin(kTau * t * ff.freqX + ff.phaseX);
+        const double y = ff.y + ff.ampY * std::sin(kTau * t * ff.freqY + ff.phaseY);
+        dotAdditive(f, x, y, 9 * ff.r * f.u, 0xBFFF7A, 0.8 * a);
+        dotTinted(f, x, y, 2.4 * ff.r * f.u, 0xE8FFB0, a);
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+
+double Ridge::yAt(double x) const {
+    const std::size_t n = std::min(xs.size(), ys.size());
+    if (n == 0) return 0;
+    if (n == 1 || x <= xs[0]) return ys[0];
+    if (x >= xs[n - 1]) return ys[n - 1];
+    auto lerp = [](double x0, double y0, double x1, double y1, double at) {
+        return x1 == x0 ? y0 : y0 + (y1 - y0) * (at - x0) / (x1 - x0);
+    };
+    if (jagged || n < 3) {
+        std::size_t i = 0;
+        while (i + 2 < n && x > xs[i + 1]) ++i;
+        return lerp(xs[i], ys[i], xs[i + 1], ys[i + 1], x);
+    }
+    // Straight from the first point to the first midpoint, then one quadratic per inner
+    // point between the midpoints around it, then straight to the last point.
+    auto midX = [&](std::size_t i) { return (xs[i] + xs[i + 1]) / 2; };
+    auto midY = [&](std::size_t i) { return (ys[i] + ys[i + 1]) / 2; };
+    if (x <= midX(0)) return lerp(xs[0], ys[0], midX(0), midY(0), x);
+    if (x >= midX(n - 2)) return lerp(midX(n - 2), midY(n - 2), xs[n - 1], ys[n - 1], x);
+    std::size_t i = 1;
+    while (i + 2 < n && x > midX(i)) ++i;
+    const double ax = midX(i - 1), cx = xs[i], bx = midX(i);
+    const double ay = midY(i - 1), cy = ys[i], by = midY(i);
+    // Solve x(s) = (1-s)^2 ax + 2 s (1-s) cx + s^2 bx for s in 0..1.
+    const double qa = ax - 2 * cx + bx, qb = 2 * (cx - ax), qc = ax - x;
+    double s = 0;
+    if (std::fabs(qa) < 1e-9) {
+        s = qb == 0 ? 0 : -qc / qb;
+    } else {
+        const double disc = std::max(0.0, qb * qb - 4 * qa * qc);
+        s = (-qb + std::sqrt(disc)) / (2 * qa);
+        if (s < -1e-9 || s > 1 + 1e-9) s = (-qb - std::sqrt(disc)) / (2 * qa);
+    }
+    s = std::clamp(s, 0.0, 1.0);
+    return (1 - s) * (1 - s) * ay + 2 * s * (1 - s) * cy + s * s * by;
+}
+
+Scene buildScene(int stage, std::uint32_t seed, double w, double h) {
+    Scene sc;
+    sc.stage = stage;
+    sc.seed = seed;
+    sc.w = w;
+    sc.h = h;
+    sc.world = &theme::worldForStage(stage);
+    const theme::World& world = *sc.world;
+    const bool galaxy = world.id == "galaxy";
+    sc.jagged = galaxy;
+    sc.hasRays = !galaxy;
+    core::Mulberry32 g(seed * 9173u + 31u);
+
+    sc.far = galaxy ? buildRidge(g, w, 0.58 * h, 0.16 * h, true)
+                    : buildRidge(g, w, 0.66 * h, 0.05 * h, false);
+    sc.near = galaxy ? buildRidge(g, w, 0.76 * h, 0.12 * h, true)
+                     : buildRidge(g, w, 0.8 * h, 0.045 * h, false);
+
+    const std::uint32_t lastStop = world.bgGradient.empty() ? world.bg : world.bgGradient.back();
+    sc.farFill = theme::mix(lastStop, world.boardTint, 0.5);
+    sc.farAlpha = 0.75;
+    sc.nearFill = world.boardTint;
+    sc.nearAlpha = 0.95;
+
+    const double m = std::min(w, h);
+    Glow first;
+    first.x = (0.25 + 0.5 * g.next()) * w;
+    first.y = (0.05 + 0.17 * g.next()) * h;
+    first.r = (0.5 + 0.2 * g.next()) * m;
+    first.color = world.glowColor;
+    first.innerColor = theme::lighten(world.glowColor, 0.45);
+    first.alpha = 0.85;
+    sc.sky.push_back(first);
+    Glow second;
+    second.x = g.next() * w;
+    second.y = (0.3 + 0.35 * g.next()) * h;
+    second.r = (0.35 + 0.2 * g.next()) * m;
+    second.color = pick(g, world.sceneryPalette);
+    second.innerColor = pick(g, world.sceneryPalette);
+    second.alpha = 0.4;
+    sc.sky.push_back(second);
+
+    if (galaxy) {
+        for (int i = 0; i < 14; ++i) {
+            Particle s;
+            s.x = g.next() * w;
+            s.y = g.next() * 0.62 * h;
+            s.r = range(g, 0.8, 2.4);
+            s.alpha = range(g, 0.5, 1.0);
+            s.breathFreq = range(g, 0.6, 1.6);
+            s.breathPhase = g.next() * kTau;
+            sc.stars.push_back(s);
+        }
+    }
+    if (world.id == "underwater") {
+        for (int i = 0; i < 9; ++i) {
+            Particle b;
+            b.x = range(g, 10, w - 10);
+            b.r = range(g, 4, 12);
+            b.speed = range(g, 26, 60);
+            b.wobble = range(g, 6, 18);
+            b.phase = g.next();
+            b.alpha = 0.32;
+            sc.bubbles.push_back(b);
+        }
+    }
+    for (int i = 0; i < 9; ++i) {
+        Particle p;
+        p.x = range(g, -30, w + 30);
+        p.y = range(g, 0.14, 0.86) * h;
+        p.r = range(g, 10, 34);
+        p.color = pick(g, world.sceneryPalette);
+        p.alpha = range(g, 0.08, 0.2);
+        p.ampX = range(g, 10, 36);
+        p.ampY = range(g, 6, 20);
+        p.freqX = range(g, 0.015, 0.05);
+        p.freqY = range(g, 0.02, 0.06);
+        p.phaseX = g.next() * kTau;
+        p.phaseY = g.next() * kTau;
+        p.breathFreq = range(g, 0.08, 0.25);
+        p.breathPhase = g.next() * kTau;
+        sc.motes.push_back(p);
+    }
+
+    if (world.id == "candy") {
+        addCandyProps(sc, g);
+    } else if (world.id == "tropical") {
+        addTropicalProps(sc, g);
+    } else if (world.id == "forest") {
+        addForestProps(sc, g);
+    } else if (world.id == "underwater") {
+        addUnderwaterProps(sc, g);
+    } else if (galaxy) {
+        addGalaxyProps(sc, g);
+    }
+
+    for (int i = 0; i < 12; ++i) {
+        Particle ff;
+        ff.x = range(g, 0.04, 0.96) * w;
+        ff.y = range(g, 0.58, 0.94) * h;
+        ff.r = range(g, 2, 3.5);
+        ff.ampX = range(g, 14, 44);
+        ff.ampY = range(g, 8, 24);
+        ff.freqX = range(g, 0.04, 0.11);
+        ff.freqY = range(g, 0.05, 0.14);
+        ff.phaseX = g.next() * kTau;
+        ff.phaseY = g.next() * kTau;
+        ff.breathFreq = range(g, 0.22, 0.5);
+        ff.breathPhase = g.next() * kTau;
+        sc.fireflies.push_back(ff);
+    }
+    return sc;
+}
+
+bool parseDayOverride(const char* text, double* phase) {
+    if (text == nullptr || phase == nullptr) return false;
+    char* end = nullptr;
+    const double v = std::strtod(text, &end);
+    if (end == text || !std::isfinite(v)) return false;
+    while (*end == ' ' || *end == '\t' || *end == '\n') ++end;
+    if (*end != '\0') return false;
+    *phase = wrap(v, 1.0);
+    if (*phase >= 1) *phase = 0;  // a tiny negative number wraps to exactly 1.0
+    return true;
+}
+
+double dayPhase(std::uint32_t seed, double t) {
+    const DayOverride& o = dayOverride();
+    if (o.set) return o.phase;
+    return wrap((seed % 1000u) / 1000.0 + t / 240.0, 1.0);
+}
+
+double nightAmount(double p) {
+    return std::clamp(1 - phaseDistance(p, 0.75) / 0.22, 0.0, 1.0);
+}
+
+double sunsetAmount(double p) {
+    return std::max(0.0, 1 - phaseDistance(p, 0.52) / 0.1);
+}
+
+double sunriseAmount(double p) {
+    return std::max(0.0, 1 - phaseDistance(p, 0.02) / 0.1);
+}
+
+void drawScene(Ctx& c, int stage, std::uint32_t seed) {
+    if (!(c.w >= 1) || !(c.h >= 1)) return;
+    profBegin("scene");
+    State& s = st();
+    if (s.scene.stage != stage || s.scene.seed != seed || s.scene.w != c.w || s.scene.h != c.h) {
+        s.scene = buildScene(stage, seed, c.w, c.h);
+        ++s.stats.builds;
+        gpuDrop("scene");
+    }
+    const Scene& sc = s.scene;
+
+    Frame f;
+    f.w = c.w;
+    f.h = c.h;
+    f.u = c.ui;
+    f.t = c.t;
+    f.phase = dayPhase(seed, c.t);
+    f.night = nightAmount(f.phase);
+    f.sunset = sunsetAmount(f.phase);
+    f.sunrise = sunriseAmount(f.phase);
+    f.dot = dotTexture();
+
+    drawSky(sc, f);
+    drawGlows(sc, f);
+    drawSunAndMoon(sc, f);
+    if (f.night > 0.05) drawStars(sc, f, f.night);
+    drawClouds(sc, f, cloudTexture());
+    const double scale = gpuScale();
+    SDL_Texture* land =
+        gpuTexture("scene", static_cast<int>(std::lround(c.w * scale)),
+                   static_cast<int>(std::lround(c.h * scale)), paintLandscape, &s.scene);
+    gpuBlit(land, 0, 0, c.w, c.h, 1);
+    if (f.night > 0.02) gpuFillRect(0, 0, c.w, c.h, 0x0A0A24, 0.42 * f.night);
+    // The dot is fetched again after every request that may have painted something new,
+    // since a paint can evict a dot that was itself painted only this frame.
+    f.dot = dotTexture();
+    drawPropLights(sc, f);
+    drawFlyers(sc, f);
+    f.dot = dotTexture();
+    drawMovers(sc, f);
+    profEnd("scene");
+}
+
+void drawMenuScene(Ctx& c) {
+    drawScene(c, 0, 7);
+}
+
+void drawScreenScene(Ctx& c, int stage, std::uint32_t seed) {
+    drawScene(c, stage, seed);
+    gpuFillRect(0, 0, c.w, c.h, 0x1B1030, 0.55);
+}
+
+SceneStats sceneStats() {
+    return st().stats;
+}
+
+}  // namespace ui
