@@ -1,31 +1,120 @@
-// Tarnwick's entry point. For now it answers the command line; the window and frame loop
-// join it as the application shell grows.
+// Tarnwick's entry point: the command line, signal handling, start-up in a fixed order,
+// the frame loop and the shutdown in a fixed order. The frame loop's pieces live in the
+// shell module (ui/shell.h) so that tests run the very same pipeline.
+#include <SDL.h>
+
+#include <csignal>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <string>
+
+#include "platform/crash.h"
+#include "platform/paths.h"
+#include "ui/app.h"
+#include "ui/draw.h"
+#include "ui/gpu.h"
+#include "ui/shell.h"
 
 namespace {
 
-constexpr const char* kDisplayName = "Tarnwick";
-constexpr const char* kVersion = "1.0.0";
-constexpr int kBuild = 1034;
+volatile std::sig_atomic_t g_terminate = 0;
+
+// ---- Settings and sound -------------------------------------------------------------
+// The window prefs and volumes as the frame loop sees them. Until the settings store is
+// part of the program they live in memory only.
+struct Settings {
+    std::string language;
+    bool soundOn = true;
+    double musicVolume = 0.35;
+    double sfxVolume = 0.75;
+    ui::WindowPrefs window;
+};
+
+Settings& settings() {
+    static Settings s;
+    return s;
+}
+
+void loadSettings() {}
+void saveSettings() {}
+void setLanguage(const std::string&) {}
+void audioInit() {}
+void audioTick() {}
+void audioShutdown() {}
+
+// ---- Signals ----------------------------------------------------------------------------
+
+// The first termination signal ends the loop normally (and so saves); a second one, for a
+// hung frame or shutdown, leaves at once.
+void onTerminationSignal(int sig) {
+    if (g_terminate != 0) {
+        audioShutdown();
+        std::_Exit(128 + sig);
+    }
+    g_terminate = 1;
+}
+
+void applyStartScreen() {
+    const char* value = std::getenv("PLUMBRIX_SCREEN");
+    if (value == nullptr) return;
+    ui::GameState start;
+    if (ui::startScreenFor(value, &start))
+        ui::Game::instance().resetTo(start);
+    else
+        std::fputs(ui::startScreenUsage(), stderr);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("%s %s (Build %d)\n", kDisplayName, kVersion, kBuild);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--help") == 0) {
-            std::printf(
-                "%s %s\n  --version    Version ausgeben\n  --fullscreen im Vollbild starten\n"
-                "  --windowed   im Fenster starten\n  --size BxH   mit dieser Fenstergroesse "
-                "starten\n",
-                kDisplayName, kVersion);
-            return 0;
-        }
+    const std::string answer = ui::earlyAnswer(argc, argv);
+    if (!answer.empty()) {
+        std::fputs(answer.c_str(), stdout);
+        return 0;
     }
-    std::printf("%s %s (Build %d)\n", kDisplayName, kVersion, kBuild);
+
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    std::signal(SIGTERM, onTerminationSignal);
+    std::signal(SIGINT, onTerminationSignal);
+    std::signal(SIGHUP, onTerminationSignal);
+    platform::installCrashHandler();
+    paths::prepareFontconfig();
+    loadSettings();
+    Settings& s = settings();
+    const ui::WindowOptions opts = ui::applyWindowOptions(argc, argv, s.window);
+    setLanguage(s.language);
+    applyStartScreen();
+
+    // Without any display SDL would quietly run on its invisible offscreen driver.
+    if (!ui::windowSystemAvailable()) {
+        std::fprintf(stderr,
+                     "[video] kein Bildschirm: weder DISPLAY noch WAYLAND_DISPLAY ist gesetzt\n");
+        return 1;
+    }
+    if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
+        return 1;
+    }
+    ui::Shell sh;
+    if (!ui::shellOpen(sh, s.window, opts)) {
+        SDL_Quit();
+        return 1;
+    }
+    ui::gpuInit(sh.renderer);
+    ui::registerBundledFonts();
+    audioInit();
+    sh.terminate = &g_terminate;
+    sh.afterScreen = audioTick;
+
+    while (sh.running) {
+        const ui::FrameOutcome out = ui::shellIteration(sh, s.window);
+        if (out.saveSettings) saveSettings();
+    }
+
+    saveSettings();
+    ui::gpuShutdown();
+    audioShutdown();
+    ui::shellClose(sh);
+    SDL_Quit();
     return 0;
 }

@@ -1,0 +1,13 @@
+// Stand-in until the real screen is built: names its kind and goes back on Escape or a click.
+#include "screens/placeholder.h"
+
+namespace ui {
+
+std::unique_ptr<Screen> makeEndingScreen(bool forcePerfect) {
+    GameState s;
+    s.kind = ScreenKind::Ending;
+    s.forcePerfect = forcePerfect;
+    return makePlaceholderScreen(s);
+}
+
+}  // namespace ui

@@ -1,0 +1,10 @@
+// Stand-in until the real screen is built: names its kind and goes back on Escape or a click.
+#include "screens/placeholder.h"
+
+namespace ui {
+
+std::unique_ptr<Screen> makeGameOverScreen(const GameState& state) {
+    return makePlaceholderScreen(state);
+}
+
+}  // namespace ui

@@ -1,0 +1,12 @@
+// Stand-in until the real screen is built: names its kind and goes back on Escape or a click.
+#include "screens/placeholder.h"
+
+namespace ui {
+
+std::unique_ptr<Screen> makeHighScoresScreen() {
+    GameState s;
+    s.kind = ScreenKind::HighScores;
+    return makePlaceholderScreen(s);
+}
+
+}  // namespace ui

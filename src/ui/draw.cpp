@@ -1,0 +1,231 @@
+#include "ui/draw.h"
+
+#include <fontconfig/fontconfig.h>
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/paths.h"
+
+namespace ui {
+namespace {
+
+// One layout and one font description, reused while the context and style stay the same.
+struct TextCache {
+    PangoLayout* layout = nullptr;
+    cairo_t* owner = nullptr;
+    PangoFontDescription* desc = nullptr;
+    std::string family;
+    double size = -1;
+    bool bold = false;
+    bool italic = false;
+};
+
+TextCache& textCache() {
+    static TextCache cache;
+    return cache;
+}
+
+constexpr const char* kFontFiles[] = {
+    "assets/fonts/DejaVuSans.ttf",
+    "assets/fonts/DejaVuSans-Bold.ttf",
+    "assets/fonts/QuendraCJK.ttf",
+};
+
+// The shared layout holding text in style at the given factor; valid until the next call.
+PangoLayout* layoutFor(cairo_t* cr, const std::string& text, const TextStyle& style,
+                       double scale) {
+    TextCache& c = textCache();
+    if (c.layout != nullptr && c.owner != cr) {
+        g_object_unref(c.layout);
+        c.layout = nullptr;
+    }
+    if (c.layout == nullptr) {
+        c.layout = pango_cairo_create_layout(cr);
+        c.owner = cr;
+        c.size = -1;
+    } else {
+        // The owner's address may have been reused by a new context with another transform.
+        pango_cairo_update_layout(cr, c.layout);
+    }
+    const double px = scale * style.size;
+    const char* family = style.family != nullptr ? style.family : "";
+    const bool same = c.desc != nullptr && c.family == family && c.size == px &&
+                      c.bold == style.bold && c.italic == style.italic;
+    if (!same) {
+        if (c.desc != nullptr) pango_font_description_free(c.desc);
+        c.desc = pango_font_description_new();
+        pango_font_description_set_family(c.desc, family);
+        pango_font_description_set_absolute_size(c.desc, px * PANGO_SCALE);
+        pango_font_description_set_weight(c.desc,
+                                          style.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+        pango_font_description_set_style(c.desc,
+                                         style.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+        c.family = family;
+        c.size = px;
+        c.bold = style.bold;
+        c.italic = style.italic;
+        pango_layout_set_font_description(c.layout, c.desc);
+    }
+    pango_layout_set_text(c.layout, text.c_str(), static_cast<int>(text.size()));
+    return c.layout;
+}
+
+void pixelSize(PangoLayout* layout, double* w, double* h) {
+    int pw = 0;
+    int ph = 0;
+    pango_layout_get_pixel_size(layout, &pw, &ph);
+    *w = pw;
+    *h = ph;
+}
+
+PangoLayout* fittedLayout(cairo_t* cr, const std::string& text, const TextStyle& style,
+                          double* w, double* h) {
+    const double factor = style.maxWidth > 0 ? fitScale(cr, text, style) : 1.0;
+    PangoLayout* layout = layoutFor(cr, text, style, factor);
+    pixelSize(layout, w, h);
+    return layout;
+}
+
+}  // namespace
+
+void setColor(cairo_t* cr, std::uint32_t rgb, double alpha) {
+    cairo_set_source_rgba(cr, ((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0,
+                          (rgb & 0xFF) / 255.0, alpha);
+}
+
+void fillRect(cairo_t* cr, const Rect& r, std::uint32_t rgb, double alpha) {
+    cairo_new_path(cr);
+    cairo_rectangle(cr, r.x, r.y, r.w, r.h);
+    setColor(cr, rgb, alpha);
+    cairo_fill(cr);
+}
+
+void roundedRectPath(cairo_t* cr, const Rect& r, double radius) {
+    const double rad = std::min(radius, 0.5 * std::min(r.w, r.h));
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, r.x + r.w - rad, r.y + rad, rad, -M_PI / 2, 0);
+    cairo_arc(cr, r.x + r.w - rad, r.y + r.h - rad, rad, 0, M_PI / 2);
+    cairo_arc(cr, r.x + rad, r.y + r.h - rad, rad, M_PI / 2, M_PI);
+    cairo_arc(cr, r.x + rad, r.y + rad, rad, M_PI, 3 * M_PI / 2);
+    cairo_close_path(cr);
+}
+
+void fillRoundedRect(cairo_t* cr, const Rect& r, double radius, std::uint32_t rgb, double alpha) {
+    roundedRectPath(cr, r, radius);
+    setColor(cr, rgb, alpha);
+    cairo_fill(cr);
+}
+
+void strokeRoundedRect(cairo_t* cr, const Rect& r, double radius, double lineWidth,
+                       std::uint32_t rgb, double alpha) {
+    roundedRectPath(cr, r, radius);
+    setColor(cr, rgb, alpha);
+    cairo_set_line_width(cr, lineWidth);
+    cairo_stroke(cr);
+}
+
+void fillCircle(cairo_t* cr, double cx, double cy, double r, std::uint32_t rgb, double alpha) {
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
+    setColor(cr, rgb, alpha);
+    cairo_fill(cr);
+}
+
+void strokeCircle(cairo_t* cr, double cx, double cy, double r, double lineWidth,
+                  std::uint32_t rgb, double alpha) {
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
+    setColor(cr, rgb, alpha);
+    cairo_set_line_width(cr, lineWidth);
+    cairo_stroke(cr);
+}
+
+void drawLine(cairo_t* cr, double x1, double y1, double x2, double y2, double lineWidth,
+              std::uint32_t rgb, double alpha) {
+    cairo_new_path(cr);
+    cairo_move_to(cr, x1, y1);
+    cairo_line_to(cr, x2, y2);
+    setColor(cr, rgb, alpha);
+    cairo_set_line_width(cr, lineWidth);
+    cairo_stroke(cr);
+}
+
+void softShadowFromPath(cairo_t* cr, double dx, double dy, double radius, std::uint32_t rgb,
+                        double alpha) {
+    cairo_path_t* path = cairo_copy_path(cr);
+    const int n = std::max(2, static_cast<int>(radius));
+    cairo_save(cr);
+    cairo_translate(cr, dx, dy);
+    for (int i = n; i >= 1; --i) {
+        cairo_new_path(cr);
+        cairo_append_path(cr, path);
+        setColor(cr, rgb, alpha / n);
+        cairo_set_line_width(cr, i * 2 * radius / n);
+        cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+        cairo_stroke_preserve(cr);
+        cairo_fill(cr);
+    }
+    cairo_restore(cr);
+    cairo_new_path(cr);
+    cairo_append_path(cr, path);
+    cairo_path_destroy(path);
+}
+
+bool registerBundledFonts() {
+    FcConfig* config = FcConfigGetCurrent();
+    if (config == nullptr) return false;
+    bool all = true;
+    for (const char* rel : kFontFiles) {
+        const std::string file = paths::asset(rel);
+        if (!FcConfigAppFontAddFile(config, reinterpret_cast<const FcChar8*>(file.c_str()))) {
+            std::fprintf(stderr, "[fonts] konnte %s nicht anmelden\n", file.c_str());
+            all = false;
+        }
+    }
+    return all;
+}
+
+double fitScale(cairo_t* cr, const std::string& text, const TextStyle& style) {
+    double w = 0;
+    double h = 0;
+    pixelSize(layoutFor(cr, text, style, 1.0), &w, &h);
+    if (style.maxWidth >= w || w < 1) return 1.0;
+    return std::max(style.maxWidth / w, style.minScale);
+}
+
+void measureText(cairo_t* cr, const std::string& text, const TextStyle& style, double* w,
+                 double* h) {
+    double mw = 0;
+    double mh = 0;
+    fittedLayout(cr, text, style, &mw, &mh);
+    if (w != nullptr) *w = mw;
+    if (h != nullptr) *h = mh;
+}
+
+void drawText(cairo_t* cr, double x, double y, const std::string& text, const TextStyle& style) {
+    if (text.empty()) return;
+    double w = 0;
+    double h = 0;
+    PangoLayout* layout = fittedLayout(cr, text, style, &w, &h);
+    if (style.align == Align::Center) x -= w / 2;
+    if (style.align == Align::Right) x -= w;
+    setColor(cr, style.color, style.alpha);
+    cairo_move_to(cr, x, y);
+    pango_cairo_show_layout(cr, layout);
+}
+
+void drawTextCentered(cairo_t* cr, double cx, double cy, const std::string& text,
+                      const TextStyle& style) {
+    if (text.empty()) return;
+    double w = 0;
+    double h = 0;
+    PangoLayout* layout = fittedLayout(cr, text, style, &w, &h);
+    setColor(cr, style.color, style.alpha);
+    cairo_move_to(cr, cx - w / 2, cy - h / 2);
+    pango_cairo_show_layout(cr, layout);
+}
+
+}  // namespace ui

@@ -1,0 +1,380 @@
+#include "ui/gpu.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <utility>
+#include <vector>
+
+namespace ui {
+namespace {
+
+struct Entry {
+    SDL_Texture* tex = nullptr;
+    int w = 0;
+    int h = 0;
+    std::int64_t lastUsed = 0;
+};
+
+struct State {
+    SDL_Renderer* ren = nullptr;
+    double scale = 1.0;
+    int drawCalls = 0;
+    std::int64_t frame = 0;
+    std::map<std::string, Entry> cache;
+    SDL_BlendMode premultiplied = SDL_BLENDMODE_BLEND;
+    // Set when the renderer refused the premultiplied mode: images are then uploaded as
+    // straight alpha and faded by alpha alone.
+    bool straight = false;
+};
+
+State& st() {
+    static State s;
+    return s;
+}
+
+struct ProfEntry {
+    double total = 0;
+    double started = 0;
+    int calls = 0;
+};
+
+std::map<std::string, ProfEntry>& profEntries() {
+    static std::map<std::string, ProfEntry> entries;
+    return entries;
+}
+
+constexpr size_t kMaxEntries = 900;
+
+double clamp01(double a) { return a < 0 ? 0 : (a > 1 ? 1 : a); }
+
+Uint8 alphaByte(double alpha) {
+    if (alpha < 0) return 0;
+    if (alpha > 1) return 255;
+    return static_cast<Uint8>(std::floor(255 * alpha + 0.5));
+}
+
+Uint8 scaledChannel(std::uint32_t rgb, int shift, double a) {
+    const double c = static_cast<double>((rgb >> shift) & 0xFF);
+    return static_cast<Uint8>(std::floor(c * a + 0.5));
+}
+
+int px(double v) { return static_cast<int>(std::lround(v * st().scale)); }
+
+SDL_Rect pxRect(double x, double y, double w, double h) { return {px(x), px(y), px(w), px(h)}; }
+
+void destroy(Entry& e) {
+    if (e.tex != nullptr) SDL_DestroyTexture(e.tex);
+    e.tex = nullptr;
+}
+
+// Fading: premultiplied pixels need colour scaled with alpha; straight ones only alpha.
+void applyFade(SDL_Texture* tex, double alpha) {
+    const Uint8 b = alphaByte(alpha);
+    SDL_SetTextureAlphaMod(tex, b);
+    if (st().straight)
+        SDL_SetTextureColorMod(tex, 255, 255, 255);
+    else
+        SDL_SetTextureColorMod(tex, b, b, b);
+}
+
+void evictOldest() {
+    State& s = st();
+    if (s.cache.size() <= kMaxEntries) return;
+    std::vector<std::pair<std::int64_t, std::string>> order;
+    order.reserve(s.cache.size());
+    for (const auto& [key, e] : s.cache) order.emplace_back(e.lastUsed, key);
+    std::sort(order.begin(), order.end());
+    const size_t n = order.size() / 3;
+    for (size_t i = 0; i < n; ++i) {
+        auto it = s.cache.find(order[i].second);
+        destroy(it->second);
+        s.cache.erase(it);
+    }
+}
+
+void dropIfOtherSize(const std::string& key, int w, int h) {
+    auto it = st().cache.find(key);
+    if (it == st().cache.end() || (it->second.w == w && it->second.h == h)) return;
+    destroy(it->second);
+    st().cache.erase(it);
+}
+
+void renderInto(SDL_Texture* tex, DrawFn draw, void* user) {
+    SDL_Renderer* ren = st().ren;
+    SDL_Texture* previous = SDL_GetRenderTarget(ren);
+    SDL_SetRenderTarget(ren, tex);
+    SDL_SetRenderDrawBlendMode(ren, SDL_BLENDMODE_NONE);
+    SDL_SetRenderDrawColor(ren, 0, 0, 0, 0);
+    SDL_RenderClear(ren);
+    if (draw != nullptr) draw(user);
+    SDL_SetRenderTarget(ren, previous);
+}
+
+void copy(SDL_Texture* tex, const SDL_Rect& dst) {
+    SDL_RenderCopy(st().ren, tex, nullptr, &dst);
+    ++st().drawCalls;
+}
+
+void copyEx(SDL_Texture* tex, const SDL_Rect& dst, double angle, const SDL_Point* pivot,
+            bool flipH) {
+    SDL_RenderCopyEx(st().ren, tex, nullptr, &dst, angle, pivot,
+                     flipH ? SDL_FLIP_HORIZONTAL : SDL_FLIP_NONE);
+    ++st().drawCalls;
+}
+
+double steadySeconds() {
+    using namespace std::chrono;
+    return static_cast<double>(
+               duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count()) /
+           1e9;
+}
+
+}  // namespace
+
+void gpuInit(SDL_Renderer* ren) {
+    gpuShutdown();
+    State& s = st();
+    s.ren = ren;
+    s.straight = false;
+    s.premultiplied = SDL_ComposeCustomBlendMode(
+        SDL_BLENDFACTOR_ONE, SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA, SDL_BLENDOPERATION_ADD,
+        SDL_BLENDFACTOR_ONE, SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA, SDL_BLENDOPERATION_ADD);
+    if (ren == nullptr) return;
+    SDL_Texture* probe =
+        SDL_CreateTexture(ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, 1, 1);
+    if (probe == nullptr) return;
+    if (SDL_SetTextureBlendMode(probe, s.premultiplied) != 0) {
+        std::fprintf(stderr, "[gpu] kein vormultipliziertes Mischen — nehme das normale\n");
+        s.premultiplied = SDL_BLENDMODE_BLEND;
+        s.straight = true;
+    }
+    SDL_DestroyTexture(probe);
+}
+
+void gpuShutdown() {
+    State& s = st();
+    for (auto& [key, e] : s.cache) destroy(e);
+    s.cache.clear();
+    s.ren = nullptr;
+}
+
+SDL_Renderer* gpuRenderer() { return st().ren; }
+
+bool gpuPremultiplied() { return !st().straight; }
+
+void gpuBeginFrame() {
+    st().drawCalls = 0;
+    ++st().frame;
+}
+
+int gpuDrawCalls() { return st().drawCalls; }
+
+std::int64_t gpuFrame() { return st().frame; }
+
+void gpuSetScale(double scale) { st().scale = scale > 0 ? scale : 1.0; }
+
+double gpuScale() { return st().scale; }
+
+SDL_Texture* gpuTexture(const std::string& key, int wPx, int hPx, PaintFn paint, void* user) {
+    State& s = st();
+    if (s.ren == nullptr || wPx < 1 || hPx < 1) return nullptr;
+    auto hit = s.cache.find(key);
+    if (hit != s.cache.end() && hit->second.w == wPx && hit->second.h == hPx) {
+        hit->second.lastUsed = s.frame;
+        return hit->second.tex;
+    }
+    dropIfOtherSize(key, wPx, hPx);
+    evictOldest();
+
+    cairo_surface_t* surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, wPx, hPx);
+    cairo_surface_set_device_scale(surf, s.scale, s.scale);
+    cairo_t* cr = cairo_create(surf);
+    if (paint != nullptr) paint(cr, user);
+    cairo_destroy(cr);
+    cairo_surface_flush(surf);
+
+    SDL_Texture* tex =
+        SDL_CreateTexture(s.ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, wPx, hPx);
+    if (tex == nullptr) {
+        cairo_surface_destroy(surf);
+        return nullptr;
+    }
+    unsigned char* data = cairo_image_surface_get_data(surf);
+    const int stride = cairo_image_surface_get_stride(surf);
+    if (data != nullptr) {
+        if (s.straight) unpremultiplyPixels(data, wPx, hPx, stride);
+        SDL_UpdateTexture(tex, nullptr, data, stride);
+    }
+    SDL_SetTextureBlendMode(tex, s.premultiplied);
+    cairo_surface_destroy(surf);
+    s.cache[key] = Entry{tex, wPx, hPx, 0};
+    return tex;
+}
+
+SDL_Texture* gpuRenderTarget(const std::string& key, int wPx, int hPx, DrawFn draw, void* user,
+                             bool redraw) {
+    State& s = st();
+    if (s.ren == nullptr || wPx < 1 || hPx < 1) return nullptr;
+    auto hit = s.cache.find(key);
+    if (hit != s.cache.end() && hit->second.w == wPx && hit->second.h == hPx) {
+        if (redraw) renderInto(hit->second.tex, draw, user);
+        return hit->second.tex;
+    }
+    dropIfOtherSize(key, wPx, hPx);
+    SDL_Texture* tex =
+        SDL_CreateTexture(s.ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, wPx, hPx);
+    if (tex == nullptr) return nullptr;
+    SDL_SetTextureBlendMode(tex, s.premultiplied);
+    renderInto(tex, draw, user);
+    s.cache[key] = Entry{tex, wPx, hPx, s.frame};
+    return tex;
+}
+
+void gpuDrop(const std::string& key) {
+    auto it = st().cache.find(key);
+    if (it == st().cache.end()) return;
+    destroy(it->second);
+    st().cache.erase(it);
+}
+
+int gpuCacheSize() { return static_cast<int>(st().cache.size()); }
+
+bool gpuCached(const std::string& key) { return st().cache.count(key) != 0; }
+
+void gpuSetClip(double x, double y, double w, double h) {
+    if (st().ren == nullptr) return;
+    const SDL_Rect r = pxRect(x, y, w, h);
+    SDL_RenderSetClipRect(st().ren, &r);
+}
+
+void gpuClearClip() {
+    if (st().ren != nullptr) SDL_RenderSetClipRect(st().ren, nullptr);
+}
+
+void gpuFillRect(double x, double y, double w, double h, std::uint32_t rgb, double alpha) {
+    SDL_Renderer* ren = st().ren;
+    if (ren == nullptr || w <= 0 || h <= 0) return;
+    SDL_SetRenderDrawBlendMode(ren, SDL_BLENDMODE_BLEND);
+    SDL_SetRenderDrawColor(ren, (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF,
+                           alphaByte(alpha));
+    const SDL_Rect r = pxRect(x, y, w, h);
+    SDL_RenderFillRect(ren, &r);
+    ++st().drawCalls;
+}
+
+void gpuStrokeRect(double x, double y, double w, double h, std::uint32_t rgb, double alpha) {
+    SDL_Renderer* ren = st().ren;
+    if (ren == nullptr || w <= 0 || h <= 0) return;
+    SDL_SetRenderDrawBlendMode(ren, SDL_BLENDMODE_BLEND);
+    SDL_SetRenderDrawColor(ren, (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF,
+                           alphaByte(alpha));
+    const SDL_Rect r = pxRect(x, y, w, h);
+    SDL_RenderDrawRect(ren, &r);
+    ++st().drawCalls;
+}
+
+void gpuBlit(SDL_Texture* tex, double x, double y, double w, double h, double alpha) {
+    if (tex == nullptr || st().ren == nullptr) return;
+    applyFade(tex, alpha);
+    copy(tex, pxRect(x, y, w, h));
+}
+
+void gpuBlitTinted(SDL_Texture* tex, double x, double y, double w, double h, std::uint32_t rgb,
+                   double alpha) {
+    if (tex == nullptr || st().ren == nullptr) return;
+    const double a = clamp01(alpha);
+    SDL_SetTextureAlphaMod(tex, alphaByte(a));
+    const double colourScale = st().straight ? 1.0 : a;
+    SDL_SetTextureColorMod(tex, scaledChannel(rgb, 16, colourScale),
+                           scaledChannel(rgb, 8, colourScale), scaledChannel(rgb, 0, colourScale));
+    copy(tex, pxRect(x, y, w, h));
+}
+
+void gpuBlitAdditive(SDL_Texture* tex, double x, double y, double w, double h, std::uint32_t rgb,
+                     double alpha) {
+    if (tex == nullptr || st().ren == nullptr) return;
+    const double a = clamp01(alpha);
+    SDL_SetTextureBlendMode(tex, SDL_BLENDMODE_ADD);
+    SDL_SetTextureAlphaMod(tex, 255);
+    SDL_SetTextureColorMod(tex, scaledChannel(rgb, 16, a), scaledChannel(rgb, 8, a),
+                           scaledChannel(rgb, 0, a));
+    copy(tex, pxRect(x, y, w, h));
+    SDL_SetTextureBlendMode(tex, st().premultiplied);
+}
+
+void gpuBlitRotated(SDL_Texture* tex, double cx, double cy, double w, double h, double angleDeg,
+                    double alpha) {
+    if (tex == nullptr || st().ren == nullptr) return;
+    applyFade(tex, alpha);
+    copyEx(tex, pxRect(cx - w / 2, cy - h / 2, w, h), angleDeg, nullptr, false);
+}
+
+void gpuBlitMirrored(SDL_Texture* tex, double cx, double cy, double w, double h, double angleDeg,
+                     bool flipH, double alpha) {
+    if (tex == nullptr || st().ren == nullptr) return;
+    applyFade(tex, alpha);
+    copyEx(tex, pxRect(cx - w / 2, cy - h / 2, w, h), angleDeg, nullptr, flipH);
+}
+
+void gpuBlitPivot(SDL_Texture* tex, double x, double y, double w, double h, double pivotX,
+                  double pivotY, double angleDeg, bool flipH, double alpha) {
+    if (tex == nullptr || st().ren == nullptr) return;
+    applyFade(tex, alpha);
+    const SDL_Point pivot{px(pivotX), px(pivotY)};
+    copyEx(tex, pxRect(x, y, w, h), angleDeg, &pivot, flipH);
+}
+
+void unpremultiplyPixels(unsigned char* data, int w, int h, int stride) {
+    if (data == nullptr) return;
+    for (int y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<size_t>(y) * stride);
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t p = row[x];
+            const std::uint32_t a = p >> 24;
+            if (a == 0 || a == 255) continue;
+            auto un = [a](std::uint32_t c) {
+                const std::uint32_t v = (c * 255 + a / 2) / a;
+                return v > 255 ? 255u : v;
+            };
+            row[x] = (a << 24) | (un((p >> 16) & 0xFF) << 16) | (un((p >> 8) & 0xFF) << 8) |
+                     un(p & 0xFF);
+        }
+    }
+}
+
+bool profOn() {
+    static const bool on = std::getenv("PLUMBRIX_STATS") != nullptr;
+    return on;
+}
+
+void profBegin(const char* label) {
+    if (!profOn()) return;
+    profEntries()[label].started = steadySeconds();
+}
+
+void profEnd(const char* label) {
+    if (!profOn()) return;
+    ProfEntry& e = profEntries()[label];
+    e.calls += 1;
+    e.total += steadySeconds() - e.started;
+}
+
+std::string profReport() {
+    if (!profOn()) return {};
+    std::string out;
+    for (auto& [label, e] : profEntries()) {
+        if (e.calls == 0) continue;
+        char buf[128];
+        std::snprintf(buf, sizeof buf, " %s %.1f", label.c_str(), 1000 * e.total / e.calls);
+        out += buf;
+        e.total = 0;
+        e.calls = 0;
+    }
+    return out;
+}
+
+}  // namespace ui

@@ -1,0 +1,94 @@
+// The renderer side of drawing: a cache of textures painted once with cairo and keyed by
+// text, the blits that put them on the frame, rectangles, clipping, a per-frame draw-call
+// count and a small wall-clock profiler for the statistics line.
+//
+// Positions and sizes handed in are logical units; they are multiplied by gpuScale() and
+// rounded to the nearest pixel (half away from zero), position and size separately.
+// Texture sizes are pixels. Alpha arguments are clamped to 0..1. Without a renderer every
+// operation does nothing and every texture request yields null.
+#pragma once
+
+#include <SDL.h>
+#include <cairo.h>
+
+#include <cstdint>
+#include <string>
+
+namespace ui {
+
+using PaintFn = void (*)(cairo_t* cr, void* user);
+using DrawFn = void (*)(void* user);
+
+// Drops every cached texture, adopts ren and sets up the premultiplied blend mode; prints
+// one line and falls back to straight alpha when the renderer refuses that mode.
+void gpuInit(SDL_Renderer* ren);
+// Destroys every cached texture and forgets the renderer.
+void gpuShutdown();
+// The adopted renderer, or null.
+SDL_Renderer* gpuRenderer();
+// True when textures blend as premultiplied alpha; false on the straight-alpha fallback,
+// where every uploaded image is converted to straight alpha first.
+bool gpuPremultiplied();
+// Starts a frame: resets the draw-call count and advances the frame counter.
+void gpuBeginFrame();
+// Fills and blits issued since the last gpuBeginFrame.
+int gpuDrawCalls();
+// Frames begun so far.
+std::int64_t gpuFrame();
+// Sets the logical-to-pixel factor; values <= 0 give 1.0.
+void gpuSetScale(double scale);
+double gpuScale();
+
+// The texture cached under key with this pixel size, painted by paint on a miss (with the
+// cairo device scale set to gpuScale(), so paint works in logical units). Null for sizes
+// below 1 or when the texture cannot be made. A later call may evict it: fetch it again
+// each frame.
+SDL_Texture* gpuTexture(const std::string& key, int wPx, int hPx, PaintFn paint, void* user);
+// A cached render-target texture; draw renders into it (cleared to transparent) when it
+// is new or when redraw is set.
+SDL_Texture* gpuRenderTarget(const std::string& key, int wPx, int hPx, DrawFn draw, void* user,
+                             bool redraw);
+// Destroys and forgets the entry under key, if any.
+void gpuDrop(const std::string& key);
+// Number of cached entries.
+int gpuCacheSize();
+// True when key is cached.
+bool gpuCached(const std::string& key);
+
+void gpuSetClip(double x, double y, double w, double h);
+void gpuClearClip();
+// Solid rectangle, plain alpha blending; nothing for w or h <= 0.
+void gpuFillRect(double x, double y, double w, double h, std::uint32_t rgb, double alpha);
+// One-pixel outline, plain alpha blending; nothing for w or h <= 0.
+void gpuStrokeRect(double x, double y, double w, double h, std::uint32_t rgb, double alpha);
+
+// Whole texture into the rectangle, faded by alpha.
+void gpuBlit(SDL_Texture* tex, double x, double y, double w, double h, double alpha);
+// Whole texture multiplied by the colour rgb, faded by alpha.
+void gpuBlitTinted(SDL_Texture* tex, double x, double y, double w, double h, std::uint32_t rgb,
+                   double alpha);
+// Whole texture multiplied by rgb * alpha and added onto the frame.
+void gpuBlitAdditive(SDL_Texture* tex, double x, double y, double w, double h, std::uint32_t rgb,
+                     double alpha);
+// Centred on (cx, cy), turned clockwise by angleDeg about its centre.
+void gpuBlitRotated(SDL_Texture* tex, double cx, double cy, double w, double h, double angleDeg,
+                    double alpha);
+// As gpuBlitRotated, flipped horizontally when flipH.
+void gpuBlitMirrored(SDL_Texture* tex, double cx, double cy, double w, double h, double angleDeg,
+                     bool flipH, double alpha);
+// Top-left at (x, y), turned about (pivotX, pivotY) measured from that corner.
+void gpuBlitPivot(SDL_Texture* tex, double x, double y, double w, double h, double pivotX,
+                  double pivotY, double angleDeg, bool flipH, double alpha);
+
+// Converts premultiplied ARGB32 pixels in place to straight alpha.
+void unpremultiplyPixels(unsigned char* data, int w, int h, int stride);
+
+// Profiling is on when PLUMBRIX_STATS is set at the first call; decided once.
+bool profOn();
+void profBegin(const char* label);
+void profEnd(const char* label);
+// " label mean-ms" for every label timed since the last report, in label order; resets
+// those labels. Empty when profiling is off or nothing was timed.
+std::string profReport();
+
+}  // namespace ui

@@ -1,0 +1,501 @@
+#include "ui/shell.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "ui/gpu.h"
+#include "version.h"
+
+namespace ui {
+namespace {
+
+constexpr double kDoubleClickSeconds = 0.3;
+constexpr double kGeometrySaveDelay = 2.0;
+constexpr double kMaxDt = 0.1;
+constexpr double kDefaultRefreshHz = 60.0;
+constexpr double kVsyncMargin = 0.002;
+
+bool envSet(const char* name) {
+    const char* v = std::getenv(name);
+    return v != nullptr && v[0] != '\0';
+}
+
+void sleepSeconds(double s) {
+    if (s > 0) std::this_thread::sleep_for(std::chrono::duration<double>(s));
+}
+
+double refreshInterval(SDL_Window* window) {
+    SDL_DisplayMode mode{};
+    if (window != nullptr && SDL_GetWindowDisplayMode(window, &mode) == 0 && mode.refresh_rate > 0)
+        return 1.0 / mode.refresh_rate;
+    return 1.0 / kDefaultRefreshHz;
+}
+
+DisplayArea queryDisplayArea() {
+    SDL_Rect r{};
+    if (SDL_GetDisplayUsableBounds(0, &r) != 0 || r.w < 1) {
+        r = SDL_Rect{};
+        if (SDL_GetDisplayBounds(0, &r) != 0) r = SDL_Rect{};
+    }
+    return {r.x, r.y, r.w, r.h};
+}
+
+void destroyCanvas(Shell& sh) {
+    if (sh.canvasTex != nullptr) SDL_DestroyTexture(sh.canvasTex);
+    if (sh.canvas != nullptr) cairo_surface_destroy(sh.canvas);
+    sh.canvasTex = nullptr;
+    sh.canvas = nullptr;
+    sh.canvasW = 0;
+    sh.canvasH = 0;
+}
+
+// (Re)creates the canvas and its texture for a new pixel size; false when that fails.
+bool ensureCanvas(Shell& sh, int pw, int ph) {
+    if (sh.canvas != nullptr && sh.canvasTex != nullptr && sh.canvasW == pw && sh.canvasH == ph)
+        return true;
+    destroyCanvas(sh);
+    sh.canvas = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph);
+    sh.canvasTex = SDL_CreateTexture(sh.renderer, SDL_PIXELFORMAT_ARGB8888,
+                                     SDL_TEXTUREACCESS_STREAMING, pw, ph);
+    if (cairo_surface_status(sh.canvas) != CAIRO_STATUS_SUCCESS || sh.canvasTex == nullptr) {
+        destroyCanvas(sh);
+        return false;
+    }
+    sh.canvasW = pw;
+    sh.canvasH = ph;
+    const SDL_BlendMode premultiplied = SDL_ComposeCustomBlendMode(
+        SDL_BLENDFACTOR_ONE, SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA, SDL_BLENDOPERATION_ADD,
+        SDL_BLENDFACTOR_ONE, SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA, SDL_BLENDOPERATION_ADD);
+    sh.canvasStraight = SDL_SetTextureBlendMode(sh.canvasTex, premultiplied) != 0;
+    if (sh.canvasStraight) SDL_SetTextureBlendMode(sh.canvasTex, SDL_BLENDMODE_BLEND);
+    return true;
+}
+
+void handleWindowEvent(Shell& sh, WindowPrefs& prefs, const SDL_WindowEvent& e) {
+    const Uint32 busy = SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP |
+                        SDL_WINDOW_MINIMIZED | SDL_WINDOW_MAXIMIZED;
+    const bool plain = !prefs.fullscreen && sh.window != nullptr &&
+                       (SDL_GetWindowFlags(sh.window) & busy) == 0;
+    switch (e.event) {
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            if (!plain) break;
+            prefs.windowW = e.data1;
+            prefs.windowH = e.data2;
+            sh.geometryDirty = true;
+            break;
+        case SDL_WINDOWEVENT_MOVED:
+            if (!plain) break;
+            prefs.windowX = e.data1;
+            prefs.windowY = e.data2;
+            sh.geometryDirty = true;
+            break;
+        case SDL_WINDOWEVENT_MAXIMIZED:
+            prefs.maximized = true;
+            sh.geometryDirty = true;
+            break;
+        case SDL_WINDOWEVENT_RESTORED:
+            prefs.maximized = false;
+            sh.geometryDirty = true;
+            break;
+        default: break;
+    }
+}
+
+void handleEvent(Shell& sh, WindowPrefs& prefs, FrameOutcome& out, const SDL_Event& e) {
+    Input& in = sh.ctx.in;
+    switch (e.type) {
+        case SDL_QUIT: sh.running = false; break;
+        case SDL_KEYDOWN: {
+            const SDL_Keycode key = e.key.keysym.sym;
+            if (key == SDLK_F11) {
+                prefs.fullscreen = !prefs.fullscreen;
+                out.saveSettings = true;
+            } else if (key == SDLK_q && (e.key.keysym.mod & KMOD_CTRL) != 0) {
+                sh.running = false;
+            } else {
+                in.keys.push_back(key);
+            }
+            break;
+        }
+        case SDL_MOUSEBUTTONDOWN:
+            if (e.button.button == SDL_BUTTON_LEFT) in.pressed = true;
+            if (e.button.button == SDL_BUTTON_RIGHT) in.rightPressed = true;
+            break;
+        case SDL_MOUSEBUTTONUP:
+            if (e.button.button == SDL_BUTTON_LEFT) {
+                const double now = sh.clock();
+                in.released = true;
+                if (now - sh.lastRelease < kDoubleClickSeconds) in.doubleClick = true;
+                sh.lastRelease = now;
+            }
+            break;
+        case SDL_MOUSEWHEEL: in.wheel += e.wheel.y; break;
+        case SDL_WINDOWEVENT: handleWindowEvent(sh, prefs, e.window); break;
+        default: break;
+    }
+}
+
+void printStats(Shell& sh, double end) {
+    if (end - sh.statStart < 1.0) return;
+    const double n = sh.statFrames > 0 ? sh.statFrames : 1;
+    const std::string prof = profReport();
+    std::fprintf(stderr, "[stats] %3d fps   CPU %5.1f ms   GPU %5.1f ms   %d Kopien  %dx%d %s\n",
+                 sh.statFrames, 1000 * sh.statCpu / n, 1000 * sh.statGpu / n, gpuDrawCalls(),
+                 sh.canvasW, sh.canvasH, prof.c_str());
+    sh.statFrames = 0;
+    sh.statCpu = 0;
+    sh.statGpu = 0;
+    sh.statStart = end;
+}
+
+}  // namespace
+
+double nowSeconds() {
+    using clock = std::chrono::steady_clock;
+    static const clock::time_point first = clock::now();
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(clock::now() - first);
+    return static_cast<double>(ns.count()) / 1e9;
+}
+
+std::string versionText() {
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%s %s (Build %d)\n", version::kDisplayName,
+                  version::kVersion, version::kBuild);
+    return buf;
+}
+
+std::string helpText() {
+    char buf[512];
+    std::snprintf(buf, sizeof buf,
+                  "%s %s\n  --version    Version ausgeben\n  --fullscreen im Vollbild starten\n"
+                  "  --windowed   im Fenster starten\n  --size BxH   mit dieser Fenstergroesse "
+                  "starten\n",
+                  version::kDisplayName, version::kVersion);
+    return buf;
+}
+
+std::string earlyAnswer(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) return versionText();
+        if (std::strcmp(argv[i], "--help") == 0) return helpText();
+    }
+    return {};
+}
+
+WindowOptions applyWindowOptions(int argc, char** argv, WindowPrefs& prefs) {
+    WindowOptions opts;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--fullscreen") == 0) {
+            prefs.fullscreen = true;
+        } else if (std::strcmp(argv[i], "--windowed") == 0) {
+            prefs.fullscreen = false;
+        } else if (std::strcmp(argv[i], "--size") == 0) {
+            if (i + 1 >= argc) break;
+            int w = 0;
+            int h = 0;
+            if (std::sscanf(argv[++i], "%dx%d", &w, &h) == 2 && w >= 640 && h >= 480) {
+                prefs.windowW = w;
+                prefs.windowH = h;
+                opts = {true, w, h};
+            }
+        }
+    }
+    return opts;
+}
+
+bool startScreenFor(const char* value, GameState* out) {
+    if (value == nullptr) return false;
+    GameState s;
+    const std::string v = value;
+    static const struct {
+        const char* name;
+        ScreenKind kind;
+    } kPlain[] = {
+        {"menu", ScreenKind::Menu},         {"levels", ScreenKind::LevelSelect},
+        {"highscores", ScreenKind::HighScores}, {"gallery", ScreenKind::Gallery},
+        {"settings", ScreenKind::Settings}, {"about", ScreenKind::About},
+        {"licenses", ScreenKind::Licenses},
+    };
+    for (const auto& p : kPlain) {
+        if (v == p.name) {
+            s.kind = p.kind;
+            *out = s;
+            return true;
+        }
+    }
+    if (v == "ending") {
+        s.kind = ScreenKind::Ending;
+        s.forcePerfect = true;
+    } else if (v == "arcade") {
+        s.kind = ScreenKind::Playing;
+        s.arcade = true;
+        s.seed = 12345;
+    } else if (v.compare(0, 7, "playing") == 0) {
+        s.kind = ScreenKind::Playing;
+        s.seed = 12345;
+        s.level = 0;
+        const size_t colon = v.find(':');
+        if (colon != std::string::npos) {
+            // A long run of digits must not overflow: clamp while reading.
+            const long n = std::strtol(v.c_str() + colon + 1, nullptr, 10);
+            s.level = static_cast<int>(std::clamp(n - 1, 0L, 99L));
+        }
+    } else {
+        return false;
+    }
+    *out = s;
+    return true;
+}
+
+const char* startScreenUsage() {
+    return "PLUMBRIX_SCREEN: menu levels playing[:N] arcade highscores gallery settings about "
+           "licenses ending\n";
+}
+
+WindowPlacement placeWindow(const WindowPrefs& prefs, const WindowOptions& opts,
+                            const DisplayArea& d) {
+    if (opts.sizeSet) return {SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, opts.w, opts.h};
+    WindowPlacement p;
+    if (prefs.windowW > 0 && prefs.windowH > 0) {
+        p.w = prefs.windowW;
+        p.h = prefs.windowH;
+    } else if (d.known()) {
+        constexpr double kAspect = 16.0 / 9.0;
+        double w = std::min(0.62 * d.w, (d.h - 80) * kAspect);
+        double h = w / kAspect;
+        if (h < 620) {
+            h = d.h >= 700 ? 620 : d.h - 80;
+            w = std::min(h * kAspect, static_cast<double>(d.w - 40));
+        }
+        h = std::max(h, 560.0);
+        w = std::max(w, 820.0);
+        p.w = static_cast<int>(w);
+        p.h = static_cast<int>(h);
+    } else {
+        p.w = 1280;
+        p.h = 720;
+    }
+    if (d.known()) {
+        p.w = std::min(p.w, d.w - 20);
+        p.h = std::min(p.h, d.h - 80);
+    }
+    const bool stored = !(prefs.windowX < -9999 || prefs.windowY < -9999 || prefs.windowX == -1);
+    if (stored && d.known()) {
+        // std::clamp would be undefined when the window is larger than the area.
+        p.x = std::max(d.x, std::min(prefs.windowX, d.x + d.w - p.w));
+        p.y = std::max(d.y + 30, std::min(prefs.windowY, d.y + d.h - p.h));
+    } else if (stored) {
+        p.x = prefs.windowX;
+        p.y = prefs.windowY;
+    } else if (d.known()) {
+        p.x = d.x + (d.w - p.w) / 2;
+        p.y = d.h - p.h > 61 ? d.y + (d.h - p.h) / 2 : d.y + 30;
+    } else {
+        p.x = SDL_WINDOWPOS_CENTERED;
+        p.y = SDL_WINDOWPOS_CENTERED;
+    }
+    return p;
+}
+
+bool windowSystemAvailable() {
+    return envSet("DISPLAY") || envSet("WAYLAND_DISPLAY") || envSet("SDL_VIDEODRIVER");
+}
+
+double pacingWait(double start, double now, double interval) {
+    const double left = start + interval - now;
+    return left > 0 ? std::min(left, interval) : 0;
+}
+
+bool shellOpen(Shell& sh, const WindowPrefs& prefs, const WindowOptions& opts) {
+    const WindowPlacement p = placeWindow(prefs, opts, queryDisplayArea());
+    sh.window = SDL_CreateWindow(version::kDisplayName, p.x, p.y, p.w, p.h,
+                                 SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+    if (sh.window == nullptr) {
+        std::fprintf(stderr, "SDL_CreateWindow: %s\n", SDL_GetError());
+        return false;
+    }
+    SDL_SetWindowMinimumSize(sh.window, 820, 560);
+    if (prefs.maximized && !prefs.fullscreen) SDL_MaximizeWindow(sh.window);
+    if (prefs.fullscreen) SDL_SetWindowFullscreen(sh.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    SDL_Renderer* ren = SDL_CreateRenderer(sh.window, -1,
+                                           SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    if (ren == nullptr) ren = SDL_CreateRenderer(sh.window, -1, SDL_RENDERER_ACCELERATED);
+    if (ren == nullptr) ren = SDL_CreateRenderer(sh.window, -1, SDL_RENDERER_SOFTWARE);
+    if (ren == nullptr) {
+        std::fprintf(stderr, "SDL_CreateRenderer: %s\n", SDL_GetError());
+        SDL_DestroyWindow(sh.window);
+        sh.window = nullptr;
+        return false;
+    }
+    shellAdopt(sh, sh.window, ren, prefs.fullscreen);
+    SDL_RendererInfo info{};
+    if (SDL_GetRendererInfo(ren, &info) == 0) {
+        std::printf("[video] Treiber %s, Renderer %s%s%s\n", SDL_GetCurrentVideoDriver(),
+                    info.name != nullptr ? info.name : "?",
+                    (info.flags & SDL_RENDERER_ACCELERATED) ? " (beschleunigt)" : " (Software!)",
+                    sh.vsync ? ", VSync an" : ", VSync AUS");
+        std::fflush(stdout);
+    }
+    return true;
+}
+
+void shellAdopt(Shell& sh, SDL_Window* window, SDL_Renderer* renderer, bool fullscreen) {
+    sh.window = window;
+    sh.renderer = renderer;
+    SDL_RendererInfo info{};
+    // SDL's software renderer reports vsync but presents at once.
+    sh.vsync = renderer != nullptr && SDL_GetRendererInfo(renderer, &info) == 0 &&
+               (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0 &&
+               (info.flags & SDL_RENDERER_SOFTWARE) == 0;
+    sh.ctx = Ctx{};
+    sh.ctx.ui = 1.0;
+    sh.running = true;
+    sh.lastFrame = sh.clock();
+    sh.appliedFullscreen = fullscreen;
+    sh.stats = std::getenv("PLUMBRIX_STATS") != nullptr;
+    sh.statStart = sh.clock();
+    sh.lastRelease = -10.0;
+}
+
+void shellClose(Shell& sh) {
+    destroyCanvas(sh);
+    if (sh.renderer != nullptr) SDL_DestroyRenderer(sh.renderer);
+    if (sh.window != nullptr) SDL_DestroyWindow(sh.window);
+    sh.renderer = nullptr;
+    sh.window = nullptr;
+}
+
+void shellGatherInput(Shell& sh, WindowPrefs& prefs, FrameOutcome& out) {
+    Input& in = sh.ctx.in;
+    in = Input{};
+    sh.ctx.clickUsed = false;
+    sh.running = true;
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) handleEvent(sh, prefs, out, e);
+    if (prefs.fullscreen != sh.appliedFullscreen && sh.window != nullptr) {
+        SDL_SetWindowFullscreen(sh.window, prefs.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+        sh.appliedFullscreen = prefs.fullscreen;
+    }
+    int mx = 0;
+    int my = 0;
+    const Uint32 buttons = SDL_GetMouseState(&mx, &my);
+    in.mouseX = mx;
+    in.mouseY = my;
+    in.mouseDown = (buttons & SDL_BUTTON(SDL_BUTTON_LEFT)) != 0;
+    in.middleDown = (buttons & SDL_BUTTON(SDL_BUTTON_MIDDLE)) != 0;
+    in.dragDx = in.mouseX - sh.prevX;
+    in.dragDy = in.mouseY - sh.prevY;
+    const SDL_Keymod mod = SDL_GetModState();
+    in.ctrl = (mod & KMOD_CTRL) != 0;
+    in.shift = (mod & KMOD_SHIFT) != 0;
+}
+
+void shellPaint(Shell& sh, FrameOutcome& out) {
+    Ctx& ctx = sh.ctx;
+    const double pointerX = ctx.in.mouseX;
+    const double pointerY = ctx.in.mouseY;
+    int pw = 0;
+    int ph = 0;
+    if (sh.renderer == nullptr || SDL_GetRendererOutputSize(sh.renderer, &pw, &ph) != 0 ||
+        pw <= 0 || ph <= 0 || !ensureCanvas(sh, pw, ph)) {
+        sh.prevX = pointerX;
+        sh.prevY = pointerY;
+        return;
+    }
+    int ww = 0;
+    int wh = 0;
+    if (sh.window != nullptr) SDL_GetWindowSize(sh.window, &ww, &wh);
+    const double ratio = ww > 0 ? static_cast<double>(pw) / ww : 1.0;
+
+    cairo_t* cr = cairo_create(sh.canvas);
+    cairo_save(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+    cairo_paint(cr);
+    cairo_restore(cr);
+    cairo_scale(cr, ratio, ratio);
+
+    ctx.cr = cr;
+    ctx.w = pw / ratio;
+    ctx.h = ph / ratio;
+    ctx.ui = std::clamp(std::min(ctx.w / 1280, ctx.h / 720), 0.72, 2.0);
+    ctx.t = sh.clock();
+    ctx.dt = std::min(ctx.t - sh.lastFrame, kMaxDt);
+
+    const double cpuStart = sh.clock();
+    gpuSetScale(ratio);
+    gpuBeginFrame();
+    SDL_SetRenderDrawColor(sh.renderer, 13, 6, 32, 255);
+    SDL_RenderClear(sh.renderer);
+    if (sh.update)
+        sh.update(ctx);
+    else
+        Game::instance().update(ctx);
+    if (sh.afterScreen) sh.afterScreen();
+
+    cairo_destroy(cr);
+    ctx.cr = nullptr;
+    cairo_surface_flush(sh.canvas);
+    const double gpuStart = sh.clock();
+    unsigned char* data = cairo_image_surface_get_data(sh.canvas);
+    const int stride = cairo_image_surface_get_stride(sh.canvas);
+    if (sh.canvasStraight) {
+        unpremultiplyPixels(data, pw, ph, stride);
+        cairo_surface_mark_dirty(sh.canvas);
+    }
+    SDL_UpdateTexture(sh.canvasTex, nullptr, data, stride);
+    SDL_RenderSetClipRect(sh.renderer, nullptr);
+    SDL_RenderCopy(sh.renderer, sh.canvasTex, nullptr, nullptr);
+    if (sh.beforePresent) sh.beforePresent(sh.renderer);
+    SDL_RenderPresent(sh.renderer);
+    const double end = sh.clock();
+    out.painted = true;
+
+    if (sh.stats) {
+        ++sh.statFrames;
+        sh.statCpu += gpuStart - cpuStart;
+        sh.statGpu += end - gpuStart;
+        printStats(sh, end);
+    }
+    if (sh.geometryDirty && ctx.t - sh.lastGeometrySave > kGeometrySaveDelay) {
+        out.saveSettings = true;
+        sh.lastGeometrySave = ctx.t;
+        sh.geometryDirty = false;
+    }
+    if (ctx.quitRequested || (sh.terminate != nullptr && *sh.terminate != 0)) sh.running = false;
+    sh.lastFrame = ctx.t;
+    sh.prevX = pointerX;
+    sh.prevY = pointerY;
+}
+
+FrameOutcome shellIteration(Shell& sh, WindowPrefs& prefs) {
+    FrameOutcome out;
+    const double start = sh.clock();
+    shellGatherInput(sh, prefs, out);
+    shellPaint(sh, out);
+    if (!sh.pace) return out;
+    // Vsync normally paces the loop: its present blocks until the display refreshes, so
+    // the iteration already lasts an interval and nothing is waited here. Without vsync,
+    // while nothing is painted (minimised), or when a present that claims vsync returns
+    // early (some drivers and virtual displays ignore it), the rest of the interval is
+    // slept so that the loop does not burn a whole core. With vsync claimed the wait ends
+    // a little early so that it never makes the loop miss a refresh.
+    const double interval = refreshInterval(sh.window);
+    const bool trusted = sh.vsync && out.painted;
+    const double target = trusted ? interval - kVsyncMargin : interval;
+    const double wait = pacingWait(start, sh.clock(), target);
+    if (wait > 0) {
+        if (sh.sleep)
+            sh.sleep(wait);
+        else
+            sleepSeconds(wait);
+    }
+    return out;
+}
+
+}  // namespace ui

@@ -1,0 +1,152 @@
+// The application shell around the screens: the command line, the window and renderer,
+// and one iteration of the frame loop (input snapshot, context, overlay canvas, the live
+// screen, upload, present, pacing). main strings these together with the store; tests
+// drive the same pipeline with scripted input and their own clock.
+#pragma once
+
+#include <SDL.h>
+#include <cairo.h>
+
+#include <csignal>
+#include <functional>
+#include <string>
+
+#include "ui/app.h"
+
+namespace ui {
+
+// The window's size, place and mode as kept between runs (a mirror of the stored
+// settings' window fields). windowW/H of 0 and windowX/Y of -1 mean "none stored".
+struct WindowPrefs {
+    int windowW = 0;
+    int windowH = 0;
+    int windowX = -1;
+    int windowY = -1;
+    bool maximized = false;
+    bool fullscreen = false;
+};
+
+// The usable display area; known when both sides are positive.
+struct DisplayArea {
+    int x = 0;
+    int y = 0;
+    int w = 0;
+    int h = 0;
+    bool known() const { return w > 0 && h > 0; }
+};
+
+// Where and how large the window opens; x and y may be SDL_WINDOWPOS_CENTERED.
+struct WindowPlacement {
+    int x = 0;
+    int y = 0;
+    int w = 0;
+    int h = 0;
+};
+
+// What the window options of the command line asked for.
+struct WindowOptions {
+    bool sizeSet = false;  // a valid --size was given
+    int w = 0;
+    int h = 0;
+};
+
+// Seconds since the first call, from the steady clock.
+double nowSeconds();
+
+// "Tarnwick 1.0.0 (Build 1034)\n".
+std::string versionText();
+// The --help text.
+std::string helpText();
+// The text to print for the first --version or --help among the arguments, or empty
+// when neither is present (argv[0] is the program and is skipped).
+std::string earlyAnswer(int argc, char** argv);
+// Applies --fullscreen, --windowed and --size left to right to prefs; later options win.
+// --size needs a following "BxH" of at least 640x480 and consumes that argument whether
+// or not it is valid.
+WindowOptions applyWindowOptions(int argc, char** argv, WindowPrefs& prefs);
+// The development start screen named by value (the PLUMBRIX_SCREEN values); false for an
+// unknown name, leaving out unchanged.
+bool startScreenFor(const char* value, GameState* out);
+// The usage line printed for an unknown start screen.
+const char* startScreenUsage();
+// Size and position of the new window from the options, the stored prefs and the display.
+WindowPlacement placeWindow(const WindowPrefs& prefs, const WindowOptions& opts,
+                            const DisplayArea& display);
+// False when the environment names no way to show a window (no DISPLAY, WAYLAND_DISPLAY
+// or SDL_VIDEODRIVER); SDL would otherwise run invisibly on its offscreen driver.
+bool windowSystemAvailable();
+// Seconds left to wait so that an iteration that started at start lasts one refresh
+// interval; 0 when it already did.
+double pacingWait(double start, double now, double interval);
+
+// The loop's state: window, renderer, overlay canvas and what the frame loop carries from
+// one iteration to the next.
+struct Shell {
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    bool vsync = false;  // the renderer presents with vsync
+
+    cairo_surface_t* canvas = nullptr;
+    SDL_Texture* canvasTex = nullptr;
+    int canvasW = 0;
+    int canvasH = 0;
+    // The renderer refused premultiplied blending: the canvas is uploaded as straight alpha.
+    bool canvasStraight = false;
+
+    Ctx ctx;
+    bool running = true;
+    double lastFrame = 0;
+    double lastRelease = -10.0;
+    double prevX = 0;
+    double prevY = 0;
+    bool appliedFullscreen = false;
+    bool geometryDirty = false;
+    double lastGeometrySave = 0;
+
+    bool stats = false;
+    int statFrames = 0;
+    double statCpu = 0;
+    double statGpu = 0;
+    double statStart = 0;
+
+    // Set by the first termination signal; read once per painted frame.
+    const volatile std::sig_atomic_t* terminate = nullptr;
+    // Clock and sleep, replaceable by tests.
+    std::function<double()> clock = nowSeconds;
+    std::function<void(double)> sleep;
+    // Wait out the refresh interval when vsync does not pace the loop.
+    bool pace = true;
+    // Runs the live screen for a frame; the navigation stack's screen unless replaced.
+    std::function<void(Ctx&)> update;
+    // Called right after the live screen's update (due sound effects fire here).
+    std::function<void()> afterScreen;
+    // Called after the screen painted and the canvas was drawn, right before present.
+    std::function<void(SDL_Renderer*)> beforePresent;
+};
+
+// What an iteration asks of its caller.
+struct FrameOutcome {
+    bool painted = false;       // the frame was painted and presented
+    bool saveSettings = false;  // the window prefs changed in a way to be stored now
+};
+
+// Opens the window and renderer for prefs and opts (display area, sizing, placement,
+// maximise and fullscreen, the renderer fallback chain, the "[video]" line) and prepares
+// the loop state. Prints the SDL error and returns false when the window or renderer
+// cannot be made; SDL video must already be initialised.
+bool shellOpen(Shell& sh, const WindowPrefs& prefs, const WindowOptions& opts);
+// Adopts an existing window and renderer (tests) and prepares the loop state.
+void shellAdopt(Shell& sh, SDL_Window* window, SDL_Renderer* renderer, bool fullscreen);
+// Destroys canvas, canvas texture, renderer and window.
+void shellClose(Shell& sh);
+
+// Resets the frame's input and turns the pending SDL events, the pointer and the
+// modifiers into sh.ctx.in; applies a changed fullscreen setting.
+void shellGatherInput(Shell& sh, WindowPrefs& prefs, FrameOutcome& out);
+// Paints and presents one frame from sh.ctx.in through the live screen, prints the
+// statistics, runs the geometry debounce and checks the quit conditions.
+void shellPaint(Shell& sh, FrameOutcome& out);
+// One whole iteration: input, paint, and pacing when vsync does not pace.
+FrameOutcome shellIteration(Shell& sh, WindowPrefs& prefs);
+
+}  // namespace ui

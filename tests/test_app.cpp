@@ -1,0 +1,236 @@
+// The per-frame context, the input snapshot and the navigation stack with its rebuilds.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/crash.h"
+#include "screens/placeholder.h"
+#include "support/headless.h"
+#include "ui/app.h"
+
+using ui::Ctx;
+using ui::Game;
+using ui::GameState;
+using ui::Rect;
+using ui::ScreenKind;
+
+namespace {
+
+GameState kindState(ScreenKind k) {
+    GameState s;
+    s.kind = k;
+    return s;
+}
+
+Ctx releasedAt(double x, double y) {
+    Ctx c;
+    c.in.mouseX = x;
+    c.in.mouseY = y;
+    c.in.released = true;
+    return c;
+}
+
+}  // namespace
+
+TEST(Rect, LeftAndTopEdgesInsideRightAndBottomOutside) {
+    const Rect r{10, 20, 30, 40};
+    EXPECT_TRUE(r.contains(10, 20));
+    EXPECT_TRUE(r.contains(39.999, 59.999));
+    EXPECT_FALSE(r.contains(40, 30));
+    EXPECT_FALSE(r.contains(20, 60));
+    EXPECT_FALSE(r.contains(9.999, 30));
+    EXPECT_FALSE((Rect{0, 0, 0, 0}.contains(0, 0)));
+}
+
+TEST(Ctx, ClicksFireOnReleaseOnceAndHoverAndScale) {
+    // Two overlapping buttons: only the first one asked takes the click.
+    Ctx c = releasedAt(50, 50);
+    EXPECT_TRUE(c.takeClick({0, 0, 100, 100}));
+    EXPECT_TRUE(c.clickUsed);
+    EXPECT_FALSE(c.takeClick({0, 0, 100, 100}));
+
+    // The press frame does not click; the release frame does.
+    Ctx press;
+    press.in.mouseX = 5;
+    press.in.mouseY = 5;
+    press.in.pressed = true;
+    press.in.mouseDown = true;
+    EXPECT_FALSE(press.takeClick({0, 0, 10, 10}));
+    EXPECT_FALSE(press.clickUsed);
+    Ctx release = releasedAt(5, 5);
+    EXPECT_FALSE(release.takeClick({6, 6, 10, 10}));  // outside does not consume
+    EXPECT_FALSE(release.clickUsed);
+    EXPECT_TRUE(release.takeClick({0, 0, 10, 10}));
+
+    // The right button: inside only, and it never consumes.
+    Ctx right;
+    right.in.mouseX = 3;
+    right.in.mouseY = 3;
+    right.in.rightPressed = true;
+    EXPECT_TRUE(right.takeRightClick({0, 0, 10, 10}));
+    EXPECT_TRUE(right.takeRightClick({0, 0, 10, 10}));
+    EXPECT_FALSE(right.takeRightClick({4, 4, 10, 10}));
+    EXPECT_FALSE(right.clickUsed);
+    EXPECT_TRUE(right.hover({0, 0, 10, 10}));
+    EXPECT_FALSE(right.hover({3.5, 0, 10, 10}));
+
+    Ctx s;
+    s.ui = 1.5;
+    EXPECT_DOUBLE_EQ(s.s(10), 15);
+    s.w = 1650;
+    s.h = 960;
+    EXPECT_FALSE(s.compact());
+    s.w = 1649;  // below 1100 * 1.5
+    EXPECT_TRUE(s.compact());
+    s.w = 1650;
+    s.h = 959;  // below 640 * 1.5
+    EXPECT_TRUE(s.compact());
+
+    ui::Input in;
+    in.keys = {SDLK_a, SDLK_ESCAPE};
+    EXPECT_TRUE(in.hasKey(SDLK_ESCAPE));
+    EXPECT_FALSE(in.hasKey(SDLK_b));
+}
+
+TEST(GameState, DefaultsAndCrashContextText) {
+    const GameState d;
+    EXPECT_EQ(d.kind, ScreenKind::Splash);
+    EXPECT_EQ(d.level, 0);
+    EXPECT_EQ(d.seed, 0u);
+    EXPECT_FALSE(d.arcade || d.resume || d.forcePerfect);
+    EXPECT_EQ(static_cast<int>(ScreenKind::Licenses), 11);
+    EXPECT_EQ(static_cast<int>(ScreenKind::HighScores), 7);
+
+    GameState play = kindState(ScreenKind::Playing);
+    play.level = 4;
+    play.seed = 77;
+    EXPECT_EQ(ui::crashContextFor(play), "Bildschirm 3, Level 5, Seed 77, Level-Modus");
+    play.arcade = true;
+    play.seed = 4294967295u;
+    EXPECT_EQ(ui::crashContextFor(play), "Bildschirm 3, Level 5, Seed 4294967295, Arcade");
+}
+
+TEST(Game, StackOperationsAndRebuilds) {
+    Game g;  // a private stack: the singleton stays untouched
+    ASSERT_EQ(g.stack().size(), 1u);
+    EXPECT_EQ(g.top().kind, ScreenKind::Splash);
+
+    testsupport::Headless h(320, 200);
+    ASSERT_TRUE(h.ok());
+    h.setUpdate([&g](Ctx& c) { g.update(c); });
+
+    h.frame(0.0);
+    EXPECT_EQ(g.builds(), 1);
+    h.frame(0.1);
+    EXPECT_EQ(g.builds(), 1) << "an unchanged stack keeps its screen";
+    EXPECT_STREQ(platform::crashContext(), "Bildschirm 0, Level 1, Seed 0, Level-Modus");
+
+    g.push(kindState(ScreenKind::Menu));
+    g.push(kindState(ScreenKind::About));
+    ASSERT_EQ(g.stack().size(), 3u);
+    EXPECT_EQ(g.builds(), 1) << "navigation takes effect at the next frame";
+    h.frame(0.2);
+    EXPECT_EQ(g.builds(), 2);
+    EXPECT_STREQ(platform::crashContext(), "Bildschirm 10, Level 1, Seed 0, Level-Modus");
+
+    g.pop();
+    EXPECT_EQ(g.top().kind, ScreenKind::Menu);
+    h.frame(0.3);
+    EXPECT_EQ(g.builds(), 3);
+
+    // Replacing a record by an identical one still rebuilds: screens restart that way.
+    g.replace(g.top());
+    h.frame(0.4);
+    EXPECT_EQ(g.builds(), 4);
+
+    g.resetTo(kindState(ScreenKind::Settings));
+    ASSERT_EQ(g.stack().size(), 1u);
+    EXPECT_EQ(g.top().kind, ScreenKind::Settings);
+
+    // Popping the last record keeps it and rebuilds its screen.
+    g.pop();
+    ASSERT_EQ(g.stack().size(), 1u);
+    EXPECT_EQ(g.top().kind, ScreenKind::Settings);
+    h.frame(0.5);
+    EXPECT_EQ(g.builds(), 5);
+
+    // An unknown kind keeps the screen that is there.
+    GameState bogus;
+    bogus.kind = static_cast<ScreenKind>(42);
+    g.push(bogus);
+    h.frame(0.6);
+    EXPECT_EQ(g.builds(), 5);
+}
+
+TEST(Placeholders, EveryKindHasAScreenThatNamesItAndGoesBack) {
+    testsupport::Headless h(640, 400);
+    ASSERT_TRUE(h.ok());
+    Game& g = Game::instance();
+    double t = 0;
+    for (int k = 0; k < 12; ++k) {
+        const ScreenKind kind = static_cast<ScreenKind>(k);
+        g.resetTo(kindState(ScreenKind::Menu));
+        if (kind != ScreenKind::Menu) g.push(kindState(kind));
+        const testsupport::Frame& f = h.frame(t += 0.1);
+        ASSERT_FALSE(f.empty());
+        // The kind's name is drawn: bright text pixels in the middle band.
+        int bright = 0;
+        for (int y = 120; y < 240; ++y)
+            for (int x = 0; x < f.w; ++x)
+                if (testsupport::red(f.at(x, y)) > 200 && testsupport::blue(f.at(x, y)) > 200)
+                    ++bright;
+        EXPECT_GT(bright, 100) << ui::screenKindName(kind);
+        testsupport::savePng(f, testsupport::artefactDir() + "/placeholder-" +
+                                    ui::screenKindName(kind) + ".png");
+        if (kind == ScreenKind::Menu || kind == ScreenKind::Splash) continue;
+        h.key(SDLK_ESCAPE, t += 0.1);
+        EXPECT_EQ(g.top().kind, ScreenKind::Menu) << ui::screenKindName(kind);
+        g.push(kindState(kind));
+        h.frame(t += 0.1);
+        h.click(10, 10, t += 0.1);
+        EXPECT_EQ(g.top().kind, ScreenKind::Menu) << ui::screenKindName(kind);
+    }
+}
+
+TEST(Placeholders, SplashLeadsToTheMenuWhichOpensEveryScreen) {
+    testsupport::Headless h(1280, 720);
+    ASSERT_TRUE(h.ok());
+    Game& g = Game::instance();
+    g.resetTo(GameState{});
+    h.frame(0.0);
+    h.click(640, 360, 0.1);
+    ASSERT_EQ(g.stack().size(), 1u);
+    EXPECT_EQ(g.top().kind, ScreenKind::Menu);
+
+    // Keyboard: "3" opens the arcade run, Escape comes back.
+    h.frame(0.2);
+    h.key(SDLK_3, 0.3);
+    ASSERT_EQ(g.stack().size(), 2u);
+    EXPECT_EQ(g.top().kind, ScreenKind::Playing);
+    EXPECT_TRUE(g.top().arcade);
+    h.frame(0.4);
+    h.key(SDLK_ESCAPE, 0.5);
+    EXPECT_EQ(g.stack().size(), 1u);
+
+    // Pointer: the first row opens the level select. Find it by its highlight on hover.
+    h.frame(0.6);
+    const testsupport::Frame before = h.last();
+    ui::Input hoverIn;
+    hoverIn.mouseX = 640;
+    hoverIn.mouseY = 720 * 0.16 + 110 + 22;
+    const testsupport::Frame hovered = h.frame(hoverIn, 0.7);
+    EXPECT_GT(testsupport::pixelsOver(before, hovered, 20), 1000) << "the row under the pointer lights up";
+    h.click(hoverIn.mouseX, hoverIn.mouseY, 0.8);
+    EXPECT_EQ(g.top().kind, ScreenKind::LevelSelect);
+    h.frame(0.9);
+    testsupport::savePng(h.last(), testsupport::artefactDir() + "/placeholder-nav.png");
+
+    // Escape on the menu ends the program.
+    g.resetTo(kindState(ScreenKind::Menu));
+    h.frame(1.0);
+    EXPECT_TRUE(h.shell().running);
+    h.key(SDLK_ESCAPE, 1.1);
+    EXPECT_TRUE(h.ctx().quitRequested);
+    EXPECT_FALSE(h.shell().running);
+}

@@ -1,0 +1,114 @@
+// Crash reports: each case crashes a forked child and reads what it left behind.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "platform/crash.h"
+#include "support/headless.h"
+
+namespace {
+
+const char kHeader[] =
+    "Tarnwick 1.0.0 (Build 1034)\nportiert aus 1.0\n-----------------------------------------\n";
+const char kFooter[] =
+    "\nDiese Datei wird NICHT verschickt. Wenn du magst, schick sie an\n"
+    "support@tarnwick.example — daraus laesst sich der Fehler finden.\n";
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// Runs body in a child and returns its raw wait status.
+int inChild(const std::function<void()>& body) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        body();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+}  // namespace
+
+TEST(Crash, ReportNamesSignalAndLastScreenThenDiesByTheSignal) {
+    const std::string dir = testsupport::scratchDir("crash-runtime");
+    const int status = inChild([&] {
+        setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+        platform::installCrashHandler();
+        platform::setCrashContext("Bildschirm 3, Level 5, Seed 77, Level-Modus");
+        std::raise(SIGSEGV);
+    });
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV) << "the default action still runs (139 from a shell)";
+    EXPECT_EQ(readFile(dir + "/Plumbrix_crash.txt"),
+              std::string(kHeader) + "Signal: SIGSEGV (Zugriff auf fremden Speicher)\n" +
+                  "Zuletzt: Bildschirm 3, Level 5, Seed 77, Level-Modus\n" + kFooter);
+}
+
+TEST(Crash, SignalLinesContextRulesAndReportPlace) {
+    const std::string dir = testsupport::scratchDir("crash-signals");
+    const struct {
+        int sig;
+        const char* line;
+    } cases[] = {
+        {SIGILL, "SIGILL (unerlaubter Befehl)\n"},
+        {SIGTRAP, "SIGTRAP (fataler GLib-Fehler — fehlt eine Ressource?)\n"},
+        {SIGABRT, "SIGABRT (abgebrochen)\n"},
+        {SIGBUS, "SIGBUS (Busfehler)\n"},
+        {SIGFPE, "SIGFPE (Rechenfehler)\n"},
+    };
+    for (const auto& c : cases) {
+        // Before any screen was built there is no "Zuletzt: " line.
+        const int status = inChild([&] {
+            setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+            platform::installCrashHandler();
+            std::raise(c.sig);
+        });
+        ASSERT_TRUE(WIFSIGNALED(status)) << c.line;
+        EXPECT_EQ(WTERMSIG(status), c.sig);
+        EXPECT_EQ(readFile(dir + "/Plumbrix_crash.txt"),
+                  std::string(kHeader) + "Signal: " + c.line + kFooter);
+    }
+
+    // An empty XDG_RUNTIME_DIR counts as unset: the report goes to the data directory.
+    const std::string data = testsupport::scratchDir("crash-data");
+    const int status = inChild([&] {
+        setenv("XDG_RUNTIME_DIR", "", 1);
+        setenv("XDG_DATA_HOME", data.c_str(), 1);
+        platform::installCrashHandler();
+        platform::setCrashContext(std::string(200, 'x').c_str());
+        platform::setCrashContext("first");
+        platform::setCrashContext(nullptr);  // cleared: no context line
+        std::raise(SIGABRT);
+    });
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(readFile(data + "/Plumbrix/Plumbrix_crash.txt"),
+              std::string(kHeader) + "Signal: SIGABRT (abgebrochen)\n" + kFooter);
+
+    // A long context is cut to 120 bytes.
+    platform::setCrashContext(std::string(200, 'y').c_str());
+    EXPECT_EQ(std::string(platform::crashContext()), std::string(120, 'y'));
+    platform::setCrashContext(nullptr);
+    EXPECT_STREQ(platform::crashContext(), "");
+
+    // An unwritable place writes nothing and still dies by the signal.
+    const int lost = inChild([&] {
+        setenv("XDG_RUNTIME_DIR", "/nonexistent/for/sure", 1);
+        platform::installCrashHandler();
+        std::raise(SIGFPE);
+    });
+    ASSERT_TRUE(WIFSIGNALED(lost));
+    EXPECT_EQ(WTERMSIG(lost), SIGFPE);
+}

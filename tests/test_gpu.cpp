@@ -1,0 +1,233 @@
+// The texture cache, the blits and their alpha rules, rectangles and the profiler, on a
+// real headless renderer.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "support/headless.h"
+#include "ui/draw.h"
+#include "ui/gpu.h"
+
+namespace {
+
+struct PaintLog {
+    int calls = 0;
+    double deviceScale = 0;
+};
+
+void countingPaint(cairo_t* cr, void* user) {
+    auto* log = static_cast<PaintLog*>(user);
+    ++log->calls;
+    double sx = 0;
+    double sy = 0;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    log->deviceScale = sx;
+    ui::fillCircle(cr, 8, 8, 6, 0xFF8000, 1.0);
+}
+
+void whiteDisc(cairo_t* cr, void*) { ui::fillCircle(cr, 16, 16, 12, 0xFFFFFF, 1.0); }
+
+void halfWhite(cairo_t* cr, void*) {
+    cairo_set_source_rgba(cr, 1, 1, 1, 0.5);
+    cairo_paint(cr);
+}
+
+Uint8 alphaMod(SDL_Texture* t) {
+    Uint8 a = 0;
+    SDL_GetTextureAlphaMod(t, &a);
+    return a;
+}
+
+Uint8 redMod(SDL_Texture* t) {
+    Uint8 r = 0;
+    Uint8 g = 0;
+    Uint8 b = 0;
+    SDL_GetTextureColorMod(t, &r, &g, &b);
+    return r;
+}
+
+}  // namespace
+
+TEST(GpuCache, HitsMissesSizesDropAndNoRenderer) {
+    // Without a renderer nothing is cached and nothing painted.
+    ui::gpuShutdown();
+    PaintLog none;
+    EXPECT_EQ(ui::gpuTexture("x", 4, 4, countingPaint, &none), nullptr);
+    EXPECT_EQ(none.calls, 0);
+
+    testsupport::Headless h(64, 64);
+    ASSERT_TRUE(h.ok());
+    ui::gpuSetScale(2.0);
+    PaintLog log;
+    SDL_Texture* a = ui::gpuTexture("disc", 16, 16, countingPaint, &log);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(log.calls, 1);
+    EXPECT_DOUBLE_EQ(log.deviceScale, 2.0) << "painters work in logical units";
+    ui::gpuBeginFrame();
+    EXPECT_EQ(ui::gpuTexture("disc", 16, 16, countingPaint, &log), a);
+    EXPECT_EQ(log.calls, 1) << "a hit does not paint";
+
+    SDL_Texture* b = ui::gpuTexture("disc", 32, 16, countingPaint, &log);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(log.calls, 2) << "another size paints anew";
+    int w = 0;
+    int hh = 0;
+    SDL_QueryTexture(b, nullptr, nullptr, &w, &hh);
+    EXPECT_EQ(w, 32);
+    EXPECT_EQ(ui::gpuCacheSize(), 1);
+
+    EXPECT_EQ(ui::gpuTexture("tiny", 0, 5, countingPaint, &log), nullptr);
+    EXPECT_EQ(ui::gpuTexture("tiny", 5, -1, countingPaint, &log), nullptr);
+    EXPECT_EQ(log.calls, 2);
+    EXPECT_FALSE(ui::gpuCached("tiny"));
+
+    ui::gpuDrop("disc");
+    EXPECT_FALSE(ui::gpuCached("disc"));
+    ui::gpuDrop("never there");
+    EXPECT_EQ(ui::gpuCacheSize(), 0);
+
+    ui::gpuSetScale(0);
+    EXPECT_DOUBLE_EQ(ui::gpuScale(), 1.0);
+    ui::gpuSetScale(-3);
+    EXPECT_DOUBLE_EQ(ui::gpuScale(), 1.0);
+}
+
+TEST(GpuCache, EvictsAThirdOldestFirstPastNineHundredEntries) {
+    testsupport::Headless h(32, 32);
+    ASSERT_TRUE(h.ok());
+    ui::gpuSetScale(1.0);
+    char key[32];
+    // 901 entries: the first 300 never hit again, the rest hit in later frames.
+    for (int i = 0; i < 901; ++i) {
+        std::snprintf(key, sizeof key, "k%04d", i);
+        ASSERT_NE(ui::gpuTexture(key, 1, 1, nullptr, nullptr), nullptr);
+    }
+    for (int i = 300; i < 901; ++i) {
+        ui::gpuBeginFrame();
+        std::snprintf(key, sizeof key, "k%04d", i);
+        ui::gpuTexture(key, 1, 1, nullptr, nullptr);
+    }
+    ASSERT_EQ(ui::gpuCacheSize(), 901);
+    ui::gpuTexture("new", 1, 1, nullptr, nullptr);
+    EXPECT_EQ(ui::gpuCacheSize(), 901 - 300 + 1);
+    EXPECT_FALSE(ui::gpuCached("k0000"));
+    EXPECT_FALSE(ui::gpuCached("k0299"));
+    EXPECT_TRUE(ui::gpuCached("k0300"));
+    EXPECT_TRUE(ui::gpuCached("new"));
+
+    // Ties in age go by key: with every entry equally old, the smallest keys go.
+    ui::gpuInit(h.shell().renderer);
+    for (int i = 0; i < 901; ++i) {
+        std::snprintf(key, sizeof key, "t%04d", 900 - i);
+        ui::gpuTexture(key, 1, 1, nullptr, nullptr);
+    }
+    ui::gpuTexture("u", 1, 1, nullptr, nullptr);
+    EXPECT_FALSE(ui::gpuCached("t0299"));
+    EXPECT_TRUE(ui::gpuCached("t0300"));
+}
+
+TEST(GpuBlit, AlphaRulesDrawCallsAndRectangles) {
+    testsupport::Headless h(64, 64);
+    ASSERT_TRUE(h.ok());
+    ASSERT_TRUE(ui::gpuPremultiplied());
+    ui::gpuSetScale(1.0);
+    SDL_Texture* t = ui::gpuTexture("disc", 32, 32, whiteDisc, nullptr);
+    ASSERT_NE(t, nullptr);
+    ui::gpuBeginFrame();
+    ui::gpuBlit(t, 0, 0, 32, 32, -0.5);
+    EXPECT_EQ(alphaMod(t), 0);
+    EXPECT_EQ(redMod(t), 0);
+    ui::gpuBlit(t, 0, 0, 32, 32, 1.7);
+    EXPECT_EQ(alphaMod(t), 255);
+    EXPECT_EQ(redMod(t), 255);
+    ui::gpuBlitRotated(t, 16, 16, 32, 32, 45, 0.5);
+    EXPECT_EQ(alphaMod(t), 128);
+    EXPECT_EQ(redMod(t), 128) << "premultiplied fading scales colour with alpha";
+    ui::gpuBlitTinted(t, 0, 0, 32, 32, 0x80FF00, 0.5);
+    EXPECT_EQ(alphaMod(t), 128);
+    EXPECT_EQ(redMod(t), 64);
+    ui::gpuBlitAdditive(t, 0, 0, 32, 32, 0xFF0000, 0.25);
+    EXPECT_EQ(alphaMod(t), 255);
+    EXPECT_EQ(redMod(t), 64);
+    SDL_BlendMode mode{};
+    SDL_GetTextureBlendMode(t, &mode);
+    EXPECT_NE(mode, SDL_BLENDMODE_ADD) << "the additive copy restores the blend mode";
+    ui::gpuBlitMirrored(t, 16, 16, 32, 32, 0, true, 1);
+    ui::gpuBlitPivot(t, 0, 0, 32, 32, 4, 4, 90, false, 1);
+    EXPECT_EQ(ui::gpuDrawCalls(), 7);
+    ui::gpuBlit(nullptr, 0, 0, 1, 1, 1);
+    ui::gpuFillRect(0, 0, 0, 10, 0xFFFFFF, 1);
+    ui::gpuFillRect(0, 0, 10, -1, 0xFFFFFF, 1);
+    ui::gpuStrokeRect(0, 0, 0, 0, 0xFFFFFF, 1);
+    EXPECT_EQ(ui::gpuDrawCalls(), 7) << "nothing drawn, nothing counted";
+    ui::gpuBeginFrame();
+    EXPECT_EQ(ui::gpuDrawCalls(), 0);
+}
+
+TEST(GpuBlit, PixelsLandWhereScaledAndRoundedAndClipped) {
+    testsupport::Headless h(100, 100);
+    ASSERT_TRUE(h.ok());
+    h.setUpdate([](ui::Ctx&) {
+        ui::gpuSetScale(2.0);  // the frame would set 1.0: logical 50 x 50 on 100 x 100 pixels
+        ui::gpuFillRect(10.2, 10.3, 5, 5, 0xFF0000, 1.0);   // pixels 20..29, 21..30
+        ui::gpuSetClip(30, 0, 10, 50);                       // pixels 60..79 across
+        ui::gpuFillRect(25, 30, 30, 5, 0x00FF00, 1.0);       // pixels 50..109 -> clipped
+        ui::gpuClearClip();
+        SDL_Texture* t = ui::gpuTexture("half", 8, 8, halfWhite, nullptr);
+        ui::gpuBlit(t, 0, 40, 4, 4, 1.0);  // 50 % white over the dark background
+    });
+    const testsupport::Frame& f = h.frame(0);
+    ASSERT_FALSE(f.empty());
+    EXPECT_EQ(testsupport::red(f.at(20, 21)), 255);
+    EXPECT_EQ(testsupport::red(f.at(29, 30)), 255);
+    EXPECT_NE(testsupport::red(f.at(30, 30)), 255);
+    EXPECT_NE(testsupport::red(f.at(25, 20)), 255);
+    EXPECT_EQ(testsupport::green(f.at(65, 62)), 255);
+    EXPECT_NE(testsupport::green(f.at(55, 62)), 255) << "outside the clip";
+    EXPECT_NE(testsupport::green(f.at(85, 62)), 255) << "outside the clip";
+    // 0.5 white over (13, 6, 32): about 134, 130, 143.
+    EXPECT_NEAR(testsupport::red(f.at(3, 83)), 134, 2);
+    EXPECT_NEAR(testsupport::blue(f.at(3, 83)), 143, 2);
+}
+
+TEST(GpuProfiler, ReportsMeansOnlyWhenEnabled) {
+    // The decision is made once per process, so the enabled case runs in a child forked
+    // before this process asks.
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        setenv("PLUMBRIX_STATS", "1", 1);
+        int bad = 0;
+        if (!ui::profOn()) bad |= 1;
+        if (!ui::profReport().empty()) bad |= 2;
+        ui::profBegin("zeta");
+        ui::profEnd("zeta");
+        ui::profBegin("alpha");
+        usleep(20000);
+        ui::profEnd("alpha");
+        ui::profEnd("lonely");  // an end without a begin still counts as a call
+        const std::string r = ui::profReport();
+        double ms = 0;
+        if (std::sscanf(r.c_str(), " alpha %lf", &ms) != 1 || ms < 19.0) bad |= 4;
+        const size_t zeta = r.find(" zeta ");
+        if (zeta == std::string::npos || r.find(" alpha ") != 0) bad |= 8;
+        if (r.find(" lonely ") == std::string::npos) bad |= 16;
+        if (!ui::profReport().empty()) bad |= 32;  // nothing timed since the report
+        _exit(bad);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    if (std::getenv("PLUMBRIX_STATS") == nullptr) {
+        ui::profBegin("a");
+        ui::profEnd("a");
+        EXPECT_FALSE(ui::profOn());
+        EXPECT_EQ(ui::profReport(), "");
+    }
+}

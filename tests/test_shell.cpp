@@ -1,0 +1,496 @@
+// The shell: command line, start screens, window sizing, the frame loop's input, context,
+// debounce, quit rules and pacing, and the straight-alpha path of renderers that refuse
+// premultiplied blending.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/headless.h"
+#include "ui/draw.h"
+#include "ui/gpu.h"
+#include "ui/shell.h"
+
+using ui::GameState;
+using ui::ScreenKind;
+using ui::WindowOptions;
+using ui::WindowPrefs;
+
+namespace {
+
+// argv from words; argv[0] is the program.
+struct Args {
+    std::vector<std::string> words;
+    std::vector<char*> ptrs;
+    explicit Args(std::vector<std::string> w) : words(std::move(w)) {
+        words.insert(words.begin(), "tarnwick");
+        for (auto& s : words) ptrs.push_back(s.data());
+        ptrs.push_back(nullptr);
+    }
+    int argc() const { return static_cast<int>(words.size()); }
+    char** argv() { return ptrs.data(); }
+};
+
+WindowOptions options(std::vector<std::string> w, WindowPrefs& prefs) {
+    Args a(std::move(w));
+    return ui::applyWindowOptions(a.argc(), a.argv(), prefs);
+}
+
+void pushKey(SDL_Keycode key, Uint16 mod = KMOD_NONE) {
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = key;
+    e.key.keysym.mod = mod;
+    SDL_PushEvent(&e);
+}
+
+void pushButton(Uint32 type, Uint8 button) {
+    SDL_Event e{};
+    e.type = type;
+    e.button.button = button;
+    SDL_PushEvent(&e);
+}
+
+void pushWindow(Uint8 event, int d1 = 0, int d2 = 0) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = event;
+    e.window.data1 = d1;
+    e.window.data2 = d2;
+    SDL_PushEvent(&e);
+}
+
+// Soft shapes on the canvas and faded cached sprites on the renderer: everything whose
+// look depends on how premultiplied pixels are blended.
+void paintSoftScene(cairo_t* cr, void*) {
+    cairo_pattern_t* glow = cairo_pattern_create_radial(20, 20, 0, 20, 20, 20);
+    cairo_pattern_add_color_stop_rgba(glow, 0, 1.0, 0.8, 0.2, 1.0);
+    cairo_pattern_add_color_stop_rgba(glow, 1, 1.0, 0.3, 0.6, 0.0);
+    cairo_set_source(cr, glow);
+    cairo_paint(cr);
+    cairo_pattern_destroy(glow);
+}
+
+void softFrame(ui::Ctx& ctx) {
+    SDL_Texture* sprite = ui::gpuTexture("glow", 40, 40, paintSoftScene, nullptr);
+    ui::gpuBlit(sprite, 10, 10, 80, 80, 1.0);
+    ui::gpuBlit(sprite, 110, 10, 80, 80, 0.45);
+    ui::gpuBlitTinted(sprite, 210, 10, 80, 80, 0x80C0FF, 0.7);
+    // Unturned: the two renderers sample turned copies differently, which is not at issue.
+    ui::gpuBlitMirrored(sprite, 350, 50, 80, 80, 0, true, 0.6);
+    cairo_rectangle(ctx.cr, 30, 120, 160, 60);
+    ui::softShadowFromPath(ctx.cr, 6, 8, 12, 0x000000, 0.8);
+    ui::setColor(ctx.cr, 0xE0F0FF, 0.55);
+    cairo_fill(ctx.cr);
+    ui::fillCircle(ctx.cr, 300, 150, 36, 0xFF4070, 0.35);
+    ui::TextStyle t;
+    t.size = 22;
+    t.bold = true;
+    t.alpha = 0.6;
+    ui::drawText(ctx.cr, 230, 180, "Tarnwick", t);
+}
+
+}  // namespace
+
+TEST(CommandLine, EarlyAnswersAndWindowOptions) {
+    Args both({"--help", "--version"});
+    EXPECT_EQ(ui::earlyAnswer(both.argc(), both.argv()), ui::helpText());
+    Args version({"--windowed", "--version"});
+    EXPECT_EQ(ui::earlyAnswer(version.argc(), version.argv()), "Tarnwick 1.0.0 (Build 1034)\n");
+    Args none({"--size", "900x700"});
+    EXPECT_EQ(ui::earlyAnswer(none.argc(), none.argv()), "");
+    Args prog({});
+    EXPECT_EQ(ui::earlyAnswer(prog.argc(), prog.argv()), "");
+    EXPECT_EQ(ui::helpText(),
+              "Tarnwick 1.0.0\n  --version    Version ausgeben\n  --fullscreen im Vollbild "
+              "starten\n  --windowed   im Fenster starten\n  --size BxH   mit dieser "
+              "Fenstergroesse starten\n");
+
+    WindowPrefs p;
+    p.windowW = 1000;
+    p.windowH = 700;
+    EXPECT_FALSE(options({"--size", "639x600"}, p).sizeSet);
+    EXPECT_FALSE(options({"--size", "800"}, p).sizeSet);
+    EXPECT_FALSE(options({"--size", "800x479"}, p).sizeSet);
+    EXPECT_FALSE(options({"--size"}, p).sizeSet);
+    EXPECT_EQ(p.windowW, 1000) << "invalid sizes change nothing";
+    const WindowOptions ok = options({"--size", "1024x768"}, p);
+    EXPECT_TRUE(ok.sizeSet);
+    EXPECT_EQ(p.windowW, 1024);
+    EXPECT_EQ(p.windowH, 768);
+    // --size consumes its argument even when invalid, so "--fullscreen" here is a value.
+    WindowPrefs q;
+    EXPECT_FALSE(options({"--size", "--fullscreen"}, q).sizeSet);
+    EXPECT_FALSE(q.fullscreen);
+    options({"--fullscreen", "--windowed"}, q);
+    EXPECT_FALSE(q.fullscreen);
+    options({"--windowed", "stray", "--fullscreen"}, q);
+    EXPECT_TRUE(q.fullscreen);
+    // A --size without a value ends parsing; nothing after it counts.
+    WindowPrefs r;
+    options({"--size"}, r);
+    EXPECT_FALSE(r.fullscreen);
+}
+
+TEST(CommandLine, StartScreens) {
+    GameState s;
+    ASSERT_TRUE(ui::startScreenFor("playing:250", &s));
+    EXPECT_EQ(s.kind, ScreenKind::Playing);
+    EXPECT_EQ(s.level, 99);
+    EXPECT_EQ(s.seed, 12345u);
+    EXPECT_FALSE(s.arcade);
+    for (const char* v : {"playing:0", "playing:-5", "playing", "playingfoo", "playing:abc",
+                          "playing:99999999999999999999"}) {
+        GameState p;
+        p.level = 50;
+        ASSERT_TRUE(ui::startScreenFor(v, &p)) << v;
+        EXPECT_EQ(p.level, std::string(v) == "playing:99999999999999999999" ? 99 : 0) << v;
+    }
+    ASSERT_TRUE(ui::startScreenFor("playing:7", &s));
+    EXPECT_EQ(s.level, 6);
+    ASSERT_TRUE(ui::startScreenFor("arcade", &s));
+    EXPECT_TRUE(s.arcade);
+    EXPECT_EQ(s.seed, 12345u);
+    EXPECT_EQ(s.kind, ScreenKind::Playing);
+    ASSERT_TRUE(ui::startScreenFor("ending", &s));
+    EXPECT_EQ(s.kind, ScreenKind::Ending);
+    EXPECT_TRUE(s.forcePerfect);
+    const struct {
+        const char* v;
+        ScreenKind k;
+    } plain[] = {{"menu", ScreenKind::Menu},         {"levels", ScreenKind::LevelSelect},
+                 {"highscores", ScreenKind::HighScores}, {"gallery", ScreenKind::Gallery},
+                 {"settings", ScreenKind::Settings}, {"about", ScreenKind::About},
+                 {"licenses", ScreenKind::Licenses}};
+    for (const auto& p : plain) {
+        ASSERT_TRUE(ui::startScreenFor(p.v, &s));
+        EXPECT_EQ(s.kind, p.k);
+        EXPECT_EQ(s.seed, 0u) << "a fresh zeroed record";
+    }
+    GameState untouched;
+    untouched.level = 3;
+    EXPECT_FALSE(ui::startScreenFor("Menu", &untouched));
+    EXPECT_FALSE(ui::startScreenFor("", &untouched));
+    EXPECT_EQ(untouched.level, 3);
+}
+
+TEST(WindowPlacement, SizesPositionsAndClamps) {
+    const ui::DisplayArea hd{0, 0, 1920, 1080};
+    WindowPrefs none;
+    ui::WindowPlacement p = ui::placeWindow(none, {}, hd);
+    EXPECT_EQ(p.w, 1190);
+    EXPECT_EQ(p.h, 669);
+    EXPECT_EQ(p.x, (1920 - 1190) / 2);
+    EXPECT_EQ(p.y, (1080 - 669) / 2);
+
+    // --size wins over everything and is centred by SDL, even beyond the display.
+    WindowPrefs stored{1300, 900, 100, 100, false, false};
+    p = ui::placeWindow(stored, {true, 1024, 768}, {0, 0, 800, 600});
+    EXPECT_EQ(p.w, 1024);
+    EXPECT_EQ(p.h, 768);
+    EXPECT_EQ(p.x, static_cast<int>(SDL_WINDOWPOS_CENTERED));
+
+    // A stored size and place are clamped into the display.
+    stored = {2500, 1500, 5000, -300, false, false};
+    p = ui::placeWindow(stored, {}, {100, 0, 1920, 1080});
+    EXPECT_EQ(p.w, 1900);
+    EXPECT_EQ(p.h, 1000);
+    EXPECT_EQ(p.x, 100 + 1920 - 1900);
+    EXPECT_EQ(p.y, 30);
+    // Without a display area the stored values stand.
+    p = ui::placeWindow(stored, {}, {});
+    EXPECT_EQ(p.w, 2500);
+    EXPECT_EQ(p.x, 5000);
+    EXPECT_EQ(p.y, -300);
+    // An unset position is centred; x = -1 counts as unset.
+    stored = {1000, 700, -1, 40, false, false};
+    p = ui::placeWindow(stored, {}, hd);
+    EXPECT_EQ(p.x, 460);
+    EXPECT_EQ(p.y, 190);
+    p = ui::placeWindow(stored, {}, {});
+    EXPECT_EQ(p.x, static_cast<int>(SDL_WINDOWPOS_CENTERED));
+    // Small displays: the default shrinks to the area; a tight fit sits 30 below the top.
+    p = ui::placeWindow(none, {}, {0, 0, 1024, 640});
+    EXPECT_EQ(p.w, 984);
+    EXPECT_EQ(p.h, 560);
+    EXPECT_EQ(p.x, 20);
+    EXPECT_EQ(p.y, 40);
+    p = ui::placeWindow(none, {}, {0, 0, 1000, 560});
+    EXPECT_EQ(p.w, 853);
+    EXPECT_EQ(p.h, 480) << "the height limit of the area beats the minimum";
+    // No display and nothing stored: a usable default.
+    p = ui::placeWindow(none, {}, {});
+    EXPECT_GE(p.w, 820);
+    EXPECT_GE(p.h, 560);
+}
+
+TEST(WindowSystem, NoDisplayMeansNoWindow) {
+    const char* vars[] = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
+    std::string saved[3];
+    bool had[3];
+    for (int i = 0; i < 3; ++i) {
+        const char* v = std::getenv(vars[i]);
+        had[i] = v != nullptr;
+        if (had[i]) saved[i] = v;
+        unsetenv(vars[i]);
+    }
+    EXPECT_FALSE(ui::windowSystemAvailable());
+    setenv("DISPLAY", "", 1);
+    EXPECT_FALSE(ui::windowSystemAvailable()) << "an empty value is no display";
+    setenv("WAYLAND_DISPLAY", "wayland-0", 1);
+    EXPECT_TRUE(ui::windowSystemAvailable());
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    EXPECT_TRUE(ui::windowSystemAvailable());
+    for (int i = 0; i < 3; ++i) {
+        if (had[i])
+            setenv(vars[i], saved[i].c_str(), 1);
+        else
+            unsetenv(vars[i]);
+    }
+}
+
+TEST(FrameLoop, EventsBecomeInput) {
+    testsupport::Headless h(400, 300);
+    ASSERT_TRUE(h.ok());
+    ui::Shell& sh = h.shell();
+    double now = 5.0;
+    sh.clock = [&now] { return now; };
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    WindowPrefs prefs;
+    ui::FrameOutcome out;
+
+    pushKey(SDLK_a);
+    pushKey(SDLK_a);  // repeats count
+    pushKey(SDLK_F11);
+    pushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT);
+    pushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT);
+    pushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT);
+    SDL_Event wheel{};
+    wheel.type = SDL_MOUSEWHEEL;
+    wheel.wheel.y = 2;
+    SDL_PushEvent(&wheel);
+    wheel.wheel.y = -3;
+    SDL_PushEvent(&wheel);
+    ui::shellGatherInput(sh, prefs, out);
+    const ui::Input& in = sh.ctx.in;
+    EXPECT_EQ(in.keys, (std::vector<int>{SDLK_a, SDLK_a})) << "F11 never reaches screens";
+    EXPECT_TRUE(prefs.fullscreen);
+    EXPECT_TRUE(out.saveSettings) << "F11 saves at once";
+    EXPECT_TRUE(in.pressed);
+    EXPECT_TRUE(in.rightPressed);
+    EXPECT_TRUE(in.released);
+    EXPECT_FALSE(in.doubleClick);
+    EXPECT_DOUBLE_EQ(in.wheel, -1);
+    EXPECT_TRUE(sh.running);
+
+    // Double clicks: 0.25 s apart counts, 0.35 s does not.
+    now += 0.25;
+    pushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT);
+    ui::shellGatherInput(sh, prefs, out);
+    EXPECT_TRUE(sh.ctx.in.doubleClick);
+    EXPECT_TRUE(sh.ctx.in.keys.empty()) << "input is fresh every frame";
+    now += 0.35;
+    pushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT);
+    ui::shellGatherInput(sh, prefs, out);
+    EXPECT_TRUE(sh.ctx.in.released);
+    EXPECT_FALSE(sh.ctx.in.doubleClick);
+    pushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT);
+    ui::shellGatherInput(sh, prefs, out);
+    EXPECT_FALSE(sh.ctx.in.released) << "only the left button releases";
+
+    // Ctrl+Q ends the loop and is not a key for screens; a plain q is.
+    pushKey(SDLK_q);
+    ui::shellGatherInput(sh, prefs, out);
+    EXPECT_EQ(sh.ctx.in.keys, std::vector<int>{SDLK_q});
+    EXPECT_TRUE(sh.running);
+    pushKey(SDLK_q, KMOD_RCTRL);
+    ui::shellGatherInput(sh, prefs, out);
+    EXPECT_TRUE(sh.ctx.in.keys.empty());
+    EXPECT_FALSE(sh.running);
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    ui::shellGatherInput(sh, prefs, out);
+    EXPECT_FALSE(sh.running);
+}
+
+TEST(FrameLoop, WindowGeometryIsKeptOnlyForAPlainWindowAndSavedAfterAPause) {
+    testsupport::Headless h(400, 300);
+    ASSERT_TRUE(h.ok());
+    ui::Shell& sh = h.shell();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    WindowPrefs prefs;
+    ui::FrameOutcome out;
+    pushWindow(SDL_WINDOWEVENT_SIZE_CHANGED, 900, 650);
+    pushWindow(SDL_WINDOWEVENT_MOVED, 33, 44);
+    ui::shellGatherInput(sh, prefs, out);
+    EXPECT_EQ(prefs.windowW, 900);
+    EXPECT_EQ(prefs.windowH, 650);
+    EXPECT_EQ(prefs.windowX, 33);
+    EXPECT_EQ(prefs.windowY, 44);
+    EXPECT_FALSE(out.saveSettings);
+
+    // While the setting says fullscreen, moves and sizes are not the window's own.
+    prefs.fullscreen = true;
+    sh.appliedFullscreen = true;
+    pushWindow(SDL_WINDOWEVENT_MOVED, 0, 0);
+    pushWindow(SDL_WINDOWEVENT_SIZE_CHANGED, 1920, 1080);
+    pushWindow(SDL_WINDOWEVENT_MAXIMIZED);
+    ui::shellGatherInput(sh, prefs, out);
+    EXPECT_EQ(prefs.windowX, 33);
+    EXPECT_EQ(prefs.windowW, 900);
+    EXPECT_TRUE(prefs.maximized) << "maximising counts in any state";
+    pushWindow(SDL_WINDOWEVENT_RESTORED);
+    ui::shellGatherInput(sh, prefs, out);
+    EXPECT_FALSE(prefs.maximized);
+
+    // The debounce: the first painted frame more than 2 s after the last save stores.
+    ui::FrameOutcome f1;
+    h.frame(1.0);
+    EXPECT_FALSE(h.outcome().saveSettings);
+    h.frame(2.5);
+    EXPECT_TRUE(h.outcome().saveSettings);
+    EXPECT_FALSE(sh.geometryDirty);
+    h.frame(2.6);
+    EXPECT_FALSE(h.outcome().saveSettings) << "saved once";
+    pushWindow(SDL_WINDOWEVENT_MAXIMIZED);
+    ui::shellGatherInput(sh, prefs, f1);
+    h.frame(3.0);
+    EXPECT_FALSE(h.outcome().saveSettings) << "within 2 s of the last save";
+    h.frame(4.6);
+    EXPECT_TRUE(h.outcome().saveSettings);
+}
+
+TEST(FrameLoop, ContextClockQuitAndTermination) {
+    testsupport::Headless h(1000, 600);
+    ASSERT_TRUE(h.ok());
+    ui::Ctx seen;
+    h.setUpdate([&seen](ui::Ctx& c) {
+        seen = c;
+        seen.cr = nullptr;
+        EXPECT_NE(c.cr, nullptr);
+    });
+    h.frame(0.0);
+    h.frame(0.016);
+    EXPECT_DOUBLE_EQ(seen.w, 1000);
+    EXPECT_DOUBLE_EQ(seen.h, 600);
+    EXPECT_DOUBLE_EQ(seen.ui, 0.78125);  // 1000 / 1280 is the smaller ratio
+    EXPECT_DOUBLE_EQ(seen.t, 0.016);
+    EXPECT_NEAR(seen.dt, 0.016, 1e-12);
+    h.frame(3.0);
+    EXPECT_DOUBLE_EQ(seen.dt, 0.1) << "a long stall is capped";
+    EXPECT_TRUE(h.outcome().painted);
+    EXPECT_EQ(ui::gpuScale(), 1.0);
+
+    // A screen's quit request ends the loop after its frame.
+    h.setUpdate([](ui::Ctx& c) { c.quitRequested = true; });
+    h.frame(3.1);
+    EXPECT_FALSE(h.shell().running);
+    h.shell().running = true;
+    h.ctx().quitRequested = false;
+
+    // The termination flag is read in painted frames.
+    volatile std::sig_atomic_t flag = 0;
+    h.shell().terminate = &flag;
+    h.setUpdate(nullptr);
+    h.frame(3.2);
+    EXPECT_TRUE(h.shell().running);
+    flag = 1;
+    h.frame(3.3);
+    EXPECT_FALSE(h.shell().running);
+    h.shell().terminate = nullptr;
+}
+
+TEST(FramePacing, WaitsOutTheRefreshIntervalWhenVsyncDoesNotPace) {
+    EXPECT_NEAR(ui::pacingWait(1.0, 1.004, 0.016), 0.012, 1e-12);
+    EXPECT_DOUBLE_EQ(ui::pacingWait(1.0, 1.020, 0.016), 0.0);
+    EXPECT_DOUBLE_EQ(ui::pacingWait(1.0, 0.5, 0.016), 0.016) << "a clock step back waits at most one interval";
+
+    // Software renderer: no vsync, so every quick iteration sleeps the rest of 1/60 s.
+    testsupport::Headless h(320, 240, testsupport::RenderPath::Software);
+    ASSERT_TRUE(h.ok());
+    ui::Shell& sh = h.shell();
+    EXPECT_FALSE(sh.vsync) << "SDL's software renderer claims vsync but has none";
+    double now = 10.0;
+    double slept = 0;
+    int sleeps = 0;
+    sh.clock = [&now] { return now += 0.001; };  // every reading advances 1 ms
+    sh.sleep = [&](double s) {
+        slept += s;
+        ++sleeps;
+        now += s;
+    };
+    sh.pace = true;
+    WindowPrefs prefs;
+    const double start = now;
+    for (int i = 0; i < 30; ++i) {
+        const ui::FrameOutcome out = ui::shellIteration(sh, prefs);
+        ASSERT_TRUE(out.painted);
+    }
+    EXPECT_EQ(sleeps, 30);
+    // One refresh interval per iteration, plus the 1 ms clock reading before each start.
+    EXPECT_NEAR(now - start, 30 * (1.0 / 60.0 + 0.001), 0.002) << "the loop runs at the refresh rate";
+    EXPECT_GT(slept, 0.3);
+
+    // A vsync renderer whose present blocks for the refresh is left alone...
+    sh.vsync = true;
+    sleeps = 0;
+    sh.beforePresent = [&now](SDL_Renderer*) { now += 1.0 / 60.0; };
+    ui::shellIteration(sh, prefs);
+    EXPECT_EQ(sleeps, 0);
+    // ...but one that returns at once (vsync claimed, not honoured) is paced, ending the
+    // wait a little before the refresh.
+    sh.beforePresent = nullptr;
+    const double before = now;
+    ui::shellIteration(sh, prefs);
+    EXPECT_EQ(sleeps, 1);
+    EXPECT_NEAR(now - before, 1.0 / 60.0 - 0.002 + 0.001, 1e-9);
+
+    // Nothing painted (no output, as when minimised): the loop still waits.
+    ui::Shell dark;
+    double t = 0;
+    int darkSleeps = 0;
+    dark.clock = [&t] { return t; };
+    dark.sleep = [&](double s) {
+        ++darkSleeps;
+        t += s;
+    };
+    const ui::FrameOutcome out = ui::shellIteration(dark, prefs);
+    EXPECT_FALSE(out.painted);
+    EXPECT_EQ(darkSleeps, 1);
+    EXPECT_NEAR(t, 1.0 / 60.0, 1e-9);
+}
+
+TEST(StraightAlphaFallback, SoftwareFrameMatchesTheOpenGLFrame) {
+    testsupport::usePrivateFonts();
+    testsupport::Frame gl;
+    {
+        testsupport::Headless h(420, 220, testsupport::RenderPath::OpenGL);
+        ASSERT_TRUE(h.ok());
+        ASSERT_TRUE(h.premultiplied());
+        h.setUpdate(softFrame);
+        gl = h.frame(0);
+    }
+    testsupport::Frame sw;
+    {
+        testsupport::Headless h(420, 220, testsupport::RenderPath::Software);
+        ASSERT_TRUE(h.ok());
+        EXPECT_FALSE(ui::gpuPremultiplied()) << "SDL's software renderer refuses the mode";
+        h.setUpdate(softFrame);
+        sw = h.frame(0);
+        EXPECT_TRUE(h.shell().canvasStraight);
+    }
+    testsupport::savePng(gl, testsupport::artefactDir() + "/blend-opengl.png");
+    testsupport::savePng(sw, testsupport::artefactDir() + "/blend-software.png");
+    // Something soft was drawn: the faded sprite's middle is neither background nor full.
+    const std::uint32_t mid = gl.at(150, 50);
+    EXPECT_GT(testsupport::red(mid), 60);
+    EXPECT_LT(testsupport::red(mid), 230);
+    EXPECT_LE(testsupport::maxChannelDiff(gl, sw), 4);
+    EXPECT_LT(testsupport::pixelsOver(gl, sw, 2), 200);
+}
