@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/crash.h"
+#include "core/storage.h"
 #include "platform/paths.h"
 #include "ui/app.h"
 #include "ui/draw.h"
@@ -20,23 +21,22 @@ namespace {
 volatile std::sig_atomic_t g_terminate = 0;
 
 // ---- Settings and sound -------------------------------------------------------------
-// The window prefs and volumes as the frame loop sees them. Until the settings store is
-// part of the program they live in memory only.
-struct Settings {
-    std::string language;
-    bool soundOn = true;
-    double musicVolume = 0.35;
-    double sfxVolume = 0.75;
-    ui::WindowPrefs window;
-};
+// The frame loop keeps the window fields in its own mirror; these copy them between the
+// mirror and the stored settings, in both directions, around every iteration.
 
-Settings& settings() {
-    static Settings s;
-    return s;
+ui::WindowPrefs windowPrefsOf(const store::Settings& s) {
+    return {s.windowW, s.windowH, s.windowX, s.windowY, s.maximized, s.fullscreen};
 }
 
-void loadSettings() {}
-void saveSettings() {}
+void storeWindowPrefs(const ui::WindowPrefs& p, store::Settings& s) {
+    s.windowW = p.windowW;
+    s.windowH = p.windowH;
+    s.windowX = p.windowX;
+    s.windowY = p.windowY;
+    s.maximized = p.maximized;
+    s.fullscreen = p.fullscreen;
+}
+
 void setLanguage(const std::string&) {}
 void audioInit() {}
 void audioTick() {}
@@ -79,10 +79,12 @@ int main(int argc, char** argv) {
     std::signal(SIGHUP, onTerminationSignal);
     platform::installCrashHandler();
     paths::prepareFontconfig();
-    loadSettings();
-    Settings& s = settings();
-    const ui::WindowOptions opts = ui::applyWindowOptions(argc, argv, s.window);
-    setLanguage(s.language);
+    store::init();
+    store::Settings& settings = store::settings();
+    ui::WindowPrefs prefs = windowPrefsOf(settings);
+    const ui::WindowOptions opts = ui::applyWindowOptions(argc, argv, prefs);
+    storeWindowPrefs(prefs, settings);
+    setLanguage(settings.language);
     applyStartScreen();
 
     // Without any display SDL would quietly run on its invisible offscreen driver.
@@ -96,7 +98,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     ui::Shell sh;
-    if (!ui::shellOpen(sh, s.window, opts)) {
+    if (!ui::shellOpen(sh, prefs, opts)) {
         SDL_Quit();
         return 1;
     }
@@ -107,11 +109,18 @@ int main(int argc, char** argv) {
     sh.afterScreen = audioTick;
 
     while (sh.running) {
-        const ui::FrameOutcome out = ui::shellIteration(sh, s.window);
-        if (out.saveSettings) saveSettings();
+        const double start = sh.clock();
+        ui::FrameOutcome out;
+        // A screen may have changed the fullscreen setting; the input step applies it.
+        prefs.fullscreen = settings.fullscreen;
+        ui::shellGatherInput(sh, prefs, out);
+        storeWindowPrefs(prefs, settings);  // before the screens see the settings
+        ui::shellPaint(sh, out);
+        if (out.saveSettings) store::saveSettings();
+        ui::shellPace(sh, start, out.painted);
     }
 
-    saveSettings();
+    store::saveSettings();
     ui::gpuShutdown();
     audioShutdown();
     ui::shellClose(sh);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "support/headless.h"
 #include "ui/draw.h"
@@ -230,4 +231,29 @@ TEST(GpuProfiler, ReportsMeansOnlyWhenEnabled) {
         EXPECT_FALSE(ui::profOn());
         EXPECT_EQ(ui::profReport(), "");
     }
+}
+
+TEST(GpuStraightAlpha, UnpremultiplyConvertsOnlyPartlyClearPixels) {
+    // Two rows of 11 pixels with a padded stride; clear runs, opaque and soft pixels, and
+    // soft pixels right after a skipped block and at the very end of a row.
+    const int w = 11;
+    const int stride = 12 * 4;
+    std::vector<std::uint32_t> px(24, 0xDEADBEEFu);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < w; ++x) px[static_cast<size_t>(y) * 12 + x] = 0;
+    px[1] = 0xFF123456u;   // opaque: unchanged
+    px[8] = 0x80402010u;   // half: colours doubled, rounded
+    px[10] = 0x01010000u;  // nearly clear with full-strength red: red 255
+    px[12 + 9] = 0x40404040u;  // a quarter grey that is really white
+    px[12 + 3] = 0x80FF0000u;  // impossible premultiplied value: clamped, not wrapped
+    ui::unpremultiplyPixels(reinterpret_cast<unsigned char*>(px.data()), w, 2, stride);
+    EXPECT_EQ(px[0], 0u);
+    EXPECT_EQ(px[1], 0xFF123456u);
+    EXPECT_EQ(px[8], 0x80804020u);
+    EXPECT_EQ(px[10], 0x01FF0000u);
+    EXPECT_EQ(px[12 + 9], 0x40FFFFFFu);
+    EXPECT_EQ(px[12 + 3], 0x80FF0000u);
+    EXPECT_EQ(px[11], 0xDEADBEEFu) << "the padding is not touched";
+    EXPECT_EQ(px[23], 0xDEADBEEFu);
+    ui::unpremultiplyPixels(nullptr, 4, 4, 16);  // no data: nothing happens
 }

@@ -373,3 +373,58 @@ TEST(Generation, EmptyBoards) {
     b[1][1] = -2;
     EXPECT_FALSE(core::isBoardEmpty(b));
 }
+
+// The whole road of one shot through the rules: fly, land, pop the group, drop what is
+// cut off, score. Each row is a small board (R = 10, five columns), a shot and its outcome.
+TEST(ShotOutcome, GoldenTable) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> board;
+        double startX;
+        double aimDeg;  // launch angle, 0 = right, -90 = straight up
+        int colour;
+        RC landing;
+        int popped;
+        int dropped;
+        int points;
+    };
+    const Case cases[] = {
+        {"lands under the marble it grazes, no group",
+         {"1 1 . . .", " 2 . . . .", ". . . . ."}, 30, -90, 1, {2, 1}, 0, 0, 0},
+        {"completes a triple under the ceiling",
+         {"0 0 . . .", " . . . . .", ". . . . ."}, 30, -90, 0, {1, 0}, 3, 0, 30},
+        {"pop cuts a hanging marble loose",
+         {"0 0 . 4 .", " 3 . . . .", ". . . . .", " . . . . ."}, 40, -90, 0, {1, 1}, 3, 1, 50},
+        {"clearing the ceiling row makes the next row the anchor",
+         {"2 . . . .", " 2 . . . .", "3 . . . .", " . . . . ."}, 30, -90, 2, {2, 1}, 3, 0, 30},
+        {"bank shot off the right wall into the top row",
+         {". . . . .", " . . . . .", ". . . . ."}, 30, -60, 4, {0, 3}, 0, 0, 0},
+    };
+    const double R = 10;
+    const double kPi = 3.14159265358979323846;
+    for (const Case& k : cases) {
+        Board b = boardFrom(k.board);
+        const int rows = core::boardRows(b), cols = core::boardCols(b);
+        const double fieldRight = core::gridWidth(cols, R);
+        const double rad = k.aimDeg * kPi / 180.0;
+        core::ShotState s{k.startX, 200, 1200 * std::cos(rad), 1200 * std::sin(rad), k.colour};
+        core::Landing l;
+        for (int step = 0; step < 2000 && !l.found; ++step) {
+            core::stepShot(s, 4, R, 0, fieldRight);  // 4.8 units a step: under half a radius
+            l = core::tryLand(s, b, R, rows, cols, 0);
+        }
+        ASSERT_TRUE(l.found) << k.name;
+        EXPECT_EQ((RC{l.r, l.c}), k.landing) << k.name;
+        b[l.r][l.c] = k.colour;
+        const auto group = core::sameColorCluster(b, l.r, l.c);
+        int popped = 0, dropped = 0;
+        if (group.size() >= 3) {
+            popped = static_cast<int>(group.size());
+            for (const RC& g : group) b[g.r][g.c] = -1;
+            dropped = static_cast<int>(core::floatingBubbles(b).size());
+        }
+        EXPECT_EQ(popped, k.popped) << k.name;
+        EXPECT_EQ(dropped, k.dropped) << k.name;
+        EXPECT_EQ(core::scoreForPop(popped, dropped), k.points) << k.name;
+    }
+}

@@ -1,38 +1,35 @@
 #include "platform/paths.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <vector>
 
+#include "platform/fs.h"
+
 namespace paths {
+
 namespace {
 
+// The variable's value; an unset and an empty variable are the same.
 std::string envOr(const char* name) {
     const char* v = std::getenv(name);
-    return v != nullptr ? std::string(v) : std::string();
+    return v ? std::string(v) : std::string();
 }
 
-bool isDir(const std::string& p) {
-    struct stat sb {};
-    return ::stat(p.c_str(), &sb) == 0 && S_ISDIR(sb.st_mode);
+bool looksLikeAssetDir(const std::string& dir) {
+    return platform::fs::isDir(dir + "/assets/fonts") && platform::fs::isDir(dir + "/assets/audio");
 }
 
-bool looksLikeAssetDir(const std::string& d) {
-    return isDir(d + "/assets/fonts") && isDir(d + "/assets/audio");
-}
-
-std::string userDir(const char* xdgVar, const char* homeSuffix) {
+// XDG base directory: $xdgVar/Plumbrix, else $HOME (or ".") + homeRel + "/Plumbrix".
+std::string xdgDir(const char* xdgVar, const char* homeRel) {
     std::string dir = envOr(xdgVar);
-    if (!dir.empty()) {
-        dir.append("/Plumbrix");
-        return dir;
+    if (dir.empty()) {
+        dir = envOr("HOME");
+        if (dir.empty()) dir.push_back('.');
+        dir.append(homeRel);
     }
-    dir = envOr("HOME");
-    if (dir.empty()) dir.push_back('.');
-    dir.append(homeSuffix);
+    dir.append("/Plumbrix");
     return dir;
 }
 
@@ -42,43 +39,50 @@ std::string exeDir() {
     char buf[4096];
     const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n <= 0) return ".";
-    const std::string p(buf, static_cast<size_t>(n));
-    const size_t slash = p.rfind('/');
-    return slash == std::string::npos ? "." : p.substr(0, slash);
+    const std::string path(buf, static_cast<std::size_t>(n));
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return path.substr(0, slash);
 }
 
+std::string resolveAssetDir() {
+    const std::string exe = exeDir();
+    std::vector<std::string> candidates;
+    // Bundles first: inside a snap or an AppImage the bundle's own tree must win over
+    // whatever the environment or the host system offers.
+    if (const std::string snap = envOr("SNAP"); !snap.empty())
+        candidates.push_back(snap + "/usr/share/Plumbrix");
+    if (const std::string appdir = envOr("APPDIR"); !appdir.empty())
+        candidates.push_back(appdir + "/usr/share/Plumbrix");
+    if (const std::string dir = envOr("PLUMBRIX_ASSET_DIR"); !dir.empty())
+        candidates.push_back(dir);
+    candidates.push_back(exe + "/../share/Plumbrix");
+    candidates.push_back("/usr/share/Plumbrix");
+    candidates.push_back("/app/share/Plumbrix");
+    candidates.push_back(exe);
+    candidates.push_back(exe + "/..");
+    candidates.push_back(".");
+    for (const std::string& c : candidates)
+        if (looksLikeAssetDir(c)) return c;
+    return exe;
+}
+
+std::string resolveDataDir() { return xdgDir("XDG_DATA_HOME", "/.local/share"); }
+
+std::string resolveCacheDir() { return xdgDir("XDG_CACHE_HOME", "/.cache"); }
+
 const std::string& assetDir() {
-    static const std::string dir = [] {
-        std::vector<std::string> candidates;
-        auto addUnder = [&candidates](const char* var, const char* suffix) {
-            std::string base = envOr(var);
-            if (base.empty()) return;
-            base.append(suffix);
-            candidates.push_back(base);
-        };
-        addUnder("SNAP", "/usr/share/Plumbrix");
-        addUnder("APPDIR", "/usr/share/Plumbrix");
-        addUnder("PLUMBRIX_ASSET_DIR", "");
-        const std::string exe = exeDir();
-        candidates.push_back(exe + "/../share/Plumbrix");
-        candidates.push_back("/usr/share/Plumbrix");
-        candidates.push_back("/app/share/Plumbrix");
-        candidates.push_back(exe);
-        candidates.push_back(exe + "/..");
-        candidates.push_back(".");
-        for (const std::string& c : candidates)
-            if (looksLikeAssetDir(c)) return c;
-        return exe;
-    }();
+    static const std::string dir = resolveAssetDir();
     return dir;
 }
 
 std::string asset(const std::string& rel) { return assetDir() + "/" + rel; }
 
 const std::string& dataDir() {
+    // A failure to create it is not reported here: saves into it then fail quietly.
     static const std::string dir = [] {
-        std::string d = userDir("XDG_DATA_HOME", "/.local/share/Plumbrix");
-        ensureDir(d);
+        std::string d = resolveDataDir();
+        platform::fs::ensureDir(d);
         return d;
     }();
     return dir;
@@ -86,22 +90,14 @@ const std::string& dataDir() {
 
 const std::string& cacheDir() {
     static const std::string dir = [] {
-        std::string d = userDir("XDG_CACHE_HOME", "/.cache/Plumbrix");
-        ensureDir(d);
+        std::string d = resolveCacheDir();
+        platform::fs::ensureDir(d);
         return d;
     }();
     return dir;
 }
 
-bool ensureDir(const std::string& path) {
-    if (path.empty()) return false;
-    for (size_t i = 1; i <= path.size(); ++i) {
-        if (i < path.size() && path[i] != '/') continue;
-        const std::string part = path.substr(0, i);
-        if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
-    }
-    return isDir(path);
-}
+bool ensureDir(const std::string& path) { return platform::fs::ensureDir(path); }
 
 void prepareFontconfig() {}
 

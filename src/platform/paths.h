@@ -1,24 +1,32 @@
-// Where the read-only assets are and where the user's files go. Each answer is worked out
-// once and kept for the run.
+// Where things are: the read-only asset tree (fonts and audio) and the user's data and
+// cache directories under the XDG base directories. Each answer is worked out once, on
+// first use, and kept for the whole run; the resolve functions work it out afresh.
 #pragma once
 
 #include <string>
 
 namespace paths {
 
-// Directory of the running executable ("." when unknown).
+// Directory of the running executable; "." when it cannot be found.
 std::string exeDir();
-// Root that holds "assets/fonts" and "assets/audio"; exeDir() when no candidate fits.
+// Root directory holding "assets/fonts" and "assets/audio"; found on the first call by
+// probing bundle, environment, install and build-tree candidates, else exeDir().
 const std::string& assetDir();
-// assetDir() + "/" + rel.
+// assetDir() + "/" + rel, without normalising anything.
 std::string asset(const std::string& rel);
-// Directory for the settings and save files; created on first call.
+// Directory for "settings.dat" and "saves.dat"; created (with parents) on the first call.
 const std::string& dataDir();
-// Directory for cached files; created on first call.
+// Directory for cached files; created (with parents) on the first call.
 const std::string& cacheDir();
-// Creates path with all parents; true when it exists as a directory afterwards.
+// Same as platform::fs::ensureDir: creates path with its parents, true when it is a directory.
 bool ensureDir(const std::string& path);
-// Nothing to prepare: the bundled fonts are registered by the text module.
+// Nothing to do: the game's fonts are registered with the font system where they are loaded.
 void prepareFontconfig();
+
+// The answers of assetDir(), dataDir() and cacheDir() from the environment as it stands
+// now, without keeping them and without creating anything.
+std::string resolveAssetDir();
+std::string resolveDataDir();
+std::string resolveCacheDir();
 
 }  // namespace paths

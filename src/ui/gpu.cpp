@@ -1,10 +1,12 @@
 #include "ui/gpu.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <utility>
 #include <vector>
@@ -330,14 +332,30 @@ void gpuBlitPivot(SDL_Texture* tex, double x, double y, double w, double h, doub
 
 void unpremultiplyPixels(unsigned char* data, int w, int h, int stride) {
     if (data == nullptr) return;
+    // 255 / a in 16.16 fixed point, so that each channel costs a multiply, not a divide.
+    static const std::array<std::uint32_t, 256> kInverse = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t a = 1; a < 256; ++a) t[a] = ((255u << 16) + a / 2) / a;
+        return t;
+    }();
     for (int y = 0; y < h; ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<size_t>(y) * stride);
         for (int x = 0; x < w; ++x) {
+            // Most of an overlay canvas is clear: skip it eight pixels at a time.
+            if ((x & 7) == 0 && x + 8 <= w) {
+                std::uint64_t block[4];
+                std::memcpy(block, row + x, sizeof block);
+                if ((block[0] | block[1] | block[2] | block[3]) == 0) {
+                    x += 7;
+                    continue;
+                }
+            }
             const std::uint32_t p = row[x];
             const std::uint32_t a = p >> 24;
-            if (a == 0 || a == 255) continue;
-            auto un = [a](std::uint32_t c) {
-                const std::uint32_t v = (c * 255 + a / 2) / a;
+            if (((a + 1) & 0xFE) == 0) continue;  // fully clear or fully opaque: unchanged
+            const std::uint32_t inv = kInverse[a];
+            auto un = [inv](std::uint32_t c) {
+                const std::uint32_t v = (c * inv + 0x8000) >> 16;
                 return v > 255 ? 255u : v;
             };
             row[x] = (a << 24) | (un((p >> 16) & 0xFF) << 16) | (un((p >> 8) & 0xFF) << 8) |

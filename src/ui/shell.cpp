@@ -473,12 +473,8 @@ void shellPaint(Shell& sh, FrameOutcome& out) {
     sh.prevY = pointerY;
 }
 
-FrameOutcome shellIteration(Shell& sh, WindowPrefs& prefs) {
-    FrameOutcome out;
-    const double start = sh.clock();
-    shellGatherInput(sh, prefs, out);
-    shellPaint(sh, out);
-    if (!sh.pace) return out;
+void shellPace(Shell& sh, double start, bool painted) {
+    if (!sh.pace) return;
     // Vsync normally paces the loop: its present blocks until the display refreshes, so
     // the iteration already lasts an interval and nothing is waited here. Without vsync,
     // while nothing is painted (minimised), or when a present that claims vsync returns
@@ -486,15 +482,22 @@ FrameOutcome shellIteration(Shell& sh, WindowPrefs& prefs) {
     // slept so that the loop does not burn a whole core. With vsync claimed the wait ends
     // a little early so that it never makes the loop miss a refresh.
     const double interval = refreshInterval(sh.window);
-    const bool trusted = sh.vsync && out.painted;
+    const bool trusted = sh.vsync && painted;
     const double target = trusted ? interval - kVsyncMargin : interval;
     const double wait = pacingWait(start, sh.clock(), target);
-    if (wait > 0) {
-        if (sh.sleep)
-            sh.sleep(wait);
-        else
-            sleepSeconds(wait);
-    }
+    if (wait <= 0) return;
+    if (sh.sleep)
+        sh.sleep(wait);
+    else
+        sleepSeconds(wait);
+}
+
+FrameOutcome shellIteration(Shell& sh, WindowPrefs& prefs) {
+    FrameOutcome out;
+    const double start = sh.clock();
+    shellGatherInput(sh, prefs, out);
+    shellPaint(sh, out);
+    shellPace(sh, start, out.painted);
     return out;
 }
 

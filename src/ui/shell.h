@@ -146,6 +146,10 @@ void shellGatherInput(Shell& sh, WindowPrefs& prefs, FrameOutcome& out);
 // Paints and presents one frame from sh.ctx.in through the live screen, prints the
 // statistics, runs the geometry debounce and checks the quit conditions.
 void shellPaint(Shell& sh, FrameOutcome& out);
+// Sleeps out the rest of the display's refresh interval for an iteration that began at
+// start, when vsync does not pace the loop (no vsync, nothing painted, or a present that
+// returned far too early).
+void shellPace(Shell& sh, double start, bool painted);
 // One whole iteration: input, paint, and pacing when vsync does not pace.
 FrameOutcome shellIteration(Shell& sh, WindowPrefs& prefs);
 

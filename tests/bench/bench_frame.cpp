@@ -1,0 +1,132 @@
+// Cost of a whole frame of one screen against the floor every frame pays (clearing the
+// canvas, uploading it, copying it, presenting), at 1280 x 720 and 1920 x 1080, with the
+// offscreen OpenGL renderer and with SDL's software renderer. OpenGL frames end with
+// glFinish so that the rasteriser's deferred work is counted.
+//
+// Run on demand:
+//   cmake --build build --target tarnwick_bench
+//   TARNWICK_BENCH_SCREEN=menu build/tests/tarnwick_bench --benchmark_filter=Frame
+// The screen is named like PLUMBRIX_SCREEN (menu, levels, playing:N, arcade, ...).
+#include <benchmark/benchmark.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "support/headless.h"
+#include "ui/app.h"
+#include "ui/draw.h"
+#include "ui/gpu.h"
+#include "ui/shell.h"
+
+namespace {
+
+constexpr int kFrames = 120;
+constexpr int kWarmUp = 10;
+
+double processCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+double wallSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+struct Timing {
+    double cpuMs = 0;   // median process CPU time per frame (rasteriser threads included)
+    double wallMs = 0;  // median wall time per frame
+};
+
+// Runs frames through the shell and times each one up to and including the finish.
+Timing timeFrames(testsupport::Headless& h, bool gl) {
+    using GlFinish = void (*)();
+    auto finish = gl ? reinterpret_cast<GlFinish>(SDL_GL_GetProcAddress("glFinish")) : nullptr;
+    h.shell().beforePresent = nullptr;  // no read-back: it is not part of a frame
+    std::vector<double> cpu;
+    std::vector<double> wall;
+    double t = 0;
+    for (int i = 0; i < kWarmUp + kFrames; ++i) {
+        const double c0 = processCpuSeconds();
+        const double w0 = wallSeconds();
+        h.frame(t += 1.0 / 60.0);
+        if (finish != nullptr) finish();
+        if (i < kWarmUp) continue;
+        cpu.push_back(1000 * (processCpuSeconds() - c0));
+        wall.push_back(1000 * (wallSeconds() - w0));
+    }
+    return {median(cpu), median(wall)};
+}
+
+// The floor: the canvas gets one small mark so that cairo cannot skip clearing it.
+void floorFrame(ui::Ctx& ctx) { ui::fillRect(ctx.cr, {ctx.t * 10 - 10, 0, 2, 2}, 0xFFFFFF, 1); }
+
+void BM_Frame(benchmark::State& state, testsupport::RenderPath path, int w, int h) {
+    const char* name = std::getenv("TARNWICK_BENCH_SCREEN");
+    ui::GameState screen;
+    if (!ui::startScreenFor(name != nullptr ? name : "menu", &screen)) {
+        state.SkipWithError("unknown TARNWICK_BENCH_SCREEN");
+        return;
+    }
+    testsupport::Headless hl(w, h, path);
+    if (!hl.ok()) {
+        state.SkipWithError("no renderer");
+        return;
+    }
+    const bool gl = path == testsupport::RenderPath::OpenGL;
+    Timing floor;
+    Timing frame;
+    for (auto _ : state) {
+        hl.setUpdate(floorFrame);
+        floor = timeFrames(hl, gl);
+        hl.setUpdate(nullptr);
+        ui::Game::instance().resetTo(screen);
+        frame = timeFrames(hl, gl);
+        state.SetIterationTime(frame.wallMs / 1000);
+    }
+    state.counters["cpu_ms"] = frame.cpuMs;
+    state.counters["floor_cpu_ms"] = floor.cpuMs;
+    state.counters["wall_ms"] = frame.wallMs;
+    state.counters["floor_wall_ms"] = floor.wallMs;
+    state.counters["above_floor_ms"] = frame.cpuMs - floor.cpuMs;
+}
+
+BENCHMARK_CAPTURE(BM_Frame, OpenGL_1280x720, testsupport::RenderPath::OpenGL, 1280, 720)
+    ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Frame, OpenGL_1920x1080, testsupport::RenderPath::OpenGL, 1920, 1080)
+    ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Frame, Software_1280x720, testsupport::RenderPath::Software, 1280, 720)
+    ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Frame, Software_1920x1080, testsupport::RenderPath::Software, 1920, 1080)
+    ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+
+// The straight-alpha path converts the whole canvas every frame: a mostly clear canvas
+// with one band of soft content, as the screens leave it.
+void BM_UnpremultiplyCanvas(benchmark::State& state) {
+    const int w = static_cast<int>(state.range(0));
+    const int h = static_cast<int>(state.range(1));
+    std::vector<std::uint32_t> px(static_cast<size_t>(w) * h, 0);
+    for (int y = h / 3; y < h / 3 + 60; ++y)
+        for (int x = 0; x < w; ++x) px[static_cast<size_t>(y) * w + x] = 0x80402010u;
+    for (auto _ : state) {
+        std::vector<std::uint32_t> work = px;
+        ui::unpremultiplyPixels(reinterpret_cast<unsigned char*>(work.data()), w, h, w * 4);
+        benchmark::DoNotOptimize(work.data());
+    }
+}
+BENCHMARK(BM_UnpremultiplyCanvas)->Args({1280, 720})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+
+}  // namespace

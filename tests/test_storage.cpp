@@ -1,0 +1,530 @@
+// The settings and save store: defaults, typed loading with fallbacks, the merge rules of
+// the records, what goes to disk when, and how unreadable or half-written files are met.
+// Every test works in a directory of its own through store::openAt.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/json.h"
+#include "core/storage.h"
+#include "platform/fs.h"
+#include "platform/save_crypt.h"
+#include "support/store_files.h"
+#include "support/tmpdir.h"
+
+using testsupport::readBytes;
+using testsupport::readSealedDoc;
+using testsupport::writeBytes;
+using testsupport::writeSealed;
+
+namespace {
+
+std::string settingsFile(const std::string& dir) { return dir + "/settings.dat"; }
+std::string savesFile(const std::string& dir) { return dir + "/saves.dat"; }
+
+// Opens the store on dir and returns what it printed.
+std::string openCapturing(const std::string& dir) {
+    testing::internal::CaptureStderr();
+    store::openAt(dir);
+    return testing::internal::GetCapturedStderr();
+}
+
+}  // namespace
+
+TEST(Store, FirstRunHasDefaultsAndWritesNothing) {
+    const std::string dir = testsupport::freshDir("store-first-run");
+    EXPECT_EQ(openCapturing(dir), "");
+    const store::Settings& s = store::settings();
+    EXPECT_EQ(s.language, "");
+    EXPECT_TRUE(s.soundOn);
+    EXPECT_EQ(s.musicVolume, 0.35);
+    EXPECT_EQ(s.sfxVolume, 0.75);
+    EXPECT_TRUE(s.aimGuide);
+    EXPECT_EQ(s.windowW, 0);
+    EXPECT_EQ(s.windowH, 0);
+    EXPECT_EQ(s.windowX, -1);
+    EXPECT_EQ(s.windowY, -1);
+    EXPECT_FALSE(s.maximized);
+    EXPECT_FALSE(s.fullscreen);
+    EXPECT_EQ(store::unlockedLevel(), 1);
+    EXPECT_TRUE(store::levelBests().empty());
+    EXPECT_TRUE(store::solves().empty());
+    EXPECT_TRUE(store::arcadeHighs().empty());
+    EXPECT_FALSE(store::hasSavedGame());
+    EXPECT_FALSE(store::savedGame().valid);
+    EXPECT_TRUE(platform::fs::listDir(dir).empty());
+    // init() after loading changes nothing.
+    store::settings().windowW = 999;
+    store::init();
+    EXPECT_EQ(store::settings().windowW, 999);
+}
+
+TEST(Store, SettingsLoadWithTypedFallbacksAndClamps) {
+    const std::string dir = testsupport::freshDir("store-settings-load");
+    ASSERT_TRUE(writeSealed(settingsFile(dir), R"({
+        "language":"de","soundOn":0,"aimGuide":false,"maximized":true,"fullscreen":"yes",
+        "musicVolume":1.7,"sfxVolume":-0.5,"windowW":300,"windowH":700.6,
+        "windowX":-40,"windowY":"12","unknown":[1,2]})"));
+    openCapturing(dir);
+    const store::Settings& s = store::settings();
+    EXPECT_EQ(s.language, "de");
+    EXPECT_TRUE(s.soundOn);      // a number is not a boolean: default
+    EXPECT_FALSE(s.aimGuide);
+    EXPECT_TRUE(s.maximized);
+    EXPECT_FALSE(s.fullscreen);  // a string is not a boolean: default
+    EXPECT_EQ(s.musicVolume, 1.0);
+    EXPECT_EQ(s.sfxVolume, 0.0);
+    EXPECT_EQ(s.windowW, 560);
+    EXPECT_EQ(s.windowH, 701);
+    EXPECT_EQ(s.windowX, -40);
+    EXPECT_EQ(s.windowY, -1);
+
+    // Zero and negative sizes keep "none stored"; small heights rise to 620; volumes that
+    // are not numbers at all keep their defaults; huge numbers saturate.
+    ASSERT_TRUE(writeSealed(settingsFile(dir),
+                            R"({"windowW":0,"windowH":10,"musicVolume":NaN,"sfxVolume":"1",
+                                "windowX":1e300,"language":5})"));
+    openCapturing(dir);
+    EXPECT_EQ(store::settings().windowW, 0);
+    EXPECT_EQ(store::settings().windowH, 620);
+    EXPECT_EQ(store::settings().musicVolume, 0.35);
+    EXPECT_EQ(store::settings().sfxVolume, 0.75);
+    EXPECT_EQ(store::settings().windowX, 2147483647);
+    EXPECT_EQ(store::settings().language, "");
+    ASSERT_TRUE(writeSealed(settingsFile(dir), R"({"windowW":-5})"));
+    openCapturing(dir);
+    EXPECT_EQ(store::settings().windowW, 0);
+
+    // A valid container around something that is not an object: all defaults, silently,
+    // and the file stays where it is.
+    ASSERT_TRUE(writeSealed(settingsFile(dir), "[1,2,3]"));
+    EXPECT_EQ(openCapturing(dir), "");
+    EXPECT_EQ(store::settings().musicVolume, 0.35);
+    EXPECT_TRUE(platform::fs::isFile(settingsFile(dir)));
+}
+
+TEST(Store, SettingsAreWrittenAndReadBack) {
+    const std::string dir = testsupport::freshDir("store-settings-save");
+    openCapturing(dir);
+    store::Settings& s = store::settings();
+    s.language = "fr";
+    s.soundOn = false;
+    s.musicVolume = 0.35;
+    s.sfxVolume = 0.1;
+    s.windowW = 1280;
+    s.windowH = 800;
+    s.windowX = -3;
+    s.windowY = 40;
+    s.fullscreen = true;
+    store::saveSettings();
+
+    // The file on disk, as written before saveSettings returned.
+    const std::string sealed = readBytes(settingsFile(dir));
+    ASSERT_TRUE(platform::looksSealed(sealed));
+    std::string text;
+    ASSERT_EQ(platform::saveDecrypt(sealed, &text), platform::SaveReadResult::Ok);
+    EXPECT_EQ(text,
+              R"({"aimGuide":true,"fullscreen":true,"language":"fr","maximized":false,)"
+              R"("musicVolume":0.34999999999999998,"sfxVolume":0.10000000000000001,)"
+              R"("soundOn":false,"windowH":800,"windowW":1280,"windowX":-3,"windowY":40})");
+    EXPECT_FALSE(platform::fs::isFile(settingsFile(dir) + ".neu"));
+
+    openCapturing(dir);
+    const store::Settings& back = store::settings();
+    EXPECT_EQ(back.language, "fr");
+    EXPECT_FALSE(back.soundOn);
+    EXPECT_EQ(back.musicVolume, 0.35);
+    EXPECT_EQ(back.sfxVolume, 0.1);
+    EXPECT_EQ(back.windowW, 1280);
+    EXPECT_EQ(back.windowX, -3);
+    EXPECT_TRUE(back.fullscreen);
+    // Settings and progress live in separate files.
+    EXPECT_FALSE(platform::fs::isFile(savesFile(dir)));
+
+    // A volume that is not a number cannot make the file invalid.
+    store::settings().musicVolume = std::nan("");
+    store::saveSettings();
+    EXPECT_TRUE(readSealedDoc(settingsFile(dir)).isObject());
+    openCapturing(dir);
+    EXPECT_EQ(store::settings().musicVolume, 0.35);
+}
+
+TEST(Store, EveryMutationIsOnDiskWhenItReturns) {
+    const std::string dir = testsupport::freshDir("store-writes");
+    openCapturing(dir);
+    const auto doc = [&] { return readSealedDoc(savesFile(dir)); };
+
+    store::advanceUnlockedLevel(4);
+    EXPECT_EQ(doc()["unlocked_level"].asInt(0), 4);
+
+    store::recordBest(3, {2, 30, 90000});
+    EXPECT_EQ(doc()["level_stars"]["3"]["moves"].asInt(0), 30);
+    EXPECT_EQ(doc()["level_stars"]["3"]["elapsedMs"].asInt(0), 90000);
+
+    store::recordSolve({3, 30, 1200, 90000, 1700000000123, 2});
+    EXPECT_EQ(doc()["solves_list"][0]["solvedAt"].dump(), "1700000000123");
+    EXPECT_EQ(doc()["solves_list"][0]["score"].asInt(0), 1200);
+
+    store::recordArcadeHigh({5000, 80, 123456, 1700000000999});
+    EXPECT_EQ(doc()["arcade_highscores"][0]["score"].asInt(0), 5000);
+    EXPECT_EQ(doc()["arcade_highscores"][0]["achievedAt"].dump(), "1700000000999");
+
+    const std::int64_t before = store::nowMs();
+    store::SavedGame g = testsupport::gameFor(17);
+    g.savedAt = 5;  // ignored: the store stamps its own time
+    g.valid = false;
+    store::saveGame(g);
+    const json::Value cg = doc()["current_game"];
+    ASSERT_TRUE(cg.isObject());
+    EXPECT_EQ(cg["score"].asInt(0), 17);
+    EXPECT_EQ(cg["board"].size(), 14u);
+    EXPECT_EQ(cg["board"][0].size(), 11u);
+    EXPECT_EQ(cg["starOrbPositions"][0].dump(), "[3,6]");
+    EXPECT_FALSE(cg.has("valid"));
+    EXPECT_GE(store::savedGame().savedAt, before);
+    EXPECT_LE(store::savedGame().savedAt, store::nowMs());
+    EXPECT_EQ(cg["savedAt"].dump(), std::to_string(store::savedGame().savedAt));
+    EXPECT_TRUE(store::hasSavedGame());
+
+    store::clearGame();
+    EXPECT_FALSE(doc().has("current_game"));
+    EXPECT_FALSE(store::hasSavedGame());
+    EXPECT_TRUE(store::savedGame().board.empty());
+
+    store::resetProgress();
+    const json::Value reset = doc();
+    EXPECT_EQ(reset.dump(),
+              R"({"arcade_highscores":[],"level_stars":{},"solves_list":[],"unlocked_level":1})");
+    EXPECT_FALSE(platform::fs::isFile(settingsFile(dir)));  // settings not touched
+}
+
+TEST(Store, SavesRoundTripEveryField) {
+    const std::string dir = testsupport::freshDir("store-roundtrip");
+    openCapturing(dir);
+    store::advanceUnlockedLevel(12);
+    store::recordBest(0, {3, 20, 61000});
+    store::recordBest(10, {1, 45, 0});
+    store::recordSolve({0, 20, 3000, 61000, 1700000000000, 3});
+    store::recordSolve({10, 45, 900, 120000, 1700000500000, 1});
+    store::recordArcadeHigh({700, 30, 50000, 1700000000001});
+    store::recordArcadeHigh({900, 31, 60000, 1700000000002});
+    store::SavedGame g = testsupport::gameFor(4242);
+    g.seed = 0xFFFFFFFFu;
+    store::saveGame(g);
+
+    const auto bests = store::levelBests();
+    const auto solves = store::solves();
+    const auto highs = store::arcadeHighs();
+    const store::SavedGame saved = store::savedGame();
+
+    store::openAt(testsupport::freshDir("store-roundtrip-other"));
+    EXPECT_EQ(store::unlockedLevel(), 1);
+    openCapturing(dir);
+    EXPECT_EQ(store::unlockedLevel(), 12);
+    ASSERT_EQ(store::levelBests().size(), bests.size());
+    for (const auto& [level, b] : bests) {
+        const store::LevelBest& got = store::levelBests().at(level);
+        EXPECT_EQ(got.stars, b.stars);
+        EXPECT_EQ(got.moves, b.moves);
+        EXPECT_EQ(got.elapsedMs, b.elapsedMs);
+    }
+    ASSERT_EQ(store::solves().size(), 2u);
+    for (std::size_t i = 0; i < solves.size(); ++i) {
+        const store::SolveEntry& got = store::solves()[i];
+        EXPECT_EQ(got.level, solves[i].level);
+        EXPECT_EQ(got.marbles, solves[i].marbles);
+        EXPECT_EQ(got.score, solves[i].score);
+        EXPECT_EQ(got.elapsedMs, solves[i].elapsedMs);
+        EXPECT_EQ(got.solvedAt, solves[i].solvedAt);
+        EXPECT_EQ(got.stars, solves[i].stars);
+    }
+    EXPECT_EQ(store::solves()[0].level, 10);  // newest first
+    ASSERT_EQ(store::arcadeHighs().size(), 2u);
+    EXPECT_EQ(store::arcadeHighs()[0].score, 900);
+    EXPECT_EQ(store::arcadeHighs()[0].achievedAt, highs[0].achievedAt);
+    EXPECT_EQ(store::arcadeHighs()[1].marbles, 30);
+    const store::SavedGame& back = store::savedGame();
+    EXPECT_TRUE(back.valid);
+    EXPECT_EQ(back.seed, 0xFFFFFFFFu);
+    EXPECT_EQ(back.board, saved.board);
+    EXPECT_EQ(back.incomingQueue, saved.incomingQueue);
+    EXPECT_EQ(back.starOrbPositions, saved.starOrbPositions);
+    EXPECT_EQ(back.freedStarOrbs, saved.freedStarOrbs);
+    EXPECT_EQ(back.destroyedObstacles, saved.destroyedObstacles);
+    EXPECT_EQ(back.savedAt, saved.savedAt);
+    EXPECT_EQ(back.elapsedMs, saved.elapsedMs);
+    EXPECT_EQ(back.arcade, saved.arcade);
+    EXPECT_EQ(back.level, saved.level);
+    EXPECT_EQ(back.currentColor, saved.currentColor);
+    EXPECT_EQ(back.nextColor, saved.nextColor);
+    EXPECT_EQ(back.shotsFired, saved.shotsFired);
+    EXPECT_EQ(back.score, saved.score);
+}
+
+TEST(Store, RecordBestMergesEachFieldOnItsOwn) {
+    const std::string dir = testsupport::freshDir("store-best");
+    openCapturing(dir);
+    store::LevelBest b = store::recordBest(5, {3, 25, 0});
+    EXPECT_EQ(b.stars, 3);
+    EXPECT_EQ(b.elapsedMs, 0);
+    b = store::recordBest(5, {2, 30, 90000});
+    EXPECT_EQ(b.stars, 3);
+    EXPECT_EQ(b.moves, 25);
+    EXPECT_EQ(b.elapsedMs, 90000);
+    b = store::recordBest(5, {1, 22, 95000});
+    EXPECT_EQ(b.stars, 3);
+    EXPECT_EQ(b.moves, 22);
+    EXPECT_EQ(b.elapsedMs, 90000);
+    // A stored zero or negative count is "none" and is replaced outright.
+    store::recordBest(6, {0, 0, -1});
+    b = store::recordBest(6, {1, 40, 70000});
+    EXPECT_EQ(b.moves, 40);
+    EXPECT_EQ(b.elapsedMs, 70000);
+    openCapturing(dir);
+    EXPECT_EQ(store::levelBests().at(5).moves, 22);
+    EXPECT_EQ(store::levelBests().at(5).elapsedMs, 90000);
+    EXPECT_EQ(store::levelBests().at(6).stars, 1);
+}
+
+TEST(Store, RecordSolveKeepsOnePerLevelNewestFirst) {
+    const std::string dir = testsupport::freshDir("store-solve");
+    openCapturing(dir);
+    store::recordSolve({7, 20, 500, 60000, 1000, 3});
+    store::recordSolve({8, 10, 500, 60000, 2000, 1});
+    ASSERT_EQ(store::solves().size(), 2u);
+    EXPECT_EQ(store::solves()[0].level, 8);
+
+    // Same stars and marbles, less time: replaces and moves to the front.
+    store::recordSolve({7, 20, 1, 50000, 3000, 3});
+    ASSERT_EQ(store::solves().size(), 2u);
+    EXPECT_EQ(store::solves()[0].level, 7);
+    EXPECT_EQ(store::solves()[0].elapsedMs, 50000);
+    EXPECT_EQ(store::solves()[0].score, 1);
+    // Fewer stars never wins, however few marbles; the stored entry keeps its time stamp.
+    store::recordSolve({7, 5, 9999, 1000, 4000, 2});
+    EXPECT_EQ(store::solves()[0].marbles, 20);
+    EXPECT_EQ(store::solves()[0].solvedAt, 3000);
+    // Same stars and more marbles does not win; fewer marbles does.
+    store::recordSolve({7, 21, 0, 1, 5000, 3});
+    EXPECT_EQ(store::solves()[0].marbles, 20);
+    store::recordSolve({7, 19, 0, 99999, 6000, 3});
+    EXPECT_EQ(store::solves()[0].marbles, 19);
+    // Equal in every way: not better.
+    store::recordSolve({7, 19, 0, 99999, 7000, 3});
+    EXPECT_EQ(store::solves()[0].solvedAt, 6000);
+
+    // A zero time stamp means now.
+    const std::int64_t before = store::nowMs();
+    store::recordSolve({9, 1, 1, 1, 0, 1});
+    EXPECT_EQ(store::solves()[0].level, 9);
+    EXPECT_GE(store::solves()[0].solvedAt, before);
+
+    // The list holds 200 at most, the oldest falling off.
+    for (int level = 100; level < 400; ++level)
+        store::recordSolve({level, 1, 1, 1, 10000 + level, 1});
+    ASSERT_EQ(store::solves().size(), 200u);
+    EXPECT_EQ(store::solves().front().level, 9);  // its stamp is now, the newest
+    EXPECT_EQ(store::solves().back().level, 201);
+    openCapturing(dir);
+    EXPECT_EQ(store::solves().size(), 200u);
+}
+
+TEST(Store, ArcadeTableKeepsTheBestTen) {
+    const std::string dir = testsupport::freshDir("store-arcade");
+    openCapturing(dir);
+    for (int i = 0; i < 10; ++i) store::recordArcadeHigh({(i + 1) * 100, i, i, 1000 + i});
+    ASSERT_EQ(store::arcadeHighs().size(), 10u);
+    EXPECT_EQ(store::arcadeHighs().front().score, 1000);
+    EXPECT_EQ(store::arcadeHighs().back().score, 100);
+    // Equal to the lowest: the older entry stays ahead and the new one falls off.
+    const auto& table = store::recordArcadeHigh({100, 99, 99, 5000});
+    ASSERT_EQ(table.size(), 10u);
+    EXPECT_EQ(table.back().marbles, 0);
+    // Equal to a middle one: ranks below it.
+    store::recordArcadeHigh({500, 77, 0, 6000});
+    EXPECT_EQ(store::arcadeHighs()[5].marbles, 4);
+    EXPECT_EQ(store::arcadeHighs()[6].marbles, 77);
+    EXPECT_EQ(store::arcadeHighs().back().score, 200);
+    // A new best goes to the top.
+    store::recordArcadeHigh({5000, 1, 0, 7000});
+    EXPECT_EQ(store::arcadeHighs().front().score, 5000);
+    EXPECT_EQ(readSealedDoc(savesFile(dir))["arcade_highscores"].size(), 10u);
+}
+
+TEST(Store, UnlockedLevelRisesToAllClearedOnly) {
+    const std::string dir = testsupport::freshDir("store-unlock");
+    openCapturing(dir);
+    store::advanceUnlockedLevel(1);
+    store::advanceUnlockedLevel(-4);
+    EXPECT_FALSE(platform::fs::isFile(savesFile(dir)));  // nothing to write
+    EXPECT_EQ(store::unlockedLevel(), 1);
+    store::advanceUnlockedLevel(3);
+    EXPECT_EQ(store::unlockedLevel(), 3);
+    store::advanceUnlockedLevel(2);
+    EXPECT_EQ(store::unlockedLevel(), 3);
+    store::advanceUnlockedLevel(150);
+    EXPECT_EQ(store::unlockedLevel(), store::kAllCleared);
+    EXPECT_EQ(readSealedDoc(savesFile(dir))["unlocked_level"].asInt(0), 101);
+}
+
+TEST(Store, LoadingSavesFollowsTheTypes) {
+    const std::string dir = testsupport::freshDir("store-load");
+    ASSERT_TRUE(writeSealed(savesFile(dir), R"({
+        "unlocked_level":0,
+        "level_stars":{"4":{"stars":2,"moves":"x","elapsedMs":1e20},"12abc":{"stars":1},
+                       "zz":{"stars":3},"4":{"stars":3,"moves":9,"elapsedMs":2.9}},
+        "solves_list":[{"level":1,"solvedAt":5},{"level":2,"solvedAt":9},"junk"],
+        "arcade_highscores":[{"score":1},{"score":3},{"score":2},{"score":3,"marbles":7},
+                             {"score":0},{},{},{},{},{},{},{"score":99}],
+        "current_game":{"board":[[1,"x",null,2.6],[0]],"level":5,"seed":4294967301,
+                        "arcade":1,"starOrbPositions":[[1,2],[3],"q"],
+                        "freedStarOrbs":[1,true],"incomingQueue":[[3,3]],
+                        "elapsedMs":-7.9,"savedAt":"soon"}})"));
+    EXPECT_EQ(openCapturing(dir), "");
+    EXPECT_EQ(store::unlockedLevel(), 1);
+    ASSERT_EQ(store::levelBests().size(), 3u);
+    EXPECT_EQ(store::levelBests().at(4).stars, 3);  // the later duplicate key
+    EXPECT_EQ(store::levelBests().at(4).moves, 9);
+    EXPECT_EQ(store::levelBests().at(4).elapsedMs, 2);
+    EXPECT_EQ(store::levelBests().at(12).stars, 1);
+    EXPECT_EQ(store::levelBests().at(0).stars, 3);
+    // Solves are taken in file order, not sorted while loading.
+    ASSERT_EQ(store::solves().size(), 3u);
+    EXPECT_EQ(store::solves()[0].level, 1);
+    EXPECT_EQ(store::solves()[2].level, 0);
+    // The arcade table is sorted (stable) and cut to ten.
+    ASSERT_EQ(store::arcadeHighs().size(), 10u);
+    EXPECT_EQ(store::arcadeHighs()[0].score, 99);
+    EXPECT_EQ(store::arcadeHighs()[1].score, 3);
+    EXPECT_EQ(store::arcadeHighs()[1].marbles, 0);
+    EXPECT_EQ(store::arcadeHighs()[2].marbles, 7);
+    const store::SavedGame& g = store::savedGame();
+    ASSERT_TRUE(g.valid);
+    EXPECT_EQ(g.board, (core::Board{{1, -1, -1, 3}, {0}}));
+    EXPECT_EQ(g.seed, 5u);  // kept in 32 bits
+    EXPECT_FALSE(g.arcade);
+    EXPECT_EQ(g.starOrbPositions, (std::vector<core::RC>{{1, 2}, {3, 0}, {0, 0}}));
+    EXPECT_EQ(g.freedStarOrbs, (std::vector<int>{1, 0}));
+    EXPECT_EQ(g.incomingQueue, (std::vector<std::vector<int>>{{3, 3}}));
+    EXPECT_EQ(g.elapsedMs, -7);
+    EXPECT_EQ(g.savedAt, 0);
+
+    // Games without a field are not resumable.
+    for (const char* doc : {R"({"current_game":{"board":[]}})",
+                            R"({"current_game":{"board":[[],[1]]}})",
+                            R"({"current_game":{"board":"x"}})", R"({"current_game":[[[1]]]})",
+                            R"({"current_game":{"level":3}})"}) {
+        SCOPED_TRACE(doc);
+        ASSERT_TRUE(writeSealed(savesFile(dir), doc));
+        openCapturing(dir);
+        EXPECT_FALSE(store::hasSavedGame());
+        EXPECT_EQ(store::unlockedLevel(), 1);
+    }
+    // Members of the wrong type count as empty.
+    ASSERT_TRUE(writeSealed(savesFile(dir),
+                            R"({"unlocked_level":"9","level_stars":[1],"solves_list":{},)"
+                            R"("arcade_highscores":7})"));
+    openCapturing(dir);
+    EXPECT_EQ(store::unlockedLevel(), 1);
+    EXPECT_TRUE(store::levelBests().empty());
+    EXPECT_TRUE(store::solves().empty());
+    EXPECT_TRUE(store::arcadeHighs().empty());
+    // No upper bound on loading.
+    ASSERT_TRUE(writeSealed(savesFile(dir), R"({"unlocked_level":140.4})"));
+    openCapturing(dir);
+    EXPECT_EQ(store::unlockedLevel(), 140);
+}
+
+TEST(Store, UnreadableFilesAreSetAside) {
+    const std::string dir = testsupport::freshDir("store-aside");
+    const std::string saves = savesFile(dir);
+    const std::string settings = settingsFile(dir);
+    // Plain JSON, as an older or hand-edited file would be.
+    ASSERT_TRUE(writeBytes(saves, R"({"unlocked_level":100})"));
+    ASSERT_TRUE(writeBytes(saves + ".manipuliert", "an earlier one"));
+    const std::string err = openCapturing(dir);
+    EXPECT_EQ(err, "[storage] " + saves + " war nicht lesbar — beiseitegelegt\n");
+    EXPECT_EQ(store::unlockedLevel(), 1);
+    EXPECT_FALSE(platform::fs::isFile(saves));
+    EXPECT_EQ(readBytes(saves + ".manipuliert"), R"({"unlocked_level":100})");
+    // The next write starts a fresh file under the usual name.
+    store::advanceUnlockedLevel(2);
+    EXPECT_EQ(readSealedDoc(saves)["unlocked_level"].asInt(0), 2);
+    EXPECT_EQ(openCapturing(dir), "");
+
+    // A sealed file with one byte changed, for the settings this time.
+    store::settings().windowW = 900;
+    store::saveSettings();
+    std::string sealed = readBytes(settings);
+    sealed[sealed.size() / 2] = static_cast<char>(sealed[sealed.size() / 2] ^ 0x20);
+    ASSERT_TRUE(writeBytes(settings, sealed));
+    EXPECT_EQ(openCapturing(dir),
+              "[storage] " + settings + " war nicht lesbar — beiseitegelegt\n");
+    EXPECT_EQ(store::settings().windowW, 0);
+    EXPECT_EQ(store::unlockedLevel(), 2);  // the other file is unaffected
+    EXPECT_TRUE(readBytes(settings + ".manipuliert") == sealed);
+
+    // An empty file is a first run, not tampering.
+    ASSERT_TRUE(writeBytes(settings, ""));
+    EXPECT_EQ(openCapturing(dir), "");
+    EXPECT_TRUE(platform::fs::isFile(settings));
+
+    // A huge file is not read into memory: it is set aside as unreadable.
+    ASSERT_TRUE(writeBytes(saves, "QVRK"));
+    ASSERT_EQ(::truncate(saves.c_str(), 3ll << 30), 0);
+    EXPECT_EQ(openCapturing(dir), "[storage] " + saves + " war nicht lesbar — beiseitegelegt\n");
+    EXPECT_EQ(store::unlockedLevel(), 1);
+    EXPECT_EQ(platform::fs::fileSize(saves + ".manipuliert"), 3ll << 30);
+    ASSERT_TRUE(platform::fs::remove(saves + ".manipuliert"));
+
+    // A directory in the file's place cannot be read and is moved out of the way too.
+    ASSERT_TRUE(platform::fs::ensureDir(saves));
+    EXPECT_NE(openCapturing(dir), "");
+    store::advanceUnlockedLevel(5);
+    EXPECT_EQ(readSealedDoc(saves)["unlocked_level"].asInt(0), 5);
+}
+
+TEST(Store, LeftoverNewFileIsFinishedOrDropped) {
+    const std::string dir = testsupport::freshDir("store-leftover");
+    const std::string saves = savesFile(dir);
+    openCapturing(dir);
+    store::advanceUnlockedLevel(3);
+    const std::string old = readBytes(saves);
+
+    // A complete ".neu" is the newest state: it is taken and the rename finished.
+    ASSERT_TRUE(writeSealed(saves + ".neu", R"({"unlocked_level":9})"));
+    const std::string complete = readBytes(saves + ".neu");
+    EXPECT_EQ(openCapturing(dir), "");
+    EXPECT_EQ(store::unlockedLevel(), 9);
+    EXPECT_FALSE(platform::fs::isFile(saves + ".neu"));
+    EXPECT_TRUE(readBytes(saves) == complete);
+
+    // Also when the old file is gone altogether.
+    ASSERT_TRUE(platform::fs::remove(saves));
+    ASSERT_TRUE(writeSealed(saves + ".neu", R"({"unlocked_level":11})"));
+    openCapturing(dir);
+    EXPECT_EQ(store::unlockedLevel(), 11);
+    EXPECT_TRUE(platform::fs::isFile(saves));
+
+    // A torn one is dropped without a word and the old file used.
+    ASSERT_TRUE(writeBytes(saves, old));
+    ASSERT_TRUE(writeBytes(saves + ".neu", complete.substr(0, complete.size() - 3)));
+    EXPECT_EQ(openCapturing(dir), "");
+    EXPECT_EQ(store::unlockedLevel(), 3);
+    EXPECT_FALSE(platform::fs::isFile(saves + ".neu"));
+    EXPECT_FALSE(platform::fs::isFile(saves + ".manipuliert"));
+    ASSERT_TRUE(writeBytes(saves + ".neu", ""));
+    openCapturing(dir);
+    EXPECT_EQ(store::unlockedLevel(), 3);
+    EXPECT_FALSE(platform::fs::isFile(saves + ".neu"));
+
+    // The same for the settings file.
+    ASSERT_TRUE(writeSealed(settingsFile(dir) + ".neu", R"({"windowW":1000})"));
+    openCapturing(dir);
+    EXPECT_EQ(store::settings().windowW, 1000);
+    EXPECT_FALSE(platform::fs::isFile(settingsFile(dir) + ".neu"));
+}
