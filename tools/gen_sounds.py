@@ -51,11 +51,11 @@ def attack_release(n, attack, release):
     return env
 
 
-def partials(freq, dur, spec, rng=None, phase_random=True):
-    """Sum of decaying sine partials: spec is a list of (ratio, amplitude, decay seconds)."""
+def partials(freq, dur, overtones, rng=None, phase_random=True):
+    """Sum of decaying sine partials: overtones is a list of (ratio, amplitude, decay seconds)."""
     t = seconds(dur)
     out = np.zeros_like(t)
-    for ratio, amp, tau in spec:
+    for ratio, amp, tau in overtones:
         f = freq * ratio
         if f >= RATE * 0.45:
             continue
@@ -71,10 +71,10 @@ def room_ir(length, rt60, brightness, rng, stereo=True):
     chans = []
     for _ in range(2 if stereo else 1):
         noise = rng.standard_normal(n) * np.exp(-6.9 * t / rt60)
-        spec = np.fft.rfft(noise)
+        spectrum = np.fft.rfft(noise)
         f = np.fft.rfftfreq(n, 1.0 / RATE)
-        spec /= 1.0 + (f / brightness) ** 2
-        ir = np.fft.irfft(spec, n)
+        spectrum /= 1.0 + (f / brightness) ** 2
+        ir = np.fft.irfft(spectrum, n)
         ir[: int(0.012 * RATE)] = 0.0  # pre-delay keeps the dry attack clean
         ir /= np.sqrt(np.sum(ir ** 2))
         chans.append(ir)
