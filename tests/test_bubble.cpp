@@ -21,8 +21,8 @@ void countingPaint(cairo_t*, void*) { ++g_paints; }
 // True when the cache already holds key at px x px: asking again does not paint.
 bool cached(const char* key, int px) {
     g_paints = 0;
-    ui::gpuTexture(key, px, px, countingPaint, nullptr);
-    const bool hit = g_paints == 0;
+    SDL_Texture* tex = ui::gpuTexture(key, px, px, countingPaint, nullptr);
+    const bool hit = tex != nullptr && g_paints == 0;
     if (!hit) ui::gpuDrop(key);
     return hit;
 }
@@ -100,6 +100,79 @@ TEST(BubbleSprites, PaintedMarbleLooksLikeAMarble) {
     ui::drawBubble(MarbleSkin::Classic, 0xff0000, 100, 100, 30, 0.5);
     const std::uint32_t faded = gpu.pixel(110, 112);
     EXPECT_NEAR(testsupport::alphaOf(faded), 128, 3);
+}
+
+TEST(BubbleSprites, BodyShadingAndSkinPatterns) {
+    SoftGpu gpu;
+    // The texture itself: opaque centre, clear corners.
+    SDL_Texture* tex = ui::bubbleTexture(MarbleSkin::Classic, 0x3366cc, 100);
+    ASSERT_NE(tex, nullptr);
+    int w = 0, h = 0;
+    SDL_QueryTexture(tex, nullptr, nullptr, &w, &h);
+    EXPECT_EQ(w, 112);
+    ui::gpuBlit(tex, 0, 0, 112, 112, 1.0);
+    EXPECT_EQ(testsupport::alphaOf(gpu.pixel(56, 56)), 255);
+    EXPECT_EQ(gpu.pixel(1, 1), 0u);
+    EXPECT_EQ(gpu.pixel(110, 1), 0u);
+    // Lit from the upper left: the lower right of the body is darker.
+    const auto lum = [](std::uint32_t p) {
+        return testsupport::redOf(p) + testsupport::greenOf(p) + testsupport::blueOf(p);
+    };
+    EXPECT_GT(lum(gpu.pixel(36, 40)), lum(gpu.pixel(80, 80)) + 100);
+
+    // Each skin changes the pixels its pattern covers and leaves the rest alone.
+    auto paint = [&](MarbleSkin skin, int x, int y) {
+        gpu.clear();
+        ui::drawBubble(skin, 0x3366cc, 60, 60, 50, 1.0);
+        return gpu.pixel(x, y);
+    };
+    // Crystal: the long point of the star, straight up from the centre.
+    EXPECT_GT(lum(paint(MarbleSkin::Crystal, 60, 60 - 20)), lum(paint(MarbleSkin::Classic, 60, 60 - 20)) + 20);
+    // Bubble: the first ring, right of and below the centre.
+    EXPECT_GT(lum(paint(MarbleSkin::Bubble, 60 + 25, 60 + 8)), lum(paint(MarbleSkin::Classic, 60 + 25, 60 + 8)) + 20);
+    // Away from any pattern the skins agree.
+    EXPECT_EQ(paint(MarbleSkin::Bubble, 60 + 30, 60 - 30), paint(MarbleSkin::Classic, 60 + 30, 60 - 30));
+}
+
+TEST(BubbleSprites, SpunPatternTurns) {
+    SoftGpu gpu;
+    const auto lum = [](std::uint32_t p) {
+        return testsupport::redOf(p) + testsupport::greenOf(p) + testsupport::blueOf(p);
+    };
+    // The crystal star points up, right, down and left; an eighth of a turn moves its
+    // upper point onto the upper-right diagonal.
+    ui::drawBubbleSpun(MarbleSkin::Crystal, 0x3366cc, 60, 60, 50, 0, 1.0);
+    const int topStill = lum(gpu.pixel(60, 60 - 22));
+    const int diagStill = lum(gpu.pixel(60 + 16, 60 - 16));
+    gpu.clear();
+    ui::drawBubbleSpun(MarbleSkin::Crystal, 0x3366cc, 60, 60, 50, 45, 1.0);
+    EXPECT_LT(lum(gpu.pixel(60, 60 - 22)), topStill - 20);
+    EXPECT_GT(lum(gpu.pixel(60 + 16, 60 - 16)), diagStill + 20);
+}
+
+TEST(BubbleSprites, SpriteSheetArtefact) {
+    // Every world's fifteen marbles, the orb, the obstacles and two launchers, kept as a
+    // picture of the run in the build folder.
+    SoftGpu gpu(900, 470);
+    SDL_SetRenderDrawColor(gpu.renderer(), 36, 28, 64, 255);
+    SDL_RenderClear(gpu.renderer());
+    const auto& worlds = theme::allWorlds();
+    for (std::size_t w = 0; w < worlds.size(); ++w)
+        for (int i = 0; i < 15; ++i)
+            ui::drawBubble(worlds[w].marbleSkin, worlds[w].marbleColors[i], 30 + i * 56,
+                           30 + static_cast<double>(w) * 58, 24, 1.0);
+    ui::drawStarOrb(60, 360, 26, 0.7);
+    ui::drawObstacle(0, 140, 360, 26, 0);
+    ui::drawObstacle(1, 210, 360, 26, 0);
+    ui::drawObstacle(2, 290, 360, 26, 0);
+    ui::drawBubbleSpun(MarbleSkin::Crystal, 0xffd700, 370, 360, 24, 30, 1.0);
+    ASSERT_TRUE(gpu.savePng(TARNWICK_BINARY_DIR "/artifacts/sprites.png", [&](cairo_t* cr) {
+        ui::drawShooter(cr, 520, 380, 24, -1.2, 0xffe04d, worlds[0]);
+        ui::drawShooter(cr, 640, 380, 24, -2.0, 0x5dffe0, worlds[2]);
+        ui::drawShooter(cr, 760, 380, 24, -M_PI / 2, 0x4dd97a, worlds[3]);
+    }));
+    // Something of every row was painted.
+    for (int w = 0; w < 5; ++w) EXPECT_EQ(testsupport::alphaOf(gpu.pixel(30, 30 + w * 58)), 255);
 }
 
 TEST(BubbleSprites, DirectPaintingAndLauncher) {

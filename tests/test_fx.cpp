@@ -90,7 +90,7 @@ TEST(Fx, DrawingBlitsEachLiveKind) {
 
     // A falling marble thrown straight down still spins (+1.6 rad/s): three layers.
     ui::Fx fall;
-    fall.fallingBubble(100, 20, 0, 0x00ff00, 1, 0.0, 400, 10);
+    fall.fallingBubble(100, 20, 0, 0x00ff00, 1, 0.0, 200, 10);
     gpu.clear();
     c = at(0.0);
     fall.drawGpu(c);  // at age 0 the angle is 0: one whole marble
@@ -104,6 +104,65 @@ TEST(Fx, DrawingBlitsEachLiveKind) {
     c = at(fall.parts()[0].extra2 + 0.3);
     fall.drawGpu(c);
     EXPECT_EQ(ui::gpuDrawCalls(), 1);
-    EXPECT_GT(testsupport::alphaOf(gpu.pixel(100, 400)), 0);
-    EXPECT_EQ(testsupport::alphaOf(gpu.pixel(100, 300)), 0);
+    EXPECT_GT(testsupport::alphaOf(gpu.pixel(100, 200)), 0);
+    EXPECT_EQ(testsupport::alphaOf(gpu.pixel(100, 150)), 0);
+}
+
+TEST(Fx, PosesAreClosedFormInAge) {
+    ui::Fx fx;
+    fx.droplet(10, 20, 100, -50, 0x336699, 2.0, 8);
+    fx.sparkle(10, 20, 100, -50, 0x000000, 2.0, 8);
+    fx.shockwave(50, 60, 0xff0000, 2.0, 2.0, 10);
+    fx.popGhost(5, 6, 0x000000, 1, 2.0, 12);
+    fx.fallingBubble(100, 0, 40, 0x00ff00, 1, 2.0, 1000, 10);
+    const auto& p = fx.parts();
+
+    // Droplet after 0.45 s (half its life): moved, fallen 700 a^2, shrunk, half faded.
+    ui::Fx::Pose d = ui::Fx::pose(p[0], 2.45);
+    ASSERT_TRUE(d.visible);
+    EXPECT_NEAR(d.x, 10 + 45, 1e-9);
+    EXPECT_NEAR(d.y, 20 - 22.5 + 700 * 0.45 * 0.45, 1e-9);
+    EXPECT_NEAR(d.hw, (1 - 0.35 * 0.5) * 8, 1e-9);
+    EXPECT_NEAR(d.alpha, 0.5, 1e-9);
+    EXPECT_EQ(d.tint, 0x336699u);
+    // Not yet born: stays invisible.
+    EXPECT_FALSE(ui::Fx::pose(p[0], 1.99).visible);
+
+    ui::Fx::Pose s = ui::Fx::pose(p[1], 2.375);  // u = 0.5
+    EXPECT_NEAR(s.y, 20 - 18.75 + 245 * 0.375 * 0.375, 1e-9);
+    EXPECT_NEAR(s.hw, 6, 1e-9);
+    EXPECT_NEAR(s.alpha, 0.45, 1e-9);
+    EXPECT_EQ(s.tint, 0x808080u);  // lightened halfway to white
+
+    ui::Fx::Pose w = ui::Fx::pose(p[2], 2.5);  // end of life: full size, gone
+    EXPECT_EQ(w.sprite, ui::Fx::Sprite::Ring);
+    EXPECT_NEAR(w.hw, 10 * 2.6 * 2.0, 1e-9);
+    EXPECT_NEAR(w.alpha, 0.0, 1e-12);
+    EXPECT_NEAR(ui::Fx::pose(p[2], 2.0).hw, 0.25 * 52, 1e-9);
+
+    ui::Fx::Pose g = ui::Fx::pose(p[3], 2.14);  // u = 0.5
+    EXPECT_NEAR(g.hw, 1.3 * 12, 1e-9);
+    EXPECT_NEAR(g.alpha, 0.475, 1e-9);
+    EXPECT_DOUBLE_EQ(g.x, 5);
+
+    // Falling marble: 1300 a^2 down, tumbling at 0.3 vx / r + 1.6 rad/s.
+    const double T = p[4].extra2;
+    ui::Fx::Pose f = ui::Fx::pose(p[4], 2.2);
+    EXPECT_EQ(f.sprite, ui::Fx::Sprite::Marble);
+    EXPECT_NEAR(f.y, 1300 * 0.04, 1e-9);
+    EXPECT_NEAR(f.x, 108, 1e-9);
+    EXPECT_NEAR(f.angleDeg, (0.3 * 40 / 10 + 1.6) * 0.2 * 180 / M_PI, 1e-9);
+    // Halfway through the splash: wider, flatter, on the floor line where it landed.
+    ui::Fx::Pose splat = ui::Fx::pose(p[4], 2.0 + T + 0.3);
+    EXPECT_EQ(splat.sprite, ui::Fx::Sprite::Blob);
+    EXPECT_NEAR(splat.hw, 2.2 * 10, 1e-9);
+    EXPECT_NEAR(splat.hh, 0.65 * 10, 1e-9);
+    EXPECT_NEAR(splat.y, 1000, 1e-9);
+    EXPECT_NEAR(splat.x, 100 + 40 * T, 1e-9);
+    EXPECT_NEAR(splat.alpha, 0.425, 1e-9);
+    EXPECT_NEAR(ui::Fx::pose(p[4], 2.0 + T + 5).alpha, 0.0, 1e-12);
+    // Thrown left, it turns the other way.
+    ui::Fx left;
+    left.fallingBubble(0, 0, -20, 0, 0, 0.0, 500, 10);
+    EXPECT_LT(ui::Fx::pose(left.parts()[0], 0.1).angleDeg, 0);
 }

@@ -1,6 +1,8 @@
 // Worlds, per-level palettes and the colour helpers at their boundaries.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "core/levels.h"
 #include "theme.h"
 

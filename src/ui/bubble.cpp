@@ -201,8 +201,8 @@ SDL_Texture* bubbleLayer(MarbleSkin skin, std::uint32_t colour, double r, Layer 
     char key[64];
     std::snprintf(key, sizeof key, "bub_%d_%06x_%d_%d", static_cast<int>(skin),
                   static_cast<unsigned>(colour & 0xFFFFFF), px, static_cast<int>(layer));
-    BubbleSpec spec{skin, colour & 0xFFFFFF, r, layer};
-    return gpuTexture(key, px, px, paintBubble, &spec);
+    BubbleSpec look{skin, colour & 0xFFFFFF, r, layer};
+    return gpuTexture(key, px, px, paintBubble, &look);
 }
 
 void paintOrb(cairo_t* cr, void* user) {
@@ -319,8 +319,8 @@ void drawStarOrb(double cx, double cy, double r, double t) {
     if (px < 1) return;
     char key[32];
     std::snprintf(key, sizeof key, "orb_%d", px);
-    OrbSpec spec{r};
-    SDL_Texture* tex = gpuTexture(key, px, px, paintOrb, &spec);
+    OrbSpec look{r};
+    SDL_Texture* tex = gpuTexture(key, px, px, paintOrb, &look);
     const double e = (0.86 + 0.14 * std::sin(2.2 * t)) * 2 * r;
     gpuBlit(tex, cx - e / 2, cy - e / 2, e, e, 0.9);
 }
@@ -330,8 +330,8 @@ void drawObstacle(int kind, double cx, double cy, double r, double t) {
     if (px < 1) return;
     char key[32];
     std::snprintf(key, sizeof key, "obs_%d_%d", kind, px);
-    ObstacleSpec spec{kind, r};
-    SDL_Texture* tex = gpuTexture(key, px, px, paintObstacle, &spec);
+    ObstacleSpec look{kind, r};
+    SDL_Texture* tex = gpuTexture(key, px, px, paintObstacle, &look);
     double e = 2 * r;
     if (kind == 1) e *= 1 + 0.04 * std::sin(3.4 * t);
     gpuBlit(tex, cx - e / 2, cy - e / 2, e, e, 1.0);

@@ -47,11 +47,6 @@ SDL_Texture* sharedSprite(const char* key, double logicalEdge, void (*paint)(cai
     return gpuTexture(key, static_cast<int>(px), static_cast<int>(px), paint, nullptr);
 }
 
-void blitCentred(SDL_Texture* tex, double x, double y, double s, std::uint32_t colour,
-                 double alpha) {
-    gpuBlitTinted(tex, x - s, y - s, 2 * s, 2 * s, colour, alpha);
-}
-
 }  // namespace
 
 void Fx::droplet(double x, double y, double vx, double vy, std::uint32_t colour, double bornAt,
@@ -94,63 +89,89 @@ void Fx::update(Ctx& c) {
     std::erase_if(popups_, [t](const Popup& p) { return t - p.bornAt > kPopupLife; });
 }
 
+Fx::Pose Fx::pose(const P& p, double t) {
+    Pose o;
+    const double a = t - p.bornAt;
+    if (!(a >= 0) || p.kind < 0 || p.kind > 4) return o;
+    const double u = p.life > 0 ? a / p.life : 1.0;
+    o.visible = true;
+    o.tint = p.color;
+    switch (p.kind) {
+        case 0:  // droplet: falls at 1400 units/s^2, shrinks a little, fades
+            o.x = p.x + p.vx * a;
+            o.y = p.y + p.vy * a + 700 * a * a;
+            o.hw = o.hh = (1 - 0.35 * u) * p.size;
+            o.alpha = 1 - u;
+            break;
+        case 1:  // sparkle: lighter, floatier (490 units/s^2)
+            o.x = p.x + p.vx * a;
+            o.y = p.y + p.vy * a + 245 * a * a;
+            o.hw = o.hh = (1 - 0.5 * u) * p.size;
+            o.tint = theme::lighten(p.color, 0.5);
+            o.alpha = 0.9 * (1 - u);
+            break;
+        case 2:  // shockwave: a ring growing from a quarter to its full radius
+            o.sprite = Sprite::Ring;
+            o.x = p.x;
+            o.y = p.y;
+            o.hw = o.hh = (0.25 + 0.75 * u) * p.extra;
+            o.alpha = 0.7 * (1 - u);
+            break;
+        case 3: {
+            const double r = p.size;
+            const double T = p.extra2;
+            if (a <= T) {
+                // Tumbling while it falls: faster the harder it was thrown sideways.
+                double rate = r > 1 ? 0.3 * p.vx / r : 0.3 * p.vx;
+                rate += p.vx >= 0 ? 1.6 : -1.6;
+                o.sprite = Sprite::Marble;
+                o.x = p.x + p.vx * a;
+                o.y = p.y + 0.5 * kFallAccel * a * a;
+                o.hw = o.hh = r;
+                o.alpha = 1.0;
+                o.angleDeg = rate * a * 180.0 / kPi;
+            } else {
+                // A splat on the floor line that widens and flattens.
+                double v = (a - T) / kSplashTime;
+                double w = 2.8 * r, h = 0.4 * r;
+                if (v < 1) {
+                    w = (1.6 + 1.2 * v) * r;
+                    h = (0.9 - 0.5 * v) * r;
+                } else {
+                    v = 1;
+                }
+                o.x = p.x + p.vx * T;
+                o.y = p.extra;
+                o.hw = w;
+                o.hh = h;
+                o.alpha = 0.85 * (1 - v);
+            }
+            break;
+        }
+        default:  // 4, pop ghost: swells and fades where the marble was
+            o.x = p.x;
+            o.y = p.y;
+            o.hw = o.hh = (1 + 0.6 * u) * p.size;
+            o.tint = theme::lighten(p.color, 0.35);
+            o.alpha = 0.95 * (1 - u);
+            break;
+    }
+    return o;
+}
+
 void Fx::drawGpu(Ctx& c) {
     SDL_Texture* blob = sharedSprite("fx_blob", 48, paintBlob);
     SDL_Texture* ring = sharedSprite("fx_ring", 96, paintRing);
     for (const P& p : parts_) {
-        const double a = c.t - p.bornAt;
-        if (a < 0 || p.kind < 0 || p.kind > 4) continue;
-        const double u = p.life > 0 ? a / p.life : 1.0;
-        switch (p.kind) {
-            case 0:
-                if (blob)
-                    blitCentred(blob, p.x + p.vx * a, p.y + p.vy * a + 700 * a * a,
-                                (1 - 0.35 * u) * p.size, p.color, 1 - u);
-                break;
-            case 1:
-                if (blob)
-                    blitCentred(blob, p.x + p.vx * a, p.y + p.vy * a + 245 * a * a,
-                                (1 - 0.5 * u) * p.size, theme::lighten(p.color, 0.5),
-                                0.9 * (1 - u));
-                break;
-            case 2:
-                if (ring)
-                    blitCentred(ring, p.x, p.y, (0.25 + 0.75 * u) * p.extra, p.color,
-                                0.7 * (1 - u));
-                break;
-            case 3: {
-                const double r = p.size;
-                const double T = p.extra2;
-                if (a <= T) {
-                    // Tumbling while it falls: faster the harder it was thrown sideways.
-                    double rate = r > 1 ? 0.3 * p.vx / r : 0.3 * p.vx;
-                    rate += p.vx >= 0 ? 1.6 : -1.6;
-                    drawBubbleSpun(static_cast<theme::MarbleSkin>(p.skin), p.color,
-                                   p.x + p.vx * a, p.y + 0.5 * kFallAccel * a * a, r,
-                                   rate * a * 180.0 / kPi, 1.0);
-                } else if (blob) {
-                    // A splat on the floor line that widens and flattens.
-                    double v = (a - T) / kSplashTime;
-                    double w = 2.8 * r, h = 0.4 * r;
-                    if (v < 1) {
-                        w = (1.6 + 1.2 * v) * r;
-                        h = (0.9 - 0.5 * v) * r;
-                    } else {
-                        v = 1;
-                    }
-                    gpuBlitTinted(blob, p.x + p.vx * T - w, p.extra - h, 2 * w, 2 * h, p.color,
-                                  0.85 * (1 - v));
-                }
-                break;
-            }
-            case 4:
-                if (blob)
-                    blitCentred(blob, p.x, p.y, (1 + 0.6 * u) * p.size,
-                                theme::lighten(p.color, 0.35), 0.95 * (1 - u));
-                break;
-            default:
-                break;
+        const Pose o = pose(p, c.t);
+        if (!o.visible) continue;
+        if (o.sprite == Sprite::Marble) {
+            drawBubbleSpun(static_cast<theme::MarbleSkin>(p.skin), p.color, o.x, o.y, o.hw,
+                           o.angleDeg, o.alpha);
+            continue;
         }
+        SDL_Texture* tex = o.sprite == Sprite::Ring ? ring : blob;
+        if (tex) gpuBlitTinted(tex, o.x - o.hw, o.y - o.hh, 2 * o.hw, 2 * o.hh, o.tint, o.alpha);
     }
 }
 

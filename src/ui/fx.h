@@ -49,6 +49,19 @@ public:
     void popup(double x, double y, const std::string& text, std::uint32_t colour, double bornAt,
                bool big);
 
+    // Where and how a particle shows at frame time t, worked out from its age alone.
+    enum class Sprite : int { Blob = 0, Ring = 1, Marble = 2 };
+    struct Pose {
+        bool visible = false;  // false before its birth and for unknown kinds
+        Sprite sprite = Sprite::Blob;
+        double x = 0, y = 0;    // centre
+        double hw = 0, hh = 0;  // half width and half height (a marble: its radius)
+        std::uint32_t tint = 0;
+        double alpha = 0;
+        double angleDeg = 0;  // a tumbling marble's turn
+    };
+    static Pose pose(const P& p, double t);
+
     // Discards particles older than their life and popups older than 1.1 s.
     void update(Ctx& c);
     // Blits every live particle; particles born after c.t wait, undrawn.

@@ -1,5 +1,7 @@
 #include "support/soft_gpu.h"
 
+#include <filesystem>
+
 #include "ui/gpu.h"
 
 namespace testsupport {
@@ -31,6 +33,24 @@ std::uint32_t SoftGpu::pixel(int x, int y) const {
     if (!surface_ || x < 0 || y < 0 || x >= surface_->w || y >= surface_->h) return 0;
     const auto* row = static_cast<const std::uint8_t*>(surface_->pixels) + y * surface_->pitch;
     return reinterpret_cast<const std::uint32_t*>(row)[x];
+}
+
+bool SoftGpu::savePng(const std::string& path, const std::function<void(cairo_t*)>& overlay) {
+    if (!surface_) return false;
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    cairo_surface_t* cs = cairo_image_surface_create_for_data(
+        static_cast<unsigned char*>(surface_->pixels), CAIRO_FORMAT_ARGB32, surface_->w,
+        surface_->h, surface_->pitch);
+    if (overlay) {
+        cairo_t* cr = cairo_create(cs);
+        overlay(cr);
+        cairo_destroy(cr);
+    }
+    cairo_surface_flush(cs);
+    const bool ok = cairo_surface_write_to_png(cs, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(cs);
+    return ok;
 }
 
 }  // namespace testsupport

@@ -4,7 +4,11 @@
 
 #include <SDL.h>
 
+#include <cairo.h>
+
 #include <cstdint>
+#include <functional>
+#include <string>
 
 namespace testsupport {
 
@@ -20,6 +24,9 @@ public:
     void clear();
     // 0xAARRGGBB of the pixel at (x, y) of the surface.
     std::uint32_t pixel(int x, int y) const;
+    // Lets overlay paint with cairo on top of the surface, then writes it as a PNG
+    // (folders are made as needed). False when the file could not be written.
+    bool savePng(const std::string& path, const std::function<void(cairo_t*)>& overlay = {});
 
 private:
     SDL_Surface* surface_ = nullptr;
