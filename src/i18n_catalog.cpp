@@ -358,8 +358,8 @@ const Entry kEntries_es[] = {
     {"worlds.candy", "Golosinas"},
     {"worlds.forest", "Bosque"},
     {"worlds.galaxy", "Galaxia"},
-    {"worlds.tropical", "Trópico"},
-    {"worlds.underwater", "Submarino"},
+    {"worlds.tropical", "Trópicos"},
+    {"worlds.underwater", "Fondo marino"},
 };
 static_assert(std::size(kEntries_es) == kEntryCount);
 
@@ -446,7 +446,7 @@ const Entry kEntries_it[] = {
     {"worlds.forest", "Foresta"},
     {"worlds.galaxy", "Galassia"},
     {"worlds.tropical", "Tropici"},
-    {"worlds.underwater", "Sottomarino"},
+    {"worlds.underwater", "Fondali marini"},
 };
 static_assert(std::size(kEntries_it) == kEntryCount);
 
@@ -747,7 +747,7 @@ const Entry kEntries_cs[] = {
     {"ending.buddhaPerfect",
      "Zvládl jsi každou jednotlivou úroveň na tři hvězdy. Buddha se ti hluboce "
      "klaní – dosáhl jsi nejvyššího stupně úcty a jsi nyní pravým mistrem Tarnwicku."},
-    {"ending.headline", "Dokázal jsi to!"},
+    {"ending.headline", "Dokázáno!"},
     {"ending.starsProgress", "{{got}} z {{total}} úrovní na ★★★"},
     {"gallery.empty", "Zatím žádné vyřešené úrovně.\nDokonči úroveň a uvidíš ji tady."},
     {"gallery.emptyPage", "Na této stránce zatím nejsou vyřešené úrovně."},
@@ -902,7 +902,7 @@ const Entry kEntries_ro[] = {
     {"tarnwick.back", "Înapoi"},
     {"tarnwick.gameOver", "Joc terminat"},
     {"tarnwick.level", "Nivel"},
-    {"tarnwick.marbles", "Lovituri"},
+    {"tarnwick.marbles", "Trageri"},
     {"tarnwick.next", "Următorul"},
     {"tarnwick.optimumHint", "Eliberează toate cele {{n}} globuri stelare pentru ★★★"},
     {"tarnwick.paused", "Pauză"},

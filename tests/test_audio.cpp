@@ -7,17 +7,20 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/audio.h"
+#include "platform/paths.h"
 
 using audio::Sfx;
 
 namespace {
 
-// Brings the module back to its first-use defaults and points it at the source tree.
+// Brings the module back to its first-use defaults on the dummy driver.
 void resetAudio() {
     audio::shutdown();
     audio::setEnabled(true);
@@ -25,7 +28,6 @@ void resetAudio() {
     audio::setMusicVolume(0.35);
     audio::setSfxVolume(0.75);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    setenv("PLUMBRIX_ASSET_DIR", TARNWICK_SOURCE_DIR, 1);
 }
 
 int channelsPlaying() {
@@ -82,6 +84,8 @@ TEST(Audio, VolumesClampAndAreKeptWhileClosed) {
     EXPECT_EQ(audio::sfxVolume(), 0.0);
     audio::setSfxVolume(0.25);
     EXPECT_EQ(audio::sfxVolume(), 0.25);
+    audio::setSfxVolume(std::nan(""));
+    EXPECT_EQ(audio::sfxVolume(), 0.0) << "a broken value silences rather than blasts";
 
     // Closed: nothing plays, nothing is scheduled, nothing breaks.
     EXPECT_FALSE(audio::isOpen());
@@ -107,6 +111,7 @@ TEST(Audio, VolumesClampAndAreKeptWhileClosed) {
 
 TEST(Audio, OpensOnTheDummyDriverAndPlaysEveryEffect) {
     resetAudio();
+    ASSERT_EQ(paths::assetDir(), TARNWICK_SOURCE_DIR) << "the effects load from the source tree";
     ASSERT_TRUE(audio::init());
     EXPECT_TRUE(audio::isOpen());
     EXPECT_TRUE(audio::init()) << "a second init reports the open mixer";
@@ -290,6 +295,19 @@ TEST(AudioAssets, EveryFileLoadsAndIsCleanAndEvenlyLoud) {
         }
     }
     EXPECT_LT(dropMax - dropMin, 3.0) << "the drops should sound equally loud";
+
+    // The folder holds exactly the effects and the track, and stays small.
+    std::set<std::string> expected = {std::filesystem::path(audio::musicFile()).filename()};
+    for (int i = 0; i < audio::kSfxCount; ++i)
+        expected.insert(std::filesystem::path(audio::sfxFile(static_cast<Sfx>(i))).filename());
+    std::set<std::string> present;
+    std::uintmax_t bytes = 0;
+    for (const auto& e : std::filesystem::directory_iterator(root + "assets/audio")) {
+        present.insert(e.path().filename());
+        bytes += e.file_size();
+    }
+    EXPECT_EQ(present, expected);
+    EXPECT_LT(bytes, 1024u * 1024u) << "the audio folder should stay well under 2 MB";
 
     const std::string musicPath = root + audio::musicFile();
     Mix_Music* mus = Mix_LoadMUS(musicPath.c_str());

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <cmath>
 #include <limits>
 #include <string>
 
@@ -104,9 +104,13 @@ TEST(JsonParse, StringEscapesAndSurrogates) {
     EXPECT_EQ(json::parse(R"("\u20AC")").asString(), "\xE2\x82\xAC");
     EXPECT_EQ(json::parse(R"("\ud83d\ude00")").asString(), "\xF0\x9F\x98\x80");
     // A lone high surrogate before a plain letter stands alone as three bytes.
-    EXPECT_EQ(json::parse(R"("\ud83dx")").asString(), "\xED\xA0\xBD" "x");
+    EXPECT_EQ(json::parse(R"("\ud83dx")").asString(),
+              "\xED\xA0\xBD"
+              "x");
     // A high surrogate followed by an escape that is not a low one: both stand alone.
-    EXPECT_EQ(json::parse(R"("\ud83d\u0041")").asString(), "\xED\xA0\xBD" "A");
+    EXPECT_EQ(json::parse(R"("\ud83d\u0041")").asString(),
+              "\xED\xA0\xBD"
+              "A");
     // A lone low surrogate.
     EXPECT_EQ(json::parse(R"("\ude00")").asString(), "\xED\xB8\x80");
     // A non-hexadecimal digit counts as 0.
@@ -217,6 +221,31 @@ TEST(JsonDump, ParseOfDumpGivesTheSameValue) {
     EXPECT_EQ(back["inner"]["frac"].asNumber(0), 0.1);
     EXPECT_EQ(back["inner"]["tiny"].asNumber(0), 5e-324);
     EXPECT_EQ(back["inner"]["big"].asNumber(0), 1.7976931348623157e308);
+}
+
+TEST(JsonDump, StoreDocumentsComeBackByteForByte) {
+    // Documents in the form the store writes them: the writer's output is canonical, so
+    // parsing and dumping again must give exactly the same text.
+    const std::string settings =
+        R"({"aimGuide":true,"fullscreen":false,"language":"pt-BR","maximized":false,)"
+        R"("musicVolume":0.34999999999999998,"sfxVolume":0.75,"soundOn":true,"windowH":800,)"
+        R"("windowW":1280,"windowX":-1,"windowY":-1})";
+    const std::string saves =
+        R"({"arcade_highscores":[{"achievedAt":1733500000123,"elapsedMs":98765,"marbles":80,)"
+        R"("score":5000}],"current_game":{"arcade":false,"board":[[0,1,-1],[-1,2,3]],)"
+        R"("currentColor":2,"destroyedObstacles":[],"elapsedMs":61000,"freedStarOrbs":[0,2],)"
+        R"("incomingQueue":[[1,1,2]],"level":12,"nextColor":3,"savedAt":1733500000999,)"
+        R"("score":4200,"seed":4294967295,"shotsFired":17,"starOrbPositions":[[1,2],[0,0]]},)"
+        R"("level_stars":{"0":{"elapsedMs":61000,"moves":20,"stars":3},"12":{"elapsedMs":0,)"
+        R"("moves":45,"stars":1}},"solves_list":[{"elapsedMs":120000,"level":10,"marbles":45,)"
+        R"("score":900,"solvedAt":1733500500000,"stars":1}],"unlocked_level":13})";
+    for (const std::string& doc : {settings, saves}) {
+        const Value v = json::parse(doc);
+        ASSERT_TRUE(v.isObject());
+        EXPECT_EQ(v.dump(), doc);
+    }
+    EXPECT_EQ(json::parse(saves)["current_game"]["seed"].asNumber(0), 4294967295.0);
+    EXPECT_EQ(json::parse(saves)["arcade_highscores"][0]["achievedAt"].dump(), "1733500000123");
 }
 
 TEST(JsonFiles, ParseFileAndAtomicWrite) {

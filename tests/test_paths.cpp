@@ -14,7 +14,7 @@ namespace {
 
 // Sets or clears an environment variable for the lifetime of the object.
 class EnvVar {
-public:
+  public:
     EnvVar(const char* name, std::optional<std::string> value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
         if (value)
@@ -29,7 +29,7 @@ public:
             ::unsetenv(name_);
     }
 
-private:
+  private:
     const char* name_;
     std::optional<std::string> old_;
 };

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,12 @@ using testsupport::writeSealed;
 
 namespace {
 
-std::string settingsFile(const std::string& dir) { return dir + "/settings.dat"; }
-std::string savesFile(const std::string& dir) { return dir + "/saves.dat"; }
+std::string settingsFile(const std::string& dir) {
+    return dir + "/settings.dat";
+}
+std::string savesFile(const std::string& dir) {
+    return dir + "/saves.dat";
+}
 
 // Opens the store on dir and returns what it printed.
 std::string openCapturing(const std::string& dir) {
@@ -72,7 +77,7 @@ TEST(Store, SettingsLoadWithTypedFallbacksAndClamps) {
     openCapturing(dir);
     const store::Settings& s = store::settings();
     EXPECT_EQ(s.language, "de");
-    EXPECT_TRUE(s.soundOn);      // a number is not a boolean: default
+    EXPECT_TRUE(s.soundOn);  // a number is not a boolean: default
     EXPECT_FALSE(s.aimGuide);
     EXPECT_TRUE(s.maximized);
     EXPECT_FALSE(s.fullscreen);  // a string is not a boolean: default
@@ -127,10 +132,9 @@ TEST(Store, SettingsAreWrittenAndReadBack) {
     ASSERT_TRUE(platform::looksSealed(sealed));
     std::string text;
     ASSERT_EQ(platform::saveDecrypt(sealed, &text), platform::SaveReadResult::Ok);
-    EXPECT_EQ(text,
-              R"({"aimGuide":true,"fullscreen":true,"language":"fr","maximized":false,)"
-              R"("musicVolume":0.34999999999999998,"sfxVolume":0.10000000000000001,)"
-              R"("soundOn":false,"windowH":800,"windowW":1280,"windowX":-3,"windowY":40})");
+    EXPECT_EQ(text, R"({"aimGuide":true,"fullscreen":true,"language":"fr","maximized":false,)"
+                    R"("musicVolume":0.34999999999999998,"sfxVolume":0.10000000000000001,)"
+                    R"("soundOn":false,"windowH":800,"windowW":1280,"windowX":-3,"windowY":40})");
     EXPECT_FALSE(platform::fs::isFile(settingsFile(dir) + ".neu"));
 
     openCapturing(dir);
@@ -323,12 +327,20 @@ TEST(Store, RecordSolveKeepsOnePerLevelNewestFirst) {
     EXPECT_EQ(store::solves()[0].level, 9);
     EXPECT_GE(store::solves()[0].solvedAt, before);
 
-    // The list holds 200 at most, the oldest falling off.
-    for (int level = 100; level < 400; ++level)
-        store::recordSolve({level, 1, 1, 1, 10000 + level, 1});
+    // The list holds 200 at most, the oldest falling off. (Loading does not cut it.)
+    std::string many = R"({"solves_list":[)";
+    for (int level = 100; level < 301; ++level)
+        many += (level > 100 ? "," : "") + std::string(R"({"level":)") + std::to_string(level) +
+                R"(,"solvedAt":)" + std::to_string(100000 - level) + "}";
+    many += "]}";
+    ASSERT_TRUE(writeSealed(savesFile(dir), many));
+    openCapturing(dir);
+    ASSERT_EQ(store::solves().size(), 201u);
+    store::recordSolve({9, 1, 1, 1, 0, 1});
     ASSERT_EQ(store::solves().size(), 200u);
-    EXPECT_EQ(store::solves().front().level, 9);  // its stamp is now, the newest
-    EXPECT_EQ(store::solves().back().level, 201);
+    EXPECT_EQ(store::solves().front().level, 9);
+    EXPECT_EQ(store::solves()[1].level, 100);
+    EXPECT_EQ(store::solves().back().level, 298);
     openCapturing(dir);
     EXPECT_EQ(store::solves().size(), 200u);
 }
@@ -379,7 +391,8 @@ TEST(Store, LoadingSavesFollowsTheTypes) {
                        "zz":{"stars":3},"4":{"stars":3,"moves":9,"elapsedMs":2.9}},
         "solves_list":[{"level":1,"solvedAt":5},{"level":2,"solvedAt":9},"junk"],
         "arcade_highscores":[{"score":1},{"score":3},{"score":2},{"score":3,"marbles":7},
-                             {"score":0},{},{},{},{},{},{},{"score":99}],
+                             {"score":0},{},{},{},{},{},{},{"score":99,"achievedAt":1e20,
+                              "elapsedMs":-1e300}],
         "current_game":{"board":[[1,"x",null,2.6],[0]],"level":5,"seed":4294967301,
                         "arcade":1,"starOrbPositions":[[1,2],[3],"q"],
                         "freedStarOrbs":[1,true],"incomingQueue":[[3,3]],
@@ -399,6 +412,8 @@ TEST(Store, LoadingSavesFollowsTheTypes) {
     // The arcade table is sorted (stable) and cut to ten.
     ASSERT_EQ(store::arcadeHighs().size(), 10u);
     EXPECT_EQ(store::arcadeHighs()[0].score, 99);
+    EXPECT_EQ(store::arcadeHighs()[0].achievedAt, std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(store::arcadeHighs()[0].elapsedMs, std::numeric_limits<std::int64_t>::min());
     EXPECT_EQ(store::arcadeHighs()[1].score, 3);
     EXPECT_EQ(store::arcadeHighs()[1].marbles, 0);
     EXPECT_EQ(store::arcadeHighs()[2].marbles, 7);
@@ -414,10 +429,10 @@ TEST(Store, LoadingSavesFollowsTheTypes) {
     EXPECT_EQ(g.savedAt, 0);
 
     // Games without a field are not resumable.
-    for (const char* doc : {R"({"current_game":{"board":[]}})",
-                            R"({"current_game":{"board":[[],[1]]}})",
-                            R"({"current_game":{"board":"x"}})", R"({"current_game":[[[1]]]})",
-                            R"({"current_game":{"level":3}})"}) {
+    for (const char* doc :
+         {R"({"current_game":{"board":[]}})", R"({"current_game":{"board":[[],[1]]}})",
+          R"({"current_game":{"board":"x"}})", R"({"current_game":[[[1]]]})",
+          R"({"current_game":{"level":3}})"}) {
         SCOPED_TRACE(doc);
         ASSERT_TRUE(writeSealed(savesFile(dir), doc));
         openCapturing(dir);
@@ -462,8 +477,7 @@ TEST(Store, UnreadableFilesAreSetAside) {
     std::string sealed = readBytes(settings);
     sealed[sealed.size() / 2] = static_cast<char>(sealed[sealed.size() / 2] ^ 0x20);
     ASSERT_TRUE(writeBytes(settings, sealed));
-    EXPECT_EQ(openCapturing(dir),
-              "[storage] " + settings + " war nicht lesbar — beiseitegelegt\n");
+    EXPECT_EQ(openCapturing(dir), "[storage] " + settings + " war nicht lesbar — beiseitegelegt\n");
     EXPECT_EQ(store::settings().windowW, 0);
     EXPECT_EQ(store::unlockedLevel(), 2);  // the other file is unaffected
     EXPECT_TRUE(readBytes(settings + ".manipuliert") == sealed);

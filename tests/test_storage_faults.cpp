@@ -80,27 +80,28 @@ void mutateEverything() {
 
 // A small tmpfs mounted for the lifetime of the object, where the machine allows it.
 class TmpfsMount {
-public:
+  public:
     TmpfsMount(const std::string& dir, const std::string& options) : dir_(dir) {
-        mounted_ = ::mount("tmpfs", dir.c_str(), "tmpfs", MS_NOSUID | MS_NODEV,
-                           options.c_str()) == 0;
+        mounted_ =
+            ::mount("tmpfs", dir.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0;
     }
     ~TmpfsMount() {
         if (mounted_) ::umount2(dir_.c_str(), MNT_DETACH);
     }
     bool mounted() const { return mounted_; }
     bool remountReadOnly(const std::string& options) {
-        return ::mount("tmpfs", dir_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV,
-                       options.c_str()) == 0;
+        return ::mount("tmpfs", dir_.c_str(), "tmpfs",
+                       MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, options.c_str()) == 0;
     }
 
-private:
+  private:
     std::string dir_;
     bool mounted_ = false;
 };
 
-// Keeps saving, as a game in progress does, until it is killed.
-[[noreturn]] void writeForever(const std::string& dir) {
+// Keeps saving, as a game in progress does, until it is killed; one byte down the pipe
+// after each completed pair of writes.
+[[noreturn]] void writeForever(const std::string& dir, int reportFd) {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     store::openAt(dir);
     int n = store::savedGame().score;
@@ -109,6 +110,8 @@ private:
         store::saveGame(gameFor(n));
         store::settings().windowW = 1000 + n;
         store::saveSettings();
+        const char done = 1;
+        if (::write(reportFd, &done, 1) != 1) ::_exit(2);
     }
 }
 
@@ -124,11 +127,25 @@ TEST(StoreFaults, KilledWriterNeverLosesProgress) {
     int pendingFound = 0;
     constexpr int kKills = 200;
     for (int k = 0; k < kKills; ++k) {
+        int report[2];
+        ASSERT_EQ(::pipe(report), 0);
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
-        if (pid == 0) writeForever(dir);
+        if (pid == 0) {
+            ::close(report[0]);
+            writeForever(dir, report[1]);
+        }
+        ::close(report[1]);
+        // Let the writer finish zero to two saves, then kill it at a random moment of the
+        // ones that follow. Waiting for whole saves keeps the writer moving however slow
+        // the disk is; the random delay spreads the kills over every step of a write.
+        for (int wait = rnd.nextInt(3); wait > 0; --wait) {
+            char done = 0;
+            if (::read(report[0], &done, 1) != 1) break;
+        }
         ::usleep(static_cast<useconds_t>(rnd.nextInt(15000)));
         ASSERT_EQ(::kill(pid, SIGKILL), 0);
+        ::close(report[0]);
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
         ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "writer died early";

@@ -53,7 +53,8 @@ def wanted_characters():
 
 
 def rename(path):
-    font = TTFont(path)
+    # Keeping the source's time stamp makes the file the same on every run.
+    font = TTFont(path, recalcTimestamp=False)
     name = font["name"]
     name.names = [r for r in name.names if r.nameID not in (1, 2, 3, 4, 6, 16, 17, 18, 21, 22)]
     version = "Version 1.0; subset of Noto Sans CJK SC 2.004"

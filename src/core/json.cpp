@@ -36,8 +36,7 @@ struct Parser {
     bool atEnd() const { return i >= s.size(); }
 
     void skipWs() {
-        while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r'))
-            ++i;
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
     }
 
     // A non-hexadecimal digit counts as 0 rather than failing.
@@ -99,12 +98,24 @@ struct Parser {
             switch (esc) {
                 case '"':
                 case '\\':
-                case '/': out.push_back(esc); break;
-                case 'b': out.push_back('\b'); break;
-                case 'f': out.push_back('\f'); break;
-                case 'n': out.push_back('\n'); break;
-                case 'r': out.push_back('\r'); break;
-                case 't': out.push_back('\t'); break;
+                case '/':
+                    out.push_back(esc);
+                    break;
+                case 'b':
+                    out.push_back('\b');
+                    break;
+                case 'f':
+                    out.push_back('\f');
+                    break;
+                case 'n':
+                    out.push_back('\n');
+                    break;
+                case 'r':
+                    out.push_back('\r');
+                    break;
+                case 't':
+                    out.push_back('\t');
+                    break;
                 case 'u': {
                     if (s.size() - i < 4) {
                         ok = false;
@@ -125,7 +136,9 @@ struct Parser {
                     appendUtf8(out, cp);
                     break;
                 }
-                default: ok = false; return out;
+                default:
+                    ok = false;
+                    return out;
             }
         }
     }
@@ -206,7 +219,8 @@ struct Parser {
             return {};
         }
         switch (s[i]) {
-            case '"': return Value(parseString());
+            case '"':
+                return Value(parseString());
             case '[':
             case '{': {
                 if (depth >= kMaxDepth) {
@@ -220,9 +234,13 @@ struct Parser {
             }
             // Only the literal's own bytes are compared; a letter glued to it is left for
             // the caller's separator test.
-            case 't': return literal("true", 4) ? Value(true) : Value();
-            case 'f': return literal("false", 5) ? Value(false) : Value();
-            case 'n': literal("null", 4); return {};
+            case 't':
+                return literal("true", 4) ? Value(true) : Value();
+            case 'f':
+                return literal("false", 5) ? Value(false) : Value();
+            case 'n':
+                literal("null", 4);
+                return {};
             default: {
                 const char* start = s.c_str() + i;
                 char* end = nullptr;
@@ -242,11 +260,21 @@ void dumpString(std::string& out, const std::string& str) {
     out.push_back('"');
     for (const char ch : str) {
         switch (ch) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (static_cast<unsigned char>(ch) < 0x20) {
                     char buf[8];
@@ -279,10 +307,18 @@ void dumpNumber(std::string& out, double d) {
 
 void dumpValue(std::string& out, const Value& v) {
     switch (v.type()) {
-        case Type::Null: out += "null"; break;
-        case Type::Bool: out += v.asBool(false) ? "true" : "false"; break;
-        case Type::Number: dumpNumber(out, v.asNumber(0)); break;
-        case Type::String: dumpString(out, v.asString()); break;
+        case Type::Null:
+            out += "null";
+            break;
+        case Type::Bool:
+            out += v.asBool(false) ? "true" : "false";
+            break;
+        case Type::Number:
+            dumpNumber(out, v.asNumber(0));
+            break;
+        case Type::String:
+            dumpString(out, v.asString());
+            break;
         case Type::Array: {
             out.push_back('[');
             bool first = true;

@@ -11,7 +11,14 @@
 
 namespace json {
 
-enum class Type : std::int32_t { Null = 0, Bool = 1, Number = 2, String = 3, Array = 4, Object = 5 };
+enum class Type : std::int32_t {
+    Null = 0,
+    Bool = 1,
+    Number = 2,
+    String = 3,
+    Array = 4,
+    Object = 5
+};
 
 class Value;
 using Array = std::vector<Value>;
@@ -24,7 +31,7 @@ inline constexpr int kMaxDepth = 256;
 
 // A JSON value that owns its children. Only the member matching the type is meaningful.
 class Value {
-public:
+  public:
     Value() = default;
     Value(bool b) : type_(Type::Bool), bool_(b) {}
     Value(double d) : type_(Type::Number), num_(d) {}
@@ -76,7 +83,7 @@ public:
     // digits; NaN and infinities, which JSON cannot express, print as null.
     std::string dump() const;
 
-private:
+  private:
     Type type_ = Type::Null;
     bool bool_ = false;
     double num_ = 0;

@@ -18,9 +18,11 @@ namespace store {
 
 namespace {
 
-// A sealed file longer than this is not ours: the real ones are a few kilobytes, and a
-// huge file must not be pulled into memory whole. It is set aside like a tampered one.
-constexpr std::int64_t kMaxFileBytes = 8ll << 20;
+// A sealed file longer than this is not ours: the largest document the game writes (two
+// hundred solves and a game in progress) is some thirty kilobytes. The cap keeps a huge
+// file from being pulled into memory, and a parsed document from growing to hundreds of
+// megabytes of values; such a file is set aside like a tampered one.
+constexpr std::int64_t kMaxFileBytes = 2ll << 20;
 constexpr int kMinWindowW = 560;
 constexpr int kMinWindowH = 620;
 
@@ -43,9 +45,15 @@ State& st() {
     return s;
 }
 
-const std::string& dir() { return st().dir.empty() ? paths::dataDir() : st().dir; }
-std::string settingsPath() { return dir() + "/settings.dat"; }
-std::string savesPath() { return dir() + "/saves.dat"; }
+const std::string& dir() {
+    return st().dir.empty() ? paths::dataDir() : st().dir;
+}
+std::string settingsPath() {
+    return dir() + "/settings.dat";
+}
+std::string savesPath() {
+    return dir() + "/saves.dat";
+}
 
 // Moves an unreadable file out of the way so that the next write starts afresh without
 // destroying what may still be recovered by hand.
@@ -82,10 +90,14 @@ std::string readSealed(const std::string& path) {
     if (std::string pending = recoverPending(path); !pending.empty()) return pending;
     std::string data;
     switch (platform::fs::readFile(path, &data, kMaxFileBytes)) {
-        case platform::fs::ReadStatus::Missing: return {};  // the normal first run
-        case platform::fs::ReadStatus::Ok: break;
+        case platform::fs::ReadStatus::Missing:
+            return {};  // the normal first run
+        case platform::fs::ReadStatus::Ok:
+            break;
         case platform::fs::ReadStatus::TooLarge:
-        case platform::fs::ReadStatus::Failed: setAside(path); return {};
+        case platform::fs::ReadStatus::Failed:
+            setAside(path);
+            return {};
     }
     if (data.empty()) return {};
     std::string plain;
@@ -122,8 +134,8 @@ std::int64_t toInt64(const json::Value& v) {
 // The level index of a "level_stars" key: its leading decimal digits, 0 without any.
 int levelFromKey(const std::string& key) {
     const long v = std::strtol(key.c_str(), nullptr, 10);
-    return static_cast<int>(std::clamp<long>(v, std::numeric_limits<int>::min(),
-                                             std::numeric_limits<int>::max()));
+    return static_cast<int>(
+        std::clamp<long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 json::Value rowToJson(const std::vector<int>& row) {
@@ -140,7 +152,9 @@ std::vector<int> rowFromJson(const json::Value& v) {
     return row;
 }
 
-json::Value intsToJson(const std::vector<int>& xs) { return rowToJson(xs); }
+json::Value intsToJson(const std::vector<int>& xs) {
+    return rowToJson(xs);
+}
 
 std::vector<int> intsFromJson(const json::Value& v) {
     std::vector<int> xs;
@@ -261,8 +275,7 @@ void readSaves() {
     const json::Value doc = json::parse(text);
     if (!doc.isObject()) return;
 
-    if (doc["unlocked_level"].isNumber())
-        s.unlocked = std::max(1, doc["unlocked_level"].asInt(1));
+    if (doc["unlocked_level"].isNumber()) s.unlocked = std::max(1, doc["unlocked_level"].asInt(1));
 
     for (const auto& [key, v] : doc["level_stars"].asObject()) {
         LevelBest b;
@@ -370,11 +383,17 @@ void openAt(const std::string& directory) {
     init();
 }
 
-Settings& settings() { return st().settings; }
+Settings& settings() {
+    return st().settings;
+}
 
-void saveSettings() { writeSealed(settingsPath(), settingsToJson(st().settings)); }
+void saveSettings() {
+    writeSealed(settingsPath(), settingsToJson(st().settings));
+}
 
-int unlockedLevel() { return st().unlocked; }
+int unlockedLevel() {
+    return st().unlocked;
+}
 
 void advanceUnlockedLevel(int count) {
     ensureSaves();
@@ -384,7 +403,9 @@ void advanceUnlockedLevel(int count) {
     writeSaves();
 }
 
-const std::map<int, LevelBest>& levelBests() { return st().bests; }
+const std::map<int, LevelBest>& levelBests() {
+    return st().bests;
+}
 
 LevelBest recordBest(int level, const LevelBest& b) {
     ensureSaves();
@@ -402,7 +423,9 @@ LevelBest recordBest(int level, const LevelBest& b) {
     return bests[level];
 }
 
-const std::vector<SolveEntry>& solves() { return st().solves; }
+const std::vector<SolveEntry>& solves() {
+    return st().solves;
+}
 
 void recordSolve(const SolveEntry& e) {
     ensureSaves();
@@ -422,7 +445,9 @@ void recordSolve(const SolveEntry& e) {
     writeSaves();
 }
 
-const std::vector<ArcadeHigh>& arcadeHighs() { return st().arcade; }
+const std::vector<ArcadeHigh>& arcadeHighs() {
+    return st().arcade;
+}
 
 const std::vector<ArcadeHigh>& recordArcadeHigh(const ArcadeHigh& a) {
     ensureSaves();
@@ -430,15 +455,18 @@ const std::vector<ArcadeHigh>& recordArcadeHigh(const ArcadeHigh& a) {
     table.push_back(a);
     std::stable_sort(table.begin(), table.end(),
                      [](const ArcadeHigh& x, const ArcadeHigh& y) { return x.score > y.score; });
-    if (table.size() > static_cast<std::size_t>(kMaxArcadeEntries))
-        table.resize(kMaxArcadeEntries);
+    if (table.size() > static_cast<std::size_t>(kMaxArcadeEntries)) table.resize(kMaxArcadeEntries);
     writeSaves();
     return table;
 }
 
-const SavedGame& savedGame() { return st().game; }
+const SavedGame& savedGame() {
+    return st().game;
+}
 
-bool hasSavedGame() { return st().game.valid; }
+bool hasSavedGame() {
+    return st().game.valid;
+}
 
 void saveGame(const SavedGame& g) {
     ensureSaves();

@@ -40,11 +40,11 @@ struct LevelBest {
 };
 
 struct SolveEntry {
-    int level = 0;               // level index 0..99
-    int marbles = 0;             // shots used
+    int level = 0;    // level index 0..99
+    int marbles = 0;  // shots used
     int score = 0;
     std::int64_t elapsedMs = 0;
-    std::int64_t solvedAt = 0;   // Unix milliseconds; 0 = now, when recorded
+    std::int64_t solvedAt = 0;  // Unix milliseconds; 0 = now, when recorded
     int stars = 0;
 };
 

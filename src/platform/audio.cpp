@@ -2,15 +2,14 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "platform/paths.h"
 
 namespace audio {
 
@@ -54,39 +53,6 @@ double clamp01(double v) {
     return std::min(v, 1.0);
 }
 
-bool isDir(const std::string& p) {
-    struct stat sb {};
-    return ::stat(p.c_str(), &sb) == 0 && S_ISDIR(sb.st_mode);
-}
-
-std::string exeDir() {
-    char buf[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return ".";
-    const std::string path(buf, static_cast<size_t>(n));
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-// Where the assets live until the shell's shared path lookup takes this over: an explicit
-// override, next to the executable or one level up (build trees), the working directory,
-// and last the source tree the program was built from.
-std::string assetRoot() {
-    std::vector<std::string> candidates;
-    if (const char* env = std::getenv("PLUMBRIX_ASSET_DIR"); env && *env) candidates.push_back(env);
-    const std::string exe = exeDir();
-    candidates.push_back(exe + "/../share/Plumbrix");
-    candidates.push_back(exe);
-    candidates.push_back(exe + "/..");
-    candidates.push_back(".");
-#ifdef TARNWICK_SOURCE_DIR
-    candidates.push_back(TARNWICK_SOURCE_DIR);
-#endif
-    for (const auto& c : candidates)
-        if (isDir(c + "/assets/fonts") && isDir(c + "/assets/audio")) return c;
-    return exe;
-}
-
 void playLater(Sfx k, std::uint32_t delayMs) {
     st().pending.push_back({k, SDL_GetTicks() + delayMs});
 }
@@ -120,9 +86,8 @@ bool init() {
         return false;
     }
     Mix_AllocateChannels(kChannels);
-    const std::string root = assetRoot();
     for (int i = 0; i < kSfxCount; ++i) {
-        const std::string path = root + "/" + kSfxFiles[i];
+        const std::string path = paths::asset(kSfxFiles[i]);
         Mix_Chunk* chunk = Mix_LoadWAV(path.c_str());
         if (!chunk) {
             std::fprintf(stderr, "[audio] Effekt fehlt: %s (%s)\n", path.c_str(), Mix_GetError());
@@ -130,7 +95,7 @@ bool init() {
         }
         s.sfx[static_cast<Sfx>(i)] = chunk;
     }
-    const std::string musicPath = root + "/" + kMusicFile;
+    const std::string musicPath = paths::asset(kMusicFile);
     s.music = Mix_LoadMUS(musicPath.c_str());
     if (!s.music)
         std::fprintf(stderr, "[audio] Musik fehlt: %s (%s)\n", musicPath.c_str(), Mix_GetError());

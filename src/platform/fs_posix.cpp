@@ -35,8 +35,7 @@ bool faultHere(FaultAt at) {
 // fault lets its byte allowance through and then fails like a full device.
 bool writeAll(int fd, const char* data, std::size_t n) {
     const bool fault = st().faultAt == FaultAt::Write;
-    const std::size_t limit =
-        fault ? std::min(n, static_cast<std::size_t>(st().faultAfter)) : n;
+    const std::size_t limit = fault ? std::min(n, static_cast<std::size_t>(st().faultAfter)) : n;
     std::size_t done = 0;
     while (done < limit) {
         const ssize_t w = ::write(fd, data + done, limit - done);
@@ -88,8 +87,8 @@ ReadStatus readFile(const std::string& path, std::string* out, std::int64_t maxB
     buf.clear();
     // Non-blocking, so that a pipe or device put in a file's place cannot hang the game.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return (errno == ENOENT || errno == ENOTDIR) ? ReadStatus::Missing
-                                                             : ReadStatus::Failed;
+    if (fd < 0)
+        return (errno == ENOENT || errno == ENOTDIR) ? ReadStatus::Missing : ReadStatus::Failed;
     struct stat sb {};
     if (::fstat(fd, &sb) != 0 || !S_ISREG(sb.st_mode)) {
         ::close(fd);
@@ -129,8 +128,8 @@ bool writeFileDurable(const std::string& path, const std::string& bytes,
                       const std::string& tmpPath) {
     if (path.empty() || tmpPath.empty() || path == tmpPath) return false;
     if (faultHere(FaultAt::Open)) return false;
-    const int fd = ::open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY,
-                          0666);
+    const int fd =
+        ::open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) return false;
     bool ok = writeAll(fd, bytes.data(), bytes.size());
     // The data must be on the device before the name points at it, or a power cut right

@@ -67,16 +67,22 @@ std::string resolveAssetDir() {
     return exe;
 }
 
-std::string resolveDataDir() { return xdgDir("XDG_DATA_HOME", "/.local/share"); }
+std::string resolveDataDir() {
+    return xdgDir("XDG_DATA_HOME", "/.local/share");
+}
 
-std::string resolveCacheDir() { return xdgDir("XDG_CACHE_HOME", "/.cache"); }
+std::string resolveCacheDir() {
+    return xdgDir("XDG_CACHE_HOME", "/.cache");
+}
 
 const std::string& assetDir() {
     static const std::string dir = resolveAssetDir();
     return dir;
 }
 
-std::string asset(const std::string& rel) { return assetDir() + "/" + rel; }
+std::string asset(const std::string& rel) {
+    return assetDir() + "/" + rel;
+}
 
 const std::string& dataDir() {
     // A failure to create it is not reported here: saves into it then fail quietly.
@@ -97,7 +103,9 @@ const std::string& cacheDir() {
     return dir;
 }
 
-bool ensureDir(const std::string& path) { return platform::fs::ensureDir(path); }
+bool ensureDir(const std::string& path) {
+    return platform::fs::ensureDir(path);
+}
 
 void prepareFontconfig() {}
 

@@ -35,8 +35,8 @@ void makeNonce(std::uint8_t* nonce24) {
     randombytes_buf(nonce24, kNonce);
     // Mixing in the clock costs nothing and keeps two writes apart even if the random
     // source were ever to repeat itself.
-    const auto ticks = static_cast<std::uint64_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
+    const auto ticks =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     for (int i = 0; i < 8; ++i) nonce24[i] ^= static_cast<std::uint8_t>(ticks >> (8 * i));
 }
 
@@ -46,14 +46,14 @@ const unsigned char* bytes(std::string_view s) {
 
 }  // namespace
 
-std::string aeadSeal(const std::uint8_t* key32, const std::uint8_t* nonce24,
-                     std::string_view ad, std::string_view plain, std::uint8_t* tag16) {
+std::string aeadSeal(const std::uint8_t* key32, const std::uint8_t* nonce24, std::string_view ad,
+                     std::string_view plain, std::uint8_t* tag16) {
     std::string cipher(plain.size(), '\0');
     if (!sodiumReady()) return {};
     unsigned long long tagLen = 0;
     crypto_aead_xchacha20poly1305_ietf_encrypt_detached(
-        reinterpret_cast<unsigned char*>(cipher.data()), tag16, &tagLen, bytes(plain),
-        plain.size(), ad.empty() ? nullptr : bytes(ad), ad.size(), nullptr, nonce24, key32);
+        reinterpret_cast<unsigned char*>(cipher.data()), tag16, &tagLen, bytes(plain), plain.size(),
+        ad.empty() ? nullptr : bytes(ad), ad.size(), nullptr, nonce24, key32);
     return cipher;
 }
 
@@ -63,8 +63,8 @@ bool aeadOpen(const std::uint8_t* key32, const std::uint8_t* nonce24, std::strin
     if (!sodiumReady()) return false;
     std::string buf(cipher.size(), '\0');
     const int rc = crypto_aead_xchacha20poly1305_ietf_decrypt_detached(
-        reinterpret_cast<unsigned char*>(buf.data()), nullptr, bytes(cipher), cipher.size(),
-        tag16, ad.empty() ? nullptr : bytes(ad), ad.size(), nonce24, key32);
+        reinterpret_cast<unsigned char*>(buf.data()), nullptr, bytes(cipher), cipher.size(), tag16,
+        ad.empty() ? nullptr : bytes(ad), ad.size(), nonce24, key32);
     if (rc != 0) {
         sodium_memzero(buf.data(), buf.size());
         return false;
@@ -96,8 +96,7 @@ SaveReadResult saveDecrypt(const std::string& data, std::string* out) {
     if (out) out->clear();
     if (data.empty()) return SaveReadResult::NotFound;
     if (data.size() < kHeader) return SaveReadResult::Tampered;
-    if (std::memcmp(data.data(), kMagic, 4) != 0 ||
-        static_cast<std::uint8_t>(data[4]) != kVersion)
+    if (std::memcmp(data.data(), kMagic, 4) != 0 || static_cast<std::uint8_t>(data[4]) != kVersion)
         return SaveReadResult::Tampered;
     const auto* raw = reinterpret_cast<const std::uint8_t*>(data.data());
     std::uint8_t key[32];

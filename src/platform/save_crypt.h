@@ -33,8 +33,8 @@ bool looksSealed(const std::string& data);
 // The cipher underneath, exposed so it can be checked against published vectors:
 // XChaCha20-Poly1305 of plain under the 32-byte key and 24-byte nonce with associated data
 // ad; returns the ciphertext and writes the 16-byte tag.
-std::string aeadSeal(const std::uint8_t* key32, const std::uint8_t* nonce24,
-                     std::string_view ad, std::string_view plain, std::uint8_t* tag16);
+std::string aeadSeal(const std::uint8_t* key32, const std::uint8_t* nonce24, std::string_view ad,
+                     std::string_view plain, std::uint8_t* tag16);
 // The inverse: true and the plaintext in *plain when the tag matches, else false and
 // *plain empty.
 bool aeadOpen(const std::uint8_t* key32, const std::uint8_t* nonce24, std::string_view ad,

@@ -53,11 +53,10 @@ void put(const std::string& path, const std::string& bytes) {
 }
 
 bool sameSettings(const store::Settings& a, const store::Settings& b) {
-    return a.language == b.language && a.soundOn == b.soundOn &&
-           a.musicVolume == b.musicVolume && a.sfxVolume == b.sfxVolume &&
-           a.aimGuide == b.aimGuide && a.windowW == b.windowW && a.windowH == b.windowH &&
-           a.windowX == b.windowX && a.windowY == b.windowY && a.maximized == b.maximized &&
-           a.fullscreen == b.fullscreen;
+    return a.language == b.language && a.soundOn == b.soundOn && a.musicVolume == b.musicVolume &&
+           a.sfxVolume == b.sfxVolume && a.aimGuide == b.aimGuide && a.windowW == b.windowW &&
+           a.windowH == b.windowH && a.windowX == b.windowX && a.windowY == b.windowY &&
+           a.maximized == b.maximized && a.fullscreen == b.fullscreen;
 }
 
 bool sameGame(const store::SavedGame& a, const store::SavedGame& b) {

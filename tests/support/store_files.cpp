@@ -46,9 +46,9 @@ bool isGameFor(const store::SavedGame& g) {
     return g.valid && g.level == want.level && g.seed == want.seed && g.arcade == want.arcade &&
            g.board == want.board && g.incomingQueue == want.incomingQueue &&
            g.starOrbPositions == want.starOrbPositions && g.freedStarOrbs == want.freedStarOrbs &&
-           g.destroyedObstacles == want.destroyedObstacles &&
-           g.currentColor == want.currentColor && g.nextColor == want.nextColor &&
-           g.shotsFired == want.shotsFired && g.elapsedMs == want.elapsedMs;
+           g.destroyedObstacles == want.destroyedObstacles && g.currentColor == want.currentColor &&
+           g.nextColor == want.nextColor && g.shotsFired == want.shotsFired &&
+           g.elapsedMs == want.elapsedMs;
 }
 
 }  // namespace testsupport

@@ -11,7 +11,9 @@ namespace testsupport {
 
 namespace {
 
-std::string root() { return TARNWICK_TEST_TMP; }
+std::string root() {
+    return TARNWICK_TEST_TMP;
+}
 
 // Runs before main: everything that asks for a home or data directory gets a scratch one.
 // A test that starts the test program as a child picks the child's home through
