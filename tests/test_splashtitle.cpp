@@ -213,7 +213,7 @@ TEST(SplashTitle, SpacesKeepTheirSlotAndAreNeverHit) {
     EXPECT_EQ(utf.letters()[3].ch, "\u6f22");
     // A cut-off character at the end never reads past the text.
     SplashTitle cut;
-    cut.draw(cv.ctx(), kCx, kBase, kFs, 150, std::string("ab\xe6\xbc", 4), colours());
+    cut.reset(cv.ctx(), kCx, kBase, kFs, std::string("ab\xe6\xbc", 4), colours());
     ASSERT_EQ(cut.letters().size(), 3u);
     EXPECT_EQ(cut.letters()[2].ch.size(), 2u);
 }
