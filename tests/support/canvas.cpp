@@ -1,0 +1,76 @@
+#include "support/canvas.h"
+
+#include <filesystem>
+
+namespace testsupport {
+
+Canvas::Canvas(int w, int h, double ui) {
+    surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cr_ = cairo_create(surface_);
+    ctx_.cr = cr_;
+    ctx_.w = w;
+    ctx_.h = h;
+    ctx_.ui = ui;
+}
+
+Canvas::~Canvas() {
+    cairo_destroy(cr_);
+    cairo_surface_destroy(surface_);
+}
+
+void Canvas::frame(double t, double dt) {
+    cairo_save(cr_);
+    cairo_set_operator(cr_, CAIRO_OPERATOR_CLEAR);
+    cairo_paint(cr_);
+    cairo_restore(cr_);
+    ctx_.t = t;
+    ctx_.dt = dt;
+    ctx_.in = ui::Input{};
+    ctx_.clickUsed = false;
+}
+
+void Canvas::fill(std::uint32_t rgb) {
+    cairo_save(cr_);
+    cairo_set_source_rgb(cr_, ((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0,
+                         (rgb & 0xFF) / 255.0);
+    cairo_paint(cr_);
+    cairo_restore(cr_);
+}
+
+void Canvas::pointer(double x, double y, bool down, bool pressed, bool released) {
+    ctx_.in.mouseX = x;
+    ctx_.in.mouseY = y;
+    ctx_.in.mouseDown = down;
+    ctx_.in.pressed = pressed;
+    ctx_.in.released = released;
+}
+
+std::uint32_t Canvas::pixel(int x, int y) const {
+    cairo_surface_flush(surface_);
+    const int w = cairo_image_surface_get_width(surface_);
+    const int h = cairo_image_surface_get_height(surface_);
+    if (x < 0 || y < 0 || x >= w || y >= h) return 0;
+    const unsigned char* data = cairo_image_surface_get_data(surface_);
+    const int stride = cairo_image_surface_get_stride(surface_);
+    return reinterpret_cast<const std::uint32_t*>(data + y * stride)[x];
+}
+
+int Canvas::inked(int x, int y, int w, int h, int minAlpha) const {
+    int n = 0;
+    for (int yy = y; yy < y + h; ++yy)
+        for (int xx = x; xx < x + w; ++xx)
+            if (static_cast<int>(pixel(xx, yy) >> 24) > minAlpha) ++n;
+    return n;
+}
+
+std::string Canvas::savePng(const std::string& name) const {
+    const std::filesystem::path dir = std::filesystem::path(TARNWICK_BINARY_DIR) / "screenshots";
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    const std::string path = (dir / (name + ".png")).string();
+    cairo_surface_flush(surface_);
+    if (cairo_surface_write_to_png(surface_, path.c_str()) != CAIRO_STATUS_SUCCESS) return "";
+    return path;
+}
+
+}  // namespace testsupport
