@@ -19,6 +19,10 @@
 #include "ui/draw.h"
 #include "ui/gpu.h"
 #include "ui/shell.h"
+#include "core/grid.h"
+#include "theme.h"
+#include "ui/bubble.h"
+#include "ui/fx.h"
 
 namespace {
 
@@ -128,5 +132,68 @@ void BM_UnpremultiplyCanvas(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_UnpremultiplyCanvas)->Args({1280, 720})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+
+// A full board of resting marbles from the cache plus 200 live particles, against the
+// floor, at 1920 x 1080: what the play screen's sprites cost on top of every frame.
+void BM_BoardSprites(benchmark::State& state, testsupport::RenderPath path) {
+    testsupport::Headless hl(1920, 1080, path);
+    if (!hl.ok()) {
+        state.SkipWithError("no renderer");
+        return;
+    }
+    const bool gl = path == testsupport::RenderPath::OpenGL;
+    const auto palette = theme::paletteForLevel(40);
+    ui::Fx fx;
+    std::vector<double> issue;  // CPU spent in our drawing code, before the rasteriser
+    auto board = [&](ui::Ctx& ctx) {
+        const double c0 = processCpuSeconds();
+        floorFrame(ctx);
+        const double R = 30;
+        for (int r = 0; r < 14; ++r)
+            for (int c = 0; c < 11; ++c) {
+                const core::Point p = core::cellCenter(r, c, R);
+                ui::drawBubble(theme::MarbleSkin::Bubble, palette[(r * 11 + c) % 6], 600 + p.x,
+                               60 + p.y, R, 1.0);
+            }
+        // Keep 200 particles alive: respawn each one as it expires.
+        fx.update(ctx);
+        core::Mulberry32 rnd(static_cast<std::uint32_t>(ctx.t * 1000));
+        while (fx.parts().size() < 200) {
+            const double x = 600 + 660 * rnd.next(), y = 100 + 600 * rnd.next();
+            const std::uint32_t col = palette[static_cast<size_t>(rnd.nextInt(6))];
+            switch (rnd.nextInt(4)) {
+                case 0: fx.droplet(x, y, 200 * rnd.next() - 100, -300 * rnd.next(), col, ctx.t, 6); break;
+                case 1: fx.sparkle(x, y, 200 * rnd.next() - 100, -200 * rnd.next(), col, ctx.t, 4); break;
+                case 2: fx.shockwave(x, y, col, ctx.t, 1.0, 30); break;
+                default: fx.fallingBubble(x, y, 80 * rnd.next() - 40, col, 1, ctx.t, 1070, 30); break;
+            }
+        }
+        fx.drawGpu(ctx);
+        issue.push_back(1000 * (processCpuSeconds() - c0));
+    };
+    Timing floor;
+    Timing frame;
+    for (auto _ : state) {
+        hl.setUpdate(floorFrame);
+        floor = timeFrames(hl, gl);
+        hl.setUpdate(board);
+        frame = timeFrames(hl, gl);
+        state.SetIterationTime(frame.wallMs / 1000);
+    }
+    hl.setUpdate(nullptr);
+    state.counters["cpu_ms"] = frame.cpuMs;
+    state.counters["floor_cpu_ms"] = floor.cpuMs;
+    state.counters["above_floor_ms"] = frame.cpuMs - floor.cpuMs;
+    state.counters["draw_calls"] = ui::gpuDrawCalls();
+    state.counters["issue_ms"] = median(issue);
+}
+BENCHMARK_CAPTURE(BM_BoardSprites, OpenGL, testsupport::RenderPath::OpenGL)
+    ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_BoardSprites, Software, testsupport::RenderPath::Software)
+    ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
