@@ -8,8 +8,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/crash.h"
 #include "core/storage.h"
+#include "i18n.h"
+#include "platform/audio.h"
+#include "platform/crash.h"
+#include "platform/leakcheck.h"
 #include "platform/paths.h"
 #include "ui/app.h"
 #include "ui/draw.h"
@@ -20,7 +23,7 @@ namespace {
 
 volatile std::sig_atomic_t g_terminate = 0;
 
-// ---- Settings and sound -------------------------------------------------------------
+// ---- Window settings ----------------------------------------------------------------
 // The frame loop keeps the window fields in its own mirror; these copy them between the
 // mirror and the stored settings, in both directions, around every iteration.
 
@@ -37,18 +40,13 @@ void storeWindowPrefs(const ui::WindowPrefs& p, store::Settings& s) {
     s.fullscreen = p.fullscreen;
 }
 
-void setLanguage(const std::string&) {}
-void audioInit() {}
-void audioTick() {}
-void audioShutdown() {}
-
 // ---- Signals ----------------------------------------------------------------------------
 
 // The first termination signal ends the loop normally (and so saves); a second one, for a
 // hung frame or shutdown, leaves at once.
 void onTerminationSignal(int sig) {
     if (g_terminate != 0) {
-        audioShutdown();
+        audio::shutdown();
         std::_Exit(128 + sig);
     }
     g_terminate = 1;
@@ -78,13 +76,14 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, onTerminationSignal);
     std::signal(SIGHUP, onTerminationSignal);
     platform::installCrashHandler();
+    platform::holdSystemLibraries();
     paths::prepareFontconfig();
     store::init();
     store::Settings& settings = store::settings();
     ui::WindowPrefs prefs = windowPrefsOf(settings);
     const ui::WindowOptions opts = ui::applyWindowOptions(argc, argv, prefs);
     storeWindowPrefs(prefs, settings);
-    setLanguage(settings.language);
+    i18n::setLanguage(settings.language);
     applyStartScreen();
 
     // Without any display SDL would quietly run on its invisible offscreen driver.
@@ -104,9 +103,13 @@ int main(int argc, char** argv) {
     }
     ui::gpuInit(sh.renderer);
     ui::registerBundledFonts();
-    audioInit();
+    audio::init();
+    audio::setEnabled(settings.soundOn);
+    audio::setMusicVolume(settings.musicVolume);
+    audio::setSfxVolume(settings.sfxVolume);
+    if (settings.soundOn) audio::startMusic();
     sh.terminate = &g_terminate;
-    sh.afterScreen = audioTick;
+    sh.afterScreen = audio::tick;
 
     while (sh.running) {
         const double start = sh.clock();
@@ -122,7 +125,7 @@ int main(int argc, char** argv) {
 
     store::saveSettings();
     ui::gpuShutdown();
-    audioShutdown();
+    audio::shutdown();
     ui::shellClose(sh);
     SDL_Quit();
     return 0;

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/leakcheck.h"
 #include "ui/gpu.h"
 
 namespace testsupport {
@@ -43,6 +44,7 @@ void initVideo() {
     static bool done = false;
     if (done) return;
     done = true;
+    platform::holdSystemLibraries();
     usePrivateFonts();
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
