@@ -157,6 +157,16 @@ TEST(WidgetClicks, BackLinkAndHeader) {
     EXPECT_DOUBLE_EQ(ui::backButtonRect(big.ctx()).x, 32);
     big.frame(0);
     EXPECT_DOUBLE_EQ(ui::screenHeader(big.ctx(), "Levels", nullptr), 120);
+
+    // The footer sits in a thin centred line just above the given bottom edge.
+    cv.frame(0);
+    ui::footer(c, 700);
+    const int ink = cv.inked(0, 0, 1280, 720, 0);
+    EXPECT_GT(ink, 20);
+    EXPECT_EQ(cv.inked(0, 0, 1280, 676, 0), 0);
+    EXPECT_EQ(cv.inked(0, 700, 1280, 20, 0), 0);
+    EXPECT_EQ(cv.inked(0, 0, 560, 720, 0), 0);
+    EXPECT_EQ(cv.inked(720, 0, 560, 720, 0), 0);
 }
 
 TEST(WidgetSlider, GrabMarginFollowsAndBlocksClicks) {

@@ -65,8 +65,6 @@ public:
     const std::vector<Spark>& sparks() const { return sparks_; }
     const std::vector<Ring>& rings() const { return rings_; }
     const std::vector<Boom>& booms() const { return booms_; }
-    // Adds a falling marble as it is, for scripted scenes.
-    void addBall(const Ball& b) { balls_.push_back(b); }
 
 private:
     void advance(Ctx& c, double rainH, const std::vector<std::uint32_t>& colors);
