@@ -161,9 +161,12 @@ TEST(CommandLine, StartScreens) {
     const struct {
         const char* v;
         ScreenKind k;
-    } plain[] = {{"menu", ScreenKind::Menu},         {"levels", ScreenKind::LevelSelect},
-                 {"highscores", ScreenKind::HighScores}, {"gallery", ScreenKind::Gallery},
-                 {"settings", ScreenKind::Settings}, {"about", ScreenKind::About},
+    } plain[] = {{"menu", ScreenKind::Menu},
+                 {"levels", ScreenKind::LevelSelect},
+                 {"highscores", ScreenKind::HighScores},
+                 {"gallery", ScreenKind::Gallery},
+                 {"settings", ScreenKind::Settings},
+                 {"about", ScreenKind::About},
                  {"licenses", ScreenKind::Licenses}};
     for (const auto& p : plain) {
         ASSERT_TRUE(ui::startScreenFor(p.v, &s));
@@ -409,7 +412,8 @@ TEST(FrameLoop, ContextClockQuitAndTermination) {
 TEST(FramePacing, WaitsOutTheRefreshIntervalWhenVsyncDoesNotPace) {
     EXPECT_NEAR(ui::pacingWait(1.0, 1.004, 0.016), 0.012, 1e-12);
     EXPECT_DOUBLE_EQ(ui::pacingWait(1.0, 1.020, 0.016), 0.0);
-    EXPECT_DOUBLE_EQ(ui::pacingWait(1.0, 0.5, 0.016), 0.016) << "a clock step back waits at most one interval";
+    EXPECT_DOUBLE_EQ(ui::pacingWait(1.0, 0.5, 0.016), 0.016)
+        << "a clock step back waits at most one interval";
 
     // Software renderer: no vsync, so every quick iteration sleeps the rest of 1/60 s.
     testsupport::Headless h(320, 240, testsupport::RenderPath::Software);
@@ -434,7 +438,8 @@ TEST(FramePacing, WaitsOutTheRefreshIntervalWhenVsyncDoesNotPace) {
     }
     EXPECT_EQ(sleeps, 30);
     // One refresh interval per iteration, plus the 1 ms clock reading before each start.
-    EXPECT_NEAR(now - start, 30 * (1.0 / 60.0 + 0.001), 0.002) << "the loop runs at the refresh rate";
+    EXPECT_NEAR(now - start, 30 * (1.0 / 60.0 + 0.001), 0.002)
+        << "the loop runs at the refresh rate";
     EXPECT_GT(slept, 0.3);
 
     // A vsync renderer whose present blocks for the refresh is left alone...
