@@ -4,7 +4,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -498,4 +500,41 @@ TEST(StraightAlphaFallback, SoftwareFrameMatchesTheOpenGLFrame) {
     EXPECT_LT(testsupport::red(mid), 230);
     EXPECT_LE(testsupport::maxChannelDiff(gl, sw), 4);
     EXPECT_LT(testsupport::pixelsOver(gl, sw, 2), 200);
+}
+
+TEST(FrameLoop, StatisticsLineOncePerSecond) {
+    testsupport::Headless h(320, 240);
+    ASSERT_TRUE(h.ok());
+    ui::Shell& sh = h.shell();
+    sh.stats = true;
+    sh.statStart = 0;
+    h.setUpdate([](ui::Ctx&) {
+        ui::gpuFillRect(0, 0, 10, 10, 0xFF0000, 1);
+        ui::gpuFillRect(10, 0, 10, 10, 0x00FF00, 1);
+    });
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 10; ++i) h.frame(0.1 * i);  // 0.0 .. 0.9: no line yet
+    const std::string quiet = testing::internal::GetCapturedStderr();
+    testing::internal::CaptureStderr();
+    h.frame(1.05);
+    h.frame(1.1);
+    const std::string line = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(quiet, "");
+    int frames = 0;
+    double cpu = -1;
+    double gpu = -1;
+    int copies = 0;
+    int w = 0;
+    int hh = 0;
+    ASSERT_EQ(
+        std::sscanf(line.c_str(), "[stats] %d fps   CPU %lf ms   GPU %lf ms   %d Kopien  %dx%d",
+                    &frames, &cpu, &gpu, &copies, &w, &hh),
+        6)
+        << line;
+    EXPECT_EQ(frames, 11) << "the frames of the first second, the one that ends it included";
+    EXPECT_EQ(copies, 2);
+    EXPECT_EQ(w, 320);
+    EXPECT_EQ(hh, 240);
+    EXPECT_EQ(line.back(), '\n');
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << "one line per second";
 }
