@@ -147,6 +147,11 @@ TEST(GpuBlit, AlphaRulesDrawCallsAndRectangles) {
     ui::gpuBlit(t, 0, 0, 32, 32, 1.7);
     EXPECT_EQ(alphaMod(t), 255);
     EXPECT_EQ(redMod(t), 255);
+    ui::gpuBlit(t, 0, 0, 32, 32, std::nan(""));
+    EXPECT_EQ(alphaMod(t), 0) << "a broken fade hides the sprite";
+    ui::gpuBlitTinted(t, 0, 0, 32, 32, 0xFFFFFF, std::nan(""));
+    EXPECT_EQ(alphaMod(t), 0);
+    EXPECT_EQ(redMod(t), 0);
     ui::gpuBlitRotated(t, 16, 16, 32, 32, 45, 0.5);
     EXPECT_EQ(alphaMod(t), 128);
     EXPECT_EQ(redMod(t), 128) << "premultiplied fading scales colour with alpha";
@@ -161,12 +166,15 @@ TEST(GpuBlit, AlphaRulesDrawCallsAndRectangles) {
     EXPECT_NE(mode, SDL_BLENDMODE_ADD) << "the additive copy restores the blend mode";
     ui::gpuBlitMirrored(t, 16, 16, 32, 32, 0, true, 1);
     ui::gpuBlitPivot(t, 0, 0, 32, 32, 4, 4, 90, false, 1);
-    EXPECT_EQ(ui::gpuDrawCalls(), 7);
+    EXPECT_EQ(ui::gpuDrawCalls(), 9);
     ui::gpuBlit(nullptr, 0, 0, 1, 1, 1);
     ui::gpuFillRect(0, 0, 0, 10, 0xFFFFFF, 1);
     ui::gpuFillRect(0, 0, 10, -1, 0xFFFFFF, 1);
     ui::gpuStrokeRect(0, 0, 0, 0, 0xFFFFFF, 1);
-    EXPECT_EQ(ui::gpuDrawCalls(), 7) << "nothing drawn, nothing counted";
+    EXPECT_EQ(ui::gpuDrawCalls(), 9) << "nothing drawn, nothing counted";
+    // A texture beyond what memory allows is refused, not half made.
+    EXPECT_EQ(ui::gpuTexture("huge", 1 << 20, 1 << 20, whiteDisc, nullptr), nullptr);
+    EXPECT_FALSE(ui::gpuCached("huge"));
     ui::gpuBeginFrame();
     EXPECT_EQ(ui::gpuDrawCalls(), 0);
 }

@@ -211,6 +211,10 @@ SDL_Texture* gpuTexture(const std::string& key, int wPx, int hPx, PaintFn paint,
     evictOldest();
 
     cairo_surface_t* surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, wPx, hPx);
+    if (cairo_surface_status(surf) != CAIRO_STATUS_SUCCESS) {  // too large for memory
+        cairo_surface_destroy(surf);
+        return nullptr;
+    }
     cairo_surface_set_device_scale(surf, s.scale, s.scale);
     cairo_t* cr = cairo_create(surf);
     if (paint != nullptr) paint(cr, user);
