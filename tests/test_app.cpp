@@ -197,7 +197,7 @@ TEST(Placeholders, SplashLeadsToTheMenuWhichOpensEveryScreen) {
     testsupport::Headless h(1280, 720);
     ASSERT_TRUE(h.ok());
     Game& g = Game::instance();
-    g.resetTo(GameState{});
+    h.start(GameState{});
     h.frame(0.0);
     h.click(640, 360, 0.1);
     ASSERT_EQ(g.stack().size(), 1u);

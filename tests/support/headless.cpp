@@ -106,6 +106,11 @@ bool Headless::premultiplied() const {
     return ui::gpuPremultiplied() && !sh_.canvasStraight;
 }
 
+void Headless::start(const ui::GameState& state) {
+    sh_.update = nullptr;
+    ui::Game::instance().resetTo(state);
+}
+
 const Frame& Headless::frame(const ui::Input& in, double t) {
     now_ = t;
     outcome_ = ui::FrameOutcome{};

@@ -59,6 +59,9 @@ class Headless {
     // True when the renderer blends premultiplied alpha (false on the straight fallback).
     bool premultiplied() const;
 
+    // Makes state the only record of the navigation stack and runs the stack's screens
+    // from the next frame on (dropping a painter set with setUpdate).
+    void start(const ui::GameState& state);
     // Runs one frame at time t with this input through the live screen (or the update
     // set with setUpdate) and reads it back before present.
     const Frame& frame(const ui::Input& in, double t);
