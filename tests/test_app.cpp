@@ -181,8 +181,8 @@ TEST(Placeholders, EveryKindHasAScreenThatNamesItAndGoesBack) {
                 if (testsupport::red(f.at(x, y)) > 200 && testsupport::blue(f.at(x, y)) > 200)
                     ++bright;
         EXPECT_GT(bright, 100) << ui::screenKindName(kind);
-        testsupport::savePng(f, testsupport::artefactDir() + "/placeholder-" +
-                                    ui::screenKindName(kind) + ".png");
+        testsupport::savePng(
+            f, testsupport::artefactDir() + "/placeholder-" + ui::screenKindName(kind) + ".png");
         if (kind == ScreenKind::Menu || kind == ScreenKind::Splash) continue;
         h.key(SDLK_ESCAPE, t += 0.1);
         EXPECT_EQ(g.top().kind, ScreenKind::Menu) << ui::screenKindName(kind);
@@ -197,7 +197,7 @@ TEST(Placeholders, SplashLeadsToTheMenuWhichOpensEveryScreen) {
     testsupport::Headless h(1280, 720);
     ASSERT_TRUE(h.ok());
     Game& g = Game::instance();
-    g.resetTo(GameState{});
+    h.start(GameState{});
     h.frame(0.0);
     h.click(640, 360, 0.1);
     ASSERT_EQ(g.stack().size(), 1u);
@@ -220,7 +220,8 @@ TEST(Placeholders, SplashLeadsToTheMenuWhichOpensEveryScreen) {
     hoverIn.mouseX = 640;
     hoverIn.mouseY = 720 * 0.16 + 110 + 22;
     const testsupport::Frame hovered = h.frame(hoverIn, 0.7);
-    EXPECT_GT(testsupport::pixelsOver(before, hovered, 20), 1000) << "the row under the pointer lights up";
+    EXPECT_GT(testsupport::pixelsOver(before, hovered, 20), 1000)
+        << "the row under the pointer lights up";
     h.click(hoverIn.mouseX, hoverIn.mouseY, 0.8);
     EXPECT_EQ(g.top().kind, ScreenKind::LevelSelect);
     h.frame(0.9);

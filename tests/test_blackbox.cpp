@@ -49,7 +49,7 @@ int busyPixels(const testsupport::Frame& f) {
     return n;
 }
 
-#define REQUIRE_X()                                                                   \
+#define REQUIRE_X() \
     if (!testsupport::xSessionPossible()) GTEST_SKIP() << "needs xvfb-run, xdotool, xwd"
 
 }  // namespace
@@ -69,8 +69,8 @@ TEST(GameBinary, AnswersTheCommandLineWithoutAWindow) {
     // Nowhere to show a window: one clear line and status 1 instead of an invisible game.
     const std::string dir = testsupport::scratchDir("nodisplay");
     Outcome none = capture("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER XDG_DATA_HOME='" +
-                       dir + "' XDG_RUNTIME_DIR='" + dir + "' SDL_AUDIODRIVER=dummy " + bin +
-                       " 2>'" + dir + "/err.txt'");
+                           dir + "' XDG_RUNTIME_DIR='" + dir + "' SDL_AUDIODRIVER=dummy " + bin +
+                           " 2>'" + dir + "/err.txt'");
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(readText(dir + "/err.txt"),
               "[video] kein Bildschirm: weder DISPLAY noch WAYLAND_DISPLAY ist gesetzt\n");

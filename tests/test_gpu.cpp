@@ -30,7 +30,9 @@ void countingPaint(cairo_t* cr, void* user) {
     ui::fillCircle(cr, 8, 8, 6, 0xFF8000, 1.0);
 }
 
-void whiteDisc(cairo_t* cr, void*) { ui::fillCircle(cr, 16, 16, 12, 0xFFFFFF, 1.0); }
+void whiteDisc(cairo_t* cr, void*) {
+    ui::fillCircle(cr, 16, 16, 12, 0xFFFFFF, 1.0);
+}
 
 void halfWhite(cairo_t* cr, void*) {
     cairo_set_source_rgba(cr, 1, 1, 1, 0.5);
@@ -145,6 +147,11 @@ TEST(GpuBlit, AlphaRulesDrawCallsAndRectangles) {
     ui::gpuBlit(t, 0, 0, 32, 32, 1.7);
     EXPECT_EQ(alphaMod(t), 255);
     EXPECT_EQ(redMod(t), 255);
+    ui::gpuBlit(t, 0, 0, 32, 32, std::nan(""));
+    EXPECT_EQ(alphaMod(t), 0) << "a broken fade hides the sprite";
+    ui::gpuBlitTinted(t, 0, 0, 32, 32, 0xFFFFFF, std::nan(""));
+    EXPECT_EQ(alphaMod(t), 0);
+    EXPECT_EQ(redMod(t), 0);
     ui::gpuBlitRotated(t, 16, 16, 32, 32, 45, 0.5);
     EXPECT_EQ(alphaMod(t), 128);
     EXPECT_EQ(redMod(t), 128) << "premultiplied fading scales colour with alpha";
@@ -159,12 +166,15 @@ TEST(GpuBlit, AlphaRulesDrawCallsAndRectangles) {
     EXPECT_NE(mode, SDL_BLENDMODE_ADD) << "the additive copy restores the blend mode";
     ui::gpuBlitMirrored(t, 16, 16, 32, 32, 0, true, 1);
     ui::gpuBlitPivot(t, 0, 0, 32, 32, 4, 4, 90, false, 1);
-    EXPECT_EQ(ui::gpuDrawCalls(), 7);
+    EXPECT_EQ(ui::gpuDrawCalls(), 9);
     ui::gpuBlit(nullptr, 0, 0, 1, 1, 1);
     ui::gpuFillRect(0, 0, 0, 10, 0xFFFFFF, 1);
     ui::gpuFillRect(0, 0, 10, -1, 0xFFFFFF, 1);
     ui::gpuStrokeRect(0, 0, 0, 0, 0xFFFFFF, 1);
-    EXPECT_EQ(ui::gpuDrawCalls(), 7) << "nothing drawn, nothing counted";
+    EXPECT_EQ(ui::gpuDrawCalls(), 9) << "nothing drawn, nothing counted";
+    // A texture beyond what memory allows is refused, not half made.
+    EXPECT_EQ(ui::gpuTexture("huge", 1 << 20, 1 << 20, whiteDisc, nullptr), nullptr);
+    EXPECT_FALSE(ui::gpuCached("huge"));
     ui::gpuBeginFrame();
     EXPECT_EQ(ui::gpuDrawCalls(), 0);
 }
@@ -174,9 +184,9 @@ TEST(GpuBlit, PixelsLandWhereScaledAndRoundedAndClipped) {
     ASSERT_TRUE(h.ok());
     h.setUpdate([](ui::Ctx&) {
         ui::gpuSetScale(2.0);  // the frame would set 1.0: logical 50 x 50 on 100 x 100 pixels
-        ui::gpuFillRect(10.2, 10.3, 5, 5, 0xFF0000, 1.0);   // pixels 20..29, 21..30
-        ui::gpuSetClip(30, 0, 10, 50);                       // pixels 60..79 across
-        ui::gpuFillRect(25, 30, 30, 5, 0x00FF00, 1.0);       // pixels 50..109 -> clipped
+        ui::gpuFillRect(10.2, 10.3, 5, 5, 0xFF0000, 1.0);  // pixels 20..29, 21..30
+        ui::gpuSetClip(30, 0, 10, 50);                     // pixels 60..79 across
+        ui::gpuFillRect(25, 30, 30, 5, 0x00FF00, 1.0);     // pixels 50..109 -> clipped
         ui::gpuClearClip();
         SDL_Texture* t = ui::gpuTexture("half", 8, 8, halfWhite, nullptr);
         ui::gpuBlit(t, 0, 40, 4, 4, 1.0);  // 50 % white over the dark background
@@ -241,9 +251,9 @@ TEST(GpuStraightAlpha, UnpremultiplyConvertsOnlyPartlyClearPixels) {
     std::vector<std::uint32_t> px(24, 0xDEADBEEFu);
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < w; ++x) px[static_cast<size_t>(y) * 12 + x] = 0;
-    px[1] = 0xFF123456u;   // opaque: unchanged
-    px[8] = 0x80402010u;   // half: colours doubled, rounded
-    px[10] = 0x01010000u;  // nearly clear with full-strength red: red 255
+    px[1] = 0xFF123456u;       // opaque: unchanged
+    px[8] = 0x80402010u;       // half: colours doubled, rounded
+    px[10] = 0x01010000u;      // nearly clear with full-strength red: red 255
     px[12 + 9] = 0x40404040u;  // a quarter grey that is really white
     px[12 + 3] = 0x80FF0000u;  // impossible premultiplied value: clamped, not wrapped
     ui::unpremultiplyPixels(reinterpret_cast<unsigned char*>(px.data()), w, 2, stride);

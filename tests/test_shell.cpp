@@ -4,7 +4,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -161,9 +163,12 @@ TEST(CommandLine, StartScreens) {
     const struct {
         const char* v;
         ScreenKind k;
-    } plain[] = {{"menu", ScreenKind::Menu},         {"levels", ScreenKind::LevelSelect},
-                 {"highscores", ScreenKind::HighScores}, {"gallery", ScreenKind::Gallery},
-                 {"settings", ScreenKind::Settings}, {"about", ScreenKind::About},
+    } plain[] = {{"menu", ScreenKind::Menu},
+                 {"levels", ScreenKind::LevelSelect},
+                 {"highscores", ScreenKind::HighScores},
+                 {"gallery", ScreenKind::Gallery},
+                 {"settings", ScreenKind::Settings},
+                 {"about", ScreenKind::About},
                  {"licenses", ScreenKind::Licenses}};
     for (const auto& p : plain) {
         ASSERT_TRUE(ui::startScreenFor(p.v, &s));
@@ -409,7 +414,8 @@ TEST(FrameLoop, ContextClockQuitAndTermination) {
 TEST(FramePacing, WaitsOutTheRefreshIntervalWhenVsyncDoesNotPace) {
     EXPECT_NEAR(ui::pacingWait(1.0, 1.004, 0.016), 0.012, 1e-12);
     EXPECT_DOUBLE_EQ(ui::pacingWait(1.0, 1.020, 0.016), 0.0);
-    EXPECT_DOUBLE_EQ(ui::pacingWait(1.0, 0.5, 0.016), 0.016) << "a clock step back waits at most one interval";
+    EXPECT_DOUBLE_EQ(ui::pacingWait(1.0, 0.5, 0.016), 0.016)
+        << "a clock step back waits at most one interval";
 
     // Software renderer: no vsync, so every quick iteration sleeps the rest of 1/60 s.
     testsupport::Headless h(320, 240, testsupport::RenderPath::Software);
@@ -434,7 +440,8 @@ TEST(FramePacing, WaitsOutTheRefreshIntervalWhenVsyncDoesNotPace) {
     }
     EXPECT_EQ(sleeps, 30);
     // One refresh interval per iteration, plus the 1 ms clock reading before each start.
-    EXPECT_NEAR(now - start, 30 * (1.0 / 60.0 + 0.001), 0.002) << "the loop runs at the refresh rate";
+    EXPECT_NEAR(now - start, 30 * (1.0 / 60.0 + 0.001), 0.002)
+        << "the loop runs at the refresh rate";
     EXPECT_GT(slept, 0.3);
 
     // A vsync renderer whose present blocks for the refresh is left alone...
@@ -493,4 +500,41 @@ TEST(StraightAlphaFallback, SoftwareFrameMatchesTheOpenGLFrame) {
     EXPECT_LT(testsupport::red(mid), 230);
     EXPECT_LE(testsupport::maxChannelDiff(gl, sw), 4);
     EXPECT_LT(testsupport::pixelsOver(gl, sw, 2), 200);
+}
+
+TEST(FrameLoop, StatisticsLineOncePerSecond) {
+    testsupport::Headless h(320, 240);
+    ASSERT_TRUE(h.ok());
+    ui::Shell& sh = h.shell();
+    sh.stats = true;
+    sh.statStart = 0;
+    h.setUpdate([](ui::Ctx&) {
+        ui::gpuFillRect(0, 0, 10, 10, 0xFF0000, 1);
+        ui::gpuFillRect(10, 0, 10, 10, 0x00FF00, 1);
+    });
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 10; ++i) h.frame(0.1 * i);  // 0.0 .. 0.9: no line yet
+    const std::string quiet = testing::internal::GetCapturedStderr();
+    testing::internal::CaptureStderr();
+    h.frame(1.05);
+    h.frame(1.1);
+    const std::string line = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(quiet, "");
+    int frames = 0;
+    double cpu = -1;
+    double gpu = -1;
+    int copies = 0;
+    int w = 0;
+    int hh = 0;
+    ASSERT_EQ(
+        std::sscanf(line.c_str(), "[stats] %d fps   CPU %lf ms   GPU %lf ms   %d Kopien  %dx%d",
+                    &frames, &cpu, &gpu, &copies, &w, &hh),
+        6)
+        << line;
+    EXPECT_EQ(frames, 11) << "the frames of the first second, the one that ends it included";
+    EXPECT_EQ(copies, 2);
+    EXPECT_EQ(w, 320);
+    EXPECT_EQ(hh, 240);
+    EXPECT_EQ(line.back(), '\n');
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << "one line per second";
 }

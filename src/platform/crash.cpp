@@ -43,13 +43,20 @@ void writeAll(int fd, const char* data, int len) {
 
 const char* signalLine(int sig) {
     switch (sig) {
-        case SIGILL: return "SIGILL (unerlaubter Befehl)\n";
-        case SIGTRAP: return "SIGTRAP (fataler GLib-Fehler — fehlt eine Ressource?)\n";
-        case SIGABRT: return "SIGABRT (abgebrochen)\n";
-        case SIGBUS: return "SIGBUS (Busfehler)\n";
-        case SIGFPE: return "SIGFPE (Rechenfehler)\n";
-        case SIGSEGV: return "SIGSEGV (Zugriff auf fremden Speicher)\n";
-        default: return "unbekanntes Signal\n";
+        case SIGILL:
+            return "SIGILL (unerlaubter Befehl)\n";
+        case SIGTRAP:
+            return "SIGTRAP (fataler GLib-Fehler — fehlt eine Ressource?)\n";
+        case SIGABRT:
+            return "SIGABRT (abgebrochen)\n";
+        case SIGBUS:
+            return "SIGBUS (Busfehler)\n";
+        case SIGFPE:
+            return "SIGFPE (Rechenfehler)\n";
+        case SIGSEGV:
+            return "SIGSEGV (Zugriff auf fremden Speicher)\n";
+        default:
+            return "unbekanntes Signal\n";
     }
 }
 
@@ -80,8 +87,8 @@ void onFatalSignal(int sig) {
 
 void installCrashHandler() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const char* dir = (runtime != nullptr && runtime[0] != '\0') ? runtime
-                                                                 : paths::dataDir().c_str();
+    const char* dir =
+        (runtime != nullptr && runtime[0] != '\0') ? runtime : paths::dataDir().c_str();
     std::snprintf(g_path, sizeof g_path, "%s/%s_crash.txt", dir, "Plumbrix");
     const int n = std::snprintf(
         g_header, sizeof g_header,
@@ -90,7 +97,8 @@ void installCrashHandler() {
     g_headerLen = n < 0 ? 0 : (n < static_cast<int>(sizeof g_header) ? n : sizeof g_header - 1);
     g_context[0] = '\0';
     g_ready = 1;
-    for (int sig : {SIGSEGV, SIGABRT, SIGFPE, SIGILL, SIGBUS, SIGTRAP}) std::signal(sig, onFatalSignal);
+    for (int sig : {SIGSEGV, SIGABRT, SIGFPE, SIGILL, SIGBUS, SIGTRAP})
+        std::signal(sig, onFatalSignal);
 }
 
 void setCrashContext(const char* text) {
@@ -101,8 +109,12 @@ void setCrashContext(const char* text) {
     std::snprintf(g_context, sizeof g_context, "%.120s", text);
 }
 
-const char* crashReportPath() { return g_path; }
+const char* crashReportPath() {
+    return g_path;
+}
 
-const char* crashContext() { return g_context; }
+const char* crashContext() {
+    return g_context;
+}
 
 }  // namespace platform

@@ -41,7 +41,7 @@ std::vector<MenuEntry> menuEntries() {
 }
 
 class PlaceholderScreen : public Screen {
-public:
+  public:
     explicit PlaceholderScreen(const GameState& state) : state_(state) {}
 
     void update(Ctx& ctx) override {
@@ -54,7 +54,7 @@ public:
         }
     }
 
-private:
+  private:
     // The splash sits at the bottom of the stack, so leaving it means moving on.
     void leave() {
         if (state_.kind == ScreenKind::Splash)
@@ -105,8 +105,8 @@ private:
         label.maxWidth = rowW - ctx.s(20);
         int chosen = -1;
         for (size_t i = 0; i < entries.size(); ++i) {
-            const Rect row{ctx.w / 2 - rowW / 2, top + static_cast<double>(i) * rowH * 1.15,
-                           rowW, rowH};
+            const Rect row{ctx.w / 2 - rowW / 2, top + static_cast<double>(i) * rowH * 1.15, rowW,
+                           rowH};
             const bool hot = ctx.hover(row);
             fillRoundedRect(ctx.cr, row, rowH / 2, hot ? 0x6A4FD0 : 0x3B2A7A, 0.92);
             char text[64];

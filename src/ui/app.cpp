@@ -7,9 +7,13 @@
 
 namespace ui {
 
-bool Input::hasKey(int key) const { return std::find(keys.begin(), keys.end(), key) != keys.end(); }
+bool Input::hasKey(int key) const {
+    return std::find(keys.begin(), keys.end(), key) != keys.end();
+}
 
-bool Ctx::compact() const { return w < 1100 * ui || h < 640 * ui; }
+bool Ctx::compact() const {
+    return w < 1100 * ui || h < 640 * ui;
+}
 
 bool Ctx::takeClick(const Rect& r) {
     if (clickUsed || !in.released || !r.contains(in.mouseX, in.mouseY)) return false;
@@ -21,7 +25,9 @@ bool Ctx::takeRightClick(const Rect& r) const {
     return in.rightPressed && r.contains(in.mouseX, in.mouseY);
 }
 
-bool Ctx::hover(const Rect& r) const { return r.contains(in.mouseX, in.mouseY); }
+bool Ctx::hover(const Rect& r) const {
+    return r.contains(in.mouseX, in.mouseY);
+}
 
 std::string crashContextFor(const GameState& state) {
     char buf[160];
@@ -36,7 +42,9 @@ Game& Game::instance() {
     return game;
 }
 
-Game::Game() { stack_.push_back(GameState{}); }
+Game::Game() {
+    stack_.push_back(GameState{});
+}
 
 void Game::push(const GameState& s) {
     stack_.push_back(s);
@@ -71,19 +79,44 @@ void Game::ensureScreen() {
     platform::setCrashContext(crashContextFor(top).c_str());
     std::unique_ptr<Screen> next;
     switch (top.kind) {
-        case ScreenKind::Splash: next = makeSplashScreen(); break;
-        case ScreenKind::Menu: next = makeMenuScreen(); break;
-        case ScreenKind::LevelSelect: next = makeLevelSelectScreen(); break;
-        case ScreenKind::Playing: next = makePlayingScreen(top); break;
-        case ScreenKind::Solved: next = makeSolvedScreen(top); break;
-        case ScreenKind::GameOver: next = makeGameOverScreen(top); break;
-        case ScreenKind::Ending: next = makeEndingScreen(top.forcePerfect); break;
-        case ScreenKind::HighScores: next = makeHighScoresScreen(); break;
-        case ScreenKind::Gallery: next = makeGalleryScreen(); break;
-        case ScreenKind::Settings: next = makeSettingsScreen(); break;
-        case ScreenKind::About: next = makeAboutScreen(); break;
-        case ScreenKind::Licenses: next = makeLicensesScreen(); break;
-        default: return;  // an unknown kind keeps the current screen
+        case ScreenKind::Splash:
+            next = makeSplashScreen();
+            break;
+        case ScreenKind::Menu:
+            next = makeMenuScreen();
+            break;
+        case ScreenKind::LevelSelect:
+            next = makeLevelSelectScreen();
+            break;
+        case ScreenKind::Playing:
+            next = makePlayingScreen(top);
+            break;
+        case ScreenKind::Solved:
+            next = makeSolvedScreen(top);
+            break;
+        case ScreenKind::GameOver:
+            next = makeGameOverScreen(top);
+            break;
+        case ScreenKind::Ending:
+            next = makeEndingScreen(top.forcePerfect);
+            break;
+        case ScreenKind::HighScores:
+            next = makeHighScoresScreen();
+            break;
+        case ScreenKind::Gallery:
+            next = makeGalleryScreen();
+            break;
+        case ScreenKind::Settings:
+            next = makeSettingsScreen();
+            break;
+        case ScreenKind::About:
+            next = makeAboutScreen();
+            break;
+        case ScreenKind::Licenses:
+            next = makeLicensesScreen();
+            break;
+        default:
+            return;  // an unknown kind keeps the current screen
     }
     // The old screen goes only now, after its successor exists.
     screen_ = std::move(next);

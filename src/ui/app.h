@@ -40,7 +40,7 @@ struct Input {
     bool doubleClick = false;  // this frame's release came < 0.3 s after the previous one
     bool rightPressed = false;
     bool middleDown = false;
-    double wheel = 0;  // vertical wheel steps this frame, positive away from the user
+    double wheel = 0;   // vertical wheel steps this frame, positive away from the user
     double dragDx = 0;  // pointer movement since the previous frame
     double dragDy = 0;
     std::vector<int> keys;  // SDL key codes pressed this frame, in event order
@@ -121,7 +121,7 @@ struct GameState {
 
 // A live screen: handles input and paints itself once per frame.
 class Screen {
-public:
+  public:
     virtual ~Screen() = default;
     virtual void update(Ctx& ctx) = 0;
 };
@@ -147,7 +147,7 @@ std::string crashContextFor(const GameState& state);
 // The navigation stack and the live screen. Every operation counts as a change, so the
 // next update rebuilds the screen even when the records are equal.
 class Game {
-public:
+  public:
     // The one instance, created on first use with a single splash record.
     static Game& instance();
 
@@ -170,7 +170,7 @@ public:
     // Number of screens built so far; lets callers see that a rebuild happened.
     int builds() const { return builds_; }
 
-private:
+  private:
     void ensureScreen();
 
     std::vector<GameState> stack_;

@@ -35,8 +35,7 @@ constexpr const char* kFontFiles[] = {
 };
 
 // The shared layout holding text in style at the given factor; valid until the next call.
-PangoLayout* layoutFor(cairo_t* cr, const std::string& text, const TextStyle& style,
-                       double scale) {
+PangoLayout* layoutFor(cairo_t* cr, const std::string& text, const TextStyle& style, double scale) {
     TextCache& c = textCache();
     if (c.layout != nullptr && c.owner != cr) {
         g_object_unref(c.layout);
@@ -81,8 +80,8 @@ void pixelSize(PangoLayout* layout, double* w, double* h) {
     *h = ph;
 }
 
-PangoLayout* fittedLayout(cairo_t* cr, const std::string& text, const TextStyle& style,
-                          double* w, double* h) {
+PangoLayout* fittedLayout(cairo_t* cr, const std::string& text, const TextStyle& style, double* w,
+                          double* h) {
     const double factor = style.maxWidth > 0 ? fitScale(cr, text, style) : 1.0;
     PangoLayout* layout = layoutFor(cr, text, style, factor);
     pixelSize(layout, w, h);
@@ -134,8 +133,8 @@ void fillCircle(cairo_t* cr, double cx, double cy, double r, std::uint32_t rgb, 
     cairo_fill(cr);
 }
 
-void strokeCircle(cairo_t* cr, double cx, double cy, double r, double lineWidth,
-                  std::uint32_t rgb, double alpha) {
+void strokeCircle(cairo_t* cr, double cx, double cy, double r, double lineWidth, std::uint32_t rgb,
+                  double alpha) {
     cairo_new_sub_path(cr);
     cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
     setColor(cr, rgb, alpha);

@@ -16,14 +16,14 @@ enum class Align : int { Left = 0, Center = 1, Right = 2 };
 
 struct TextStyle {
     const char* family = "DejaVu Sans, Quendra CJK";  // pango family list
-    double size = 16;  // absolute size in user-space units
+    double size = 16;                                 // absolute size in user-space units
     bool bold = false;
     bool italic = false;
     std::uint32_t color = 0xFFFFFF;
     double alpha = 1.0;
     Align align = Align::Left;  // anchoring of drawText at its x
-    double maxWidth = 0;  // > 0: shrink the text to fit this width
-    double minScale = 0.6;  // but never below this factor
+    double maxWidth = 0;        // > 0: shrink the text to fit this width
+    double minScale = 0.6;      // but never below this factor
 };
 
 // Source colour (r/255, g/255, b/255, alpha).
@@ -35,8 +35,8 @@ void fillRoundedRect(cairo_t* cr, const Rect& r, double radius, std::uint32_t rg
 void strokeRoundedRect(cairo_t* cr, const Rect& r, double radius, double lineWidth,
                        std::uint32_t rgb, double alpha);
 void fillCircle(cairo_t* cr, double cx, double cy, double r, std::uint32_t rgb, double alpha);
-void strokeCircle(cairo_t* cr, double cx, double cy, double r, double lineWidth,
-                  std::uint32_t rgb, double alpha);
+void strokeCircle(cairo_t* cr, double cx, double cy, double r, double lineWidth, std::uint32_t rgb,
+                  double alpha);
 void drawLine(cairo_t* cr, double x1, double y1, double x2, double y2, double lineWidth,
               std::uint32_t rgb, double alpha);
 // A soft shadow of the current path, offset by (dx, dy), fading out over about radius;

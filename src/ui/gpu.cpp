@@ -51,7 +51,9 @@ std::map<std::string, ProfEntry>& profEntries() {
 
 constexpr size_t kMaxEntries = 900;
 
-double clamp01(double a) { return a < 0 ? 0 : (a > 1 ? 1 : a); }
+double clamp01(double a) {
+    return a < 0 ? 0 : (a > 1 ? 1 : a);
+}
 
 Uint8 alphaByte(double alpha) {
     if (alpha < 0) return 0;
@@ -64,9 +66,13 @@ Uint8 scaledChannel(std::uint32_t rgb, int shift, double a) {
     return static_cast<Uint8>(std::floor(c * a + 0.5));
 }
 
-int px(double v) { return static_cast<int>(std::lround(v * st().scale)); }
+int px(double v) {
+    return static_cast<int>(std::lround(v * st().scale));
+}
 
-SDL_Rect pxRect(double x, double y, double w, double h) { return {px(x), px(y), px(w), px(h)}; }
+SDL_Rect pxRect(double x, double y, double w, double h) {
+    return {px(x), px(y), px(w), px(h)};
+}
 
 void destroy(Entry& e) {
     if (e.tex != nullptr) SDL_DestroyTexture(e.tex);
@@ -164,22 +170,34 @@ void gpuShutdown() {
     s.ren = nullptr;
 }
 
-SDL_Renderer* gpuRenderer() { return st().ren; }
+SDL_Renderer* gpuRenderer() {
+    return st().ren;
+}
 
-bool gpuPremultiplied() { return !st().straight; }
+bool gpuPremultiplied() {
+    return !st().straight;
+}
 
 void gpuBeginFrame() {
     st().drawCalls = 0;
     ++st().frame;
 }
 
-int gpuDrawCalls() { return st().drawCalls; }
+int gpuDrawCalls() {
+    return st().drawCalls;
+}
 
-std::int64_t gpuFrame() { return st().frame; }
+std::int64_t gpuFrame() {
+    return st().frame;
+}
 
-void gpuSetScale(double scale) { st().scale = scale > 0 ? scale : 1.0; }
+void gpuSetScale(double scale) {
+    st().scale = scale > 0 ? scale : 1.0;
+}
 
-double gpuScale() { return st().scale; }
+double gpuScale() {
+    return st().scale;
+}
 
 SDL_Texture* gpuTexture(const std::string& key, int wPx, int hPx, PaintFn paint, void* user) {
     State& s = st();
@@ -193,6 +211,10 @@ SDL_Texture* gpuTexture(const std::string& key, int wPx, int hPx, PaintFn paint,
     evictOldest();
 
     cairo_surface_t* surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, wPx, hPx);
+    if (cairo_surface_status(surf) != CAIRO_STATUS_SUCCESS) {  // too large for memory
+        cairo_surface_destroy(surf);
+        return nullptr;
+    }
     cairo_surface_set_device_scale(surf, s.scale, s.scale);
     cairo_t* cr = cairo_create(surf);
     if (paint != nullptr) paint(cr, user);
@@ -243,9 +265,13 @@ void gpuDrop(const std::string& key) {
     st().cache.erase(it);
 }
 
-int gpuCacheSize() { return static_cast<int>(st().cache.size()); }
+int gpuCacheSize() {
+    return static_cast<int>(st().cache.size());
+}
 
-bool gpuCached(const std::string& key) { return st().cache.count(key) != 0; }
+bool gpuCached(const std::string& key) {
+    return st().cache.count(key) != 0;
+}
 
 void gpuSetClip(double x, double y, double w, double h) {
     if (st().ren == nullptr) return;

@@ -78,8 +78,8 @@ bool ensureCanvas(Shell& sh, int pw, int ph) {
 void handleWindowEvent(Shell& sh, WindowPrefs& prefs, const SDL_WindowEvent& e) {
     const Uint32 busy = SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP |
                         SDL_WINDOW_MINIMIZED | SDL_WINDOW_MAXIMIZED;
-    const bool plain = !prefs.fullscreen && sh.window != nullptr &&
-                       (SDL_GetWindowFlags(sh.window) & busy) == 0;
+    const bool plain =
+        !prefs.fullscreen && sh.window != nullptr && (SDL_GetWindowFlags(sh.window) & busy) == 0;
     switch (e.event) {
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             if (!plain) break;
@@ -101,14 +101,17 @@ void handleWindowEvent(Shell& sh, WindowPrefs& prefs, const SDL_WindowEvent& e) 
             prefs.maximized = false;
             sh.geometryDirty = true;
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
 void handleEvent(Shell& sh, WindowPrefs& prefs, FrameOutcome& out, const SDL_Event& e) {
     Input& in = sh.ctx.in;
     switch (e.type) {
-        case SDL_QUIT: sh.running = false; break;
+        case SDL_QUIT:
+            sh.running = false;
+            break;
         case SDL_KEYDOWN: {
             const SDL_Keycode key = e.key.keysym.sym;
             if (key == SDLK_F11) {
@@ -133,9 +136,14 @@ void handleEvent(Shell& sh, WindowPrefs& prefs, FrameOutcome& out, const SDL_Eve
                 sh.lastRelease = now;
             }
             break;
-        case SDL_MOUSEWHEEL: in.wheel += e.wheel.y; break;
-        case SDL_WINDOWEVENT: handleWindowEvent(sh, prefs, e.window); break;
-        default: break;
+        case SDL_MOUSEWHEEL:
+            in.wheel += e.wheel.y;
+            break;
+        case SDL_WINDOWEVENT:
+            handleWindowEvent(sh, prefs, e.window);
+            break;
+        default:
+            break;
     }
 }
 
@@ -163,8 +171,8 @@ double nowSeconds() {
 
 std::string versionText() {
     char buf[128];
-    std::snprintf(buf, sizeof buf, "%s %s (Build %d)\n", version::kDisplayName,
-                  version::kVersion, version::kBuild);
+    std::snprintf(buf, sizeof buf, "%s %s (Build %d)\n", version::kDisplayName, version::kVersion,
+                  version::kBuild);
     return buf;
 }
 
@@ -215,9 +223,12 @@ bool startScreenFor(const char* value, GameState* out) {
         const char* name;
         ScreenKind kind;
     } kPlain[] = {
-        {"menu", ScreenKind::Menu},         {"levels", ScreenKind::LevelSelect},
-        {"highscores", ScreenKind::HighScores}, {"gallery", ScreenKind::Gallery},
-        {"settings", ScreenKind::Settings}, {"about", ScreenKind::About},
+        {"menu", ScreenKind::Menu},
+        {"levels", ScreenKind::LevelSelect},
+        {"highscores", ScreenKind::HighScores},
+        {"gallery", ScreenKind::Gallery},
+        {"settings", ScreenKind::Settings},
+        {"about", ScreenKind::About},
         {"licenses", ScreenKind::Licenses},
     };
     for (const auto& p : kPlain) {
@@ -312,8 +323,9 @@ double pacingWait(double start, double now, double interval) {
 
 bool shellOpen(Shell& sh, const WindowPrefs& prefs, const WindowOptions& opts) {
     const WindowPlacement p = placeWindow(prefs, opts, queryDisplayArea());
-    sh.window = SDL_CreateWindow(version::kDisplayName, p.x, p.y, p.w, p.h,
-                                 SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+    sh.window =
+        SDL_CreateWindow(version::kDisplayName, p.x, p.y, p.w, p.h,
+                         SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     if (sh.window == nullptr) {
         std::fprintf(stderr, "SDL_CreateWindow: %s\n", SDL_GetError());
         return false;
@@ -323,8 +335,8 @@ bool shellOpen(Shell& sh, const WindowPrefs& prefs, const WindowOptions& opts) {
     if (prefs.fullscreen) SDL_SetWindowFullscreen(sh.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
 
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-    SDL_Renderer* ren = SDL_CreateRenderer(sh.window, -1,
-                                           SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    SDL_Renderer* ren =
+        SDL_CreateRenderer(sh.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
     if (ren == nullptr) ren = SDL_CreateRenderer(sh.window, -1, SDL_RENDERER_ACCELERATED);
     if (ren == nullptr) ren = SDL_CreateRenderer(sh.window, -1, SDL_RENDERER_SOFTWARE);
     if (ren == nullptr) {

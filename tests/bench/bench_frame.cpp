@@ -72,7 +72,9 @@ Timing timeFrames(testsupport::Headless& h, bool gl) {
 }
 
 // The floor: the canvas gets one small mark so that cairo cannot skip clearing it.
-void floorFrame(ui::Ctx& ctx) { ui::fillRect(ctx.cr, {ctx.t * 10 - 10, 0, 2, 2}, 0xFFFFFF, 1); }
+void floorFrame(ui::Ctx& ctx) {
+    ui::fillRect(ctx.cr, {ctx.t * 10 - 10, 0, 2, 2}, 0xFFFFFF, 1);
+}
 
 void BM_Frame(benchmark::State& state, testsupport::RenderPath path, int w, int h) {
     const char* name = std::getenv("TARNWICK_BENCH_SCREEN");
@@ -105,13 +107,21 @@ void BM_Frame(benchmark::State& state, testsupport::RenderPath path, int w, int 
 }
 
 BENCHMARK_CAPTURE(BM_Frame, OpenGL_1280x720, testsupport::RenderPath::OpenGL, 1280, 720)
-    ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Frame, OpenGL_1920x1080, testsupport::RenderPath::OpenGL, 1920, 1080)
-    ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Frame, Software_1280x720, testsupport::RenderPath::Software, 1280, 720)
-    ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Frame, Software_1920x1080, testsupport::RenderPath::Software, 1920, 1080)
-    ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
@@ -131,7 +141,10 @@ void BM_UnpremultiplyCanvas(benchmark::State& state) {
         benchmark::DoNotOptimize(work.data());
     }
 }
-BENCHMARK(BM_UnpremultiplyCanvas)->Args({1280, 720})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UnpremultiplyCanvas)
+    ->Args({1280, 720})
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -6,10 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
-
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -103,7 +102,14 @@ Headless::~Headless() {
     ui::shellClose(sh_);
 }
 
-bool Headless::premultiplied() const { return ui::gpuPremultiplied() && !sh_.canvasStraight; }
+bool Headless::premultiplied() const {
+    return ui::gpuPremultiplied() && !sh_.canvasStraight;
+}
+
+void Headless::start(const ui::GameState& state) {
+    sh_.update = nullptr;
+    ui::Game::instance().resetTo(state);
+}
 
 const Frame& Headless::frame(const ui::Input& in, double t) {
     now_ = t;
@@ -114,7 +120,9 @@ const Frame& Headless::frame(const ui::Input& in, double t) {
     return last_;
 }
 
-const Frame& Headless::frame(double t) { return frame(ui::Input{}, t); }
+const Frame& Headless::frame(double t) {
+    return frame(ui::Input{}, t);
+}
 
 void Headless::click(double x, double y, double t) {
     ui::Input in;
@@ -135,7 +143,9 @@ void Headless::key(int key, double t) {
     frame(in, t);
 }
 
-void Headless::setUpdate(std::function<void(ui::Ctx&)> update) { sh_.update = std::move(update); }
+void Headless::setUpdate(std::function<void(ui::Ctx&)> update) {
+    sh_.update = std::move(update);
+}
 
 bool savePng(const Frame& f, const std::string& path) {
     if (f.empty()) return false;
@@ -152,9 +162,9 @@ Frame loadPng(const std::string& path) {
     Frame f;
     cairo_surface_t* s = cairo_image_surface_create_from_png(path.c_str());
     if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
-        cairo_surface_t* img = cairo_image_surface_create(CAIRO_FORMAT_ARGB32,
-                                                          cairo_image_surface_get_width(s),
-                                                          cairo_image_surface_get_height(s));
+        cairo_surface_t* img =
+            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(s),
+                                       cairo_image_surface_get_height(s));
         cairo_t* cr = cairo_create(img);
         cairo_set_source_surface(cr, s, 0, 0);
         cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);

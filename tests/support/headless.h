@@ -26,10 +26,18 @@ struct Frame {
 };
 
 // Channel helpers on ARGB values.
-inline int red(std::uint32_t p) { return static_cast<int>((p >> 16) & 0xFF); }
-inline int green(std::uint32_t p) { return static_cast<int>((p >> 8) & 0xFF); }
-inline int blue(std::uint32_t p) { return static_cast<int>(p & 0xFF); }
-inline int alphaOf(std::uint32_t p) { return static_cast<int>(p >> 24); }
+inline int red(std::uint32_t p) {
+    return static_cast<int>((p >> 16) & 0xFF);
+}
+inline int green(std::uint32_t p) {
+    return static_cast<int>((p >> 8) & 0xFF);
+}
+inline int blue(std::uint32_t p) {
+    return static_cast<int>(p & 0xFF);
+}
+inline int alphaOf(std::uint32_t p) {
+    return static_cast<int>(p >> 24);
+}
 
 // Points fontconfig at a private configuration holding only the bundled fonts (the
 // committed assets, or the same files from the system's DejaVu package until those
@@ -40,7 +48,7 @@ void usePrivateFonts();
 // A headless window with the shell's frame loop around it. SDL video is initialised on
 // first use with the offscreen driver; one window may be open at a time.
 class Headless {
-public:
+  public:
     Headless(int w, int h, RenderPath path = RenderPath::OpenGL);
     ~Headless();
     Headless(const Headless&) = delete;
@@ -51,6 +59,9 @@ public:
     // True when the renderer blends premultiplied alpha (false on the straight fallback).
     bool premultiplied() const;
 
+    // Makes state the only record of the navigation stack and runs the stack's screens
+    // from the next frame on (dropping a painter set with setUpdate).
+    void start(const ui::GameState& state);
     // Runs one frame at time t with this input through the live screen (or the update
     // set with setUpdate) and reads it back before present.
     const Frame& frame(const ui::Input& in, double t);
@@ -70,7 +81,7 @@ public:
     // The outcome of the latest frame.
     const ui::FrameOutcome& outcome() const { return outcome_; }
 
-private:
+  private:
     ui::Shell sh_;
     Frame last_;
     ui::FrameOutcome outcome_;
@@ -88,7 +99,8 @@ int maxChannelDiff(const Frame& a, const Frame& b);
 int pixelsOver(const Frame& a, const Frame& b, int tolerance);
 // Compares f with the reference image tests/golden/<name>.png: at most allowedPixels
 // pixels may differ by more than tolerance in a channel. With TARNWICK_UPDATE_GOLDEN set
-// it writes the reference instead; a missing reference fails. The actual image is kept under the test artefacts either way.
+// it writes the reference instead; a missing reference fails. The actual image is kept under the
+// test artefacts either way.
 bool matchesGolden(const Frame& f, const std::string& name, int tolerance, int allowedPixels);
 
 // Directory for test artefacts (screenshots, scratch files); created on demand.

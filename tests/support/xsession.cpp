@@ -70,8 +70,8 @@ Session runXSession(const std::string& name, const std::string& body, const std:
         s.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
         s.log = readText(logPath);
         // The virtual display itself failed to come up: try again on another number.
-        const bool noServer = s.log.find("Xvfb failed to start") != std::string::npos ||
-                              s.status == 90;
+        const bool noServer =
+            s.log.find("Xvfb failed to start") != std::string::npos || s.status == 90;
         if (!noServer) break;
         sleep(1);
     }

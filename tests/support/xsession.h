@@ -10,9 +10,9 @@
 namespace testsupport {
 
 struct Session {
-    int status = -1;   // exit status of the script (the xvfb-run wrapper's status)
-    std::string dir;   // the session folder: $OUT of the script
-    std::string log;   // everything the script printed
+    int status = -1;  // exit status of the script (the xvfb-run wrapper's status)
+    std::string dir;  // the session folder: $OUT of the script
+    std::string log;  // everything the script printed
 };
 
 // True when the game binary, xvfb-run, xdotool and xwd are all there.
