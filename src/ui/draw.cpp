@@ -227,4 +227,23 @@ void drawTextCentered(cairo_t* cr, double cx, double cy, const std::string& text
     pango_cairo_show_layout(cr, layout);
 }
 
+std::vector<std::string> splitUtf8(const std::string& s) {
+    std::vector<std::string> out;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto lead = static_cast<unsigned char>(s[i]);
+        std::size_t n = 1;
+        if (lead >= 0xF0)
+            n = 4;
+        else if (lead >= 0xE0)
+            n = 3;
+        else if (lead >= 0xC0)
+            n = 2;
+        n = std::min(n, s.size() - i);
+        out.push_back(s.substr(i, n));
+        i += n;
+    }
+    return out;
+}
+
 }  // namespace ui

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ui/app.h"
 
@@ -59,5 +60,9 @@ void drawText(cairo_t* cr, double x, double y, const std::string& text, const Te
 // Text centred on (cx, cy); style.align is ignored. Empty text draws nothing.
 void drawTextCentered(cairo_t* cr, double cx, double cy, const std::string& text,
                       const TextStyle& style);
+
+// The characters of a UTF-8 string, one string each, split by their lead bytes; a cut-off
+// character at the end stays a short piece. Never reads past the end.
+std::vector<std::string> splitUtf8(const std::string& s);
 
 }  // namespace ui

@@ -16,25 +16,6 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kNone = 1e9;     // nextBallAt_ when no marble is scheduled
 constexpr double kFreeze = 0.15;  // a hit letter hangs still this long before it flies
 
-std::vector<std::string> splitUtf8(const std::string& s) {
-    std::vector<std::string> out;
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto lead = static_cast<unsigned char>(s[i]);
-        std::size_t n = 1;
-        if (lead >= 0xF0)
-            n = 4;
-        else if (lead >= 0xE0)
-            n = 3;
-        else if (lead >= 0xC0)
-            n = 2;
-        n = std::min(n, s.size() - i);
-        out.push_back(s.substr(i, n));
-        i += n;
-    }
-    return out;
-}
-
 bool isSpace(const SplashTitle::Letter& l) { return l.ch == " "; }
 
 bool differs(double a, double b) { return !(std::fabs(a - b) <= 0.5); }

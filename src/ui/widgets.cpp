@@ -91,26 +91,6 @@ void coast(Ctx& c, double* offset, double maxOff) {
     if (*offset <= 0 || *offset >= maxOff) sd.velocity = 0;
 }
 
-// The characters of a UTF-8 string, split by their lead bytes; never reads past the end.
-std::vector<std::string> splitUtf8(const std::string& s) {
-    std::vector<std::string> out;
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto lead = static_cast<unsigned char>(s[i]);
-        std::size_t n = 1;
-        if (lead >= 0xF0)
-            n = 4;
-        else if (lead >= 0xE0)
-            n = 3;
-        else if (lead >= 0xC0)
-            n = 2;
-        n = std::min(n, s.size() - i);
-        out.push_back(s.substr(i, n));
-        i += n;
-    }
-    return out;
-}
-
 }  // namespace
 
 bool menuButton(Ctx& c, const Rect& r, const std::string& text, bool primary) {
