@@ -24,22 +24,8 @@ using ui::Trick;
 
 namespace {
 
-std::uint32_t rgbAt(const Canvas& cv, int x, int y) {
-    const std::uint32_t p = cv.pixel(x, y);
-    const int a = static_cast<int>(p >> 24);
-    if (a == 0) return 0;
-    auto ch = [a](std::uint32_t v) {
-        return static_cast<std::uint32_t>(std::lround(static_cast<double>(v & 0xFF) * 255 / a));
-    };
-    return ch(p >> 16) << 16 | ch(p >> 8) << 8 | ch(p);
-}
-
 bool near(std::uint32_t a, std::uint32_t b, int tol = 8) {
-    for (int s = 0; s < 24; s += 8) {
-        const int d = static_cast<int>((a >> s) & 0xFF) - static_cast<int>((b >> s) & 0xFF);
-        if (std::abs(d) > tol) return false;
-    }
-    return true;
+    return testsupport::nearRgb(a, b, tol);
 }
 
 // All pixels of the canvas, for comparing two pictures.
@@ -99,16 +85,16 @@ TEST(Mascot, MoodsAndTricksShowWhereExpected) {
     const double h = 60;  // size 120 at (100, 100); at t = 0 it neither breathes nor blinks
     // Mouth: open and dark when happy, the body colour under a plain smile.
     mascot(cv, 0, Mood::Happy, Trick::None, 0);
-    EXPECT_TRUE(near(rgbAt(cv, 100, static_cast<int>(100 + 0.31 * h)), 0x5b2340));
+    EXPECT_TRUE(near(cv.rgb(100, static_cast<int>(100 + 0.31 * h)), 0x5b2340));
     mascot(cv, 0, Mood::Idle, Trick::None, 0);
-    const std::uint32_t idleMouth = rgbAt(cv, 100, static_cast<int>(100 + 0.31 * h));
+    const std::uint32_t idleMouth = cv.rgb(100, static_cast<int>(100 + 0.31 * h));
     EXPECT_FALSE(near(idleMouth, 0x5b2340, 40));
     // Worried brows cut into the top of the eyes.
     const int bx = static_cast<int>(100 - 0.32 * h);
     const int by = static_cast<int>(100 - 0.23 * h);
-    EXPECT_TRUE(near(rgbAt(cv, bx, by), 0xffffff, 12));
+    EXPECT_TRUE(near(cv.rgb(bx, by), 0xffffff, 12));
     mascot(cv, 0, Mood::Worried, Trick::None, 0);
-    EXPECT_TRUE(near(rgbAt(cv, bx, by), theme::darken(kPink, 0.55), 12));
+    EXPECT_TRUE(near(cv.rgb(bx, by), theme::darken(kPink, 0.55), 12));
 
     // Hop and Flip lift the body off the ground.
     mascot(cv, 0, Mood::Idle, Trick::None, 0);
@@ -120,7 +106,7 @@ TEST(Mascot, MoodsAndTricksShowWhereExpected) {
     auto whiteIn = [&cv](int x0, int y0) {
         int n = 0;
         for (int y = y0; y < y0 + 24; ++y)
-            for (int x = x0; x < x0 + 24; ++x) n += near(rgbAt(cv, x, y), 0xffffff, 30);
+            for (int x = x0; x < x0 + 24; ++x) n += near(cv.rgb(x, y), 0xffffff, 30);
         return n;
     };
     const int lx = static_cast<int>(100 - 0.32 * h) - 12;
@@ -136,7 +122,7 @@ TEST(Mascot, MoodsAndTricksShowWhereExpected) {
 
     // The tongue hangs out pink below the mouth.
     mascot(cv, 0, Mood::Happy, Trick::Tongue, 0.5);
-    EXPECT_TRUE(near(rgbAt(cv, 104, static_cast<int>(100 + 0.55 * h)), 0xff6b8f, 16));
+    EXPECT_TRUE(near(cv.rgb(104, static_cast<int>(100 + 0.55 * h)), 0xff6b8f, 16));
 
     // Bubbles rise above the head, where nothing else is drawn.
     mascot(cv, 0, Mood::Idle, Trick::None, 0);
@@ -308,7 +294,7 @@ TEST(Celebrations, FireworksAndBlossomsAreDeterministic) {
     for (int y = 0; y < 360; y += 2)
         for (int x = 0; x < 640; x += 2)
             if (const auto a = cv.pixel(x, y) >> 24; a >= 215 && a <= 218) {
-                const std::uint32_t col = rgbAt(cv, x, y);
+                const std::uint32_t col = cv.rgb(x, y);
                 EXPECT_TRUE(near(col, 0xffd6e8) || near(col, 0xffb3d1) || near(col, 0xfff0f6))
                     << std::hex << col;
                 ++pink;

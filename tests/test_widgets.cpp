@@ -23,23 +23,8 @@ namespace {
 
 int alphaAt(const Canvas& cv, int x, int y) { return static_cast<int>(cv.pixel(x, y) >> 24); }
 
-// Un-premultiplied 0xRRGGBB of a pixel (0 for a transparent one).
-std::uint32_t rgbAt(const Canvas& cv, int x, int y) {
-    const std::uint32_t p = cv.pixel(x, y);
-    const int a = static_cast<int>(p >> 24);
-    if (a == 0) return 0;
-    auto ch = [a](std::uint32_t v) {
-        return static_cast<std::uint32_t>(std::lround(static_cast<double>(v & 0xFF) * 255 / a));
-    };
-    return ch(p >> 16) << 16 | ch(p >> 8) << 8 | ch(p);
-}
-
 bool near(std::uint32_t a, std::uint32_t b, int tol = 6) {
-    for (int s = 0; s < 24; s += 8) {
-        const int d = static_cast<int>((a >> s) & 0xFF) - static_cast<int>((b >> s) & 0xFF);
-        if (std::abs(d) > tol) return false;
-    }
-    return true;
+    return testsupport::nearRgb(a, b, tol);
 }
 
 // A dark backdrop like the game's scenes, so white controls show in the screenshots.
@@ -411,9 +396,9 @@ TEST(WidgetText, StarRatingRevealsOneByOne) {
     cv.frame(0);
     ui::starRating(cv.cr(), 100, 50, 40, 2, 3, 0.5);
     EXPECT_EQ(alphaAt(cv, 46, 50), 255);
-    EXPECT_TRUE(near(rgbAt(cv, 46, 50), 0xffd700));
+    EXPECT_TRUE(near(cv.rgb(46, 50), 0xffd700));
     EXPECT_NEAR(alphaAt(cv, 100, 50), 128, 3);  // half revealed: alpha 0.5
-    EXPECT_TRUE(near(rgbAt(cv, 100, 50), 0xffd700));
+    EXPECT_TRUE(near(cv.rgb(100, 50), 0xffd700));
     EXPECT_EQ(cv.inked(130, 0, 70, 100, 0), 0);  // third not yet
     // The half-revealed star is 0.85 of the size: its top point stops short.
     EXPECT_GT(alphaAt(cv, 46, 30), 0);
@@ -425,7 +410,7 @@ TEST(WidgetText, StarRatingRevealsOneByOne) {
     ui::starRating(cv.cr(), 100, 50, 40, 2, 3, 1.0);
     EXPECT_EQ(alphaAt(cv, 154, 50), 0);
     EXPECT_GT(cv.inked(134, 28, 40, 44, 40), 20);
-    EXPECT_TRUE(near(rgbAt(cv, 100, 50), 0xffd700));
+    EXPECT_TRUE(near(cv.rgb(100, 50), 0xffd700));
 
     cv.frame(0);
     ui::starRating(cv.cr(), 100, 50, 40, 3, 3, 0.0);
@@ -464,7 +449,7 @@ TEST(WidgetText, WavyTitleColoursSkipSpaces) {
     for (int k = 0; k < 4; ++k) {
         const int i = slot[k];
         const double y = 100 + 0.2 * fs * std::sin(0.45 * i);  // t = 0
-        EXPECT_TRUE(near(rgbAt(cv, static_cast<int>(centres[i]), static_cast<int>(y)), want[k]))
+        EXPECT_TRUE(near(cv.rgb(static_cast<int>(centres[i]), static_cast<int>(y)), want[k]))
             << "letter " << k;
     }
     // Nothing is drawn in the space's slot.
@@ -477,7 +462,7 @@ TEST(WidgetText, WavyTitleColoursSkipSpaces) {
         for (int k = 0; k < 4; ++k) {
             const int i = slot[k];
             const double y = 100 + 0.2 * fs * std::sin(0.45 * i);
-            EXPECT_TRUE(near(rgbAt(cv, static_cast<int>(centres[i]), static_cast<int>(y)),
+            EXPECT_TRUE(near(cv.rgb(static_cast<int>(centres[i]), static_cast<int>(y)),
                              ui::kAccentPink));
         }
     }
@@ -493,7 +478,7 @@ TEST(WidgetLooks, ButtonStatesAndPills) {
     cv.frame(0);
     ui::menuButton(c, r, "Go", true);
     EXPECT_EQ(alphaAt(cv, 35, 50), 255);
-    EXPECT_TRUE(near(rgbAt(cv, 35, 50), ui::kAccentPink));
+    EXPECT_TRUE(near(cv.rgb(35, 50), ui::kAccentPink));
     // Pressed: the same look at 70 %.
     cv.frame(0);
     cv.pointer(200, 50, true, true);
@@ -503,7 +488,7 @@ TEST(WidgetLooks, ButtonStatesAndPills) {
     cv.frame(0);
     ui::menuButton(c, r, "Go", false);
     EXPECT_NEAR(alphaAt(cv, 35, 50), 158, 2);
-    EXPECT_TRUE(near(rgbAt(cv, 35, 50), ui::kPanelViolet));
+    EXPECT_TRUE(near(cv.rgb(35, 50), ui::kPanelViolet));
     const int plain = alphaAt(cv, 20, 50);
     cv.frame(0);
     cv.pointer(200, 50);
@@ -514,12 +499,12 @@ TEST(WidgetLooks, ButtonStatesAndPills) {
     const Rect row{20, 100, 300, 40};  // switch at x 262..314, knob centres 276 / 300
     cv.frame(0);
     ui::toggleRow(c, row, "Music", false);
-    EXPECT_TRUE(near(rgbAt(cv, 276, 120), 0xffffff));
-    EXPECT_FALSE(near(rgbAt(cv, 300, 120), 0xffffff));
+    EXPECT_TRUE(near(cv.rgb(276, 120), 0xffffff));
+    EXPECT_FALSE(near(cv.rgb(300, 120), 0xffffff));
     cv.frame(0);
     ui::toggleRow(c, row, "Music", true);
-    EXPECT_TRUE(near(rgbAt(cv, 300, 120), 0xffffff));
-    EXPECT_TRUE(near(rgbAt(cv, 270, 120), ui::kAccentPink));
+    EXPECT_TRUE(near(cv.rgb(300, 120), 0xffffff));
+    EXPECT_TRUE(near(cv.rgb(270, 120), ui::kAccentPink));
 
     // Pill: the body spans the rectangle, a caption line and a value line inside it.
     cv.frame(0);
@@ -572,8 +557,8 @@ TEST(WidgetLooks, IconsStayInTheirBox) {
     // The lock's keyhole is violet in the middle of its body.
     cv.frame(0);
     ui::drawLockIcon(cv.cr(), 50, 50, 40, 0xffffff, 1.0);
-    EXPECT_TRUE(near(rgbAt(cv, 50, 55), ui::kPanelViolet));
-    EXPECT_TRUE(near(rgbAt(cv, 40, 55), 0xffffff));
+    EXPECT_TRUE(near(cv.rgb(50, 55), ui::kPanelViolet));
+    EXPECT_TRUE(near(cv.rgb(40, 55), 0xffffff));
 }
 
 namespace {
@@ -671,7 +656,7 @@ TEST(WidgetScreenshots, GalleryAtSmallAndLargeScale) {
         // The primary button in its three states: idle opaque pink, pressed at 70 %.
         const int bx = static_cast<int>(40 * u);
         const int by = static_cast<int>(106 * u);
-        EXPECT_TRUE(near(rgbAt(cv, bx, by), ui::kAccentPink, 10));
+        EXPECT_TRUE(near(cv.rgb(bx, by), ui::kAccentPink, 10));
     }
 
     Canvas dlg(900, 600);
@@ -683,5 +668,5 @@ TEST(WidgetScreenshots, GalleryAtSmallAndLargeScale) {
                       "Reset", "Cancel");
     ASSERT_FALSE(dlg.savePng("widgets_dialog").empty());
     // The dim covers everything: the button behind is dark now.
-    EXPECT_LT((rgbAt(dlg, 50, 526) >> 16) & 0xFF, 0x60u);
+    EXPECT_LT((dlg.rgb(50, 526) >> 16) & 0xFF, 0x60u);
 }

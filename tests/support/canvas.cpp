@@ -1,5 +1,7 @@
 #include "support/canvas.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 
 namespace testsupport {
@@ -71,6 +73,24 @@ std::string Canvas::savePng(const std::string& name) const {
     cairo_surface_flush(surface_);
     if (cairo_surface_write_to_png(surface_, path.c_str()) != CAIRO_STATUS_SUCCESS) return "";
     return path;
+}
+
+std::uint32_t Canvas::rgb(int x, int y) const {
+    const std::uint32_t p = pixel(x, y);
+    const int a = static_cast<int>(p >> 24);
+    if (a == 0) return 0;
+    auto ch = [a](std::uint32_t v) {
+        return static_cast<std::uint32_t>(std::lround(static_cast<double>(v & 0xFF) * 255 / a));
+    };
+    return ch(p >> 16) << 16 | ch(p >> 8) << 8 | ch(p);
+}
+
+bool nearRgb(std::uint32_t a, std::uint32_t b, int tol) {
+    for (int s = 0; s < 24; s += 8) {
+        const int d = static_cast<int>((a >> s) & 0xFF) - static_cast<int>((b >> s) & 0xFF);
+        if (std::abs(d) > tol) return false;
+    }
+    return true;
 }
 
 }  // namespace testsupport

@@ -31,6 +31,8 @@ public:
                  bool released = false);
     // 0xAARRGGBB (premultiplied) of a pixel; 0 outside.
     std::uint32_t pixel(int x, int y) const;
+    // Un-premultiplied 0xRRGGBB of a pixel (0 for a transparent one).
+    std::uint32_t rgb(int x, int y) const;
     // Number of pixels in the rectangle whose alpha is above minAlpha.
     int inked(int x, int y, int w, int h, int minAlpha = 8) const;
     // Writes the picture to <build>/screenshots/<name>.png; returns the path (empty on
@@ -42,5 +44,8 @@ private:
     cairo_t* cr_ = nullptr;
     ui::Ctx ctx_;
 };
+
+// True when every channel of two 0xRRGGBB colours differs by at most tol.
+bool nearRgb(std::uint32_t a, std::uint32_t b, int tol);
 
 }  // namespace testsupport
