@@ -92,6 +92,7 @@ int main(int argc, char** argv) {
                      "[video] kein Bildschirm: weder DISPLAY noch WAYLAND_DISPLAY ist gesetzt\n");
         return 1;
     }
+    ui::setAppIdentity();
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
         return 1;

@@ -316,6 +316,16 @@ bool windowSystemAvailable() {
     return envSet("DISPLAY") || envSet("WAYLAND_DISPLAY") || envSet("SDL_VIDEODRIVER");
 }
 
+void setAppIdentity() {
+    // SDL 2.26 reads these from the environment when its video backend starts; later
+    // versions read the hints. Setting both covers either.
+    for (const char* name : {"SDL_VIDEO_X11_WMCLASS", "SDL_VIDEO_WAYLAND_WMCLASS"}) {
+        setenv(name, kAppId, 0);
+        SDL_SetHintWithPriority(name, std::getenv(name), SDL_HINT_DEFAULT);
+    }
+    SDL_SetHintWithPriority(SDL_HINT_APP_NAME, version::kDisplayName, SDL_HINT_DEFAULT);
+}
+
 double pacingWait(double start, double now, double interval) {
     const double left = start + interval - now;
     return left > 0 ? std::min(left, interval) : 0;

@@ -75,6 +75,12 @@ WindowPlacement placeWindow(const WindowPrefs& prefs, const WindowOptions& opts,
 // False when the environment names no way to show a window (no DISPLAY, WAYLAND_DISPLAY
 // or SDL_VIDEODRIVER); SDL would otherwise run invisibly on its offscreen driver.
 bool windowSystemAvailable();
+// The application id the desktop entry, the icon and the metainfo are named after.
+inline constexpr const char* kAppId = "org.tarnwick.Tarnwick";
+// Names the window after kAppId (X11 WM_CLASS, Wayland app id) so that desktops match it
+// to its desktop entry and icon; must run before SDL video is initialised. A value already
+// in the environment is kept.
+void setAppIdentity();
 // Seconds left to wait so that an iteration that started at start lasts one refresh
 // interval; 0 when it already did.
 double pacingWait(double start, double now, double interval);
