@@ -133,6 +133,23 @@ TEST(DesktopIntegration, EntryAndMetainfoPassTheValidators) {
     EXPECT_NE(metainfoProblems(noRelease).find("releases-info-missing"), std::string::npos);
 }
 
+TEST(DesktopIntegration, ManPageRendersAndCoversTheCommandLine) {
+    ASSERT_TRUE(onPath("man")) << "man-db is not installed";
+    const std::string page = dataFile("tarnwick.6");
+    // Only the warnings reach the pipe; the page itself is rendered separately.
+    const Outcome warn = run("{ LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l " + quoted(page) +
+                             " 2>&1 >/dev/null; }");
+    EXPECT_EQ(warn.status, 0);
+    EXPECT_EQ(warn.out, "");
+    const Outcome text = run("LC_ALL=C.UTF-8 MANWIDTH=200 man -l " + quoted(page));
+    ASSERT_EQ(text.status, 0) << text.out;
+    for (const char* word :
+         {"--version", "--help", "--fullscreen", "--windowed", "--size", "PLUMBRIX_ASSET_DIR",
+          "PLUMBRIX_STATS", "PLUMBRIX_SCREEN", "PLUMBRIX_DAY", "PLUMBRIX_FLYER", "XDG_DATA_HOME",
+          "XDG_RUNTIME_DIR", "Plumbrix_crash.txt", "settings.dat", "saves.dat"})
+        EXPECT_NE(text.out.find(word), std::string::npos) << word;
+}
+
 TEST(DesktopIntegration, MovedInstallFindsItsAssetsAndNamesItsWindow) {
     const std::string dir = testsupport::scratchDir("install");
     const std::string prefix = dir + "/prefix";

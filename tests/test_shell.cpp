@@ -258,6 +258,20 @@ TEST(WindowSystem, NoDisplayMeansNoWindow) {
     }
 }
 
+TEST(WindowSystem, WindowIsNamedAfterTheDesktopEntryUnlessTheUserSaysOtherwise) {
+    const std::string appId = ui::kAppId;
+    unsetenv("SDL_VIDEO_X11_WMCLASS");
+    setenv("SDL_VIDEO_WAYLAND_WMCLASS", "my.Own", 1);
+    ui::setAppIdentity();
+    ASSERT_NE(std::getenv("SDL_VIDEO_X11_WMCLASS"), nullptr);
+    EXPECT_EQ(std::string(std::getenv("SDL_VIDEO_X11_WMCLASS")), appId);
+    EXPECT_EQ(std::string(SDL_GetHint("SDL_VIDEO_X11_WMCLASS")), appId);
+    EXPECT_EQ(std::string(std::getenv("SDL_VIDEO_WAYLAND_WMCLASS")), "my.Own");
+    EXPECT_EQ(std::string(SDL_GetHint("SDL_VIDEO_WAYLAND_WMCLASS")), "my.Own");
+    unsetenv("SDL_VIDEO_X11_WMCLASS");
+    unsetenv("SDL_VIDEO_WAYLAND_WMCLASS");
+}
+
 TEST(FrameLoop, EventsBecomeInput) {
     testsupport::Headless h(400, 300);
     ASSERT_TRUE(h.ok());
