@@ -177,6 +177,13 @@ TEST(DesktopIntegration, MovedInstallFindsItsAssetsAndNamesItsWindow) {
         EXPECT_EQ(wh, std::make_pair(size, size)) << "icon " << px;
     }
 
+    // The installed tree as a software centre sees it: metainfo, desktop entry and the link
+    // between them.
+    if (onPath("appstreamcli")) {
+        const Outcome tree = run("appstreamcli validate-tree --no-net " + quoted(moved));
+        EXPECT_EQ(tree.status, 0) << tree.out;
+    }
+
     if (!testsupport::xSessionPossible() || !onPath("xprop"))
         GTEST_SKIP() << "needs xvfb-run, xdotool, xwd, xprop";
     // Started from outside the source and build trees, with no asset folder named.
