@@ -317,8 +317,8 @@ bool windowSystemAvailable() {
 }
 
 void setAppIdentity() {
-    // SDL 2.26 reads these from the environment when its video backend starts; later
-    // versions read the hints. Setting both covers either.
+    // Debian 12's SDL reads these from the environment when its video backend starts;
+    // the hints serve SDL builds that ask the hint system instead.
     for (const char* name : {"SDL_VIDEO_X11_WMCLASS", "SDL_VIDEO_WAYLAND_WMCLASS"}) {
         setenv(name, kAppId, 0);
         SDL_SetHintWithPriority(name, std::getenv(name), SDL_HINT_DEFAULT);
