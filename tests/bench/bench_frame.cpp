@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench/timing.h"
 #include "support/headless.h"
 #include "ui/app.h"
 #include "ui/draw.h"
@@ -26,25 +27,12 @@
 
 namespace {
 
+using benchtiming::median;
+using benchtiming::processCpuSeconds;
+using benchtiming::wallSeconds;
+
 constexpr int kFrames = 120;
 constexpr int kWarmUp = 10;
-
-double processCpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-double wallSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 struct Timing {
     double cpuMs = 0;   // median process CPU time per frame (rasteriser threads included)

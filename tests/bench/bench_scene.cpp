@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "bench/timing.h"
 #include "support/headless.h"
 #include "ui/app.h"
 #include "ui/draw.h"
@@ -19,19 +20,12 @@
 
 namespace {
 
+using benchtiming::median;
+using benchtiming::processCpuSeconds;
+using benchtiming::wallSeconds;
+
 constexpr int kFrames = 60;
 constexpr int kWarmUp = 10;
-
-double wallSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 // Median wall milliseconds per frame, and of the scene call inside it.
 struct SceneTiming {
