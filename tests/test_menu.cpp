@@ -14,6 +14,7 @@
 #include "support/headless.h"
 #include "support/store_files.h"
 #include "support/tmpdir.h"
+#include "support/xsession.h"
 #include "ui/app.h"
 
 using testsupport::Headless;
@@ -50,6 +51,13 @@ Point entryCentre(const ui::MenuLayout& L, int i) {
     if (i > 0)
         y = L.firstY + 1.26 * L.buttonH + L.gap + (i - 1) * (L.buttonH + L.gap) + L.buttonH / 2;
     return {L.columnX + L.columnW / 2, y};
+}
+
+// "x y" of the centre of entry i in a w x h game window, for xdotool.
+std::string windowPoint(int i, int w, int h) {
+    const double u = std::clamp(std::min(w / 1280.0, h / 720.0), 0.72, 2.0);
+    const Point p = entryCentre(ui::menuLayout(w, h, u, kEntries), i);
+    return std::to_string(static_cast<int>(p.x)) + " " + std::to_string(static_cast<int>(p.y));
 }
 
 // A fresh store holding the given unlocked count and, when valid, an interrupted game.
@@ -321,4 +329,32 @@ TEST(SplashScreen, LeavesOnKeyClickOrAfterItsTime) {
             testsupport::savePng(h.last(), testsupport::artefactDir() + "/splash.png");
         }
     }
+}
+
+TEST(MenuWindow, OffersTheInterruptedGameAndResumesIt) {
+    if (!testsupport::xSessionPossible()) GTEST_SKIP() << "needs xvfb-run, xdotool, xwd";
+    // An interrupted campaign game on level 7, sealed as the game would have left it.
+    const std::string prep = testsupport::freshDir("menu-window-save");
+    store::openAt(prep);
+    store::saveGame(savedAt(6, false));
+    // Nothing else stored: the default 1102 x 620 window; Continue is the second entry.
+    const testsupport::Session s = testsupport::runXSession("menu-resume", R"(
+mkdir -p "$OUT/data/Plumbrix" && cp ')" + prep + R"(/saves.dat' "$OUT/data/Plumbrix/" || exit 1
+launch || exit 1
+click_at 400 300
+shot menu
+click_at )" + windowPoint(1, 1102, 620) + R"(
+kill -SEGV "$GAME_PID"
+finish > "$OUT/segv.status"
+exit 0
+)");
+    ASSERT_EQ(s.status, 0) << s.log;
+    const testsupport::Frame menu = testsupport::loadXwd(s.dir + "/menu.xwd");
+    ASSERT_FALSE(menu.empty());
+    testsupport::savePng(menu, testsupport::artefactDir() + "/x-menu-resume.png");
+    // The crash report names the screen the click opened: the saved game, resumed.
+    const std::string report = testsupport::readText(s.dir + "/run/Plumbrix_crash.txt");
+    EXPECT_NE(report.find("Zuletzt: Bildschirm 3, Level 7, Seed 4242, Level-Modus\n"),
+              std::string::npos)
+        << report;
 }
