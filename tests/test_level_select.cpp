@@ -195,45 +195,32 @@ TEST(LevelSelect, TilesShowThumbnailsPadlocksAndStars) {
         testsupport::savePng(f, testsupport::artefactDir() + "/" + s.name + ".png");
         if (s.w != 1280) continue;
 
+        // Gold stars on level 1 (solved with three) and none on level 2; marbles of many
+        // colours in level 3's picture; a white padlock and no colour in level 4's.
         const ui::LevelGrid grid = ui::levelGrid(s.w, s.h, 1.0, 60);
-        // Gold in the star row of level 1 (three stars) and none in level 2's (no best).
-        auto golden = [&](int i) {
-            const ui::Rect r = grid.tile(i);
+        auto count = [&](int tile, bool starRow, auto&& wanted) {
+            const ui::Rect r = grid.tile(tile);
+            const int y0 = int(starRow ? r.y + r.h - 24 : r.y + 10);
+            const int y1 = int(starRow ? r.y + r.h - 4 : r.y + 10 + 0.56 * r.h);
             int n = 0;
-            for (int y = int(r.y + r.h - 24); y < int(r.y + r.h - 4); ++y)
-                for (int x = int(r.x); x < int(r.x + r.w); ++x) {
+            for (int y = y0; y < y1; ++y)
+                for (int x = int(r.x + 10); x < int(r.x + r.w - 10); ++x) {
                     const std::uint32_t p = f.at(x, y);
-                    if (testsupport::red(p) > 220 && testsupport::green(p) > 180 &&
-                        testsupport::blue(p) < 80)
-                        ++n;
+                    const int c[3] = {testsupport::red(p), testsupport::green(p),
+                                      testsupport::blue(p)};
+                    n += wanted(c[0], c[1], c[2]) ? 1 : 0;
                 }
             return n;
         };
-        EXPECT_GT(golden(0), 60);
-        EXPECT_EQ(golden(1), 0);
-        // The picture area: marbles (many colours) on an unlocked tile, a white padlock on
-        // a locked one.
-        auto pictureStats = [&](int i, int* white, int* colourful) {
-            const ui::Rect r = grid.tile(i);
-            *white = 0;
-            *colourful = 0;
-            for (int y = int(r.y + 10); y < int(r.y + 10 + 0.56 * r.h); ++y)
-                for (int x = int(r.x + 10); x < int(r.x + r.w - 10); ++x) {
-                    const std::uint32_t p = f.at(x, y);
-                    const int hi = std::max(
-                        {testsupport::red(p), testsupport::green(p), testsupport::blue(p)});
-                    const int lo = std::min(
-                        {testsupport::red(p), testsupport::green(p), testsupport::blue(p)});
-                    if (lo > 230) ++*white;
-                    if (hi - lo > 100) ++*colourful;
-                }
+        auto gold = [](int r, int g, int b) { return r > 220 && g > 180 && b < 80; };
+        auto white = [](int r, int g, int b) { return std::min({r, g, b}) > 230; };
+        auto colourful = [](int r, int g, int b) {
+            return std::max({r, g, b}) - std::min({r, g, b}) > 100;
         };
-        int white = 0;
-        int colourful = 0;
-        pictureStats(2, &white, &colourful);
-        EXPECT_GT(colourful, 300) << "level 3's starting marbles";
-        pictureStats(3, &white, &colourful);
-        EXPECT_GT(white, 300) << "level 4's padlock";
-        EXPECT_LT(colourful, 50);
+        EXPECT_GT(count(0, true, gold), 60);
+        EXPECT_EQ(count(1, true, gold), 0);
+        EXPECT_GT(count(2, false, colourful), 300) << "level 3's starting marbles";
+        EXPECT_GT(count(3, false, white), 300) << "level 4's padlock";
+        EXPECT_LT(count(3, false, colourful), 50);
     }
 }
