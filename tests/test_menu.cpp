@@ -10,6 +10,7 @@
 
 #include "core/storage.h"
 #include "i18n.h"
+#include "screens/level_select.h"
 #include "screens/menu.h"
 #include "support/headless.h"
 #include "support/store_files.h"
@@ -331,30 +332,51 @@ TEST(SplashScreen, LeavesOnKeyClickOrAfterItsTime) {
     }
 }
 
-TEST(MenuWindow, OffersTheInterruptedGameAndResumesIt) {
+TEST(MenuWindow, ANewPlayerReachesLevelOneAndComesBackToIt) {
     if (!testsupport::xSessionPossible()) GTEST_SKIP() << "needs xvfb-run, xdotool, xwd";
-    // An interrupted campaign game on level 7, sealed as the game would have left it.
-    const std::string prep = testsupport::freshDir("menu-window-save");
-    store::openAt(prep);
-    store::saveGame(savedAt(6, false));
-    // Nothing else stored: the default 1102 x 620 window; Continue is the second entry.
+    // Nothing stored: the default 1102 x 620 window. Splash, then Choose Level (the second
+    // entry without a saved game), the first tile, one shot, Escape to the level select and
+    // on to the menu, Continue (now the second entry), and a second shot in the resumed game.
+    const int w = 1102;
+    const int h = 620;
+    const double u = std::min(w / 1280.0, h / 720.0);
+    const ui::Rect tile = ui::levelGrid(w, h, u, 60 * u).tile(0);
+    const std::string tileAt =
+        std::to_string(int(tile.x + tile.w / 2)) + " " + std::to_string(int(tile.y + tile.h / 2));
     const testsupport::Session s = testsupport::runXSession("menu-resume", R"(
-mkdir -p "$OUT/data/Plumbrix" && cp ')" + prep + R"(/saves.dat' "$OUT/data/Plumbrix/" || exit 1
 launch || exit 1
+shot splash
 click_at 400 300
 shot menu
-click_at )" + windowPoint(1, 1102, 620) + R"(
-kill -SEGV "$GAME_PID"
-finish > "$OUT/segv.status"
+click_at )" + windowPoint(1, w, h) + R"(
+shot levels
+click_at )" + tileAt + R"(
+click_at 551 250
+sleep 1.5
+shot played
+keys Escape Escape
+shot continue
+click_at )" + windowPoint(1, w, h) + R"(
+click_at 500 260
+sleep 1.5
+shot resumed
+keys ctrl+q
+finish > "$OUT/quit.status"
 exit 0
 )");
     ASSERT_EQ(s.status, 0) << s.log;
-    const testsupport::Frame menu = testsupport::loadXwd(s.dir + "/menu.xwd");
-    ASSERT_FALSE(menu.empty());
-    testsupport::savePng(menu, testsupport::artefactDir() + "/x-menu-resume.png");
-    // The crash report names the screen the click opened: the saved game, resumed.
-    const std::string report = testsupport::readText(s.dir + "/run/Plumbrix_crash.txt");
-    EXPECT_NE(report.find("Zuletzt: Bildschirm 3, Level 7, Seed 4242, Level-Modus\n"),
-              std::string::npos)
-        << report;
+    EXPECT_EQ(testsupport::readText(s.dir + "/quit.status"), "0\n");
+    const char* names[] = {"splash", "menu", "levels", "played", "continue", "resumed"};
+    for (const char* name : names) {
+        const testsupport::Frame f = testsupport::loadXwd(s.dir + "/" + name + ".xwd");
+        ASSERT_FALSE(f.empty()) << name;
+        testsupport::savePng(f, testsupport::artefactDir() + "/x-menu-" + name + ".png");
+    }
+    // Two shots in one game on level 1: the second went into the resumed game, not a new one.
+    store::openAt(s.dir + "/data/Plumbrix");
+    const store::SavedGame& g = store::savedGame();
+    ASSERT_TRUE(g.valid);
+    EXPECT_FALSE(g.arcade);
+    EXPECT_EQ(g.level, 0);
+    EXPECT_EQ(g.shotsFired, 2);
 }
