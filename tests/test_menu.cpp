@@ -351,14 +351,16 @@ shot menu
 click_at )" + windowPoint(1, w, h) + R"(
 shot levels
 click_at )" + tileAt + R"(
+sleep 0.5
 click_at 551 250
-sleep 1.5
+sleep 2
 shot played
 keys Escape Escape
 shot continue
 click_at )" + windowPoint(1, w, h) + R"(
+sleep 0.5
 click_at 500 260
-sleep 1.5
+sleep 2
 shot resumed
 keys ctrl+q
 finish > "$OUT/quit.status"

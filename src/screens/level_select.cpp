@@ -13,6 +13,7 @@
 
 #include "core/storage.h"
 #include "i18n.h"
+#include "platform/audio.h"
 #include "ui/draw.h"
 #include "ui/levelthumb.h"
 #include "ui/scene.h"
@@ -100,7 +101,9 @@ class LevelSelectScreen : public Screen {
                          i18n::tr("levels.tileLevel", {{"n", n}}), label);
         if (locked) return false;
         starRating(c.cr, r.x + r.w / 2, r.y + r.h - c.s(14), c.s(13), stars, 3, 1.0);
-        return c.takeClick(r);
+        if (!c.takeClick(r)) return false;
+        audio::play(audio::Sfx::Click);  // a tile answers like every other control
+        return true;
     }
 
     void pageBar(Ctx& c) {
