@@ -53,6 +53,12 @@ constexpr int kKeyRight = 0x4000004F;
 
 struct State {
     PlayView view;
+    // The top bar's banner only changes with the window, the world and the game's seed,
+    // so it is painted once into an image and composited from there every frame.
+    cairo_surface_t* banner = nullptr;
+    std::string bannerKey;
+    cairo_surface_t* pills = nullptr;  // the same for the pills, repainted when they change
+    std::string pillsKey;
     bool spinRead = false;
     double forcedSpin = 0;
     bool trickRead = false;
@@ -198,6 +204,9 @@ class PlayingScreen : public Screen {
     int deepestRow() const;
     void drawHud(Ctx& c);
     void drawHudBanner(Ctx& c);
+    void drawPills(Ctx& c, double y, double hb, bool wide);
+    void paintPills(Ctx& c, double y, double hb, bool wide, const std::string& time);
+    void paintHudBanner(const Ctx& c, cairo_t* cr);
     bool roundIconButton(Ctx& c, double x, double y, double d, int icon);
     void drawPauseOverlay(Ctx& c);
     void publish(const Ctx& c);
@@ -361,8 +370,12 @@ void PlayingScreen::update(Ctx& c) {
         }
     }
     fx_.update(c);
+    profBegin("play.board");
     drawBoard(c);
+    profEnd("play.board");
+    profBegin("play.hud");
     drawHud(c);
+    profEnd("play.hud");
     if (paused_) drawPauseOverlay(c);
     if (!finished_) handleInput(c);
     publish(c);
@@ -447,7 +460,9 @@ void PlayingScreen::stepShot(Ctx& c) {
         const core::Landing land = core::tryLand(rel, board_, R_, cfg_.rows, cfg_.cols, 0.0);
         if (land.found) {
             shot_.active = false;
+            profBegin("play.landing");
             resolveLanding(c, land.r, land.c, shot_.s.color);
+            profEnd("play.landing");
             return;
         }
         if (shot_.s.y < fieldTop_ - 2 * R_ || shot_.s.y > c.h + R_) {
@@ -703,7 +718,9 @@ void PlayingScreen::resolveLanding(Ctx& c, int row, int col, int color) {
     }
 
     reseedColors();
+    profBegin("play.save");
     if (!finished_) save(c.t);
+    profEnd("play.save");
     if (lost && !finished_) {
         finish(c, false);
         return;
@@ -1014,7 +1031,32 @@ int PlayingScreen::deepestRow() const {
 
 void PlayingScreen::drawHudBanner(Ctx& c) {
     const theme::World& w = world();
-    cairo_t* cr = c.cr;
+    const double scale = gpuScale() > 0 ? gpuScale() : 1.0;
+    const double bannerH = hudH_ + c.s(16);  // room for the shadow under the scallops
+    char key[160];
+    std::snprintf(key, sizeof key, "%s %.3f %.3f %.3f %.3f %u", w.id.c_str(), c.w, hudH_, c.ui,
+                  scale, seed_);
+    State& s = st();
+    if (s.banner == nullptr || s.bannerKey != key) {
+        if (s.banner != nullptr) cairo_surface_destroy(s.banner);
+        const int wPx = std::max(1, static_cast<int>(std::ceil(c.w * scale)));
+        const int hPx = std::max(1, static_cast<int>(std::ceil(bannerH * scale)));
+        s.banner = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, wPx, hPx);
+        cairo_surface_set_device_scale(s.banner, scale, scale);
+        cairo_t* cr = cairo_create(s.banner);
+        paintHudBanner(c, cr);
+        cairo_destroy(cr);
+        s.bannerKey = key;
+    }
+    cairo_save(c.cr);
+    cairo_set_source_surface(c.cr, s.banner, 0, 0);
+    cairo_rectangle(c.cr, 0, 0, c.w, bannerH);
+    cairo_fill(c.cr);
+    cairo_restore(c.cr);
+}
+
+void PlayingScreen::paintHudBanner(const Ctx& c, cairo_t* cr) {
+    const theme::World& w = world();
     const std::uint32_t base = w.panelTint;
     const std::uint32_t top = w.dark ? theme::lighten(base, 0.18) : theme::lighten(base, 0.32);
     const std::uint32_t bottom = w.dark ? theme::darken(base, 0.25) : theme::darken(base, 0.08);
@@ -1120,6 +1162,78 @@ void PlayingScreen::drawHud(Ctx& c) {
         }
     }
 
+    drawPills(c, y, hb, wide);
+
+    // pause button at the right end, the time pill left of it (with the pills)
+    const double pauseX = c.w - c.s(12) - hb;
+    if (roundIconButton(c, pauseX, y, hb, paused_ ? 2 : 1)) {
+        audio::play(audio::Sfx::Click);
+        paused_ = !paused_;
+    }
+
+    // next marble beside the launcher
+    {
+        const double nx = shooterX_ + 3.2 * R_;
+        const double ny = shooterY_ + 0.1 * R_;
+        TextStyle label = textStyle(std::max(c.s(11), 0.42 * R_), true, 0xffffff, 0.85);
+        drawTextCentered(cr, nx, ny - 1.3 * R_, i18n::tr("tarnwick.next"), label);
+        fillCircle(cr, nx, ny, 0.86 * R_, 0x000000, 0.22);
+        strokeCircle(cr, nx, ny, 0.86 * R_, std::max(c.s(2), 0.08 * R_), 0xffffff, 0.7);
+        paintBubbleCairo(cr, w.marbleSkin, colorOf(nextColor_), nx, ny, 0.62 * R_);
+    }
+
+    // progress through the level's rows
+    if (!gs_.arcade && totalRows0_ > 0) {
+        const double bw = std::min(0.32 * c.w, c.s(240));
+        const double bh = c.s(6);
+        const Rect track{(c.w - bw) / 2, hudH_ - c.s(9), bw, bh};
+        fillRoundedRect(cr, track, bh / 2, 0x000000, 0.28);
+        const int left = remainingRows() + static_cast<int>(incoming_.size());
+        const double frac = std::clamp(1.0 - static_cast<double>(left) / totalRows0_, 0.0, 1.0);
+        if (frac > 0) {
+            fillRoundedRect(cr, Rect{track.x, track.y, std::max(bw * frac, bh), bh}, bh / 2,
+                            0xffd54a, 0.95);
+        }
+    }
+}
+
+// The pills of the top bar: mode, score, shots, stars and time. They change a few times a
+// second at most, so they are painted into an image when what they show changes and
+// composited from there; laying out their texts every frame would cost milliseconds.
+void PlayingScreen::drawPills(Ctx& c, double y, double hb, bool wide) {
+    const double scale = gpuScale() > 0 ? gpuScale() : 1.0;
+    const std::string time = formatTime(startT_ < 0 ? 0 : elapsedMs(c));
+    char key[320];
+    std::snprintf(key, sizeof key, "%s %s %.3f %.3f %.3f %.3f %d %d %d %d %d %zu %zu %d %s",
+                  world().id.c_str(), i18n::currentLanguage().c_str(), c.w, c.ui, hudH_, scale,
+                  wide ? 1 : 0, gs_.arcade ? core::arcadeSpeedLevel(shots_) : level_ + 1, score_,
+                  shots_, currentColor_, freed_.size(), starOrbs_.size(), gs_.arcade ? 1 : 0,
+                  time.c_str());
+    State& s = st();
+    if (s.pills == nullptr || s.pillsKey != key) {
+        if (s.pills != nullptr) cairo_surface_destroy(s.pills);
+        const int wPx = std::max(1, static_cast<int>(std::ceil(c.w * scale)));
+        const int hPx = std::max(1, static_cast<int>(std::ceil(hudH_ * scale)));
+        s.pills = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, wPx, hPx);
+        cairo_surface_set_device_scale(s.pills, scale, scale);
+        Ctx pc = c;
+        pc.cr = cairo_create(s.pills);
+        paintPills(pc, y, hb, wide, time);
+        cairo_destroy(pc.cr);
+        s.pillsKey = key;
+    }
+    cairo_save(c.cr);
+    cairo_set_source_surface(c.cr, s.pills, 0, 0);
+    cairo_rectangle(c.cr, 0, 0, c.w, hudH_);
+    cairo_fill(c.cr);
+    cairo_restore(c.cr);
+}
+
+void PlayingScreen::paintPills(Ctx& c, double y, double hb, bool wide, const std::string& time) {
+    const theme::World& w = world();
+    cairo_t* cr = c.cr;
+    double x = c.s(12) + hb + c.s(8);
+    const double gap = c.s(8);
     const std::uint32_t pillFill = w.dark ? theme::darken(w.panelTint, 0.1)
                                           : theme::lighten(w.panelTint, 0.1);
     const std::uint32_t border = theme::lighten(w.glowColor, 0.35);
@@ -1133,9 +1247,6 @@ void PlayingScreen::drawHud(Ctx& c) {
                               &cw, &ch);
         return std::max(std::max(vw, cw) + icon + c.s(22), c.s(56));
     };
-
-    double x = c.s(12) + hb + c.s(8);
-    const double gap = c.s(8);
 
     // mode pill
     {
@@ -1186,45 +1297,15 @@ void PlayingScreen::drawHud(Ctx& c) {
         }
     }
 
-    // pause button and time pill at the right end
-    const double pauseX = c.w - c.s(12) - hb;
-    if (roundIconButton(c, pauseX, y, hb, paused_ ? 2 : 1)) {
-        audio::play(audio::Sfx::Click);
-        paused_ = !paused_;
-    }
     {
-        const std::string value = formatTime(startT_ < 0 ? 0 : elapsedMs(c));
+        const std::string& value = time;
         const double iw = c.s(22);
         const double pw = pillWidth("", value, iw);
-        const double px = pauseX - c.s(8) - pw;
+        const double px = c.w - c.s(12) - hb - c.s(8) - pw;
         hudPill(c, Rect{px, y, pw, hb}, "", value, pillFill, border, ink, muted, iw);
         drawClockIcon(cr, px + c.s(6) + iw / 2, y + hb / 2, c.s(15), ink, 0.95);
     }
 
-    // next marble beside the launcher
-    {
-        const double nx = shooterX_ + 3.2 * R_;
-        const double ny = shooterY_ + 0.1 * R_;
-        TextStyle label = textStyle(std::max(c.s(11), 0.42 * R_), true, 0xffffff, 0.85);
-        drawTextCentered(cr, nx, ny - 1.3 * R_, i18n::tr("tarnwick.next"), label);
-        fillCircle(cr, nx, ny, 0.86 * R_, 0x000000, 0.22);
-        strokeCircle(cr, nx, ny, 0.86 * R_, std::max(c.s(2), 0.08 * R_), 0xffffff, 0.7);
-        paintBubbleCairo(cr, w.marbleSkin, colorOf(nextColor_), nx, ny, 0.62 * R_);
-    }
-
-    // progress through the level's rows
-    if (!gs_.arcade && totalRows0_ > 0) {
-        const double bw = std::min(0.32 * c.w, c.s(240));
-        const double bh = c.s(6);
-        const Rect track{(c.w - bw) / 2, hudH_ - c.s(9), bw, bh};
-        fillRoundedRect(cr, track, bh / 2, 0x000000, 0.28);
-        const int left = remainingRows() + static_cast<int>(incoming_.size());
-        const double frac = std::clamp(1.0 - static_cast<double>(left) / totalRows0_, 0.0, 1.0);
-        if (frac > 0) {
-            fillRoundedRect(cr, Rect{track.x, track.y, std::max(bw * frac, bh), bh}, bh / 2,
-                            0xffd54a, 0.95);
-        }
-    }
 }
 
 void PlayingScreen::drawPauseOverlay(Ctx& c) {
