@@ -51,14 +51,43 @@ constexpr int kKeyP = 0x70;
 constexpr int kKeyLeft = 0x40000050;
 constexpr int kKeyRight = 0x4000004F;
 
+// An image of part of the top bar kept between frames. The bar's banner changes only with
+// the window, the world and the seed, its pills a few times a second at most; laying them
+// out afresh every frame would cost milliseconds, compositing the image costs little.
+struct CachedLayer {
+    cairo_surface_t* surface = nullptr;
+    std::string key;
+};
+
+// Repaints the layer with paint (a context in logical units) when key differs from the
+// one it was painted for, then composites its w x h logical units at the window's corner.
+template <class Paint>
+void drawCachedLayer(cairo_t* target, CachedLayer& layer, std::string key, double w, double h,
+                     Paint paint) {
+    const double scale = ui::gpuScale() > 0 ? ui::gpuScale() : 1.0;
+    key += " " + std::to_string(scale);
+    if (layer.surface == nullptr || layer.key != key) {
+        if (layer.surface != nullptr) cairo_surface_destroy(layer.surface);
+        const int wPx = std::max(1, static_cast<int>(std::ceil(w * scale)));
+        const int hPx = std::max(1, static_cast<int>(std::ceil(h * scale)));
+        layer.surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, wPx, hPx);
+        cairo_surface_set_device_scale(layer.surface, scale, scale);
+        cairo_t* cr = cairo_create(layer.surface);
+        paint(cr);
+        cairo_destroy(cr);
+        layer.key = key;
+    }
+    cairo_save(target);
+    cairo_set_source_surface(target, layer.surface, 0, 0);
+    cairo_rectangle(target, 0, 0, w, h);
+    cairo_fill(target);
+    cairo_restore(target);
+}
+
 struct State {
     PlayView view;
-    // The top bar's banner only changes with the window, the world and the game's seed,
-    // so it is painted once into an image and composited from there every frame.
-    cairo_surface_t* banner = nullptr;
-    std::string bannerKey;
-    cairo_surface_t* pills = nullptr;  // the same for the pills, repainted when they change
-    std::string pillsKey;
+    CachedLayer banner;
+    CachedLayer pills;
     bool spinRead = false;
     double forcedSpin = 0;
     bool trickRead = false;
@@ -1030,29 +1059,12 @@ int PlayingScreen::deepestRow() const {
 // ---- drawing: the top bar --------------------------------------------------------------
 
 void PlayingScreen::drawHudBanner(Ctx& c) {
-    const theme::World& w = world();
-    const double scale = gpuScale() > 0 ? gpuScale() : 1.0;
     const double bannerH = hudH_ + c.s(16);  // room for the shadow under the scallops
     char key[160];
-    std::snprintf(key, sizeof key, "%s %.3f %.3f %.3f %.3f %u", w.id.c_str(), c.w, hudH_, c.ui,
-                  scale, seed_);
-    State& s = st();
-    if (s.banner == nullptr || s.bannerKey != key) {
-        if (s.banner != nullptr) cairo_surface_destroy(s.banner);
-        const int wPx = std::max(1, static_cast<int>(std::ceil(c.w * scale)));
-        const int hPx = std::max(1, static_cast<int>(std::ceil(bannerH * scale)));
-        s.banner = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, wPx, hPx);
-        cairo_surface_set_device_scale(s.banner, scale, scale);
-        cairo_t* cr = cairo_create(s.banner);
-        paintHudBanner(c, cr);
-        cairo_destroy(cr);
-        s.bannerKey = key;
-    }
-    cairo_save(c.cr);
-    cairo_set_source_surface(c.cr, s.banner, 0, 0);
-    cairo_rectangle(c.cr, 0, 0, c.w, bannerH);
-    cairo_fill(c.cr);
-    cairo_restore(c.cr);
+    std::snprintf(key, sizeof key, "%s %.3f %.3f %.3f %u", world().id.c_str(), c.w, hudH_, c.ui,
+                  seed_);
+    drawCachedLayer(c.cr, st().banner, key, c.w, bannerH,
+                    [&](cairo_t* cr) { paintHudBanner(c, cr); });
 }
 
 void PlayingScreen::paintHudBanner(const Ctx& c, cairo_t* cr) {
@@ -1197,36 +1209,21 @@ void PlayingScreen::drawHud(Ctx& c) {
     }
 }
 
-// The pills of the top bar: mode, score, shots, stars and time. They change a few times a
-// second at most, so they are painted into an image when what they show changes and
-// composited from there; laying out their texts every frame would cost milliseconds.
+// The pills of the top bar: mode, score, shots, stars and time, repainted when what they
+// show changes.
 void PlayingScreen::drawPills(Ctx& c, double y, double hb, bool wide) {
-    const double scale = gpuScale() > 0 ? gpuScale() : 1.0;
     const std::string time = formatTime(startT_ < 0 ? 0 : elapsedMs(c));
     char key[320];
-    std::snprintf(key, sizeof key, "%s %s %.3f %.3f %.3f %.3f %d %d %d %d %d %zu %zu %d %s",
-                  world().id.c_str(), i18n::currentLanguage().c_str(), c.w, c.ui, hudH_, scale,
+    std::snprintf(key, sizeof key, "%s %s %.3f %.3f %.3f %d %d %d %d %d %zu %zu %d %s",
+                  world().id.c_str(), i18n::currentLanguage().c_str(), c.w, c.ui, hudH_,
                   wide ? 1 : 0, gs_.arcade ? core::arcadeSpeedLevel(shots_) : level_ + 1, score_,
                   shots_, currentColor_, freed_.size(), starOrbs_.size(), gs_.arcade ? 1 : 0,
                   time.c_str());
-    State& s = st();
-    if (s.pills == nullptr || s.pillsKey != key) {
-        if (s.pills != nullptr) cairo_surface_destroy(s.pills);
-        const int wPx = std::max(1, static_cast<int>(std::ceil(c.w * scale)));
-        const int hPx = std::max(1, static_cast<int>(std::ceil(hudH_ * scale)));
-        s.pills = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, wPx, hPx);
-        cairo_surface_set_device_scale(s.pills, scale, scale);
+    drawCachedLayer(c.cr, st().pills, key, c.w, hudH_, [&](cairo_t* cr) {
         Ctx pc = c;
-        pc.cr = cairo_create(s.pills);
+        pc.cr = cr;
         paintPills(pc, y, hb, wide, time);
-        cairo_destroy(pc.cr);
-        s.pillsKey = key;
-    }
-    cairo_save(c.cr);
-    cairo_set_source_surface(c.cr, s.pills, 0, 0);
-    cairo_rectangle(c.cr, 0, 0, c.w, hudH_);
-    cairo_fill(c.cr);
-    cairo_restore(c.cr);
+    });
 }
 
 void PlayingScreen::paintPills(Ctx& c, double y, double hb, bool wide, const std::string& time) {
