@@ -4,8 +4,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "core/storage.h"
@@ -16,7 +17,6 @@
 #include "support/tmpdir.h"
 #include "support/xsession.h"
 #include "ui/draw.h"
-#include "ui/widgets.h"
 
 using testsupport::Canvas;
 using ui::galleryGrid;
