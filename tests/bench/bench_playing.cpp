@@ -1,7 +1,9 @@
 // The play screen at 1920 x 1080: a full mixed board, the aim guide, the mascot, the top
 // bar, and a shot every 18 frames that pops (particles, popups, a falling group) or sticks.
-// Reports the median CPU milliseconds of a frame against the floor every frame pays, and
-// the dearest landing resolution of the run, from the screen's own profiler labels.
+// Reports the median CPU milliseconds of a frame against the floor every frame pays and
+// against a frame of the level's background scene alone (what the screen adds to the
+// backdrop every screen shares), and the dearest landing resolution of the run, from the
+// screen's own profiler labels.
 //
 //   cmake --build build --target tarnwick_bench
 //   build/tests/tarnwick_bench --benchmark_filter=PlayScreen
@@ -19,7 +21,9 @@
 #include "support/tmpdir.h"
 #include "ui/app.h"
 #include "ui/draw.h"
+#include "theme.h"
 #include "ui/gpu.h"
+#include "ui/scene.h"
 #include "ui/shell.h"
 
 namespace {
@@ -68,7 +72,7 @@ void BM_PlayScreen(benchmark::State& state, testsupport::RenderPath path) {
     g.currentColor = 1;
     g.nextColor = 3;
 
-    std::vector<double> floorCpu, playCpu;
+    std::vector<double> floorCpu, sceneCpu, playCpu;
     double worstLanding = 0;  // the rules and effects of one landing, its save aside
     double worstSave = 0;     // the autosave after it (two fsyncs: the disk decides)
     int landings = 0;
@@ -80,6 +84,16 @@ void BM_PlayScreen(benchmark::State& state, testsupport::RenderPath path) {
             hl.frame(t += kDt);
             if (finish) finish();
             if (i >= kWarmUp) floorCpu.push_back(1000 * (processCpuSeconds() - c0));
+        }
+        hl.setUpdate([&g](ui::Ctx& c) {
+            floorFrame(c);
+            ui::drawScene(c, theme::stageForLevel(g.level), g.seed ^ static_cast<std::uint32_t>(g.level));
+        });
+        for (int i = 0; i < kWarmUp + kFrames; ++i) {
+            const double c0 = processCpuSeconds();
+            hl.frame(t += kDt);
+            if (finish) finish();
+            if (i >= kWarmUp) sceneCpu.push_back(1000 * (processCpuSeconds() - c0));
         }
         hl.setUpdate(nullptr);
         store::saveGame(g);
@@ -119,6 +133,8 @@ void BM_PlayScreen(benchmark::State& state, testsupport::RenderPath path) {
     state.counters["cpu_ms"] = median(playCpu);
     state.counters["floor_cpu_ms"] = median(floorCpu);
     state.counters["above_floor_ms"] = median(playCpu) - median(floorCpu);
+    state.counters["scene_cpu_ms"] = median(sceneCpu);
+    state.counters["above_scene_ms"] = median(playCpu) - median(sceneCpu);
     state.counters["landings"] = landings;
     state.counters["worst_landing_ms"] = worstLanding;
     state.counters["worst_save_ms"] = worstSave;
