@@ -584,10 +584,11 @@ export PLUMBRIX_SCREEN=playing:1
 launch --size 1280x720 || exit 1
 shot opening
 save="$XDG_DATA_HOME/Plumbrix/saves.dat"
-# Waits (at most 5 s) until the save file differs from what it was.
+# Waits (at most 20 s: a loaded machine under the sanitizers is slow) until the save file
+# differs from what it was.
 await_save() {
     local i
-    for i in $(seq 1 100); do
+    for i in $(seq 1 400); do
         [ "$(md5sum "$save" 2>/dev/null)" != "$1" ] && return 0
         sleep 0.05
     done
