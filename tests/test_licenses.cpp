@@ -147,6 +147,43 @@ TEST(AboutScreen, LinksGoNowhereAndTheButtonOpensTheLicences) {
     EXPECT_EQ(g.top().kind, ScreenKind::Menu);
 }
 
+TEST(AboutScreen, ScalesDownOnSmallWindows) {
+    // The name's pink glyphs grow with k times the interface scale: 1 on a large window,
+    // 0.78 when the window is narrow for its scale, 0.62 below 620 pixels of height.
+    struct Case {
+        int w, h;
+        double ku;
+    };
+    double ref = 0;
+    for (const Case& k :
+         {Case{1280, 720, 1.0}, Case{700, 700, 0.78 * 0.72}, Case{1280, 600, 0.62 * 600 / 720.0}}) {
+        Headless h(k.w, k.h);
+        ASSERT_TRUE(h.ok());
+        i18n::setLanguage("en");
+        Game::instance().resetTo(kindState(ScreenKind::About));
+        const testsupport::Frame f = h.frame(0.0);
+        int first = -1;
+        int last = -1;
+        for (int y = 0; y < k.h / 2; ++y) {
+            int pink = 0;
+            for (int x = k.w / 4; x < 3 * k.w / 4; ++x)
+                if (testsupport::red(f.at(x, y)) > 220 && testsupport::green(f.at(x, y)) < 130 &&
+                    testsupport::blue(f.at(x, y)) > 130)
+                    ++pink;
+            if (pink < 3) continue;
+            if (first < 0) first = y;
+            if (y - last > 4 && last >= 0) break;  // the next pink line is a link
+            last = y;
+        }
+        ASSERT_GE(first, 0) << k.w << "x" << k.h;
+        const double perUnit = (last - first + 1) / k.ku;
+        if (ref == 0) ref = perUnit;
+        EXPECT_NEAR(perUnit, ref, 0.15 * ref) << k.w << "x" << k.h;
+        testsupport::savePng(f, testsupport::artefactDir() + "/about-" + std::to_string(k.w) + "x" +
+                                    std::to_string(k.h) + ".png");
+    }
+}
+
 TEST(InfoScreensBlackBox, AboutLeadsToTheLicencesInTheRealGame) {
     if (!testsupport::xSessionPossible()) GTEST_SKIP() << "no Xvfb, xdotool or xwd";
     const testsupport::Session s = testsupport::runXSession("about-licenses", R"(

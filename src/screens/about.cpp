@@ -44,6 +44,7 @@ class AboutScreen : public Screen {
         else if (c.w >= c.s(1100) && c.h >= c.s(640))
             k = 1.0;
         const double ku = k * c.ui;
+        ku_ = ku;
         fitWidth_ = c.w - c.s(48);
         const double cx = c.w / 2;
         cairo_t* cr = c.cr;
@@ -113,7 +114,7 @@ class AboutScreen : public Screen {
 
     void divider(Ctx& c, double y) {
         const double len = std::min(c.w - c.s(80), c.s(520));
-        drawLine(c.cr, c.w / 2 - len / 2, y, c.w / 2 + len / 2, y, 1, kWhite, 0.25);
+        drawLine(c.cr, c.w / 2 - len / 2, y, c.w / 2 + len / 2, y, ku_, kWhite, 0.25);
     }
 
     // A pink address centred at (w/2, y), underlined while hovered; its click goes nowhere
@@ -125,11 +126,14 @@ class AboutScreen : public Screen {
         measureText(c.cr, text, s, &w, &h);
         const Rect hit{c.w / 2 - w / 2, y - h / 2, w, h};
         drawTextCentered(c.cr, c.w / 2, y, text, s);
-        if (c.hover(hit)) drawLine(c.cr, hit.x, hit.y + h, hit.x + w, hit.y + h, 1, kAccentPink, 1);
+        if (c.hover(hit))
+            drawLine(c.cr, hit.x, hit.y + h, hit.x + w, hit.y + h, ku_, kAccentPink, 1);
         c.takeClick(hit);
     }
 
-    // Every line is shrunk to fit the window; set at the start of each frame.
+    // Per-frame layout, set at the start of each frame: the unit of every size (the scale k
+    // times the interface scale) and the width every line is shrunk to fit.
+    double ku_ = 1;
     double fitWidth_ = 0;
 };
 

@@ -137,7 +137,7 @@ class LicensesScreen : public Screen {
                 const Rect hit{cx - lw / 2, top + c.s(66), lw, lh};
                 drawTextCentered(cr, cx, top + c.s(72), row.homepage, link);
                 if (pointerInside && c.hover(hit))
-                    drawLine(cr, hit.x, hit.y + lh, hit.x + lw, hit.y + lh, 1, kAccentPink, 1);
+                    drawLine(cr, hit.x, hit.y + lh, hit.x + lw, hit.y + lh, c.s(1), kAccentPink, 1);
                 if (pointerInside) c.takeClick(hit);
             }
             if (i + 1 < kLicenses.size()) {
