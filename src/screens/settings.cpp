@@ -39,8 +39,8 @@ TextStyle textStyle(double size, bool bold, std::uint32_t color) {
 
 // What controls may see of a frame's pointer when they must not react to it (under the
 // modal dialog, or while the pointer is outside the scrolling area where they may be
-// hidden): no click, press, wheel or hover. A held button stays held, so a scroll drag
-// that is under way ends as it normally would.
+// hidden): no click, press, wheel, key or hover. A held button stays held, so a scroll
+// drag that is under way goes on and ends as it normally would.
 Input withoutPointer(const Input& in) {
     Input out = in;
     out.mouseX = -1e9;
