@@ -160,11 +160,11 @@ shot splash
 click_at 400 300
 shot menu
 keys 7
-sleep 0.7  # a screen's first frame builds its scene, which takes a while on a busy machine
+sleep 1  # a screen's first frame builds its scene, which takes a while on a busy machine
 shot about
 keys Escape
 keys 6
-sleep 0.7
+sleep 1
 shot settings
 kill -SEGV "$GAME_PID"
 finish > "$OUT/segv.status"
