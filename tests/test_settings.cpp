@@ -279,6 +279,7 @@ TEST(SettingsScreen, ResetAsksFirstErasesProgressAndKeepsSettings) {
 
     // OK, clicked where a language button lies under the dialog: only the dialog answers.
     clickAt(h, l.reset, &t);
+    testsupport::savePng(h.last(), testsupport::artefactDir() + "/settings-reset-dialog.png");
     double px = -1;
     double py = -1;
     for (double y = ok.y + 2; y < ok.y + ok.h - 2 && px < 0; y += 2)
