@@ -175,9 +175,11 @@ shot splash
 click_at 400 300
 shot menu
 click_at )" + menuButtonAt(6, 1102, 620) + R"(
+sleep 1  # a screen's first frame builds its scene, which takes a while on a busy machine
 shot about
 keys Escape
 click_at )" + menuButtonAt(5, 1102, 620) + R"(
+sleep 1
 shot settings
 kill -SEGV "$GAME_PID"
 finish > "$OUT/segv.status"

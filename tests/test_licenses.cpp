@@ -1,0 +1,211 @@
+// The about and licences screens: the licence table tells what the build links and ships,
+// the blocks are laid out to the end with separators only between them, links take their
+// click, and the about screen leads to the licences. Screenshots of both are kept.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <sodium.h>
+
+#include <string>
+
+#include "i18n.h"
+#include "screens/licenses.h"
+#include "support/headless.h"
+#include "support/xsession.h"
+#include "ui/widgets.h"
+
+using testsupport::Headless;
+using ui::Game;
+using ui::GameState;
+using ui::ScreenKind;
+
+namespace {
+
+GameState kindState(ScreenKind k) {
+    GameState s;
+    s.kind = k;
+    return s;
+}
+
+// Mean brightness of a horizontal run of pixels centred on the window.
+double rowBrightness(const testsupport::Frame& f, int y, int halfWidth) {
+    double sum = 0;
+    for (int x = f.w / 2 - halfWidth; x < f.w / 2 + halfWidth; ++x) {
+        const std::uint32_t p = f.at(x, y);
+        sum += testsupport::red(p) + testsupport::green(p) + testsupport::blue(p);
+    }
+    return sum / (3.0 * 2 * halfWidth);
+}
+
+}  // namespace
+
+TEST(LicenseTable, CreditsWhatTheGameLinksAndShips) {
+    const auto rows = ui::licenseRows();
+    ASSERT_EQ(rows.size(), 21u);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const ui::LicenseRow& r = rows[i];
+        const std::string all = std::string(r.name) + r.license + r.copyright + r.homepage;
+        EXPECT_STRNE(r.copyright, "") << r.name;
+        EXPECT_STRNE(r.homepage, "") << r.name;
+        EXPECT_EQ(all.find("Monocypher"), std::string::npos) << r.name;
+        EXPECT_EQ(all.find("ffmpeg"), std::string::npos) << r.name;
+        if (i == 16) continue;
+        EXPECT_STREQ(r.version, "") << r.name;
+        EXPECT_EQ(ui::licenseLine(r), r.license);
+    }
+    // The crypto library is credited with the version this build runs against.
+    EXPECT_STREQ(rows[16].name, "libsodium");
+    EXPECT_EQ(ui::licenseLine(rows[16]), std::string("v") + sodium_version_string() + "  ·  ISC");
+
+    // The music's credit names the title the generator gives the track.
+    const std::string gen =
+        testsupport::readText(std::string(TARNWICK_SOURCE_DIR) + "/tools/gen_sounds.py");
+    const std::string key = "MUSIC_TITLE = \"";
+    const size_t at = gen.find(key);
+    ASSERT_NE(at, std::string::npos);
+    const std::string title =
+        gen.substr(at + key.size(), gen.find('"', at + key.size()) - at - key.size());
+    EXPECT_EQ(std::string(rows[19].name), "Musik: " + title);
+    EXPECT_NE(i18n::tr("about.musicCredit").find(title), std::string::npos);
+    EXPECT_EQ(std::string(rows[20].license), "LicenseRef-proprietary");
+}
+
+TEST(LicensesScreen, ScrollsToTheLastBlockAndLinksTakeTheirClick) {
+    Headless h(1280, 720);
+    ASSERT_TRUE(h.ok());
+    i18n::setLanguage("en");
+    Game& g = Game::instance();
+    g.resetTo(kindState(ScreenKind::About));
+    g.push(kindState(ScreenKind::Licenses));
+    double t = 0;
+    const testsupport::Frame& top = h.frame(t);
+    testsupport::savePng(top, testsupport::artefactDir() + "/licenses-top.png");
+
+    ui::Input wheel;
+    wheel.mouseX = 640;
+    wheel.mouseY = 400;
+    wheel.wheel = -100;
+    h.frame(wheel, t += 0.1);
+    const testsupport::Frame end = h.frame(t += 0.1);
+    testsupport::savePng(end, testsupport::artefactDir() + "/licenses-end.png");
+
+    // Header 60, blocks 92 apart from 50 under it, 20 spare at the end: the last block's
+    // top is 92 + 20 above the bottom edge.
+    const int lastTop = 720 - 92 - 20;
+    const int sepAbove = lastTop - 6;
+    const int sepBelow = lastTop + 92 - 6;
+    EXPECT_GT(rowBrightness(end, sepAbove, 100), rowBrightness(end, sepAbove + 4, 100) + 15)
+        << "a separator above the last block";
+    EXPECT_LT(std::abs(rowBrightness(end, sepBelow, 100) - rowBrightness(end, sepBelow - 4, 100)),
+              6)
+        << "no separator under the last block";
+    // The last block's name is drawn where it belongs.
+    EXPECT_GT(rowBrightness(end, lastTop + 14, 200), rowBrightness(end, sepBelow, 200) + 10);
+
+    // A click on a link is taken and goes nowhere; a click on empty space is not taken.
+    h.click(640, lastTop + 72, t += 0.1);
+    EXPECT_TRUE(h.ctx().clickUsed);
+    EXPECT_EQ(g.top().kind, ScreenKind::Licenses);
+    h.click(100, lastTop + 40, t += 0.1);
+    EXPECT_FALSE(h.ctx().clickUsed);
+    EXPECT_EQ(g.top().kind, ScreenKind::Licenses);
+
+    // Escape goes back to the about screen.
+    h.key(SDLK_ESCAPE, t += 0.1);
+    EXPECT_EQ(g.top().kind, ScreenKind::About);
+}
+
+TEST(AboutScreen, LinksGoNowhereAndTheButtonOpensTheLicences) {
+    Headless h(1280, 720);
+    ASSERT_TRUE(h.ok());
+    i18n::setLanguage("en");
+    Game& g = Game::instance();
+    g.resetTo(kindState(ScreenKind::Menu));
+    g.push(kindState(ScreenKind::About));
+    double t = 0;
+    const testsupport::Frame about = h.frame(t);
+    testsupport::savePng(about, testsupport::artefactDir() + "/about.png");
+    // The name in pink near the top.
+    int pink = 0;
+    for (int y = 70; y < 120; ++y)
+        for (int x = 540; x < 740; ++x)
+            if (testsupport::red(about.at(x, y)) > 220 && testsupport::green(about.at(x, y)) < 130)
+                ++pink;
+    EXPECT_GT(pink, 300);
+
+    // At full scale the web address sits 314 down and the licences button 510 to 550.
+    h.click(640, 314, t += 0.1);
+    EXPECT_TRUE(h.ctx().clickUsed);
+    h.frame(t += 0.1);
+    EXPECT_EQ(g.top().kind, ScreenKind::About);
+    h.click(640, 530, t += 0.1);
+    EXPECT_EQ(g.top().kind, ScreenKind::Licenses);
+    h.frame(t += 0.1);
+    h.key(SDLK_ESCAPE, t += 0.1);
+    h.frame(t += 0.1);
+    h.key(SDLK_ESCAPE, t += 0.1);
+    EXPECT_EQ(g.top().kind, ScreenKind::Menu);
+}
+
+TEST(AboutScreen, ScalesDownOnSmallWindows) {
+    // The name's pink glyphs grow with k times the interface scale: 1 on a large window,
+    // 0.78 when the window is narrow for its scale, 0.62 below 620 pixels of height.
+    struct Case {
+        int w, h;
+        double ku;
+    };
+    double ref = 0;
+    for (const Case& k :
+         {Case{1280, 720, 1.0}, Case{700, 700, 0.78 * 0.72}, Case{1280, 600, 0.62 * 600 / 720.0}}) {
+        Headless h(k.w, k.h);
+        ASSERT_TRUE(h.ok());
+        i18n::setLanguage("en");
+        Game::instance().resetTo(kindState(ScreenKind::About));
+        const testsupport::Frame f = h.frame(0.0);
+        int first = -1;
+        int last = -1;
+        for (int y = 0; y < k.h / 2; ++y) {
+            int pink = 0;
+            for (int x = k.w / 4; x < 3 * k.w / 4; ++x)
+                if (testsupport::red(f.at(x, y)) > 220 && testsupport::green(f.at(x, y)) < 130 &&
+                    testsupport::blue(f.at(x, y)) > 130)
+                    ++pink;
+            if (pink < 3) continue;
+            if (first < 0) first = y;
+            if (y - last > 4 && last >= 0) break;  // the next pink line is a link
+            last = y;
+        }
+        ASSERT_GE(first, 0) << k.w << "x" << k.h;
+        const double perUnit = (last - first + 1) / k.ku;
+        if (ref == 0) ref = perUnit;
+        EXPECT_NEAR(perUnit, ref, 0.15 * ref) << k.w << "x" << k.h;
+        testsupport::savePng(f, testsupport::artefactDir() + "/about-" + std::to_string(k.w) + "x" +
+                                    std::to_string(k.h) + ".png");
+    }
+}
+
+TEST(InfoScreensBlackBox, AboutLeadsToTheLicencesInTheRealGame) {
+    if (!testsupport::xSessionPossible()) GTEST_SKIP() << "no Xvfb, xdotool or xwd";
+    // The crash report names the screen that was live, which tells where the click led
+    // however slowly the machine paints.
+    const testsupport::Session s = testsupport::runXSession("about-licenses", R"(
+export PLUMBRIX_SCREEN=about
+launch --size 1280x720 || exit 1
+shot about
+click_at 640 530
+sleep 1
+shot licenses
+kill -SEGV "$GAME_PID"
+finish > "$OUT/status"
+exit 0
+)");
+    ASSERT_EQ(s.status, 0) << s.log;
+    EXPECT_EQ(testsupport::readText(s.dir + "/status"), "139\n");
+    EXPECT_NE(testsupport::readText(s.dir + "/run/Plumbrix_crash.txt").find("Bildschirm 11,"),
+              std::string::npos);
+    for (const char* name : {"about", "licenses"}) {
+        const testsupport::Frame f = testsupport::loadXwd(s.dir + "/" + name + ".xwd");
+        ASSERT_FALSE(f.empty()) << name;
+        testsupport::savePng(f, testsupport::artefactDir() + "/xvfb-" + name + ".png");
+    }
+}
