@@ -229,6 +229,27 @@ TEST(WidgetDialog, KeysClicksAndModality) {
     cv.pointer(480, 365, false, false, true);
     c.clickUsed = true;
     EXPECT_EQ(ui::confirmDialog(c, "Reset?", "Sure?", "OK", "Cancel"), 0);
+
+    // A long message wraps inside the panel instead of running over its edges, and a
+    // script without spaces wraps too.
+    for (const char* message :
+         {"All cleared levels, the high score table and the current game will be deleted.",
+          "\u3059\u3079\u3066\u306e\u30af\u30ea\u30a2\u6e08\u307f\u30ec\u30d9\u30eb"
+          "\u3001\u30cf\u30a4\u30b9\u30b3\u30a2\u8868\u3001\u73fe\u5728\u306e\u30b2"
+          "\u30fc\u30e0\u304c\u524a\u9664\u3055\u308c\u307e\u3059\u3002"}) {
+        cv.frame(0);
+        cv.pointer(10, 10, false, false, false);
+        ui::confirmDialog(c, "Reset?", message, "OK", "Cancel");
+        // White text in the message band, counted outside and inside the panel margins.
+        auto bright = [&](int x0, int x1) {
+            int n = 0;
+            for (int y = 240; y < 330; ++y)
+                for (int x = x0; x < x1; ++x) n += (cv.rgb(x, y) & 0xFF) > 170;
+            return n;
+        };
+        EXPECT_EQ(bright(0, 244) + bright(556, 800), 0) << message;  // 24 units of margin
+        EXPECT_GT(bright(244, 556), 50) << message;
+    }
 }
 
 TEST(WidgetScroll, DragVersusClickCoastAndShortLists) {

@@ -294,6 +294,47 @@ bool toggleRow(Ctx& c, const Rect& r, const std::string& text, bool value) {
     return fire(c, r) ? !value : value;
 }
 
+namespace {
+
+// The text broken into lines no wider than maxW in style: at spaces, and between any two
+// characters inside a word too long for a line (scripts without spaces break anywhere).
+std::vector<std::string> wrapLines(cairo_t* cr, const std::string& text, TextStyle st,
+                                   double maxW) {
+    st.maxWidth = 0;
+    auto width = [&](const std::string& t) {
+        double w = 0, h = 0;
+        measureText(cr, t, st, &w, &h);
+        return w;
+    };
+    std::vector<std::string> lines;
+    std::string line;
+    auto place = [&](const std::string& piece, const std::string& sep) {
+        const std::string joined = line.empty() ? piece : line + sep + piece;
+        if (line.empty() || width(joined) <= maxW) {
+            line = joined;
+        } else {
+            lines.push_back(line);
+            line = piece;
+        }
+    };
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(' ', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string word = text.substr(start, end - start);
+        if (!word.empty() && width(word) > maxW) {
+            for (const std::string& ch : splitUtf8(word)) place(ch, "");
+        } else if (!word.empty()) {
+            place(word, " ");
+        }
+        start = end + 1;
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+}  // namespace
+
 int confirmDialog(Ctx& c, const std::string& title, const std::string& message,
                   const std::string& okLabel, const std::string& cancelLabel) {
     cairo_t* cr = c.cr;
@@ -308,8 +349,20 @@ int confirmDialog(Ctx& c, const std::string& title, const std::string& message,
     const double pcx = panel.x + pw / 2;
     drawTextCentered(cr, pcx, panel.y + c.s(40), title,
                      style(c.s(20), true, kAccentPink, 1.0, pw - c.s(48)));
-    drawTextCentered(cr, pcx, panel.y + c.s(100), message,
-                     style(c.s(15), false, kWhite, 1.0, pw - c.s(48)));
+    // The message wraps onto up to three lines (smaller type when it needs more) centred
+    // between the title and the buttons.
+    double size = c.s(15);
+    std::vector<std::string> lines;
+    for (int i = 0; i < 4; ++i, size *= 0.85) {
+        lines = wrapLines(cr, message, style(size, false, kWhite), pw - c.s(48));
+        if (lines.size() <= 3) break;
+    }
+    const double lineH = 1.3 * size;
+    double ly = panel.y + c.s(100) - lineH * (static_cast<double>(lines.size()) - 1) / 2;
+    for (const std::string& line : lines) {
+        drawTextCentered(cr, pcx, ly, line, style(size, false, kWhite, 1.0, pw - c.s(48)));
+        ly += lineH;
+    }
 
     const double bw = (pw - c.s(60)) / 2;
     const double bh = c.s(46);
