@@ -10,6 +10,7 @@
 #include "core/storage.h"
 #include "support/headless.h"
 #include "support/tmpdir.h"
+#include "support/xsession.h"
 #include "ui/app.h"
 
 using testsupport::Frame;
@@ -434,4 +435,28 @@ TEST(ResultScreens, ScreenshotsCompactAndWide) {
             EXPECT_LT(countNear(f, 0, sz.h - 2, sz.w, 2, 0xff5fa3, 20), 3) << name;
         }
     }
+}
+
+TEST(ResultScreens, EndingInTheRealGame) {
+    if (!testsupport::xSessionPossible()) GTEST_SKIP() << "needs xvfb-run, xdotool, xwd";
+    const testsupport::Session s = testsupport::runXSession("results-ending", R"(
+PLUMBRIX_SCREEN=ending launch --size 1280x720 || exit 1
+sleep 2.5
+shot ending
+keys Escape
+shot menu
+keys ctrl+q
+finish > "$OUT/quit.status"
+exit 0
+)");
+    ASSERT_EQ(s.status, 0) << s.log;
+    const Frame ending = testsupport::loadXwd(s.dir + "/ending.xwd");
+    const Frame menu = testsupport::loadXwd(s.dir + "/menu.xwd");
+    ASSERT_FALSE(ending.empty());
+    ASSERT_FALSE(menu.empty());
+    shoot(ending, "x_ending_perfect");
+    // The golden headline and three golden stars, gone once Escape led to the menu.
+    EXPECT_GT(countNear(ending, 0, 0, ending.w, ending.h, 0xffd700, 20), 1500);
+    EXPECT_LT(countNear(menu, 0, 0, menu.w, menu.h, 0xffd700, 20), 200);
+    EXPECT_EQ(testsupport::readText(s.dir + "/quit.status").substr(0, 1), "0");
 }
