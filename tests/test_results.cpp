@@ -351,8 +351,6 @@ TEST(ResultScreens, WhatEachCaseShows) {
     h.frame(16);
     const Frame calm = h.frame(20.55);
     EXPECT_GT(countDiff(a, calm, 0, 0, 1280, 40), 400) << "confetti above the headline";
-    const Frame other = show(solved(17, 1, 3), 0.55);
-    EXPECT_GT(countDiff(a, other, 0, 0, 1280, 40), 400) << "another level, another burst";
 
     // The hint for a missing orb, light text under the time line; none with every orb.
     const Frame hint = show(solved(7, 2, 3), 3);
