@@ -1,0 +1,629 @@
+// The play screen, run through the real frame pipeline with a test clock and scripted
+// input. Boards for particular situations are set up as interrupted games and resumed.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "core/levels.h"
+#include "core/storage.h"
+#include "screens/playing.h"
+#include "support/bot.h"
+#include "support/headless.h"
+#include "support/store_files.h"
+#include "support/tmpdir.h"
+#include "support/xsession.h"
+#include "ui/app.h"
+#include "ui/decor.h"
+
+namespace {
+
+using testsupport::ShotOutcome;
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kFrame = 1.0 / 60;
+
+ui::GameState playing(int level, bool arcade = false, bool resume = false) {
+    ui::GameState s;
+    s.kind = ui::ScreenKind::Playing;
+    s.level = level;
+    s.seed = 12345;
+    s.arcade = arcade;
+    s.resume = resume;
+    return s;
+}
+
+// An interrupted game on an empty 14 x 11 board; tests fill in what they need.
+store::SavedGame blankGame(int level, bool arcade = false) {
+    store::SavedGame g;
+    g.level = level;
+    g.seed = 777;
+    g.arcade = arcade;
+    g.board = core::makeEmptyBoard(14, 11);
+    return g;
+}
+
+// One game on a 1280 x 720 headless window. The pointer stays where it was last put, as
+// a real one does; every frame is one sixtieth of a second unless told otherwise.
+struct Play {
+    testsupport::Headless h;
+    double t = 10.0;
+    double px, py;
+
+    explicit Play(const std::string& name, int width = 800, int height = 450)
+        : h(width, height), px(width / 2.0), py(height / 3.0) {
+        store::openAt(testsupport::freshDir(name));
+    }
+
+    // Starts a screen with a menu record below it, as the menu would.
+    void start(const ui::GameState& s) {
+        ui::GameState menu;
+        menu.kind = ui::ScreenKind::Menu;
+        h.start(menu);
+        ui::Game::instance().push(s);
+        step();
+    }
+    // Resumes g as the interrupted game.
+    void resume(const store::SavedGame& g) {
+        store::saveGame(g);
+        start(playing(g.level, g.arcade, true));
+    }
+    const ui::PlayView& view() const { return ui::playView(); }
+    const ui::GameState& top() const { return ui::Game::instance().top(); }
+
+    const ui::PlayView& step(ui::Input in = {}, double dt = kFrame) {
+        t += dt;
+        in.mouseX = px;
+        in.mouseY = py;
+        h.frame(in, t);
+        return view();
+    }
+    void key(int k) {
+        ui::Input in;
+        in.keys.push_back(k);
+        step(in);
+    }
+    void moveTo(double x, double y) {
+        px = x;
+        py = y;
+        step();
+    }
+    void clickAt(double x, double y) {
+        moveTo(x, y);
+        ui::Input in;
+        in.released = true;
+        step(in);
+    }
+    // Aims at angle with the pointer and clicks.
+    void fire(double angle) {
+        const core::Point p = testsupport::aimPointer(view(), angle, 160);
+        clickAt(p.x, p.y);
+    }
+    // Runs frames until the marble has come to rest (or the game ended).
+    void settle() {
+        for (int i = 0; i < 400 && view().shotActive && !view().finished; ++i) step();
+    }
+    // Lets d seconds pass, in frames of 50 ms.
+    void wait(double d) {
+        for (double e = 0; e < d - 1e-9; e += 0.05) step({}, 0.05);
+    }
+    // The centre of the pause button at the right end of the top bar.
+    core::Point pauseButton() {
+        const ui::Ctx& c = h.ctx();
+        const double hb = c.s(c.compact() ? 34 : 44);
+        return core::Point{c.w - c.s(12) - hb / 2, (view().geo.hudH - hb) / 2 - c.s(2) + hb / 2};
+    }
+};
+
+int occupied(const core::Board& b) {
+    int n = 0;
+    for (const auto& row : b)
+        for (int v : row) n += v >= 0;
+    return n;
+}
+
+int rowsUsed(const core::Board& b) {
+    int n = 0;
+    for (const auto& row : b) {
+        for (int v : row) {
+            if (v >= 0) {
+                ++n;
+                break;
+            }
+        }
+    }
+    return n;
+}
+
+// The first angle, scanning from straight up outwards, whose shot ends as wanted.
+double findAngle(const ui::PlayView& v, ShotOutcome::Kind kind) {
+    for (double d = 0; d < kPi / 2 - 0.13; d += 0.003) {
+        for (double a : {-kPi / 2 - d, -kPi / 2 + d}) {
+            if (testsupport::simulateShot(v, a, kFrame).kind == kind) return a;
+        }
+    }
+    return NAN;
+}
+
+}  // namespace
+
+TEST(PlayLayout, SameWindowSameGeometryAndLimitsHold) {
+    struct Case {
+        double w, h, ui;
+    } cases[] = {{1280, 720, 1.0}, {400, 300, 0.72}, {3840, 2160, 2.0}, {1000, 1400, 0.78}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(testing::Message() << k.w << "x" << k.h);
+        const ui::PlayGeometry g = ui::playLayout(k.w, k.h, k.ui, 14, 11);
+        const ui::PlayGeometry again = ui::playLayout(k.w, k.h, k.ui, 14, 11);
+        EXPECT_EQ(std::memcmp(&g, &again, sizeof g), 0);
+        EXPECT_GE(g.R, 11);
+        EXPECT_LE(g.R, std::max(11.0, 38 * k.ui));
+        EXPECT_NEAR(g.gridX + g.gridW / 2, k.w / 2, 1e-9);  // centred
+        EXPECT_GT(g.shooterY, g.fieldBottom);
+        EXPECT_LT(g.shooterY, k.h);
+    }
+    // A tiny window keeps a 200-unit field and marbles of 11 units, wider than the field.
+    const ui::PlayGeometry tiny = ui::playLayout(400, 300, 0.72, 14, 11);
+    EXPECT_EQ(tiny.fieldH, 200);
+    EXPECT_EQ(tiny.fieldW, 124);
+    EXPECT_EQ(tiny.R, 11);
+    EXPECT_GT(tiny.gridW, tiny.fieldW);
+    // A level of 14 rows is sized for 11 visible rows: the 11th row fits the field.
+    const ui::PlayGeometry hd = ui::playLayout(1280, 720, 1.0, 14, 11);
+    EXPECT_LE(hd.fieldTop + core::cellCenter(10, 0, hd.R).y + hd.R, hd.fieldBottom);
+    EXPECT_LE(hd.gridW, hd.fieldW);
+    EXPECT_EQ(hd.hudH, 70);
+    EXPECT_EQ(ui::playLayout(1000, 700, 1.0, 14, 11).hudH, 52);  // compact
+}
+
+TEST(PlayScreen, FreshGamesStartFromTheLevelOrTheSeed) {
+    Play p("play-fresh");
+    p.start(playing(0));
+    const core::LevelBoard lb = core::levelBoard(0);
+    EXPECT_EQ(p.view().board, lb.board);
+    EXPECT_EQ(p.view().incomingRows, static_cast<int>(lb.incomingRows.size()));
+    EXPECT_EQ(p.view().starOrbs.size(), lb.starOrbs.size());
+    // The first two colours are single draws of generators seeded from the seed.
+    const int n = core::levelConfig(0).numColors;
+    core::Mulberry32 a(12345), b(12345u * 31u + 7u);
+    EXPECT_EQ(p.view().currentColor, a.nextInt(n));
+    EXPECT_EQ(p.view().nextColor, b.nextInt(n));
+    EXPECT_DOUBLE_EQ(p.view().aim, -kPi / 2);
+
+    p.start(playing(0, true));
+    const core::LevelConfig ac = core::arcadeConfig(0);
+    EXPECT_EQ(p.view().board,
+              core::generateStartingBoard(ac.numColors, ac.startingMarbles, 12345, 14, 11));
+    EXPECT_EQ(p.view().incomingRows, 0);
+    EXPECT_TRUE(p.view().starOrbs.empty());
+    EXPECT_TRUE(p.view().obstacles.empty());
+
+    // A campaign stage with obstacles places them on the field.
+    p.start(playing(15));
+    EXPECT_EQ(p.view().obstacles.size(), core::obstaclesForStage(1).size());
+    EXPECT_FALSE(store::hasSavedGame());  // nothing happened yet, nothing saved
+}
+
+TEST(PlayScreen, AimFollowsThePointerAboveTheLauncherAndStaysClamped) {
+    Play p("play-aim");
+    p.start(playing(0));
+    const ui::PlayGeometry g = p.view().geo;
+    p.moveTo(g.shooterX + 100, g.shooterY - 100);
+    EXPECT_NEAR(p.view().aim, -kPi / 4, 1e-9);
+    // Within 10 units above the launcher, or below it, the pointer does not aim.
+    p.moveTo(g.shooterX - 300, g.shooterY - 9);
+    EXPECT_NEAR(p.view().aim, -kPi / 4, 1e-9);
+    p.moveTo(g.shooterX - 300, g.h - 1);
+    EXPECT_NEAR(p.view().aim, -kPi / 4, 1e-9);
+    // Almost horizontal: clamped to 0.12 rad above the horizontal on either side.
+    p.moveTo(g.shooterX + 600, g.shooterY - 11);
+    EXPECT_NEAR(p.view().aim, -0.12, 1e-9);
+    p.moveTo(g.shooterX - 600, g.shooterY - 11);
+    EXPECT_NEAR(p.view().aim, -kPi + 0.12, 1e-9);
+    // The keys turn by 0.02 rad a press and cannot pass the clamp either; a pointer that
+    // rests where it was does not take the aim back.
+    p.key(0x4000004F);
+    EXPECT_NEAR(p.view().aim, -kPi + 0.14, 1e-9);
+    for (int i = 0; i < 3; ++i) p.key(0x40000050);
+    EXPECT_NEAR(p.view().aim, -kPi + 0.12, 1e-9);
+    p.moveTo(g.shooterX + 600, g.shooterY - 11);
+    for (int i = 0; i < 3; ++i) p.key(0x40000050);
+    EXPECT_NEAR(p.view().aim, -0.18, 1e-9);
+    for (int i = 0; i < 5; ++i) p.key(0x4000004F);
+    EXPECT_NEAR(p.view().aim, -0.12, 1e-9);
+    EXPECT_FALSE(p.view().shotActive);
+}
+
+TEST(PlayScreen, TopBarClicksNeverFireAndPauseFreezesTheClock) {
+    Play p("play-topbar");
+    p.start(playing(0));
+    const ui::PlayGeometry g = p.view().geo;
+    // A release on the bar (here on an empty part of it) does not fire.
+    p.clickAt(g.w / 2, g.hudH / 2);
+    EXPECT_FALSE(p.view().shotActive);
+    // The pause button pauses and does not fire.
+    p.clickAt(p.pauseButton().x, p.pauseButton().y);
+    ASSERT_TRUE(p.view().paused);
+    EXPECT_FALSE(p.view().shotActive);
+    const std::int64_t before = p.view().elapsedMs;
+    p.wait(3.0);
+    EXPECT_EQ(p.view().elapsedMs, before);
+    // While paused, a free click only resumes; the next one fires.
+    p.clickAt(g.shooterX, g.shooterY - 100);
+    EXPECT_FALSE(p.view().paused);
+    EXPECT_FALSE(p.view().shotActive);
+    p.clickAt(g.shooterX + 1, g.shooterY - 100);
+    EXPECT_TRUE(p.view().shotActive);
+    // "p" pauses, Space resumes without firing; time runs on only when not paused.
+    p.settle();
+    p.key('p');
+    ASSERT_TRUE(p.view().paused);
+    p.wait(2.0);
+    p.key(' ');
+    EXPECT_FALSE(p.view().paused);
+    EXPECT_FALSE(p.view().shotActive);
+    const std::int64_t resumed = p.view().elapsedMs;
+    p.wait(1.0);
+    EXPECT_NEAR(static_cast<double>(p.view().elapsedMs - resumed), 1000, 40);
+    EXPECT_LT(p.view().elapsedMs, 3000);  // the 5 paused seconds are not counted
+}
+
+TEST(PlayScreen, AStalledFrameMovesTheMarbleByOnly50ms) {
+    Play p("play-stall");
+    p.start(playing(0));
+    const ui::PlayGeometry g = p.view().geo;
+    p.moveTo(g.shooterX, g.shooterY - 100);
+    ui::Input fire;
+    fire.keys.push_back(' ');
+    p.step(fire);
+    ASSERT_TRUE(p.view().shotActive);
+    const double y0 = p.view().shot.y;
+    p.step({}, 0.2);  // the frame clock caps dt at 0.1; the flight at 0.05
+    EXPECT_NEAR(y0 - p.view().shot.y, 0.05 * 1200, 1e-6);
+    // It spins as it flies only when it moves sideways.
+    EXPECT_NEAR(p.view().shotSpin, 0, 1e-9);
+}
+
+TEST(PlayScreen, RefillComesAfterSixTenthsOfASecondUnlessAShotFillsTheBoard) {
+    Play p("play-refill");
+    store::SavedGame g = blankGame(0);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 11; ++c) g.board[r][c] = (r + c) % 2;
+    g.incomingQueue.assign(3, std::vector<int>(11, 2));
+    g.currentColor = g.nextColor = 3;
+    g.starOrbPositions = {{2, 5}};
+    p.resume(g);
+    const double due = p.view().fillDue;
+    EXPECT_NEAR(due - p.t, 0.6, 1e-9);  // pending, due 0.6 s after it was noticed
+    p.wait(0.55);
+    EXPECT_EQ(p.view().incomingRows, 3);
+    p.wait(0.1);
+    EXPECT_EQ(p.view().incomingRows, 2);  // one row tops the board up to four
+    EXPECT_EQ(rowsUsed(p.view().board), 4);
+    EXPECT_EQ(p.view().board[0], std::vector<int>(11, 2));
+    EXPECT_EQ(p.view().starOrbs[0].r, 1);  // orbs rise by the rows that entered
+    EXPECT_LT(p.view().fillDue, 0);
+    EXPECT_EQ(store::savedGame().incomingQueue.size(), 2u);  // saved at once
+
+    // Three rows again, a refill pending, then a shot that makes a fourth row cancels it.
+    store::SavedGame h = blankGame(0);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 11; ++c) h.board[r][c] = (r + c) % 2;
+    h.incomingQueue.assign(2, std::vector<int>(11, 2));
+    h.currentColor = h.nextColor = 3;
+    p.resume(h);
+    ASSERT_GE(p.view().fillDue, 0);
+    const double a = findAngle(p.view(), ShotOutcome::Landed);
+    ASSERT_EQ(testsupport::simulateShot(p.view(), a, kFrame).r, 3);
+    p.fire(a);
+    p.settle();
+    EXPECT_LT(p.view().fillDue, 0);
+    p.wait(1.0);
+    EXPECT_EQ(p.view().incomingRows, 2);
+}
+
+TEST(PlayScreen, PuddlesSwallowAShotAndLostMarblesAreNotCounted) {
+    // Stage 5 onwards has puddles: a swallowed marble is a shot without a landing.
+    Play p("play-puddle");
+    store::SavedGame g = blankGame(55);
+    g.board[0][0] = g.board[0][1] = 0;  // a pair, so the level is not over
+    g.board[0][10] = 1;
+    g.currentColor = 2;
+    g.nextColor = 3;
+    p.resume(g);
+    const double a = findAngle(p.view(), ShotOutcome::Swallowed);
+    ASSERT_FALSE(std::isnan(a)) << "no angle reaches a puddle";
+    p.fire(a);
+    p.settle();
+    EXPECT_EQ(p.view().shots, 1);
+    EXPECT_EQ(occupied(p.view().board), 3);
+    EXPECT_EQ(p.view().currentColor, 3);  // the launcher moved on
+    EXPECT_EQ(p.view().trick, static_cast<int>(ui::Trick::Shake));
+    EXPECT_EQ(store::savedGame().shotsFired, 1);
+    EXPECT_EQ(store::savedGame().elapsedMs, 0);  // such a save keeps the previous time
+
+    // A marble thrown back out of the field by a bumper is simply gone.
+    const double lost = findAngle(p.view(), ShotOutcome::Lost);
+    if (!std::isnan(lost)) {
+        p.fire(lost);
+        p.settle();
+        EXPECT_FALSE(p.view().shotActive);
+        EXPECT_EQ(p.view().shots, 1);
+        EXPECT_EQ(p.view().currentColor, 3);
+    }
+}
+
+TEST(PlayScreen, CampaignDescentsComeEverySixthShotWithTheNextRow) {
+    Play p("play-descent");
+    store::SavedGame g = blankGame(0);  // level 1: a descent every 6 shots
+    core::Mulberry32 rnd(5);
+    for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 11; ++c) g.board[r][c] = rnd.nextInt(3);
+    g.incomingQueue = {std::vector<int>(11, 3), std::vector<int>(11, 3)};
+    g.starOrbPositions = {{9, 4}};
+    g.currentColor = 0;
+    g.nextColor = 1;
+    p.resume(g);
+    ASSERT_EQ(core::levelConfig(0).shotsPerDescent, 6);
+    for (int shot = 1; shot <= 6; ++shot) {
+        p.fire(testsupport::chooseAim(p.view(), kFrame).angle);
+        p.settle();
+        ASSERT_EQ(p.view().shots, shot);
+        EXPECT_EQ(p.view().incomingRows, shot < 6 ? 2 : 1) << "after shot " << shot;
+    }
+    EXPECT_EQ(p.view().board[0], std::vector<int>(11, 3));
+    EXPECT_EQ(p.view().starOrbs[0].r, 8);
+}
+
+TEST(PlayScreen, ArcadeRespawnsFourRowsWhenTheBoardIsCleared) {
+    Play p("play-arcade-respawn");
+    store::SavedGame g = blankGame(0, true);
+    g.board[0][4] = g.board[0][5] = 1;
+    g.currentColor = 1;
+    g.nextColor = 1;
+    p.resume(g);
+    p.fire(testsupport::chooseAim(p.view(), kFrame).angle);
+    p.settle();
+    EXPECT_EQ(p.view().shots, 1);
+    EXPECT_EQ(rowsUsed(p.view().board), 4);
+    EXPECT_EQ(p.view().score, core::scoreForPop(3, 0));
+    EXPECT_EQ(p.top().kind, ui::ScreenKind::Playing);
+}
+
+TEST(PlayScreen, CampaignEndsSolvedOnAnEmptyBoardOrWithoutPairs) {
+    Play p("play-win");
+    // Three of a kind with nothing waiting: the shot clears the board.
+    store::SavedGame g = blankGame(3);
+    g.board[0][4] = g.board[0][5] = 2;
+    g.currentColor = g.nextColor = 2;
+    g.starOrbPositions = {{0, 4}, {0, 5}, {16, 3}};
+    g.score = 40;
+    g.shotsFired = 7;
+    g.elapsedMs = 61000;
+    p.resume(g);
+    p.fire(testsupport::chooseAim(p.view(), kFrame).angle);
+    p.settle();
+    ASSERT_TRUE(p.view().finished);
+    ui::GameState top = p.top();
+    EXPECT_EQ(top.kind, ui::ScreenKind::Solved);
+    EXPECT_EQ(top.level, 3);
+    EXPECT_EQ(top.marbles, 8);
+    EXPECT_EQ(top.score, 40 + core::scoreForPop(3, 0));
+    EXPECT_EQ(top.starOrbs, 2);
+    EXPECT_EQ(top.starOrbsTotal, 3);
+    EXPECT_GE(top.elapsedMs, 61000);
+    EXPECT_LT(top.elapsedMs, 64000);
+    EXPECT_FALSE(top.arcade);
+    EXPECT_FALSE(store::hasSavedGame());
+
+    // Marbles left but no two alike together: solved on the first frame, nothing fired.
+    store::SavedGame h = blankGame(8);
+    h.board[0] = {0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1};
+    p.resume(h);
+    EXPECT_EQ(p.top().kind, ui::ScreenKind::Solved);
+    EXPECT_EQ(p.top().marbles, 0);
+    EXPECT_FALSE(store::hasSavedGame());
+}
+
+TEST(PlayScreen, ADescentIntoTheLossRowEndsTheGame) {
+    Play p("play-loss");
+    // A column hanging down to row 12; the sixth shot brings a descent into row 13.
+    store::SavedGame g = blankGame(0);
+    for (int r = 0; r <= 12; ++r) g.board[r][0] = r % 2 ? 1 : 0;
+    g.board[0][1] = 0;  // a pair, so the level is not over before the shot
+    g.shotsFired = 5;
+    g.score = 120;
+    g.currentColor = g.nextColor = 3;
+    g.starOrbPositions = {{3, 3}};
+    p.resume(g);
+    p.wait(0.5);
+    testsupport::savePng(p.h.last(), testsupport::artefactDir() + "/playing-near-loss.png");
+    p.fire(findAngle(p.view(), ShotOutcome::Landed));
+    p.settle();
+    ASSERT_TRUE(p.view().finished);
+    EXPECT_EQ(p.top().kind, ui::ScreenKind::GameOver);
+    EXPECT_EQ(p.top().level, 0);
+    EXPECT_EQ(p.top().marbles, 6);
+    EXPECT_EQ(p.top().score, 120);
+    EXPECT_EQ(p.top().starOrbsTotal, 1);
+    EXPECT_FALSE(p.top().arcade);
+    EXPECT_FALSE(store::hasSavedGame());
+    // The finished screen neither saves nor takes input in the frame it still runs.
+    p.step();
+    EXPECT_FALSE(store::hasSavedGame());
+
+    // Arcade: the run ends in a GameOver record and the high-score table.
+    store::SavedGame a = blankGame(0, true);
+    for (int r = 0; r <= 12; ++r) a.board[r][5] = r % 2 ? 1 : 0;
+    a.currentColor = a.nextColor = 2;
+    a.score = 4321;
+    a.shotsFired = 1;  // the next shot is one that brings the ceiling down
+    while ((a.shotsFired + 1) % core::arcadeShotsPerDrop(a.shotsFired + 1) != 0) ++a.shotsFired;
+    p.resume(a);
+    p.fire(findAngle(p.view(), ShotOutcome::Landed));
+    p.settle();
+    ASSERT_EQ(p.top().kind, ui::ScreenKind::GameOver);
+    EXPECT_TRUE(p.top().arcade);
+    EXPECT_EQ(p.top().score, 4321);
+    EXPECT_EQ(p.top().highScore, 4321);
+    ASSERT_FALSE(store::arcadeHighs().empty());
+    EXPECT_EQ(store::arcadeHighs().front().score, 4321);
+    EXPECT_EQ(store::arcadeHighs().front().marbles, a.shotsFired + 1);
+}
+
+TEST(PlayScreen, LeavingAndResumingRestoresTheWholeGame) {
+    Play p("play-resume");
+    p.start(playing(25));  // stage 2: obstacles
+    for (int i = 0; i < 4; ++i) {
+        p.fire(testsupport::chooseAim(p.view(), kFrame).angle);
+        p.settle();
+        EXPECT_EQ(store::savedGame().shotsFired, i + 1);  // saved after every shot
+    }
+    p.wait(0.5);
+    const ui::PlayView before = p.view();
+    p.key(27);  // Escape: saved, back to the menu
+    EXPECT_EQ(p.top().kind, ui::ScreenKind::Menu);
+    p.step();
+    ASSERT_TRUE(store::hasSavedGame());
+
+    p.start(playing(25, false, true));
+    const ui::PlayView& after = p.view();
+    EXPECT_EQ(after.board, before.board);
+    EXPECT_EQ(after.incomingRows, before.incomingRows);
+    EXPECT_EQ(after.freed, before.freed);
+    EXPECT_EQ(after.destroyed, before.destroyed);
+    EXPECT_EQ(after.currentColor, before.currentColor);
+    EXPECT_EQ(after.nextColor, before.nextColor);
+    EXPECT_EQ(after.shots, 4);
+    EXPECT_EQ(after.score, before.score);
+    ASSERT_EQ(after.starOrbs.size(), before.starOrbs.size());
+    for (size_t i = 0; i < after.starOrbs.size(); ++i) {
+        EXPECT_EQ(after.starOrbs[i].r, before.starOrbs[i].r);
+        EXPECT_EQ(after.starOrbs[i].c, before.starOrbs[i].c);
+    }
+    // The play time goes on from the last landing's save.
+    EXPECT_GE(after.elapsedMs + 1, store::savedGame().elapsedMs);  // ms truncated
+    EXPECT_LT(after.elapsedMs, store::savedGame().elapsedMs + 100);
+
+    // Crushed obstacles stay crushed.
+    store::SavedGame g = store::savedGame();
+    g.destroyedObstacles = {0};
+    p.resume(g);
+    EXPECT_EQ(p.view().destroyed, std::vector<int>{0});
+    EXPECT_EQ(p.view().obstacles.size(), core::obstaclesForStage(2).size() - 1);
+
+    // A save from the other mode is not resumed: a fresh arcade run starts instead.
+    p.start(playing(0, true, true));
+    EXPECT_TRUE(p.view().arcade);
+    EXPECT_EQ(p.view().shots, 0);
+    EXPECT_EQ(p.view().board.size(), 14u);
+}
+
+TEST(PlayScreen, ObstaclesUnderTheBoardAreCrushed) {
+    Play p("play-crush");
+    p.start(playing(15));
+    const ui::PlayView v = p.view();
+    ASSERT_FALSE(v.obstacles.empty());
+    // Marbles everywhere near the first obstacle: it is crushed on the next frame.
+    store::SavedGame g = blankGame(15);
+    const core::ResolvedObstacle o = v.obstacles[0];
+    for (int r = 0; r < 14; ++r) {
+        for (int c = 0; c < 11; ++c) {
+            const core::Point q = core::cellCenter(r, c, v.geo.R);
+            if (std::hypot(q.x + v.geo.gridX - o.cx, q.y + v.geo.fieldTop - o.cy) <
+                0.75 * v.geo.R + o.cr + 2 * v.geo.R)
+                g.board[r][c] = 0;
+        }
+    }
+    for (int c = 0; c < 11; ++c) g.board[0][c] = 1;
+    p.resume(g);
+    p.step();
+    EXPECT_EQ(p.view().destroyed.front(), 0);
+    EXPECT_EQ(store::savedGame().destroyedObstacles.front(), 0);
+    EXPECT_GT(p.view().particles, 18);
+}
+
+TEST(PlayBot, PlaysLevelOneToASolvedRecord) {
+    Play p("play-bot");
+    p.start(playing(0));
+    int shots = 0;
+    while (!p.view().finished && shots < 250) {
+        p.fire(testsupport::chooseAim(p.view(), kFrame).angle);
+        p.settle();
+        ++shots;
+        if (!p.view().finished) {
+            // The autosave holds exactly what the screen shows.
+            ASSERT_EQ(store::savedGame().board, p.view().board) << "shot " << shots;
+            ASSERT_EQ(store::savedGame().shotsFired, p.view().shots);
+        }
+        p.wait(0.7);  // lets any refill happen
+    }
+    ASSERT_EQ(p.top().kind, ui::ScreenKind::Solved) << "after " << shots << " shots";
+    EXPECT_EQ(p.top().marbles, shots);
+    EXPECT_GT(p.top().score, 0);
+    EXPECT_EQ(p.top().starOrbsTotal, 3);
+    EXPECT_FALSE(store::hasSavedGame());
+}
+
+TEST(PlayBlackBox, ShotsAreSavedAndSurviveAKill) {
+    if (!testsupport::xSessionPossible()) GTEST_SKIP() << "needs xvfb-run, xdotool, xwd";
+    // The first shot of level 1 that pops, aimed through a whole pixel as xdotool must.
+    core::Point aim;
+    {
+        Play p("play-blackbox-aim", 1280, 720);
+        p.start(playing(0));
+        aim = testsupport::chooseAim(p.view(), kFrame, 300).pointer;
+    }
+    const std::string popAt =
+        std::to_string(std::lround(aim.x)) + " " + std::to_string(std::lround(aim.y));
+    const testsupport::Session s = testsupport::runXSession("playing", R"SH(
+export PLUMBRIX_SCREEN=playing:1
+launch --size 1280x720 || exit 1
+shot opening
+save="$XDG_DATA_HOME/Plumbrix/saves.dat"
+# Waits (at most 5 s) until the save file differs from what it was.
+await_save() {
+    local i
+    for i in $(seq 1 100); do
+        [ "$(md5sum "$save" 2>/dev/null)" != "$1" ] && return 0
+        sleep 0.05
+    done
+    return 1
+}
+click_at )SH" + popAt + R"SH(
+await_save "" && echo changed >> "$OUT/saves.log"
+sleep 0.12
+shot popping
+for x in 560 700; do
+    before=$(md5sum "$save" 2>/dev/null)
+    click_at $x 260
+    await_save "$before" && echo changed >> "$OUT/saves.log"
+done
+keys p
+shot paused
+keys p
+sleep 1
+kill -KILL "$GAME_PID"; finish > /dev/null
+exit 0
+)SH",
+                                                                   "1280x720");
+    ASSERT_EQ(s.status, 0) << s.log;
+    EXPECT_EQ(testsupport::readText(s.dir + "/saves.log"), "changed\nchanged\nchanged\n");
+    for (const char* name : {"opening", "popping", "paused"}) {
+        const testsupport::Frame f = testsupport::loadXwd(s.dir + "/" + name + ".xwd");
+        ASSERT_FALSE(f.empty()) << name;
+        testsupport::savePng(f, testsupport::artefactDir() + "/x-playing-" + name + ".png");
+    }
+    // The killed game is there to be resumed, with the three shots.
+    store::openAt(s.dir + "/data/Plumbrix");
+    ASSERT_TRUE(store::hasSavedGame());
+    const store::SavedGame g = store::savedGame();
+    EXPECT_EQ(g.shotsFired, 3);
+    EXPECT_FALSE(g.arcade);
+    Play p("play-after-kill");
+    p.resume(g);
+    EXPECT_EQ(p.view().board, g.board);
+    EXPECT_EQ(p.view().shots, 3);
+}
