@@ -3,11 +3,23 @@
 // of all of them in a compact and a wide window.
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "core/levels.h"
+#include "core/obstacles.h"
 #include "core/storage.h"
+#include "screens/playing.h"
+#include "support/bot.h"
 #include "support/headless.h"
 #include "support/tmpdir.h"
 #include "support/xsession.h"
@@ -457,4 +469,170 @@ exit 0
     EXPECT_GT(countNear(ending, 0, 0, ending.w, ending.h, 0xffd700, 20), 1500);
     EXPECT_LT(countNear(menu, 0, 0, menu.w, menu.h, 0xffd700, 20), 200);
     EXPECT_EQ(testsupport::readText(s.dir + "/quit.status").substr(0, 1), "0");
+}
+
+namespace {
+
+// The play screen's view of level 1 at 1280 x 720 as the real game shows it: from its
+// autosave once there is one, else the level's opening with the first colours of seed
+// 12345 (the development start screen's seed).
+ui::PlayView viewOfLevelOne() {
+    const core::LevelConfig cfg = core::levelConfig(0);
+    ui::PlayView v;
+    v.geo = ui::playLayout(1280, 720, 1.0, cfg.rows, cfg.cols);
+    v.rows = cfg.rows;
+    v.cols = cfg.cols;
+    v.lossRow = cfg.lossRow;
+    v.numColors = cfg.numColors;
+    const store::SavedGame& g = store::savedGame();
+    if (store::hasSavedGame()) {
+        v.board = g.board;
+        v.incomingRows = static_cast<int>(g.incomingQueue.size());
+        v.starOrbs = g.starOrbPositions;
+        v.freed = g.freedStarOrbs;
+        v.destroyed = g.destroyedObstacles;
+        v.currentColor = g.currentColor;
+        v.nextColor = g.nextColor;
+        v.shots = g.shotsFired;
+    } else {
+        const core::LevelBoard lb = core::levelBoard(0);
+        v.board = lb.board;
+        v.incomingRows = static_cast<int>(lb.incomingRows.size());
+        v.starOrbs = lb.starOrbs;
+        v.currentColor = core::Mulberry32(12345).nextInt(cfg.numColors);
+        v.nextColor = core::Mulberry32(12345u * 31u + 7u).nextInt(cfg.numColors);
+    }
+    const auto all = core::resolveObstacles(core::obstaclesForStage(cfg.stage), v.geo.fieldLeft,
+                                            v.geo.fieldTop, v.geo.fieldW, v.geo.fieldH, v.geo.R);
+    for (size_t i = 0; i < all.size(); ++i)
+        if (std::find(v.destroyed.begin(), v.destroyed.end(), static_cast<int>(i)) ==
+            v.destroyed.end())
+            v.obstacles.push_back(all[i]);
+    return v;
+}
+
+bool awaitFile(const std::string& path, const std::atomic<bool>& over, double seconds) {
+    for (int i = 0; i < seconds * 20; ++i) {
+        if (std::filesystem::exists(path)) return true;
+        if (over) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+}  // namespace
+
+// Level 1 played to the end in the real game, one command at a time: the test reads the
+// autosave, chooses the shot and hands the script a click; the script clicks and reports
+// back once the save has settled.
+TEST(ResultScreens, SolvingLevelOneInTheRealGameUnlocksLevelTwo) {
+    if (!testsupport::xSessionPossible()) GTEST_SKIP() << "needs xvfb-run, xdotool, xwd";
+    const std::string body = R"SH(
+save="$XDG_DATA_HOME/Plumbrix/saves.dat"
+sum() { md5sum "$save" 2>/dev/null; }
+# Waits until the save file has stayed the same for 0.8 s (a refill saves again).
+settled() {
+    local prev now i
+    prev=$(sum)
+    for i in $(seq 1 12); do
+        sleep 0.8
+        now=$(sum)
+        [ "$now" = "$prev" ] && return 0
+        prev=$now
+    done
+}
+PLUMBRIX_SCREEN=playing:1 launch --size 1280x720 || exit 1
+touch "$OUT/ready"
+n=0
+while :; do
+    n=$((n + 1))
+    for i in $(seq 1 1200); do [ -f "$OUT/cmd.$n" ] && break; sleep 0.05; done
+    read -r what x y < "$OUT/cmd.$n" || break
+    case $what in
+    shoot)
+        before=$(sum)
+        click_at "$x" "$y"
+        for i in $(seq 1 100); do [ "$(sum)" != "$before" ] && break; sleep 0.05; done
+        settled ;;
+    click) click_at "$x" "$y"; sleep 0.5 ;;
+    shot) shot "$x" ;;
+    restart)
+        keys ctrl+q; finish > "$OUT/quit.status"
+        launch --size 1280x720 || exit 1
+        shot restarted
+        keys ctrl+q; finish > "$OUT/quit2.status" ;;
+    *) break ;;
+    esac
+    touch "$OUT/done.$n"
+done
+kill -0 "$GAME_PID" 2>/dev/null && { keys ctrl+q; finish > /dev/null; }
+exit 0
+)SH";
+    const std::string dir =
+        testsupport::artefactDir() + "/x-results-play-" + std::to_string(::getpid());
+    std::atomic<bool> over{false};
+    testsupport::Session s;
+    std::thread session([&] {
+        s = testsupport::runXSession("results-play", body, "1280x720");
+        over = true;
+    });
+    int n = 0;
+    auto send = [&](const std::string& cmd) {
+        ++n;
+        const std::string path = dir + "/cmd." + std::to_string(n);
+        std::ofstream(path + ".tmp") << cmd << "\n";
+        std::filesystem::rename(path + ".tmp", path);
+        return awaitFile(dir + "/done." + std::to_string(n), over, 60);
+    };
+    const std::string data = dir + "/data/Plumbrix";
+    bool solvedIt = false;
+    int shots = 0;
+    if (awaitFile(dir + "/ready", over, 60)) {
+        for (; shots < 60; ++shots) {
+            store::openAt(data);
+            if (store::unlockedLevel() >= 2) {
+                solvedIt = true;
+                break;
+            }
+            const auto aim = testsupport::chooseAim(viewOfLevelOne(), 1.0 / 60, 300);
+            if (!send("shoot " + std::to_string(std::lround(aim.pointer.x)) + " " +
+                      std::to_string(std::lround(aim.pointer.y))))
+                break;
+        }
+    }
+    bool nextOk = false;
+    int stars = -1;
+    if (solvedIt) {
+        // The first button: the column ends 10 below the time line, or 38 with the hint.
+        stars = store::solves().empty() ? -1 : store::solves().front().stars;
+        const bool hint = stars < 3 && !core::levelBoard(0).starOrbs.empty();
+        const int buttonY = 70 + 50 + 46 + 34 + 26 + 26 + 26 + (hint ? 28 : 0) + 10 + 24;
+        nextOk = send("shot solved") && send("click 640 " + std::to_string(buttonY)) &&
+                 send("shoot 640 300") && send("restart");
+    }
+    send("end");
+    session.join();
+    ASSERT_EQ(s.status, 0) << s.log;
+    ASSERT_TRUE(solvedIt) << "level 1 not solved in " << shots << " shots";
+    ASSERT_TRUE(nextOk) << s.log;
+    const Frame solvedShot = testsupport::loadXwd(s.dir + "/solved.xwd");
+    ASSERT_FALSE(solvedShot.empty());
+    shoot(solvedShot, "x_solved_level1");
+
+    // The next level opened (its first shot saved level index 1); after a restart the
+    // progress is still there.
+    store::openAt(data);
+    EXPECT_EQ(store::unlockedLevel(), 2);
+    ASSERT_TRUE(store::hasSavedGame());
+    EXPECT_EQ(store::savedGame().level, 1);
+    EXPECT_FALSE(store::savedGame().arcade);
+    EXPECT_EQ(store::savedGame().shotsFired, 1);
+    ASSERT_EQ(store::levelBests().count(0), 1u);
+    EXPECT_EQ(store::levelBests().at(0).stars, stars);
+    ASSERT_FALSE(store::solves().empty());
+    EXPECT_EQ(store::solves().front().level, 0);
+    EXPECT_EQ(store::levelBests().at(0).moves, store::solves().front().marbles);
+    EXPECT_GE(store::solves().front().marbles, 1);
+    EXPECT_LE(store::solves().front().marbles, shots);
+    EXPECT_EQ(testsupport::readText(s.dir + "/quit2.status").substr(0, 1), "0");
 }
