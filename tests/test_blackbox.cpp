@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
 
+#include "screens/menu.h"
 #include "support/headless.h"
 #include "support/xsession.h"
 
@@ -47,6 +49,17 @@ int busyPixels(const testsupport::Frame& f) {
         for (int x = 0; x < f.w; x += 2)
             if (testsupport::red(f.at(x, y)) > 200 && testsupport::green(f.at(x, y)) > 200) ++n;
     return n;
+}
+
+// "x y" of the centre of menu button i (0 = the arcade button) in a w x h window.
+std::string menuButtonAt(int i, int w, int h) {
+    const double u = std::clamp(std::min(w / 1280.0, h / 720.0), 0.72, 2.0);
+    const ui::MenuLayout L = ui::menuLayout(w, h, u, 8);
+    double y = L.firstY + 1.26 * L.buttonH / 2;
+    if (i > 0) y = L.firstY + 1.26 * L.buttonH + L.gap + (i - 1) * (L.buttonH + L.gap) +
+                   L.buttonH / 2;
+    return std::to_string(static_cast<int>(L.columnX + L.columnW / 2)) + " " +
+           std::to_string(static_cast<int>(y));
 }
 
 #define REQUIRE_X() \
@@ -154,15 +167,17 @@ exit 0
 
 TEST(GameWindow, NavigatesWithPointerAndKeysAndLeavesACrashReport) {
     REQUIRE_X();
+    // Nothing stored: the 1102 x 620 default window; About is the seventh button and
+    // Settings the sixth.
     const testsupport::Session s = runXSession("navigate", R"(
 launch || exit 1
 shot splash
 click_at 400 300
 shot menu
-keys 7
+click_at )" + menuButtonAt(6, 1102, 620) + R"(
 shot about
 keys Escape
-keys 6
+click_at )" + menuButtonAt(5, 1102, 620) + R"(
 shot settings
 kill -SEGV "$GAME_PID"
 finish > "$OUT/segv.status"

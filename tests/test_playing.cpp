@@ -11,6 +11,7 @@
 #include "core/storage.h"
 #include "screens/playing.h"
 #include "support/bot.h"
+#include "support/child.h"
 #include "support/headless.h"
 #include "support/store_files.h"
 #include "support/tmpdir.h"
@@ -626,4 +627,60 @@ exit 0
     p.resume(g);
     EXPECT_EQ(p.view().board, g.board);
     EXPECT_EQ(p.view().shots, 3);
+}
+
+namespace {
+
+// The board's first rows at a fixed moment of a fresh level 1, as the screen shows them.
+testsupport::Frame openingBoard(Play& p) {
+    p.start(playing(0));
+    p.step({}, 2.0 - p.t + 10.0);  // the same moment in every process
+    const ui::PlayGeometry g = p.view().geo;
+    const testsupport::Frame& f = p.h.last();
+    testsupport::Frame crop;
+    crop.w = static_cast<int>(g.gridW);
+    crop.h = static_cast<int>(core::cellCenter(4, 0, g.R).y);
+    for (int y = 0; y < crop.h; ++y)
+        for (int x = 0; x < crop.w; ++x)
+            crop.px.push_back(f.at(static_cast<int>(g.gridX) + x, static_cast<int>(g.fieldTop) + y));
+    return crop;
+}
+
+}  // namespace
+
+// Runs only in children started by PlayEnv.SwitchesReachTheScreen.
+TEST(PlayEnvChild, Switches) {
+    const char* trick = std::getenv("PLUMBRIX_TRICK");
+    const char* spin = std::getenv("PLUMBRIX_SPIN");
+    if (trick == nullptr && spin == nullptr) GTEST_SKIP() << "runs in a child process";
+    Play p("play-env-child");
+    if (spin != nullptr) {
+        ASSERT_TRUE(testsupport::savePng(openingBoard(p), testsupport::artefactDir() +
+                                                              "/playing-board-spun.png"));
+        return;
+    }
+    // An unknown trick name makes the mascot shake forever, with 0.4 s rests.
+    p.start(playing(0));
+    const double period = ui::trickDuration(ui::Trick::Shake) + 0.4;
+    for (int i = 0; i < 40; ++i) {
+        p.step({}, 0.05);
+        ASSERT_EQ(p.view().trick, static_cast<int>(ui::Trick::Shake));
+        ASSERT_NEAR(p.view().cheerAt, p.t - std::fmod(p.t, period), 1e-9);
+    }
+}
+
+TEST(PlayEnv, SwitchesReachTheScreen) {
+    std::string out;
+    EXPECT_TRUE(testsupport::runChild("PLUMBRIX_TRICK", "wobble", "PlayEnvChild.*", &out)) << out;
+    EXPECT_TRUE(testsupport::runChild("PLUMBRIX_SPIN", "40", "PlayEnvChild.*", &out)) << out;
+    // Without the switches the mascot waits for play, and the marbles rest unturned: the
+    // same moment differs from the spun child's only where the marbles are turned.
+    Play p("play-env");
+    const testsupport::Frame plain = openingBoard(p);
+    EXPECT_EQ(p.view().trick, static_cast<int>(ui::Trick::None));
+    const testsupport::Frame spun =
+        testsupport::loadPng(testsupport::artefactDir() + "/playing-board-spun.png");
+    ASSERT_EQ(spun.w, plain.w);
+    ASSERT_EQ(spun.h, plain.h);
+    EXPECT_GT(testsupport::pixelsOver(plain, spun, 40), plain.w * plain.h / 20);
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/child.h"
 #include "support/headless.h"
 #include "theme.h"
 #include "ui/gpu.h"
@@ -106,23 +107,6 @@ void propExtent(const ui::Prop& p, double* left, double* right) {
     }
 }
 
-// Runs this test program once more with one environment variable set and only the tests
-// matching filter; true when they all passed.
-bool runChild(const std::string& var, const std::string& value, const std::string& filter,
-              std::string* output) {
-    char exe[4096] = {};
-    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) return false;
-    const std::string cmd =
-        var + "='" + value + "' '" + std::string(exe, n) + "' --gtest_filter='" + filter + "' 2>&1";
-    FILE* pipe = ::popen(cmd.c_str(), "r");
-    if (pipe == nullptr) return false;
-    char buf[512];
-    while (std::fgets(buf, sizeof buf, pipe) != nullptr) *output += buf;
-    const int status = ::pclose(pipe);
-    return status == 0 && output->find("[  PASSED  ] 1 test") != std::string::npos &&
-           output->find("[  FAILED  ]") == std::string::npos;
-}
 
 }  // namespace
 
@@ -456,12 +440,12 @@ TEST(SceneFlyerChild, ForcedFlyer) {
 TEST(SceneDay, EnvironmentOverrides) {
     if (overridden()) GTEST_SKIP() << "already a child";
     std::string out;
-    EXPECT_TRUE(runChild("PLUMBRIX_DAY", "0.75", "SceneDayChild.*", &out)) << out;
+    EXPECT_TRUE(testsupport::runChild("PLUMBRIX_DAY", "0.75", "SceneDayChild.*", &out)) << out;
     out.clear();
-    EXPECT_TRUE(runChild("PLUMBRIX_DAY", "1.52", "SceneDayChild.*", &out)) << out;
+    EXPECT_TRUE(testsupport::runChild("PLUMBRIX_DAY", "1.52", "SceneDayChild.*", &out)) << out;
     for (const char* kind : {"gull", "bat", "fish", "star", "owl"}) {
         out.clear();
-        EXPECT_TRUE(runChild("PLUMBRIX_FLYER", kind, "SceneFlyerChild.*", &out)) << out;
+        EXPECT_TRUE(testsupport::runChild("PLUMBRIX_FLYER", kind, "SceneFlyerChild.*", &out)) << out;
     }
 }
 

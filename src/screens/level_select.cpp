@@ -1,12 +1,155 @@
-// Stand-in until the real screen is built: names its kind and goes back on Escape or a click.
-#include "screens/placeholder.h"
+// The level select: five pages of twenty tiles. A playable level shows its starting board
+// and its best stars and starts afresh on a click; a locked one shows a padlock and takes
+// no click. The page bar, the wheel and the arrow keys turn pages; Back and Escape return.
+#include "screens/level_select.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "core/storage.h"
+#include "i18n.h"
+#include "platform/audio.h"
+#include "ui/draw.h"
+#include "ui/levelthumb.h"
+#include "ui/scene.h"
+#include "ui/widgets.h"
 
 namespace ui {
+namespace {
+
+constexpr std::uint32_t kSolvedGreen = 0x4dd97a;
+constexpr int kLevelCount = kLevelPages * kTilesPerPage;
+
+class LevelSelectScreen : public Screen {
+  public:
+    LevelSelectScreen() : page_(levelSelectOpeningPage(store::unlockedLevel())) {}
+
+    void update(Ctx& c) override {
+        drawScreenScene(c, std::min(2 * page_, 9), static_cast<std::uint32_t>(page_ + 31));
+        bool back = false;
+        const double headerBottom = screenHeader(c, i18n::tr("menu.levelSelect"), &back);
+        if (back || c.in.hasKey(SDLK_ESCAPE)) {
+            Game::instance().pop();
+            return;
+        }
+
+        const int unlocked = store::unlockedLevel();
+        const auto& bests = store::levelBests();
+        const LevelGrid grid = levelGrid(c.w, c.h, c.ui, headerBottom);
+        for (int i = 0; i < kTilesPerPage; ++i) {
+            const int level = page_ * kTilesPerPage + i;
+            if (level >= kLevelCount) break;
+            const auto best = bests.find(level);
+            const bool solved = best != bests.end();
+            const int stars = solved ? best->second.stars : 0;
+            if (drawTile(c, grid.tile(i), level, level >= unlocked, solved, stars)) {
+                GameState play;
+                play.kind = ScreenKind::Playing;
+                play.level = level;
+                play.seed = static_cast<std::uint32_t>(store::nowMs() & 0x7fffffff);
+                // A level chosen here starts afresh and takes the place of any
+                // interrupted game.
+                store::clearGame();
+                Game::instance().push(play);
+                return;
+            }
+        }
+        pageBar(c);
+
+        if (c.in.wheel < 0 || c.in.hasKey(SDLK_RIGHT)) turn(+1);
+        if (c.in.wheel > 0 || c.in.hasKey(SDLK_LEFT)) turn(-1);
+    }
+
+  private:
+    void turn(int delta) { page_ = std::clamp(page_ + delta, 0, kLevelPages - 1); }
+
+    // Paints one tile; true when a playable one was clicked.
+    static bool drawTile(Ctx& c, const Rect& r, int level, bool locked, bool solved, int stars) {
+        const double corner = c.s(14);
+        const bool hot = !locked && c.hover(r);
+        fillRoundedRect(c.cr, r, corner, kPanelViolet, locked ? 0.7 : hot ? 0.95 : 0.88);
+        if (locked)
+            strokeRoundedRect(c.cr, r, corner, c.s(1.2), solved ? kSolvedGreen : kWhite, 0.25);
+        else
+            strokeRoundedRect(c.cr, r, corner, hot ? c.s(2.0) : c.s(1.2),
+                              solved ? kSolvedGreen : kAccentPink, solved ? 0.8 : 0.7);
+
+        const Rect picture{r.x + c.s(10), r.y + c.s(10), r.w - c.s(20), 0.56 * r.h};
+        if (picture.w > 0 && picture.h > 0) {
+            if (locked)
+                drawLockIcon(c.cr, picture.x + picture.w / 2, picture.y + picture.h / 2,
+                             std::min(picture.w, picture.h) / 2, kWhite, 1.0);
+            else
+                drawLevelThumb(c.cr, picture, level);
+        }
+
+        TextStyle label;
+        label.family = kWidgetFont;
+        label.size = c.s(15);
+        label.bold = true;
+        label.color = locked ? kDimLilac : kWhite;
+        label.maxWidth = std::max(r.w - c.s(16), 1.0);
+        label.minScale = 0.6;
+        char n[16];
+        std::snprintf(n, sizeof n, "%d", level + 1);
+        drawTextCentered(c.cr, r.x + r.w / 2, r.y + r.h - c.s(34),
+                         i18n::tr("levels.tileLevel", {{"n", n}}), label);
+        if (locked) return false;
+        starRating(c.cr, r.x + r.w / 2, r.y + r.h - c.s(14), c.s(13), stars, 3, 1.0);
+        if (!c.takeClick(r)) return false;
+        audio::play(audio::Sfx::Click);  // a tile answers like every other control
+        return true;
+    }
+
+    void pageBar(Ctx& c) {
+        const double barY = c.h - c.s(56) + c.s(8);
+        const Rect prev{c.w / 2 - c.s(130), barY, c.s(44), c.s(40)};
+        const Rect next{c.w / 2 + c.s(86), barY, c.s(44), c.s(40)};
+        if (letterButton(c, prev, "‹", page_ == 0)) turn(-1);
+        if (letterButton(c, next, "›", page_ == kLevelPages - 1)) turn(+1);
+        TextStyle range;
+        range.size = c.s(16);
+        char text[32];
+        std::snprintf(text, sizeof text, "%d – %d", page_ * kTilesPerPage + 1,
+                      page_ * kTilesPerPage + kTilesPerPage);
+        drawTextCentered(c.cr, c.w / 2, barY + c.s(14), text, range);
+    }
+
+    int page_ = 0;
+};
+
+}  // namespace
+
+int levelSelectOpeningPage(int unlocked) {
+    return unlocked > kTilesPerPage ? std::min((unlocked - 1) / kTilesPerPage, kLevelPages - 1) : 0;
+}
+
+Rect LevelGrid::tile(int i) const {
+    return {margin + (i % columns) * (tileW + gap), top + (i / columns) * (tileH + gap), tileW,
+            tileH};
+}
+
+LevelGrid levelGrid(double w, double h, double u, double headerBottom) {
+    LevelGrid g;
+    g.margin = 16 * u;
+    g.gap = 12 * u;
+    const double aw = w - 2 * g.margin;
+    const double ah = h - headerBottom - 56 * u - 12;
+    g.columns = std::clamp(static_cast<int>(std::floor(aw / (190 * u))), 2, 5);
+    g.rows = g.columns == 2 ? 10 : g.columns == 5 ? 4 : (kTilesPerPage + g.columns - 1) / g.columns;
+    g.tileW = std::max((aw - (g.columns - 1) * g.gap) / g.columns, 0.0);
+    g.tileH = std::max(std::min((ah - (g.rows - 1) * g.gap) / g.rows, 1.15 * g.tileW), 0.0);
+    g.top = headerBottom + 4 + std::max(0.0, (ah - (g.rows * g.tileH + (g.rows - 1) * g.gap)) / 2);
+    return g;
+}
 
 std::unique_ptr<Screen> makeLevelSelectScreen() {
-    GameState s;
-    s.kind = ScreenKind::LevelSelect;
-    return makePlaceholderScreen(s);
+    return std::make_unique<LevelSelectScreen>();
 }
 
 }  // namespace ui

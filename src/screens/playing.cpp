@@ -51,8 +51,43 @@ constexpr int kKeyP = 0x70;
 constexpr int kKeyLeft = 0x40000050;
 constexpr int kKeyRight = 0x4000004F;
 
+// An image of part of the top bar kept between frames. The bar's banner changes only with
+// the window, the world and the seed, its pills a few times a second at most; laying them
+// out afresh every frame would cost milliseconds, compositing the image costs little.
+struct CachedLayer {
+    cairo_surface_t* surface = nullptr;
+    std::string key;
+};
+
+// Repaints the layer with paint (a context in logical units) when key differs from the
+// one it was painted for, then composites its w x h logical units at the window's corner.
+template <class Paint>
+void drawCachedLayer(cairo_t* target, CachedLayer& layer, std::string key, double w, double h,
+                     Paint paint) {
+    const double scale = ui::gpuScale() > 0 ? ui::gpuScale() : 1.0;
+    key += " " + std::to_string(scale);
+    if (layer.surface == nullptr || layer.key != key) {
+        if (layer.surface != nullptr) cairo_surface_destroy(layer.surface);
+        const int wPx = std::max(1, static_cast<int>(std::ceil(w * scale)));
+        const int hPx = std::max(1, static_cast<int>(std::ceil(h * scale)));
+        layer.surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, wPx, hPx);
+        cairo_surface_set_device_scale(layer.surface, scale, scale);
+        cairo_t* cr = cairo_create(layer.surface);
+        paint(cr);
+        cairo_destroy(cr);
+        layer.key = key;
+    }
+    cairo_save(target);
+    cairo_set_source_surface(target, layer.surface, 0, 0);
+    cairo_rectangle(target, 0, 0, w, h);
+    cairo_fill(target);
+    cairo_restore(target);
+}
+
 struct State {
     PlayView view;
+    CachedLayer banner;
+    CachedLayer pills;
     bool spinRead = false;
     double forcedSpin = 0;
     bool trickRead = false;
@@ -198,6 +233,9 @@ class PlayingScreen : public Screen {
     int deepestRow() const;
     void drawHud(Ctx& c);
     void drawHudBanner(Ctx& c);
+    void drawPills(Ctx& c, double y, double hb, bool wide);
+    void paintPills(Ctx& c, double y, double hb, bool wide, const std::string& time);
+    void paintHudBanner(const Ctx& c, cairo_t* cr);
     bool roundIconButton(Ctx& c, double x, double y, double d, int icon);
     void drawPauseOverlay(Ctx& c);
     void publish(const Ctx& c);
@@ -361,8 +399,12 @@ void PlayingScreen::update(Ctx& c) {
         }
     }
     fx_.update(c);
+    profBegin("play.board");
     drawBoard(c);
+    profEnd("play.board");
+    profBegin("play.hud");
     drawHud(c);
+    profEnd("play.hud");
     if (paused_) drawPauseOverlay(c);
     if (!finished_) handleInput(c);
     publish(c);
@@ -447,7 +489,9 @@ void PlayingScreen::stepShot(Ctx& c) {
         const core::Landing land = core::tryLand(rel, board_, R_, cfg_.rows, cfg_.cols, 0.0);
         if (land.found) {
             shot_.active = false;
+            profBegin("play.landing");
             resolveLanding(c, land.r, land.c, shot_.s.color);
+            profEnd("play.landing");
             return;
         }
         if (shot_.s.y < fieldTop_ - 2 * R_ || shot_.s.y > c.h + R_) {
@@ -703,7 +747,9 @@ void PlayingScreen::resolveLanding(Ctx& c, int row, int col, int color) {
     }
 
     reseedColors();
+    profBegin("play.save");
     if (!finished_) save(c.t);
+    profEnd("play.save");
     if (lost && !finished_) {
         finish(c, false);
         return;
@@ -1013,8 +1059,16 @@ int PlayingScreen::deepestRow() const {
 // ---- drawing: the top bar --------------------------------------------------------------
 
 void PlayingScreen::drawHudBanner(Ctx& c) {
+    const double bannerH = hudH_ + c.s(16);  // room for the shadow under the scallops
+    char key[160];
+    std::snprintf(key, sizeof key, "%s %.3f %.3f %.3f %u", world().id.c_str(), c.w, hudH_, c.ui,
+                  seed_);
+    drawCachedLayer(c.cr, st().banner, key, c.w, bannerH,
+                    [&](cairo_t* cr) { paintHudBanner(c, cr); });
+}
+
+void PlayingScreen::paintHudBanner(const Ctx& c, cairo_t* cr) {
     const theme::World& w = world();
-    cairo_t* cr = c.cr;
     const std::uint32_t base = w.panelTint;
     const std::uint32_t top = w.dark ? theme::lighten(base, 0.18) : theme::lighten(base, 0.32);
     const std::uint32_t bottom = w.dark ? theme::darken(base, 0.25) : theme::darken(base, 0.08);
@@ -1120,6 +1174,63 @@ void PlayingScreen::drawHud(Ctx& c) {
         }
     }
 
+    drawPills(c, y, hb, wide);
+
+    // pause button at the right end, the time pill left of it (with the pills)
+    const double pauseX = c.w - c.s(12) - hb;
+    if (roundIconButton(c, pauseX, y, hb, paused_ ? 2 : 1)) {
+        audio::play(audio::Sfx::Click);
+        paused_ = !paused_;
+    }
+
+    // next marble beside the launcher
+    {
+        const double nx = shooterX_ + 3.2 * R_;
+        const double ny = shooterY_ + 0.1 * R_;
+        TextStyle label = textStyle(std::max(c.s(11), 0.42 * R_), true, 0xffffff, 0.85);
+        drawTextCentered(cr, nx, ny - 1.3 * R_, i18n::tr("tarnwick.next"), label);
+        fillCircle(cr, nx, ny, 0.86 * R_, 0x000000, 0.22);
+        strokeCircle(cr, nx, ny, 0.86 * R_, std::max(c.s(2), 0.08 * R_), 0xffffff, 0.7);
+        paintBubbleCairo(cr, w.marbleSkin, colorOf(nextColor_), nx, ny, 0.62 * R_);
+    }
+
+    // progress through the level's rows
+    if (!gs_.arcade && totalRows0_ > 0) {
+        const double bw = std::min(0.32 * c.w, c.s(240));
+        const double bh = c.s(6);
+        const Rect track{(c.w - bw) / 2, hudH_ - c.s(9), bw, bh};
+        fillRoundedRect(cr, track, bh / 2, 0x000000, 0.28);
+        const int left = remainingRows() + static_cast<int>(incoming_.size());
+        const double frac = std::clamp(1.0 - static_cast<double>(left) / totalRows0_, 0.0, 1.0);
+        if (frac > 0) {
+            fillRoundedRect(cr, Rect{track.x, track.y, std::max(bw * frac, bh), bh}, bh / 2,
+                            0xffd54a, 0.95);
+        }
+    }
+}
+
+// The pills of the top bar: mode, score, shots, stars and time, repainted when what they
+// show changes.
+void PlayingScreen::drawPills(Ctx& c, double y, double hb, bool wide) {
+    const std::string time = formatTime(startT_ < 0 ? 0 : elapsedMs(c));
+    char key[320];
+    std::snprintf(key, sizeof key, "%s %s %.3f %.3f %.3f %d %d %d %d %d %zu %zu %d %s",
+                  world().id.c_str(), i18n::currentLanguage().c_str(), c.w, c.ui, hudH_,
+                  wide ? 1 : 0, gs_.arcade ? core::arcadeSpeedLevel(shots_) : level_ + 1, score_,
+                  shots_, currentColor_, freed_.size(), starOrbs_.size(), gs_.arcade ? 1 : 0,
+                  time.c_str());
+    drawCachedLayer(c.cr, st().pills, key, c.w, hudH_, [&](cairo_t* cr) {
+        Ctx pc = c;
+        pc.cr = cr;
+        paintPills(pc, y, hb, wide, time);
+    });
+}
+
+void PlayingScreen::paintPills(Ctx& c, double y, double hb, bool wide, const std::string& time) {
+    const theme::World& w = world();
+    cairo_t* cr = c.cr;
+    double x = c.s(12) + hb + c.s(8);
+    const double gap = c.s(8);
     const std::uint32_t pillFill = w.dark ? theme::darken(w.panelTint, 0.1)
                                           : theme::lighten(w.panelTint, 0.1);
     const std::uint32_t border = theme::lighten(w.glowColor, 0.35);
@@ -1133,9 +1244,6 @@ void PlayingScreen::drawHud(Ctx& c) {
                               &cw, &ch);
         return std::max(std::max(vw, cw) + icon + c.s(22), c.s(56));
     };
-
-    double x = c.s(12) + hb + c.s(8);
-    const double gap = c.s(8);
 
     // mode pill
     {
@@ -1186,45 +1294,15 @@ void PlayingScreen::drawHud(Ctx& c) {
         }
     }
 
-    // pause button and time pill at the right end
-    const double pauseX = c.w - c.s(12) - hb;
-    if (roundIconButton(c, pauseX, y, hb, paused_ ? 2 : 1)) {
-        audio::play(audio::Sfx::Click);
-        paused_ = !paused_;
-    }
     {
-        const std::string value = formatTime(startT_ < 0 ? 0 : elapsedMs(c));
+        const std::string& value = time;
         const double iw = c.s(22);
         const double pw = pillWidth("", value, iw);
-        const double px = pauseX - c.s(8) - pw;
+        const double px = c.w - c.s(12) - hb - c.s(8) - pw;
         hudPill(c, Rect{px, y, pw, hb}, "", value, pillFill, border, ink, muted, iw);
         drawClockIcon(cr, px + c.s(6) + iw / 2, y + hb / 2, c.s(15), ink, 0.95);
     }
 
-    // next marble beside the launcher
-    {
-        const double nx = shooterX_ + 3.2 * R_;
-        const double ny = shooterY_ + 0.1 * R_;
-        TextStyle label = textStyle(std::max(c.s(11), 0.42 * R_), true, 0xffffff, 0.85);
-        drawTextCentered(cr, nx, ny - 1.3 * R_, i18n::tr("tarnwick.next"), label);
-        fillCircle(cr, nx, ny, 0.86 * R_, 0x000000, 0.22);
-        strokeCircle(cr, nx, ny, 0.86 * R_, std::max(c.s(2), 0.08 * R_), 0xffffff, 0.7);
-        paintBubbleCairo(cr, w.marbleSkin, colorOf(nextColor_), nx, ny, 0.62 * R_);
-    }
-
-    // progress through the level's rows
-    if (!gs_.arcade && totalRows0_ > 0) {
-        const double bw = std::min(0.32 * c.w, c.s(240));
-        const double bh = c.s(6);
-        const Rect track{(c.w - bw) / 2, hudH_ - c.s(9), bw, bh};
-        fillRoundedRect(cr, track, bh / 2, 0x000000, 0.28);
-        const int left = remainingRows() + static_cast<int>(incoming_.size());
-        const double frac = std::clamp(1.0 - static_cast<double>(left) / totalRows0_, 0.0, 1.0);
-        if (frac > 0) {
-            fillRoundedRect(cr, Rect{track.x, track.y, std::max(bw * frac, bh), bh}, bh / 2,
-                            0xffd54a, 0.95);
-        }
-    }
 }
 
 void PlayingScreen::drawPauseOverlay(Ctx& c) {

@@ -26,6 +26,7 @@ launch() {
         GAME_PID=$!
         GAME_WIN=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tarnwick$' 2>/dev/null | head -1)
         if [ -n "$GAME_WIN" ]; then
+            wait_painted
             # One more frame so that the first picture is on screen.
             sleep 0.5
             return 0
@@ -42,6 +43,19 @@ launch() {
     echo "the game window did not appear" >&2
     cat "$OUT/game.err" >&2
     return 1
+}
+
+# Waits (at most 10 s) until the game window shows its first painted frame: a window that
+# is mapped but not yet presented reads back all black, and a slow first frame (a sanitizer
+# build on a busy machine) would otherwise swallow the first clicks and screenshots.
+wait_painted() {
+    local i lit
+    for i in $(seq 1 100); do
+        lit=$(xwd -silent -id "$GAME_WIN" 2>/dev/null | tail -c 65536 | tr -d '\0' | head -c 1 | wc -c)
+        [ "$lit" -gt 0 ] && return 0
+        sleep 0.1
+    done
+    return 0
 }
 
 # Waits for the game to end (at most 20 s) and prints its exit status.

@@ -1,0 +1,226 @@
+// The level select: the opening page, the grid for narrow and wide windows, locked tiles,
+// turning pages within bounds, starting a level afresh, going back, and screenshots.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/storage.h"
+#include "i18n.h"
+#include "screens/level_select.h"
+#include "support/headless.h"
+#include "support/store_files.h"
+#include "support/tmpdir.h"
+#include "ui/app.h"
+#include "ui/widgets.h"
+
+using testsupport::Headless;
+using ui::Game;
+using ui::GameState;
+using ui::ScreenKind;
+
+namespace {
+
+GameState kindState(ScreenKind k) {
+    GameState s;
+    s.kind = k;
+    return s;
+}
+
+// Menu below, level select on top, with a fresh store at the unlocked count.
+void openSelect(Headless& h, int unlocked, double t) {
+    store::openAt(testsupport::freshDir("level-select"));
+    store::advanceUnlockedLevel(unlocked);
+    h.start(kindState(ScreenKind::Menu));
+    Game::instance().push(kindState(ScreenKind::LevelSelect));
+    h.frame(t);
+}
+
+}  // namespace
+
+TEST(LevelSelect, OpeningPageAndGrid) {
+    struct Page {
+        int unlocked, page;
+    };
+    for (const Page& p :
+         {Page{1, 0}, Page{20, 0}, Page{21, 1}, Page{41, 2}, Page{100, 4}, Page{101, 4}})
+        EXPECT_EQ(ui::levelSelectOpeningPage(p.unlocked), p.page) << p.unlocked;
+
+    struct Grid {
+        double w, h, u;
+        int columns, rows;
+    };
+    for (const Grid& c :
+         {Grid{500, 900, 1.0, 2, 10}, Grid{500, 900, 0.72, 3, 7}, Grid{1280, 720, 1.0, 5, 4},
+          Grid{700, 720, 0.72, 4, 5}, Grid{700, 720, 1.0, 3, 7}, Grid{800, 720, 1.0, 4, 5},
+          Grid{3840, 2160, 2.0, 5, 4}}) {
+        const double header = 60 * c.u;
+        const ui::LevelGrid g = ui::levelGrid(c.w, c.h, c.u, header);
+        const std::string at = std::to_string(int(c.w)) + "x" + std::to_string(int(c.h));
+        EXPECT_EQ(g.columns, c.columns) << at;
+        EXPECT_EQ(g.rows, c.rows) << at;
+        // Every tile between the header and the page bar, inside the margins, none overlapping
+        // the next in its row or column.
+        for (int i = 0; i < 20; ++i) {
+            const ui::Rect r = g.tile(i);
+            EXPECT_GE(r.x, 16 * c.u - 1e-9) << at << " tile " << i;
+            EXPECT_LE(r.x + r.w, c.w - 16 * c.u + 1e-6) << at << " tile " << i;
+            EXPECT_GE(r.y, header) << at << " tile " << i;
+            EXPECT_LE(r.y + r.h, c.h - 56 * c.u + 1e-6) << at << " tile " << i;
+            EXPECT_LE(r.h, 1.15 * r.w + 1e-9);
+            if ((i + 1) % g.columns != 0 && i + 1 < 20) {
+                EXPECT_LT(r.x + r.w, g.tile(i + 1).x) << at;
+            }
+            if (i + g.columns < 20) {
+                EXPECT_LT(r.y + r.h, g.tile(i + g.columns).y) << at;
+            }
+        }
+    }
+    // A window too small for the rows gives empty tiles, never negative ones.
+    const ui::LevelGrid tiny = ui::levelGrid(300, 100, 0.72, 52 * 0.72);
+    EXPECT_GE(tiny.tileH, 0);
+}
+
+TEST(LevelSelect, TilesPagesAndNavigation) {
+    i18n::setLanguage("en");
+    Headless h(1280, 720);
+    ASSERT_TRUE(h.ok());
+    Game& g = Game::instance();
+    const ui::LevelGrid grid = ui::levelGrid(1280, 720, 1.0, 60);
+    const ui::Rect first = grid.tile(0);
+    const ui::Rect second = grid.tile(1);
+    const double prevX = 640 - 130 + 22;
+    const double nextX = 640 + 86 + 22;
+    const double barY = 720 - 56 + 8 + 20;
+    double t = 1;
+    // The level the first tile of the shown page starts; -1 when the click did nothing.
+    auto firstTileLevel = [&]() {
+        h.click(first.x + first.w / 2, first.y + first.h / 2, t += 1);
+        return g.top().kind == ScreenKind::Playing ? g.top().level : -1;
+    };
+
+    // Opening pages; a locked tile takes no click, an unlocked one starts its level.
+    struct Open {
+        int unlocked, level;
+    };
+    for (const Open& o : {Open{1, 0}, Open{41, 40}, Open{100, 80}}) {
+        openSelect(h, o.unlocked, t += 1);
+        EXPECT_EQ(firstTileLevel(), o.level) << o.unlocked;
+    }
+    openSelect(h, 1, t += 1);
+    h.click(second.x + second.w / 2, second.y + second.h / 2, t += 1);
+    EXPECT_EQ(g.top().kind, ScreenKind::LevelSelect) << "level 2 is locked";
+
+    // Turning pages from the last one (every level cleared): buttons, arrow keys and the
+    // wheel move one page at a time and stop at both ends. n/p: next/previous button,
+    // R/L: arrow keys, +/-: one wheel step back/forward, W: a two-step wheel turn back.
+    struct Turns {
+        const char* moves;
+        int level;
+    };
+    for (const Turns& c : {Turns{"n", 80}, Turns{"L", 60}, Turns{"W", 60}, Turns{"LR", 80},
+                           Turns{"p", 60}, Turns{"++++++pn", 20}, Turns{"--", 80}}) {
+        openSelect(h, 101, t += 1);
+        for (const char* m = c.moves; *m != 0; ++m) {
+            ui::Input in;
+            switch (*m) {
+                case 'n':
+                    h.click(nextX, barY, t += 1);
+                    continue;
+                case 'p':
+                    h.click(prevX, barY, t += 1);
+                    continue;
+                case 'R':
+                    in.keys.push_back(SDLK_RIGHT);
+                    break;
+                case 'L':
+                    in.keys.push_back(SDLK_LEFT);
+                    break;
+                case '+':
+                    in.wheel = 1;
+                    break;
+                case '-':
+                    in.wheel = -1;
+                    break;
+                default:
+                    in.wheel = 2;
+            }
+            h.frame(in, t += 1);
+        }
+        EXPECT_EQ(firstTileLevel(), c.level) << c.moves;
+    }
+
+    // Starting a solved level starts it afresh and drops the interrupted game.
+    openSelect(h, 9, t += 1);
+    store::LevelBest best;
+    best.stars = 2;
+    store::recordBest(0, best);
+    store::saveGame(testsupport::gameFor(5));
+    h.click(first.x + first.w / 2, first.y + first.h / 2, t += 1);
+    ASSERT_EQ(g.top().kind, ScreenKind::Playing);
+    EXPECT_EQ(g.top().level, 0);
+    EXPECT_FALSE(g.top().resume);
+    EXPECT_FALSE(g.top().arcade);
+    EXPECT_NE(g.top().seed, 0u);
+    EXPECT_FALSE(store::hasSavedGame());
+
+    // Escape and the back link both return to the menu.
+    openSelect(h, 9, t += 1);
+    h.key(SDLK_ESCAPE, t += 1);
+    EXPECT_EQ(g.top().kind, ScreenKind::Menu);
+    openSelect(h, 9, t += 1);
+    const ui::Rect back = ui::backButtonRect(h.ctx());
+    h.click(back.x + 20, back.y + back.h / 2, t += 1);
+    EXPECT_EQ(g.top().kind, ScreenKind::Menu);
+    EXPECT_EQ(g.stack().size(), 1u);
+}
+
+TEST(LevelSelect, TilesShowThumbnailsPadlocksAndStars) {
+    i18n::setLanguage("en");
+    struct Shot {
+        int w, h;
+        const char* name;
+    };
+    for (const Shot& s : {Shot{1280, 720, "level-select"}, Shot{820, 560, "level-select-small"},
+                          Shot{2560, 1440, "level-select-large"}}) {
+        Headless h(s.w, s.h);
+        ASSERT_TRUE(h.ok());
+        openSelect(h, 3, 1);
+        store::LevelBest best;
+        best.stars = 3;
+        store::recordBest(0, best);
+        const testsupport::Frame& f = h.frame(2);
+        testsupport::savePng(f, testsupport::artefactDir() + "/" + s.name + ".png");
+        if (s.w != 1280) continue;
+
+        // Gold stars on level 1 (solved with three) and none on level 2; marbles of many
+        // colours in level 3's picture; a white padlock and no colour in level 4's.
+        const ui::LevelGrid grid = ui::levelGrid(s.w, s.h, 1.0, 60);
+        auto count = [&](int tile, bool starRow, auto&& wanted) {
+            const ui::Rect r = grid.tile(tile);
+            const int y0 = int(starRow ? r.y + r.h - 24 : r.y + 10);
+            const int y1 = int(starRow ? r.y + r.h - 4 : r.y + 10 + 0.56 * r.h);
+            int n = 0;
+            for (int y = y0; y < y1; ++y)
+                for (int x = int(r.x + 10); x < int(r.x + r.w - 10); ++x) {
+                    const std::uint32_t p = f.at(x, y);
+                    const int c[3] = {testsupport::red(p), testsupport::green(p),
+                                      testsupport::blue(p)};
+                    n += wanted(c[0], c[1], c[2]) ? 1 : 0;
+                }
+            return n;
+        };
+        auto gold = [](int r, int g, int b) { return r > 220 && g > 180 && b < 80; };
+        auto white = [](int r, int g, int b) { return std::min({r, g, b}) > 230; };
+        auto colourful = [](int r, int g, int b) {
+            return std::max({r, g, b}) - std::min({r, g, b}) > 100;
+        };
+        EXPECT_GT(count(0, true, gold), 60);
+        EXPECT_EQ(count(1, true, gold), 0);
+        EXPECT_GT(count(2, false, colourful), 300) << "level 3's starting marbles";
+        EXPECT_GT(count(3, false, white), 300) << "level 4's padlock";
+        EXPECT_LT(count(3, false, colourful), 50);
+    }
+}
