@@ -124,6 +124,7 @@ int main(int argc, char** argv) {
         ui::shellPace(sh, start, out.painted);
     }
 
+    ui::Game::instance().settle();  // a result handed on in the last frame is still recorded
     store::saveSettings();
     ui::gpuShutdown();
     audio::shutdown();

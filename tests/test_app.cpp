@@ -5,9 +5,11 @@
 #include <memory>
 #include <string>
 
+#include "core/storage.h"
 #include "platform/crash.h"
 #include "screens/placeholder.h"
 #include "support/headless.h"
+#include "support/tmpdir.h"
 #include "ui/app.h"
 
 using ui::Ctx;
@@ -162,6 +164,20 @@ TEST(Game, StackOperationsAndRebuilds) {
     g.push(bogus);
     h.frame(0.6);
     EXPECT_EQ(g.builds(), 5);
+
+    // At exit, a record handed on in the last frame still gets its screen built, so a
+    // level won in that frame is recorded; settling twice builds once.
+    store::openAt(testsupport::freshDir("game-settle"));
+    GameState won = kindState(ScreenKind::Solved);
+    won.level = 4;
+    won.marbles = 20;
+    won.score = 900;
+    g.replace(won);
+    g.settle();
+    g.settle();
+    EXPECT_EQ(g.builds(), 6);
+    EXPECT_EQ(store::unlockedLevel(), 6);
+    EXPECT_EQ(store::levelBests().count(4), 1u);
 }
 
 TEST(Placeholders, EveryKindHasAScreenThatNamesItAndGoesBack) {

@@ -162,6 +162,10 @@ class Game {
     void resetTo(const GameState& s);
     // Rebuilds the live screen if the stack changed, then runs it for this frame.
     void update(Ctx& ctx);
+    // Builds the screen of the top record if the stack changed, without running it. Called
+    // at exit: a screen records what the previous one handed on when it is built (a solved
+    // level unlocks the next), so quitting in the frame a level is won keeps the win.
+    void settle() { ensureScreen(); }
 
     // The records, bottom first; never empty.
     const std::vector<GameState>& stack() const { return stack_; }
