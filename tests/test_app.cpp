@@ -7,7 +7,6 @@
 
 #include "core/storage.h"
 #include "platform/crash.h"
-#include "screens/placeholder.h"
 #include "support/headless.h"
 #include "support/tmpdir.h"
 #include "ui/app.h"
@@ -178,82 +177,4 @@ TEST(Game, StackOperationsAndRebuilds) {
     EXPECT_EQ(g.builds(), 6);
     EXPECT_EQ(store::unlockedLevel(), 6);
     EXPECT_EQ(store::levelBests().count(4), 1u);
-}
-
-TEST(Placeholders, EveryKindHasAScreenThatNamesItAndGoesBack) {
-    testsupport::Headless h(640, 400);
-    ASSERT_TRUE(h.ok());
-    Game& g = Game::instance();
-    double t = 0;
-    for (int k = 0; k < 12; ++k) {
-        const ScreenKind kind = static_cast<ScreenKind>(k);
-        // The stand-in itself, whether or not the kind's real screen exists by now.
-        std::unique_ptr<ui::Screen> stand = ui::makePlaceholderScreen(kindState(kind));
-        h.setUpdate([&stand](Ctx& c) { stand->update(c); });
-        g.resetTo(kindState(ScreenKind::Menu));
-        if (kind != ScreenKind::Menu) g.push(kindState(kind));
-        const testsupport::Frame& f = h.frame(t += 0.1);
-        ASSERT_FALSE(f.empty());
-        // The kind's name is drawn: bright text pixels in the middle band.
-        int bright = 0;
-        for (int y = 120; y < 240; ++y)
-            for (int x = 0; x < f.w; ++x)
-                if (testsupport::red(f.at(x, y)) > 200 && testsupport::blue(f.at(x, y)) > 200)
-                    ++bright;
-        EXPECT_GT(bright, 100) << ui::screenKindName(kind);
-        testsupport::savePng(
-            f, testsupport::artefactDir() + "/placeholder-" + ui::screenKindName(kind) + ".png");
-        if (kind == ScreenKind::Menu || kind == ScreenKind::Splash) continue;
-        h.key(SDLK_ESCAPE, t += 0.1);
-        EXPECT_EQ(g.top().kind, ScreenKind::Menu) << ui::screenKindName(kind);
-        g.push(kindState(kind));
-        h.frame(t += 0.1);
-        h.click(10, 10, t += 0.1);
-        EXPECT_EQ(g.top().kind, ScreenKind::Menu) << ui::screenKindName(kind);
-    }
-    h.setUpdate(nullptr);
-}
-
-TEST(Placeholders, SplashLeadsOnAndTheMenuStandInOpensScreens) {
-    testsupport::Headless h(1280, 720);
-    ASSERT_TRUE(h.ok());
-    Game& g = Game::instance();
-    std::unique_ptr<ui::Screen> stand = ui::makePlaceholderScreen(GameState{});
-    h.setUpdate([&stand](Ctx& c) { stand->update(c); });
-    g.resetTo(GameState{});
-    h.frame(0.0);
-    h.click(640, 360, 0.1);
-    ASSERT_EQ(g.stack().size(), 1u);
-    EXPECT_EQ(g.top().kind, ScreenKind::Menu);
-
-    // Keyboard: "3" opens the arcade run.
-    stand = ui::makePlaceholderScreen(kindState(ScreenKind::Menu));
-    h.frame(0.2);
-    h.key(SDLK_3, 0.3);
-    ASSERT_EQ(g.stack().size(), 2u);
-    EXPECT_EQ(g.top().kind, ScreenKind::Playing);
-    EXPECT_TRUE(g.top().arcade);
-    g.resetTo(kindState(ScreenKind::Menu));
-
-    // Pointer: the first row opens the level select. Find it by its highlight on hover.
-    h.frame(0.6);
-    const testsupport::Frame before = h.last();
-    ui::Input hoverIn;
-    hoverIn.mouseX = 640;
-    hoverIn.mouseY = 720 * 0.16 + 110 + 22;
-    const testsupport::Frame hovered = h.frame(hoverIn, 0.7);
-    EXPECT_GT(testsupport::pixelsOver(before, hovered, 20), 1000)
-        << "the row under the pointer lights up";
-    h.click(hoverIn.mouseX, hoverIn.mouseY, 0.8);
-    EXPECT_EQ(g.top().kind, ScreenKind::LevelSelect);
-    testsupport::savePng(h.last(), testsupport::artefactDir() + "/placeholder-nav.png");
-
-    // Escape on the menu's stand-in ends the program.
-    g.resetTo(kindState(ScreenKind::Menu));
-    h.frame(1.0);
-    EXPECT_TRUE(h.shell().running);
-    h.key(SDLK_ESCAPE, 1.1);
-    EXPECT_TRUE(h.ctx().quitRequested);
-    EXPECT_FALSE(h.shell().running);
-    h.setUpdate(nullptr);
 }
