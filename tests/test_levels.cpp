@@ -24,172 +24,91 @@ namespace ld = core::levels_data;
 
 // ---- configuration ------------------------------------------------------------------
 
-TEST(LevelConfig, FirstLevelAndAMidCampaignLevel) {
-    const LevelConfig c = core::levelConfig(0);
-    EXPECT_EQ(c.flat, 0);
-    EXPECT_EQ(c.stage, 0);
-    EXPECT_EQ(c.idx, 0);
-    EXPECT_EQ(c.numColors, 4);
-    EXPECT_EQ(c.cols, 11);
-    EXPECT_EQ(c.rows, 14);
-    EXPECT_EQ(c.startingMarbles, 22);
-    EXPECT_EQ(c.targetScore, 660);
-    EXPECT_EQ(c.optimumMarbles, 12);
-    EXPECT_EQ(c.paletteOffset, 0);
-    EXPECT_EQ(c.lossRow, 13);
-    EXPECT_EQ(c.shotsPerDescent, 6);
-    EXPECT_FALSE(c.arcade);
-
-    const LevelConfig f = core::levelConfig(54);
-    EXPECT_EQ(f.stage, 5);
-    EXPECT_EQ(f.idx, 4);
-    EXPECT_EQ(f.numColors, 6);
-    EXPECT_EQ(f.startingMarbles, 55);
-    EXPECT_EQ(f.targetScore, 1650);
-    // 11 x 5 / 2.5 is exactly 22: the ceiling must not round an exact quotient up.
-    EXPECT_EQ(f.optimumMarbles, 25);
-    EXPECT_EQ(f.shotsPerDescent, 4);
-    EXPECT_EQ(f.paletteOffset, 24);
-}
-
-TEST(LevelConfig, OutOfRangeLevelsAreClamped) {
-    EXPECT_EQ(core::levelConfig(-5), core::levelConfig(0));
-    EXPECT_EQ(core::levelConfig(-2147483647 - 1), core::levelConfig(0));
-    EXPECT_EQ(core::levelConfig(150), core::levelConfig(99));
-    EXPECT_EQ(core::levelConfig(2147483647), core::levelConfig(99));
-    const LevelConfig last = core::levelConfig(150);
-    EXPECT_EQ(last.flat, 99);
-    EXPECT_EQ(last.stage, 9);
-    EXPECT_EQ(last.idx, 9);
-    EXPECT_EQ(last.paletteOffset, 54);
-    EXPECT_EQ(last.numColors, 6);
-}
-
-TEST(LevelConfig, IntegerDivisionSteps) {
-    // Colours and descent period step every 20 levels.
-    EXPECT_EQ(core::levelConfig(19).numColors, 4);
-    EXPECT_EQ(core::levelConfig(20).numColors, 5);
-    EXPECT_EQ(core::levelConfig(39).numColors, 5);
-    EXPECT_EQ(core::levelConfig(40).numColors, 6);
-    EXPECT_EQ(core::levelConfig(99).numColors, 6);
-    EXPECT_EQ(core::levelConfig(19).shotsPerDescent, 6);
-    EXPECT_EQ(core::levelConfig(20).shotsPerDescent, 5);
-    EXPECT_EQ(core::levelConfig(59).shotsPerDescent, 4);
-    EXPECT_EQ(core::levelConfig(60).shotsPerDescent, 3);
-    EXPECT_EQ(core::levelConfig(99).shotsPerDescent, 3);
-    // Fill rows step every 18 levels and stop at 6 from level 72.
-    const int fills[][2] = {{17, 2}, {18, 3}, {35, 3}, {36, 4}, {53, 4}, {54, 5}, {71, 5}, {72, 6}};
-    const int optimum[] = {0, 0, 12, 17, 21, 25, 30};
-    for (const auto& [flat, rows] : fills) {
-        const LevelConfig c = core::levelConfig(flat);
-        EXPECT_EQ(c.startingMarbles, 11 * rows) << "level " << flat;
-        EXPECT_EQ(c.targetScore, 330 * rows) << "level " << flat;
-        EXPECT_EQ(c.optimumMarbles, optimum[rows]) << "level " << flat;
-    }
-    EXPECT_EQ(core::levelConfig(71).startingMarbles, 55);
-    EXPECT_EQ(core::levelConfig(72).startingMarbles, 66);
-    EXPECT_EQ(core::levelConfig(99).targetScore, 1980);
-    EXPECT_EQ(core::levelConfig(99).optimumMarbles, 30);
-    // Stage and position within it.
-    EXPECT_EQ(core::levelConfig(9).stage, 0);
-    EXPECT_EQ(core::levelConfig(10).stage, 1);
-    EXPECT_EQ(core::levelConfig(10).idx, 0);
-    EXPECT_EQ(core::levelConfig(37).paletteOffset, 5 * 7);
+TEST(LevelConfig, GoldenTableAcrossTheSteps) {
+    // Colours and descent period step every 20 levels, fill rows every 18 (stopping at 6
+    // from level 72). Fields: flat, stage, idx, colours, cols, rows, target, optimum,
+    // palette offset, starting marbles, loss row, shots per descent, arcade.
+    const LevelConfig cases[] = {
+        {0, 0, 0, 4, 11, 14, 660, 12, 0, 22, 13, 6, false},
+        {9, 0, 9, 4, 11, 14, 660, 12, 36, 22, 13, 6, false},
+        {10, 1, 0, 4, 11, 14, 660, 12, 0, 22, 13, 6, false},
+        {17, 1, 7, 4, 11, 14, 660, 12, 28, 22, 13, 6, false},
+        {18, 1, 8, 4, 11, 14, 990, 17, 32, 33, 13, 6, false},
+        {19, 1, 9, 4, 11, 14, 990, 17, 36, 33, 13, 6, false},
+        {20, 2, 0, 5, 11, 14, 990, 17, 0, 33, 13, 5, false},
+        {35, 3, 5, 5, 11, 14, 990, 17, 25, 33, 13, 5, false},
+        {36, 3, 6, 5, 11, 14, 1320, 21, 30, 44, 13, 5, false},
+        {37, 3, 7, 5, 11, 14, 1320, 21, 35, 44, 13, 5, false},
+        {39, 3, 9, 5, 11, 14, 1320, 21, 45, 44, 13, 5, false},
+        {40, 4, 0, 6, 11, 14, 1320, 21, 0, 44, 13, 4, false},
+        {53, 5, 3, 6, 11, 14, 1320, 21, 18, 44, 13, 4, false},
+        // 11 x 5 / 2.5 is exactly 22: the ceiling must not round an exact quotient up.
+        {54, 5, 4, 6, 11, 14, 1650, 25, 24, 55, 13, 4, false},
+        {59, 5, 9, 6, 11, 14, 1650, 25, 54, 55, 13, 4, false},
+        {60, 6, 0, 6, 11, 14, 1650, 25, 0, 55, 13, 3, false},
+        {71, 7, 1, 6, 11, 14, 1650, 25, 6, 55, 13, 3, false},
+        {72, 7, 2, 6, 11, 14, 1980, 30, 12, 66, 13, 3, false},
+        {99, 9, 9, 6, 11, 14, 1980, 30, 54, 66, 13, 3, false},
+    };
+    for (const LevelConfig& want : cases)
+        EXPECT_EQ(core::levelConfig(want.flat), want) << want.flat;
+    // Out of range levels are clamped.
+    for (const auto& [asked, flat] :
+         {std::pair{-5, 0}, {-2147483647 - 1, 0}, {150, 99}, {2147483647, 99}})
+        EXPECT_EQ(core::levelConfig(asked), core::levelConfig(flat)) << asked;
 }
 
 TEST(ArcadeConfig, ProgressSteps) {
-    const LevelConfig a = core::arcadeConfig(0);
-    EXPECT_TRUE(a.arcade);
-    EXPECT_EQ(a.flat, 0);
-    EXPECT_EQ(a.stage, 0);
-    EXPECT_EQ(a.idx, 0);
-    EXPECT_EQ(a.numColors, 4);
-    EXPECT_EQ(a.cols, 11);
-    EXPECT_EQ(a.rows, 14);
-    EXPECT_EQ(a.startingMarbles, 44);
-    EXPECT_EQ(a.lossRow, 13);
-    EXPECT_EQ(a.targetScore, 0);
-    EXPECT_EQ(a.optimumMarbles, 0);
-    EXPECT_EQ(a.paletteOffset, 0);
-    EXPECT_EQ(a.shotsPerDescent, 0);
-
-    EXPECT_EQ(core::arcadeConfig(24).stage, 0);
-    EXPECT_EQ(core::arcadeConfig(25).stage, 1);
-    EXPECT_EQ(core::arcadeConfig(224).stage, 8);
-    EXPECT_EQ(core::arcadeConfig(225).stage, 9);
-    EXPECT_EQ(core::arcadeConfig(240).stage, 9);
-    EXPECT_EQ(core::arcadeConfig(100000).stage, 9);
-    EXPECT_EQ(core::arcadeConfig(59).numColors, 4);
-    EXPECT_EQ(core::arcadeConfig(60).numColors, 5);
-    EXPECT_EQ(core::arcadeConfig(119).numColors, 5);
-    EXPECT_EQ(core::arcadeConfig(120).numColors, 6);
-    EXPECT_EQ(core::arcadeConfig(240).numColors, 6);  // 4 + 240 / 60 = 8, capped
-    // Negative progress counts as none: a stage of -1 would address no obstacle layout
-    // and no world.
-    EXPECT_EQ(core::arcadeConfig(-30), core::arcadeConfig(0));
-}
-
-TEST(ArcadeConfig, ShotsPerDropAndSpeedLevel) {
-    EXPECT_EQ(core::arcadeShotsPerDrop(0), 8);
-    EXPECT_EQ(core::arcadeShotsPerDrop(39), 8);
-    EXPECT_EQ(core::arcadeShotsPerDrop(40), 7);
-    EXPECT_EQ(core::arcadeShotsPerDrop(159), 5);
-    EXPECT_EQ(core::arcadeShotsPerDrop(160), 4);
-    EXPECT_EQ(core::arcadeShotsPerDrop(1000), 4);
-    EXPECT_EQ(core::arcadeShotsPerDrop(-100), 8);
-    EXPECT_EQ(core::arcadeSpeedLevel(0), 1);
-    EXPECT_EQ(core::arcadeSpeedLevel(24), 1);
-    EXPECT_EQ(core::arcadeSpeedLevel(25), 2);
-    EXPECT_EQ(core::arcadeSpeedLevel(49), 2);
-    EXPECT_EQ(core::arcadeSpeedLevel(50), 3);
-    EXPECT_EQ(core::arcadeSpeedLevel(-1), 1);
+    // progress, stage, colours (4 + progress / 60, capped at 6). Negative progress counts as
+    // none: a stage of -1 would address no obstacle layout and no world.
+    const int cases[][3] = {{0, 0, 4},   {24, 0, 4},  {25, 1, 4},     {59, 2, 4},
+                            {60, 2, 5},  {119, 4, 5}, {120, 4, 6},    {224, 8, 6},
+                            {225, 9, 6}, {240, 9, 6}, {100000, 9, 6}, {-30, 0, 4}};
+    for (const auto& [p, stage, colours] : cases)
+        EXPECT_EQ(core::arcadeConfig(p),
+                  (LevelConfig{0, stage, 0, colours, 11, 14, 0, 0, 0, 44, 13, 0, true}))
+            << p;
+    for (const auto& [p, n] :
+         {std::pair{0, 8}, {39, 8}, {40, 7}, {159, 5}, {160, 4}, {1000, 4}, {-100, 8}})
+        EXPECT_EQ(core::arcadeShotsPerDrop(p), n) << p;
+    for (const auto& [p, n] : {std::pair{0, 1}, {24, 1}, {25, 2}, {49, 2}, {50, 3}, {-1, 1}})
+        EXPECT_EQ(core::arcadeSpeedLevel(p), n) << p;
 }
 
 TEST(StarRating, ClampsFreedOrbs) {
-    EXPECT_EQ(core::starsForOrbs(5, 3), 3);
-    EXPECT_EQ(core::starsForOrbs(-1, 3), 0);
-    EXPECT_EQ(core::starsForOrbs(0, 0), 3);
-    EXPECT_EQ(core::starsForOrbs(0, -2), 3);
-    EXPECT_EQ(core::starsForOrbs(0, 3), 0);
-    EXPECT_EQ(core::starsForOrbs(1, 3), 1);
-    EXPECT_EQ(core::starsForOrbs(2, 3), 2);
-    EXPECT_EQ(core::starsForOrbs(3, 3), 3);
-    // Clamped to 0..3, not to the number of orbs.
-    EXPECT_EQ(core::starsForOrbs(2, 1), 2);
+    // freed, total, stars; clamped to 0..3, not to the number of orbs.
+    const int cases[][3] = {{5, 3, 3}, {-1, 3, 0}, {0, 0, 3}, {0, -2, 3}, {0, 3, 0},
+                            {1, 3, 1}, {2, 3, 2},  {3, 3, 3}, {2, 1, 2}};
+    for (const auto& [freed, total, stars] : cases)
+        EXPECT_EQ(core::starsForOrbs(freed, total), stars) << freed << "/" << total;
 }
 
 // ---- levelBoard -----------------------------------------------------------------------
+
+namespace {
+
+std::vector<int> rowOf(const std::int8_t* row) {
+    return std::vector<int>(row, row + 11);  // an empty byte 0xFF must come out as -1, not 255
+}
+
+}  // namespace
 
 TEST(LevelBoard, CopiesEveryRecordExactly) {
     for (int i = 0; i < ld::kLevelCount; ++i) {
         SCOPED_TRACE("level " + std::to_string(i));
         const ld::Level& rec = ld::kLevels[i];
         const core::LevelBoard lb = core::levelBoard(i);
-        ASSERT_EQ(lb.board.size(), 14u);
-        for (int r = 0; r < 14; ++r) {
-            ASSERT_EQ(lb.board[r].size(), 11u);
-            for (int c = 0; c < 11; ++c) EXPECT_EQ(lb.board[r][c], int{rec.board[r][c]});
-        }
-        ASSERT_EQ(static_cast<int>(lb.incomingRows.size()), rec.incomingCount);
-        for (int j = 0; j < rec.incomingCount; ++j) {
-            ASSERT_EQ(lb.incomingRows[j].size(), 11u);
-            for (int c = 0; c < 11; ++c) EXPECT_EQ(lb.incomingRows[j][c], int{rec.incoming[j][c]});
-        }
-        ASSERT_EQ(static_cast<int>(lb.starOrbs.size()), rec.starOrbCount);
+        Board board, incoming;
+        std::vector<RC> orbs;
+        for (int r = 0; r < 14; ++r) board.push_back(rowOf(rec.board[r]));
+        for (int j = 0; j < rec.incomingCount; ++j) incoming.push_back(rowOf(rec.incoming[j]));
         for (int k = 0; k < rec.starOrbCount; ++k)
-            EXPECT_EQ(lb.starOrbs[k], (RC{rec.starOrbs[k][0], rec.starOrbs[k][1]}));
+            orbs.push_back({rec.starOrbs[k][0], rec.starOrbs[k][1]});
+        EXPECT_EQ(lb.board, board);
+        EXPECT_EQ(lb.incomingRows, incoming);
+        EXPECT_EQ(lb.starOrbs, orbs);
         EXPECT_EQ(lb.bubbles, rec.bubbles);
     }
-}
-
-TEST(LevelBoard, EmptyCellsAreSignExtended) {
-    // An empty byte is 0xFF; it must come out as -1, never as 255.
-    const core::LevelBoard lb = core::levelBoard(4);
-    EXPECT_EQ(lb.board[0][0], -1);
-    EXPECT_EQ(lb.board[13][10], -1);
-    EXPECT_EQ(lb.incomingRows[0][0], -1);
-    for (const auto& row : lb.board)
-        for (int v : row) EXPECT_GE(v, -1);
 }
 
 TEST(LevelBoard, OutOfRangeLevelsAreClamped) {
@@ -218,21 +137,12 @@ constexpr std::array<int, 10> kBlockIncoming = {3, 4, 6, 7, 9, 10, 12, 13, 15, 1
 // one lone marble in eight on the whole starting board.
 constexpr int kMaxOpenSingles = 2;
 
-int expectedBubbles(int i) {
-    return i < 10 ? kFirstBlockBubbles[i] : kBlockBubbles[i / 10];
-}
-int expectedIncoming(int i) {
-    return kBlockIncoming[i / 10];
-}
-int expectedColors(int i) {
-    return std::min(4 + i / 20, 6);
-}
-int expectedBoardRows(int i) {
-    return i == 9 ? 4 : 5;
-}
-
 bool rowEmpty(const std::int8_t (&row)[kCols]) {
     return std::all_of(row, row + kCols, [](std::int8_t v) { return v == -1; });
+}
+
+bool inside(const Board& b, const RC& n) {
+    return n.r >= 0 && n.r < static_cast<int>(b.size()) && n.c >= 0 && n.c < kCols;
 }
 
 int marbles(const Board& b) {
@@ -247,10 +157,8 @@ int marbles(const Board& b) {
 Board stackAfter(const ld::Level& rec, int k) {
     Board b = core::makeEmptyBoard(ld::kMaxIncoming + kRows, kCols);
     int r = 0;
-    for (int j = k - 1; j >= 0; --j, ++r)
-        for (int c = 0; c < kCols; ++c) b[r][c] = rec.incoming[j][c];
-    for (int br = 0; br < kRows; ++br, ++r)
-        for (int c = 0; c < kCols; ++c) b[r][c] = rec.board[br][c];
+    for (int j = k - 1; j >= 0; --j) b[r++] = rowOf(rec.incoming[j]);
+    for (int br = 0; br < kRows; ++br) b[r++] = rowOf(rec.board[br]);
     return b;
 }
 
@@ -265,27 +173,22 @@ struct Field {
 Field fieldAt(const ld::Level& rec, int k) {
     Field f{core::makeEmptyBoard(kRows, kCols),
             std::vector<std::string>(kRows, std::string(kCols, '.'))};
-    for (int r = 0; r < kRows; ++r)
-        for (int c = 0; c < kCols; ++c) {
-            f.board[r][c] = rec.board[r][c];
-            if (rec.board[r][c] != -1) f.tags[r][c] = 'B';
-        }
+    for (int r = 0; r < kRows; ++r) f.board[r] = rowOf(rec.board[r]);
     for (int j = 0; j < k; ++j) {
         core::pushCeilingDown(f.board, 1, 13);
-        for (int r = kRows - 1; r > 0; --r) f.tags[r] = f.tags[r - 1];
-        f.tags[0] = std::string(kCols, '.');
-        for (int c = 0; c < kCols; ++c) {
-            f.board[0][c] = rec.incoming[j][c];
-            if (rec.incoming[j][c] != -1) f.tags[0][c] = 'I';
-        }
+        f.board[0] = rowOf(rec.incoming[j]);
     }
+    // Row r holds incoming row k-1-r for r < k, starting row r-k below.
+    for (int r = 0; r < kRows; ++r)
+        for (int c = 0; c < kCols; ++c)
+            if (f.board[r][c] != -1) f.tags[r][c] = r < k ? 'I' : 'B';
     return f;
 }
 
 struct GroupStats {
-    int singles = 0, pairs = 0, triples = 0, larger = 0, largest = 0, groups = 0, cells = 0;
+    int bySize[4] = {};  // singles, pairs, triples, larger
+    int largest = 0, groups = 0, cells = 0;
     std::set<std::pair<int, int>> singleCells;
-    double mean() const { return groups ? static_cast<double>(cells) / groups : 0.0; }
 };
 
 GroupStats groupStats(const Board& b) {
@@ -300,16 +203,8 @@ GroupStats groupStats(const Board& b) {
             ++s.groups;
             s.cells += n;
             s.largest = std::max(s.largest, n);
-            if (n == 1) {
-                ++s.singles;
-                s.singleCells.insert({r, c});
-            } else if (n == 2) {
-                ++s.pairs;
-            } else if (n == 3) {
-                ++s.triples;
-            } else {
-                ++s.larger;
-            }
+            ++s.bySize[std::min(n, 4) - 1];
+            if (n == 1) s.singleCells.insert({r, c});
         }
     return s;
 }
@@ -320,31 +215,23 @@ std::set<std::pair<int, int>> openCells(const Board& b) {
     const int rows = static_cast<int>(b.size());
     std::vector<std::vector<bool>> reach(rows, std::vector<bool>(kCols, false));
     std::vector<RC> todo;
-    for (int c = 0; c < kCols; ++c)
-        if (b[rows - 1][c] == -1) {
-            reach[rows - 1][c] = true;
-            todo.push_back({rows - 1, c});
-        }
+    for (int c = 0; c < kCols; ++c) todo.push_back({rows, c});  // a virtual row below the field
     while (!todo.empty()) {
         const RC cur = todo.back();
         todo.pop_back();
-        for (const RC& n : core::neighbors(cur.r, cur.c)) {
-            if (n.r < 0 || n.r >= rows || n.c < 0 || n.c >= kCols) continue;
-            if (b[n.r][n.c] != -1 || reach[n.r][n.c]) continue;
-            reach[n.r][n.c] = true;
-            todo.push_back(n);
-        }
+        const std::vector<RC> next =
+            cur.r == rows ? std::vector<RC>{{rows - 1, cur.c}} : core::neighbors(cur.r, cur.c);
+        for (const RC& n : next)
+            if (inside(b, n) && b[n.r][n.c] == -1 && !reach[n.r][n.c]) {
+                reach[n.r][n.c] = true;
+                todo.push_back(n);
+            }
     }
     std::set<std::pair<int, int>> out;
     for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < kCols; ++c) {
-            if (b[r][c] < 0) continue;
+        for (int c = 0; c < kCols; ++c)
             for (const RC& n : core::neighbors(r, c))
-                if (n.r >= 0 && n.r < rows && n.c >= 0 && n.c < kCols && reach[n.r][n.c]) {
-                    out.insert({r, c});
-                    break;
-                }
-        }
+                if (b[r][c] >= 0 && inside(b, n) && reach[n.r][n.c]) out.insert({r, c});
     return out;
 }
 
@@ -352,73 +239,60 @@ std::set<std::pair<int, int>> openCells(const Board& b) {
 std::vector<std::string> validateLevel(int i, std::ostream& report) {
     std::vector<std::string> bad;
     const auto fail = [&](const std::string& what) { bad.push_back(what); };
+    const auto str = [](auto v) { return std::to_string(v); };
     const ld::Level& rec = ld::kLevels[i];
     const int n = rec.incomingCount;
-    const int colors = expectedColors(i);
+    const int colors = std::min(4 + i / 20, 6);
+    const int wantBubbles = i < 10 ? kFirstBlockBubbles[i] : kBlockBubbles[i / 10];
 
     // Counts and colours.
-    if (rec.numColors != colors) fail("numColors " + std::to_string(rec.numColors));
+    if (rec.numColors != colors) fail("numColors " + str(rec.numColors));
     if (rec.numColors != core::levelConfig(i).numColors) fail("numColors differs from levelConfig");
-    if (n != expectedIncoming(i)) fail("incomingCount " + std::to_string(n));
+    if (n != kBlockIncoming[i / 10]) fail("incomingCount " + str(n));
     if (n < 3 || n > ld::kMaxIncoming) return bad;  // nothing below is safe to look at
     int count = 0;
     std::array<int, 6> mix{};
     std::set<int> used;
     const auto cellOk = [&](std::int8_t v, const std::string& where) {
         if (v == -1) return;
-        if (v < 0 || v >= colors) {
-            fail("colour " + std::to_string(v) + " at " + where);
-            return;
-        }
+        if (v < 0 || v >= colors) return fail("colour " + str(v) + " at " + where);
         ++count;
         ++mix[v];
         used.insert(v);
     };
     for (int r = 0; r < kRows; ++r)
-        for (int c = 0; c < kCols; ++c)
-            cellOk(rec.board[r][c], "board " + std::to_string(r) + "," + std::to_string(c));
-    for (int j = 0; j < ld::kMaxIncoming; ++j)
-        for (int c = 0; c < kCols; ++c) {
-            if (j >= n) {
-                if (rec.incoming[j][c] != -1)
-                    fail("unused incoming row " + std::to_string(j) + " not empty");
-                continue;
-            }
-            cellOk(rec.incoming[j][c], "incoming " + std::to_string(j) + "," + std::to_string(c));
-        }
+        for (int c = 0; c < kCols; ++c) cellOk(rec.board[r][c], "board " + str(r) + "," + str(c));
+    for (int j = 0; j < ld::kMaxIncoming; ++j) {
+        if (j >= n && !rowEmpty(rec.incoming[j]))
+            fail("unused incoming row " + str(j) + " not empty");
+        for (int c = 0; c < kCols && j < n; ++c)
+            cellOk(rec.incoming[j][c], "incoming " + str(j) + "," + str(c));
+    }
     if (count != rec.bubbles)
-        fail("bubbles " + std::to_string(rec.bubbles) + " but " + std::to_string(count) +
-             " marbles");
-    if (rec.bubbles != expectedBubbles(i))
-        fail("bubbles " + std::to_string(rec.bubbles) + ", the table says " +
-             std::to_string(expectedBubbles(i)));
-    if (static_cast<int>(used.size()) != colors)
-        fail("uses " + std::to_string(used.size()) + " colours");
+        fail("bubbles " + str(rec.bubbles) + " but " + str(count) + " marbles");
+    if (rec.bubbles != wantBubbles)
+        fail("bubbles " + str(rec.bubbles) + ", the table says " + str(wantBubbles));
+    if (static_cast<int>(used.size()) != colors) fail("uses " + str(used.size()) + " colours");
 
     // Starting rows: exactly the top five (level 9: four) hold marbles.
-    const int boardRows = expectedBoardRows(i);
-    for (int r = 0; r < kRows; ++r) {
-        const bool empty = rowEmpty(rec.board[r]);
-        if (r < boardRows && empty) fail("starting row " + std::to_string(r) + " empty");
-        if (r >= boardRows && !empty) fail("starting row " + std::to_string(r) + " not empty");
-    }
+    const int boardRows = i == 9 ? 4 : 5;
+    for (int r = 0; r < kRows; ++r)
+        if ((r < boardRows) == rowEmpty(rec.board[r]))
+            fail("starting row " + str(r) + (r < boardRows ? " empty" : " not empty"));
     for (int j = 0; j < n; ++j)
-        if (rowEmpty(rec.incoming[j])) fail("incoming row " + std::to_string(j) + " empty");
-    if (i == 0) {
-        const char* stripes[5] = {"00011122233", "00011122233", "11122233300", "11122233300",
-                                  "22233300011"};
-        for (int r = 0; r < 5; ++r)
-            for (int c = 0; c < kCols; ++c)
-                if (rec.board[r][c] != stripes[r][c] - '0')
-                    fail("level 0 is not the striped board");
-    }
+        if (rowEmpty(rec.incoming[j])) fail("incoming row " + str(j) + " empty");
+    const char* stripes[5] = {"00011122233", "00011122233", "11122233300", "11122233300",
+                              "22233300011"};
+    for (int r = 0; r < 5 && i == 0; ++r)
+        for (int c = 0; c < kCols; ++c)
+            if (rec.board[r][c] != stripes[r][c] - '0') fail("level 0 is not the striped board");
 
     // Hanging: at the start and after every entering row, everything hangs from the top
     // row. The whole stack is checked: once it is taller than the field the game is lost
     // anyway, and a loop closed below the field still holds the design together.
     for (int k = 0; k <= n; ++k)
         if (!core::floatingBubbles(stackAfter(rec, k)).empty())
-            fail("marbles hang loose after " + std::to_string(k) + " incoming rows");
+            fail("marbles hang loose after " + str(k) + " incoming rows");
 
     // The opening.
     const Board start = fieldAt(rec, 0).board;
@@ -427,13 +301,12 @@ std::vector<std::string> validateLevel(int i, std::ostream& report) {
     int openSingles = 0;
     for (const auto& cell : st.singleCells) openSingles += open.count(cell) ? 1 : 0;
     if (openSingles > kMaxOpenSingles)
-        fail(std::to_string(openSingles) + " lone marbles open to the first shots");
-    if (st.singles * 8 > marbles(start))
-        fail(std::to_string(st.singles) + " lone marbles on the starting board");
+        fail(str(openSingles) + " lone marbles open to the first shots");
+    if (st.bySize[0] * 8 > marbles(start))
+        fail(str(st.bySize[0]) + " lone marbles on the starting board");
 
     // Star orbs.
-    if (rec.starOrbCount != ld::kMaxStarOrbs)
-        fail("starOrbCount " + std::to_string(rec.starOrbCount));
+    if (rec.starOrbCount != ld::kMaxStarOrbs) fail("starOrbCount " + str(rec.starOrbCount));
     std::set<std::pair<int, int>> orbCells;
     std::vector<std::string> orbLines;
     for (int k = 0; k < std::clamp<int>(rec.starOrbCount, 0, ld::kMaxStarOrbs); ++k) {
@@ -447,24 +320,17 @@ std::vector<std::string> validateLevel(int i, std::ostream& report) {
         // Where the orb sits after e entering rows: field row r0 - e.
         std::string track;
         char restTag = '.';
-        int restRow = r0 - n;
+        const int restRow = r0 - n;
         for (int e = 0; e <= n; ++e) {
             const int row = r0 - e;
-            if (row >= kRows) {
-                track += '_';
-            } else if (row < 0) {
-                track += '^';
-            } else {
-                const Field f = fieldAt(rec, e);
-                track += f.tags[row][c] == '.' ? 'o' : f.tags[row][c];
-                if (e == n) restTag = f.tags[row][c];
-            }
+            const char tag = row >= kRows ? '_' : row < 0 ? '^' : fieldAt(rec, e).tags[row][c];
+            track += tag == '.' ? 'o' : tag;
+            if (e == n && row >= 0 && row < kRows) restTag = tag;
         }
         if (restRow < 0 || restRow > 12)
-            fail("star orb ends at field row " + std::to_string(restRow));
+            fail("star orb ends at field row " + str(restRow));
         else if (restTag == '.')
-            fail("star orb (" + std::to_string(r0) + "," + std::to_string(c) +
-                 ") rests on no marble");
+            fail("star orb (" + str(r0) + "," + str(c) + ") rests on no marble");
         std::ostringstream line;
         line << "    orb (" << r0 << "," << c << "): after 0.." << n << " rows " << track
              << "  rests on " << (restTag == 'I' ? "an incoming" : "a starting")
@@ -475,16 +341,17 @@ std::vector<std::string> validateLevel(int i, std::ostream& report) {
     // Report.
     const LevelConfig cfg = core::levelConfig(i);
     const int onBoard = marbles(start);
+    const double mean = st.groups ? static_cast<double>(st.cells) / st.groups : 0.0;
     report << "level " << i << " (shown " << i + 1 << "): " << rec.bubbles
            << " marbles = " << onBoard << " starting + " << rec.bubbles - onBoard << " in " << n
            << " incoming rows; " << colors << " colours; descent every " << cfg.shotsPerDescent
            << " shots; stage " << cfg.stage << "\n";
     report << "    colour mix";
     for (int col = 0; col < colors; ++col) report << " " << col << ":" << mix[col];
-    report << "\n    start: " << st.singles << " singles (" << openSingles << " open), " << st.pairs
-           << " pairs, " << st.triples << " triples, " << st.larger << " larger (largest "
-           << st.largest << ", mean group " << static_cast<int>(st.mean() * 100 + 0.5) / 100.0
-           << ")\n";
+    report << "\n    start: " << st.bySize[0] << " singles (" << openSingles << " open), "
+           << st.bySize[1] << " pairs, " << st.bySize[2] << " triples, " << st.bySize[3]
+           << " larger (largest " << st.largest << ", mean group "
+           << static_cast<int>(mean * 100 + 0.5) / 100.0 << ")\n";
     for (const std::string& l : orbLines) report << l << "\n";
     for (const std::string& b : bad) report << "    PROBLEM: " << b << "\n";
     return bad;
@@ -508,14 +375,14 @@ TEST(LevelValidator, AllHundredLevelsHaveEveryProperty) {
 }
 
 TEST(LevelValidator, BlockSizesFollowTheTable) {
-    // The sizes per block, read independently of the validator's table lookups.
+    // The sizes per block, read independently of the validator's table lookups; incoming
+    // rows 3, 4, 6, 7, 9, ...: one more, then two more, block by block.
     EXPECT_EQ(ld::kLevels[4].bubbles, 11);
     EXPECT_EQ(ld::kLevels[9].bubbles, 14);
-    for (int i = 10; i < ld::kLevelCount; ++i)
-        EXPECT_EQ(ld::kLevels[i].bubbles, ld::kLevels[i - i % 10].bubbles) << "level " << i;
-    // 3, 4, 6, 7, 9, 10, 12, 13, 15, 16: one more, then two more, block by block.
     for (int i = 0; i < ld::kLevelCount; ++i) {
-        const int block = i / 10;
-        EXPECT_EQ(ld::kLevels[i].incomingCount, 3 + block + block / 2) << "level " << i;
+        if (i >= 10) {
+            EXPECT_EQ(ld::kLevels[i].bubbles, ld::kLevels[i - i % 10].bubbles) << i;
+        }
+        EXPECT_EQ(ld::kLevels[i].incomingCount, 3 + i / 10 + i / 20) << "level " << i;
     }
 }
