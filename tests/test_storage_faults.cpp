@@ -78,6 +78,28 @@ void mutateEverything() {
     store::resetProgress();
 }
 
+// The two files as they are now; expectUnchanged checks that they still are, whole, with
+// no half-written replacement left next to them.
+struct Files {
+    std::string saves, settings;
+};
+Files filesIn(const std::string& dir) {
+    return {readBytes(dir + "/saves.dat"), readBytes(dir + "/settings.dat")};
+}
+void expectUnchanged(const std::string& dir, const Files& before) {
+    EXPECT_TRUE(readBytes(dir + "/saves.dat") == before.saves);
+    EXPECT_TRUE(readBytes(dir + "/settings.dat") == before.settings);
+    EXPECT_FALSE(platform::fs::isFile(dir + "/saves.dat.neu"));
+    EXPECT_FALSE(platform::fs::isFile(dir + "/settings.dat.neu"));
+}
+
+// Waits for a child and returns its exit status, or -1 when it did not exit normally.
+int exitStatus(pid_t pid) {
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
 // A small tmpfs mounted for the lifetime of the object, where the machine allows it.
 class TmpfsMount {
   public:
@@ -154,14 +176,15 @@ TEST(StoreFaults, KilledWriterNeverLosesProgress) {
             ++pendingFound;
 
         // Never the defaults, never a mix: the old document or the new one, whole.
-        ASSERT_EQ(openCapturing(dir), "") << "after kill " << k;
-        ASSERT_TRUE(store::hasSavedGame()) << "after kill " << k;
-        ASSERT_TRUE(isGameFor(store::savedGame())) << "after kill " << k;
-        ASSERT_GE(store::savedGame().score, last) << "after kill " << k;
+        SCOPED_TRACE("after kill " + std::to_string(k));
+        ASSERT_EQ(openCapturing(dir), "");
+        ASSERT_TRUE(store::hasSavedGame());
+        ASSERT_TRUE(isGameFor(store::savedGame()));
+        ASSERT_GE(store::savedGame().score, last);
         last = store::savedGame().score;
         ASSERT_EQ(store::solves().size(), static_cast<std::size_t>(store::kMaxSolves));
         ASSERT_EQ(store::unlockedLevel(), 5);
-        ASSERT_GE(store::settings().windowW, 1000) << "after kill " << k;
+        ASSERT_GE(store::settings().windowW, 1000);
         ASSERT_FALSE(platform::fs::isFile(dir + "/saves.dat.manipuliert"));
         ASSERT_FALSE(platform::fs::isFile(dir + "/settings.dat.neu"));
         ASSERT_FALSE(platform::fs::isFile(dir + "/saves.dat.neu"));
@@ -174,8 +197,7 @@ TEST(StoreFaults, KilledWriterNeverLosesProgress) {
 TEST(StoreFaults, InjectedWriteFailuresKeepTheOldFiles) {
     const std::string dir = testsupport::freshDir("faults-injected");
     fillProgress(dir, 20);
-    const std::string saves = readBytes(dir + "/saves.dat");
-    const std::string settings = readBytes(dir + "/settings.dat");
+    const Files before = filesIn(dir);
     using platform::fs::FaultAt;
     for (const FaultAt at :
          {FaultAt::Open, FaultAt::Write, FaultAt::Sync, FaultAt::Close, FaultAt::Rename}) {
@@ -184,10 +206,7 @@ TEST(StoreFaults, InjectedWriteFailuresKeepTheOldFiles) {
         platform::fs::injectWriteFault(at, at == FaultAt::Write ? ENOSPC : EIO, 100);
         mutateEverything();
         platform::fs::injectWriteFault(FaultAt::None, 0);
-        EXPECT_TRUE(readBytes(dir + "/saves.dat") == saves);
-        EXPECT_TRUE(readBytes(dir + "/settings.dat") == settings);
-        EXPECT_FALSE(platform::fs::isFile(dir + "/saves.dat.neu"));
-        EXPECT_FALSE(platform::fs::isFile(dir + "/settings.dat.neu"));
+        expectUnchanged(dir, before);
         // The game went on in memory: the changes are there and the next write keeps them.
         EXPECT_EQ(store::unlockedLevel(), 1);
         EXPECT_EQ(store::settings().windowW, 2000);
@@ -206,7 +225,7 @@ TEST(StoreFaults, ReadOnlyDirectoryKeepsTheOldFiles) {
     TmpfsMount mount(dir, "size=1m");
     fillProgress(dir, 20);
     ASSERT_TRUE(testsupport::writeBytes(dir + "/settings.dat", "not sealed at all"));
-    const std::string saves = readBytes(dir + "/saves.dat");
+    const Files before = filesIn(dir);
     if (mount.mounted()) {
         ASSERT_TRUE(mount.remountReadOnly("size=1m"));
     } else {
@@ -218,12 +237,8 @@ TEST(StoreFaults, ReadOnlyDirectoryKeepsTheOldFiles) {
     EXPECT_EQ(openCapturing(dir), "[storage] " + dir + "/settings.dat war nicht lesbar\n");
     EXPECT_EQ(store::unlockedLevel(), 5);
     mutateEverything();
-    EXPECT_TRUE(readBytes(dir + "/saves.dat") == saves);
-    EXPECT_EQ(readBytes(dir + "/settings.dat"), "not sealed at all");
-    EXPECT_FALSE(platform::fs::isFile(dir + "/saves.dat.neu"));
-    testing::internal::CaptureStderr();
-    store::openAt(dir);
-    testing::internal::GetCapturedStderr();
+    expectUnchanged(dir, before);
+    openCapturing(dir);
     EXPECT_EQ(store::unlockedLevel(), 5);
     EXPECT_TRUE(isGameFor(store::savedGame()));
     EXPECT_EQ(store::savedGame().score, 3);
@@ -236,26 +251,17 @@ TEST(StoreFaults, FullDiskKeepsTheOldFiles) {
     TmpfsMount mount(dir, "size=256k");
     if (!mount.mounted()) GTEST_SKIP() << "no tmpfs here; the file-size limit test covers it";
     fillProgress(dir, 20);
-    const std::string saves = readBytes(dir + "/saves.dat");
-    const std::string settings = readBytes(dir + "/settings.dat");
+    const Files before = filesIn(dir);
     // Fill the disk to the last byte.
-    {
-        std::ofstream filler(dir + "/filler", std::ios::binary);
-        const std::string block(4096, 'f');
-        while (filler.write(block.data(), static_cast<std::streamsize>(block.size()))) {
-        }
+    for (std::ofstream filler(dir + "/filler", std::ios::binary);
+         filler << std::string(4096, 'f');) {
     }
-    {
-        std::ofstream probe(dir + "/probe", std::ios::binary);
-        probe << std::string(4096, 'p') << std::flush;
-        ASSERT_FALSE(probe) << "the disk did not fill up";
-    }
+    std::ofstream probe(dir + "/probe", std::ios::binary);
+    ASSERT_FALSE(probe << std::string(4096, 'p') << std::flush) << "the disk did not fill up";
+    probe.close();
     platform::fs::remove(dir + "/probe");
     mutateEverything();
-    EXPECT_TRUE(readBytes(dir + "/saves.dat") == saves);
-    EXPECT_TRUE(readBytes(dir + "/settings.dat") == settings);
-    EXPECT_FALSE(platform::fs::isFile(dir + "/saves.dat.neu"));
-    EXPECT_FALSE(platform::fs::isFile(dir + "/settings.dat.neu"));
+    expectUnchanged(dir, before);
     expectProgressKept(dir, 20);
     // Room again: the next write goes through.
     ASSERT_TRUE(platform::fs::remove(dir + "/filler"));
@@ -270,9 +276,8 @@ TEST(StoreFaults, FileSizeLimitKeepsTheOldFiles) {
     // stops partway with an error.
     const std::string dir = testsupport::freshDir("faults-fsize");
     fillProgress(dir, 60);
-    const std::string saves = readBytes(dir + "/saves.dat");
-    const std::string settings = readBytes(dir + "/settings.dat");
-    ASSERT_GT(saves.size(), 2048u);
+    const Files before = filesIn(dir);
+    ASSERT_GT(before.saves.size(), 2048u);
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
@@ -284,14 +289,8 @@ TEST(StoreFaults, FileSizeLimitKeepsTheOldFiles) {
         // Nothing may have changed on disk, and the store must still work in memory.
         ::_exit(store::unlockedLevel() == 1 && store::settings().windowW == 2000 ? 0 : 4);
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_TRUE(readBytes(dir + "/saves.dat") == saves);
-    EXPECT_TRUE(readBytes(dir + "/settings.dat") == settings);
-    EXPECT_FALSE(platform::fs::isFile(dir + "/saves.dat.neu"));
-    EXPECT_FALSE(platform::fs::isFile(dir + "/settings.dat.neu"));
+    EXPECT_EQ(exitStatus(pid), 0);
+    expectUnchanged(dir, before);
     expectProgressKept(dir, 60);
 }
 
@@ -322,10 +321,7 @@ TEST(StoreFaults, ProgressChangedBeforeInitKeepsTheFile) {
                 static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(exitStatus(pid), 0);
     const json::Value doc = testsupport::readSealedDoc(data + "/saves.dat");
     EXPECT_EQ(doc["unlocked_level"].asInt(0), 7);
     EXPECT_EQ(doc["level_stars"]["2"]["stars"].asInt(0), 3);
