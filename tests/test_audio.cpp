@@ -41,51 +41,44 @@ void silence() {
 }  // namespace
 
 TEST(Audio, DropForColorClampsToTheFifteenDrops) {
-    EXPECT_EQ(audio::dropForColor(0), Sfx::Drop0);
-    EXPECT_EQ(audio::dropForColor(-3), Sfx::Drop0);
-    EXPECT_EQ(audio::dropForColor(std::numeric_limits<int>::min()), Sfx::Drop0);
-    EXPECT_EQ(audio::dropForColor(1), Sfx::Drop1);
-    EXPECT_EQ(audio::dropForColor(5), Sfx::Drop5);
-    EXPECT_EQ(static_cast<int>(audio::dropForColor(5)), 8);
-    EXPECT_EQ(audio::dropForColor(13), Sfx::Drop13);
-    EXPECT_EQ(audio::dropForColor(14), Sfx::Drop14);
-    EXPECT_EQ(audio::dropForColor(20), Sfx::Drop14);
-    EXPECT_EQ(audio::dropForColor(std::numeric_limits<int>::max()), Sfx::Drop14);
+    constexpr int kMin = std::numeric_limits<int>::min(), kMax = std::numeric_limits<int>::max();
+    for (const auto& [colour, drop] : {std::pair{0, Sfx::Drop0},
+                                       {-3, Sfx::Drop0},
+                                       {kMin, Sfx::Drop0},
+                                       {1, Sfx::Drop1},
+                                       {5, Sfx::Drop5},
+                                       {13, Sfx::Drop13},
+                                       {14, Sfx::Drop14},
+                                       {20, Sfx::Drop14},
+                                       {kMax, Sfx::Drop14}})
+        EXPECT_EQ(audio::dropForColor(colour), drop) << colour;
     EXPECT_STREQ(audio::sfxFile(Sfx::Drop14), "assets/audio/sfx_drop_14.ogg");
     EXPECT_STREQ(audio::sfxFile(Sfx::Illegal), "assets/audio/sfx_illegal.ogg");
     EXPECT_STREQ(audio::sfxFile(static_cast<Sfx>(18)), "");
 }
 
 TEST(Audio, DueTestSurvivesTheTickWrapAround) {
-    EXPECT_TRUE(audio::isDue(1000, 1000));
-    EXPECT_TRUE(audio::isDue(1001, 1000));
-    EXPECT_FALSE(audio::isDue(999, 1000));
-    // Scheduled just before the 32-bit wrap, checked just after it: due.
-    EXPECT_TRUE(audio::isDue(5, 0xFFFFFFF0u));
-    // Scheduled just after the wrap, checked just before it: not yet.
-    EXPECT_FALSE(audio::isDue(0xFFFFFFF0u, 5));
-    EXPECT_FALSE(audio::isDue(0, 200));
-    EXPECT_TRUE(audio::isDue(0x80000000u, 1));
+    // now, when, due. Scheduled just before the 32-bit wrap and checked just after it: due;
+    // scheduled just after and checked just before: not yet.
+    const std::uint32_t cases[][3] = {{1000, 1000, 1},     {1001, 1000, 1},     {999, 1000, 0},
+                                      {5, 0xFFFFFFF0u, 1}, {0xFFFFFFF0u, 5, 0}, {0, 200, 0},
+                                      {0x80000000u, 1, 1}};
+    for (const auto& [now, when, due] : cases)
+        EXPECT_EQ(audio::isDue(now, when), due == 1) << now << " " << when;
 }
 
 TEST(Audio, VolumesClampAndAreKeptWhileClosed) {
     resetAudio();
-    audio::setMusicVolume(1.7);
-    EXPECT_EQ(audio::musicVolume(), 1.0);
-    audio::setMusicVolume(-0.5);
-    EXPECT_EQ(audio::musicVolume(), 0.0);
-    audio::setMusicVolume(std::nan(""));
-    EXPECT_EQ(audio::musicVolume(), 0.0);
-    audio::setMusicVolume(0.5);
-    EXPECT_EQ(audio::musicVolume(), 0.5);
-    audio::setSfxVolume(3.0);
-    EXPECT_EQ(audio::sfxVolume(), 1.0);
-    audio::setSfxVolume(-1.0);
-    EXPECT_EQ(audio::sfxVolume(), 0.0);
-    audio::setSfxVolume(0.25);
-    EXPECT_EQ(audio::sfxVolume(), 0.25);
-    audio::setSfxVolume(std::nan(""));
-    EXPECT_EQ(audio::sfxVolume(), 0.0) << "a broken value silences rather than blasts";
+    // A broken value silences rather than blasts.
+    const double nan = std::nan("");
+    for (const auto& [in, out] : {std::pair{1.7, 1.0}, {-0.5, 0.0}, {nan, 0.0}, {0.5, 0.5}}) {
+        audio::setMusicVolume(in);
+        EXPECT_EQ(audio::musicVolume(), out) << in;
+    }
+    for (const auto& [in, out] : {std::pair{3.0, 1.0}, {-1.0, 0.0}, {0.25, 0.25}, {nan, 0.0}}) {
+        audio::setSfxVolume(in);
+        EXPECT_EQ(audio::sfxVolume(), out) << in;
+    }
 
     // Closed: nothing plays, nothing is scheduled, nothing breaks.
     EXPECT_FALSE(audio::isOpen());
@@ -135,18 +128,15 @@ TEST(Audio, OpensOnTheDummyDriverAndPlaysEveryEffect) {
     EXPECT_TRUE(found);
     silence();
 
-    audio::setSfxVolume(0.0);
-    audio::play(Sfx::Click);
-    audio::playWinFanfare();
-    EXPECT_EQ(channelsPlaying(), 0) << "effect volume 0 silences everything";
-    EXPECT_EQ(audio::pendingCount(), 0);
-
-    audio::setSfxVolume(0.75);
-    audio::setEnabled(false);
-    audio::play(Sfx::Click);
-    audio::playWinFanfare();
-    EXPECT_EQ(channelsPlaying(), 0) << "disabled sound stays silent";
-    EXPECT_EQ(audio::pendingCount(), 0);
+    // Effect volume 0 silences everything; so does sound switched off.
+    for (const bool off : {false, true}) {
+        audio::setSfxVolume(off ? 0.75 : 0.0);
+        audio::setEnabled(!off);
+        audio::play(Sfx::Click);
+        audio::playWinFanfare();
+        EXPECT_EQ(channelsPlaying(), 0) << off;
+        EXPECT_EQ(audio::pendingCount(), 0) << off;
+    }
     audio::setEnabled(true);
 
     audio::shutdown();
