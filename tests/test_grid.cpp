@@ -23,6 +23,9 @@ std::uint32_t fnv(std::uint32_t h, int v) {
 
 std::vector<RC> rcs(std::initializer_list<RC> l) { return l; }
 
+// Where a landing ended, or {-9, -9} when none was found.
+RC at(const core::Landing& l) { return l.found ? RC{l.r, l.c} : RC{-9, -9}; }
+
 }  // namespace
 
 TEST(HexGeometry, NeighbourOrderDependsOnRowParity) {
@@ -52,18 +55,17 @@ TEST(HexGeometry, PixelToCellTiesEdgesAndFarPoints) {
             const core::Point p = core::cellCenter(r, c, R);
             EXPECT_EQ(core::pixelToCell(p.x, p.y, 14, 11, R), (RC{r, c}));
         }
-    // Exactly between (0,2) and (0,3): the left one.
-    EXPECT_EQ(core::pixelToCell(60, 10, 14, 11, R), (RC{0, 2}));
-    // Just outside the right edge and below the bottom: nearest edge cell.
-    EXPECT_EQ(core::pixelToCell(232, 2, 14, 11, R), (RC{0, 10}));
-    EXPECT_EQ(core::pixelToCell(10, 250, 14, 11, R), (RC{13, 0}));
-    // Far away, or not a number at all: (0, 0).
-    EXPECT_EQ(core::pixelToCell(5000, 10, 14, 11, R), (RC{0, 0}));
-    EXPECT_EQ(core::pixelToCell(115, -400, 14, 11, R), (RC{0, 0}));
-    EXPECT_EQ(core::pixelToCell(115, 13 * 17.32 + 10 + 60, 14, 11, R), (RC{0, 0}));
+    // Exactly between (0,2) and (0,3): the left one. Just outside the right edge and below
+    // the bottom: nearest edge cell. Far away, or not a number at all: (0, 0).
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(core::pixelToCell(nan, nan, 14, 11, R), (RC{0, 0}));
-    EXPECT_EQ(core::pixelToCell(1e300, -1e300, 14, 11, R), (RC{0, 0}));
+    const struct {
+        double x, y;
+        RC cell;
+    } cases[] = {{60, 10, {0, 2}},   {232, 2, {0, 10}},      {10, 250, {13, 0}},
+                 {5000, 10, {0, 0}}, {115, -400, {0, 0}},    {115, 13 * 17.32 + 70, {0, 0}},
+                 {nan, nan, {0, 0}}, {1e300, -1e300, {0, 0}}};
+    for (const auto& k : cases)
+        EXPECT_EQ(core::pixelToCell(k.x, k.y, 14, 11, R), k.cell) << k.x << "," << k.y;
     EXPECT_EQ(core::pixelToCell(10, 10, 0, 0, R), (RC{0, 0}));
 }
 
@@ -84,37 +86,27 @@ TEST(Mulberry32, MatchesReferenceSequence) {
 }
 
 TEST(ShotFlight, WallsClampAndReflect) {
-    core::ShotState s{10, 100, -300, -1000, 0};
-    core::stepShot(s, 10, 10, 0, 230);  // x would be 7: inside the wall
-    EXPECT_DOUBLE_EQ(s.x, 10);
-    EXPECT_DOUBLE_EQ(s.vx, 300);
-    EXPECT_DOUBLE_EQ(s.y, 90);
-
-    core::ShotState edge{13, 100, -300, 0, 0};
-    core::stepShot(edge, 10, 10, 0, 230);  // ends exactly at fieldLeft + R
-    EXPECT_DOUBLE_EQ(edge.x, 10);
-    EXPECT_DOUBLE_EQ(edge.vx, -300);
-
-    core::ShotState right{218, 100, 500, 0, 0};
-    core::stepShot(right, 10, 10, 0, 230);
-    EXPECT_DOUBLE_EQ(right.x, 220);
-    EXPECT_DOUBLE_EQ(right.vx, -500);
+    // Into the left wall (x would be 7); ending exactly at fieldLeft + R keeps going; the
+    // right wall. Columns: x, vx, vy before; x, vx, y after.
+    const double cases[][6] = {
+        {10, -300, -1000, 10, 300, 90}, {13, -300, 0, 10, -300, 100}, {218, 500, 0, 220, -500, 100}};
+    for (const auto& k : cases) {
+        core::ShotState s{k[0], 100, k[1], k[2], 0};
+        core::stepShot(s, 10, 10, 0, 230);
+        EXPECT_DOUBLE_EQ(s.x, k[3]) << k[0];
+        EXPECT_DOUBLE_EQ(s.vx, k[4]) << k[0];
+        EXPECT_DOUBLE_EQ(s.y, k[5]) << k[0];
+    }
 }
 
 TEST(Landing, CeilingSnapsIntoTopRow) {
     const double R = 10;
     Board b = core::makeEmptyBoard(14, 11);
     core::ShotState s{64, 10, 0, -1200, 0};  // top edge exactly on the ceiling line
-    core::Landing l = core::tryLand(s, b, R, 14, 11, 0);
-    ASSERT_TRUE(l.found);
-    EXPECT_EQ(l.r, 0);
-    EXPECT_EQ(l.c, 3);
+    EXPECT_EQ(at(core::tryLand(s, b, R, 14, 11, 0)), (RC{0, 3}));
     // Snap cell taken: the nearer free neighbour.
     b[0][3] = 2;
-    l = core::tryLand(s, b, R, 14, 11, 0);
-    ASSERT_TRUE(l.found);
-    EXPECT_EQ(l.r, 0);
-    EXPECT_EQ(l.c, 2);
+    EXPECT_EQ(at(core::tryLand(s, b, R, 14, 11, 0)), (RC{0, 2}));
     // Just below the ceiling with nothing to touch keeps flying.
     core::ShotState below{64, 10.001, 0, -1200, 0};
     EXPECT_FALSE(core::tryLand(below, core::makeEmptyBoard(14, 11), R, 14, 11, 0).found);
@@ -126,9 +118,7 @@ TEST(Landing, ContactAtExactlyTwoRadiiAndFallbacks) {
     b[0][5] = 1;
     const core::Point m = core::cellCenter(0, 5, R);
     core::ShotState s{m.x, m.y + 2 * R, 0, -1200, 0};  // exactly 2R below the centre
-    core::Landing l = core::tryLand(s, b, R, 14, 11, -1000);
-    ASSERT_TRUE(l.found);
-    EXPECT_EQ(l.r, 1);
+    EXPECT_EQ(at(core::tryLand(s, b, R, 14, 11, -1000)).r, 1);
     s.y += 1e-9;  // a hair further: no contact yet
     EXPECT_FALSE(core::tryLand(s, b, R, 14, 11, -1000).found);
 
@@ -144,10 +134,7 @@ TEST(Landing, ContactAtExactlyTwoRadiiAndFallbacks) {
     EXPECT_FALSE(core::tryLand(in, full, R, 14, 11, -1000).found);
     // Free one neighbour of the touched marble (the topmost-leftmost in reach is (1,5)).
     full[1][4] = -1;
-    l = core::tryLand(in, full, R, 14, 11, -1000);
-    ASSERT_TRUE(l.found);
-    EXPECT_EQ(l.r, 1);
-    EXPECT_EQ(l.c, 4);
+    EXPECT_EQ(at(core::tryLand(in, full, R, 14, 11, -1000)), (RC{1, 4}));
 }
 
 TEST(Landing, TouchingTwoRowsUsesTheUpperForFallback) {
@@ -159,10 +146,7 @@ TEST(Landing, TouchingTwoRowsUsesTheUpperForFallback) {
     b[4][4] = -1;
     const core::Point p = core::cellCenter(5, 5, R);
     core::ShotState s{p.x, p.y - 0.3, 0, -1200, 0};
-    const core::Landing l = core::tryLand(s, b, R, 14, 11, -1000);
-    ASSERT_TRUE(l.found);
-    EXPECT_EQ(l.r, 4);
-    EXPECT_EQ(l.c, 4);
+    EXPECT_EQ(at(core::tryLand(s, b, R, 14, 11, -1000)), (RC{4, 4}));
 }
 
 TEST(Landing, SurvivesShortAndRaggedBoards) {
@@ -170,10 +154,7 @@ TEST(Landing, SurvivesShortAndRaggedBoards) {
     Board ragged = {{0, -1}, {}, {1}};
     core::ShotState s{30, 10, 0, -1200, 0};
     // Cells the board does not have are never offered as landing cells.
-    core::Landing l = core::tryLand(s, ragged, R, 14, 11, -5);
-    ASSERT_TRUE(l.found);
-    EXPECT_EQ(l.r, 0);
-    EXPECT_EQ(l.c, 1);
+    EXPECT_EQ(at(core::tryLand(s, ragged, R, 14, 11, -5)), (RC{0, 1}));
     EXPECT_FALSE(core::tryLand(s, Board{}, R, 0, 0, -5).found);
     // Touching (2,0) from below, where row 3 does not exist: nothing to land in.
     core::ShotState low{10, 10 + 3 * 17.3205, 0, -1200, 0};
@@ -253,16 +234,12 @@ TEST(Clusters, PropertiesOverSeededBoards) {
 }
 
 TEST(Scoring, PopsAndDrops) {
-    EXPECT_EQ(core::scoreForPop(3, 0), 30);
-    EXPECT_EQ(core::scoreForPop(4, 0), 50);
-    EXPECT_EQ(core::scoreForPop(5, 0), 90);
-    EXPECT_EQ(core::scoreForPop(6, 0), 150);
-    EXPECT_EQ(core::scoreForPop(3, 2), 70);
-    EXPECT_EQ(core::scoreForPop(2, 5), 0);
-    EXPECT_EQ(core::scoreForPop(-4, 5), 0);
-    EXPECT_EQ(core::scoreForPop(154, 154), 10 * (154 + 151 * 151) + 20 * 154);
-    EXPECT_EQ(core::scoreForPop(2000000000, 0), 2147483647);  // clamped, not wrapped
-    EXPECT_EQ(core::scoreForPop(3, -2000000000), 30);  // no negative drops
+    // popped, dropped, points: clamped, not wrapped; no negative drops.
+    const int cases[][3] = {{3, 0, 30}, {4, 0, 50}, {5, 0, 90}, {6, 0, 150}, {3, 2, 70},
+                            {2, 5, 0}, {-4, 5, 0}, {154, 154, 10 * (154 + 151 * 151) + 20 * 154},
+                            {2000000000, 0, 2147483647}, {3, -2000000000, 30}};
+    for (const auto& [popped, dropped, points] : cases)
+        EXPECT_EQ(core::scoreForPop(popped, dropped), points) << popped << " " << dropped;
     EXPECT_EQ(core::colorsOnBoard(boardFrom({"3 . 1", " 1 -4 0"})), (std::vector<int>{0, 1, 3}));
 }
 
