@@ -30,8 +30,8 @@ class LocaleEnv {
         }
         i18n::setLanguage("en");
     }
-    LocaleEnv& set(const char* name, const char* value) {
-        setenv(name, value, 1);
+    LocaleEnv& set(const char* name, const char* value) {  // nullptr: leave unset
+        if (value) setenv(name, value, 1);
         return *this;
     }
 
@@ -61,50 +61,26 @@ TEST(I18n, LanguageTableIsInCatalogueOrder) {
 }
 
 TEST(I18n, SystemLanguageComesFromTheEnvironment) {
-    {
+    const struct {
+        const char *language, *lcAll, *lcMessages, *lang, *want, *why;
+    } cases[] = {
+        {nullptr, nullptr, nullptr, nullptr, "en", "nothing set"},
+        {nullptr, nullptr, nullptr, "de_DE.UTF-8", "de", ""},
+        {"xx:fr", nullptr, nullptr, "de_DE.UTF-8", "fr", "the first matching part of LANGUAGE"},
+        {nullptr, "C", nullptr, "pt_BR.UTF-8", "pt", "C matches nothing and falls through"},
+        {"", "", "sv_SE", "da", "sv", "empty variables are skipped"},
+        {nullptr, nullptr, nullptr, "RU_ru.KOI8-R", "ru", "environment tags are lower-cased"},
+        {nullptr, nullptr, "sr@latin", nullptr, "en", ""},
+        {nullptr, nullptr, "el@euro", nullptr, "el", ""},
+        {nullptr, nullptr, "zh-Hans.UTF-8", nullptr, "zh", ""},
+        {":_US:.:@x::ko_KR", nullptr, nullptr, nullptr, "ko", "empty tags are skipped"},
+        {"english:eng", nullptr, nullptr, "nl_BE", "nl", "codes must match whole, not as prefixes"},
+    };
+    for (const auto& k : cases) {
         LocaleEnv env;
-        EXPECT_EQ(i18n::detectSystemLanguage(), "en") << "nothing set";
-    }
-    {
-        LocaleEnv env;
-        env.set("LANG", "de_DE.UTF-8");
-        EXPECT_EQ(i18n::detectSystemLanguage(), "de");
-    }
-    {
-        LocaleEnv env;
-        env.set("LANGUAGE", "xx:fr").set("LANG", "de_DE.UTF-8");
-        EXPECT_EQ(i18n::detectSystemLanguage(), "fr") << "the first matching part of LANGUAGE";
-    }
-    {
-        LocaleEnv env;
-        env.set("LC_ALL", "C").set("LANG", "pt_BR.UTF-8");
-        EXPECT_EQ(i18n::detectSystemLanguage(), "pt") << "C matches nothing and falls through";
-    }
-    {
-        LocaleEnv env;
-        env.set("LANGUAGE", "").set("LC_ALL", "").set("LC_MESSAGES", "sv_SE").set("LANG", "da");
-        EXPECT_EQ(i18n::detectSystemLanguage(), "sv") << "empty variables are skipped";
-    }
-    {
-        LocaleEnv env;
-        env.set("LANG", "RU_ru.KOI8-R");
-        EXPECT_EQ(i18n::detectSystemLanguage(), "ru") << "environment tags are lower-cased";
-    }
-    {
-        LocaleEnv env;
-        env.set("LC_MESSAGES", "sr@latin");
-        EXPECT_EQ(i18n::detectSystemLanguage(), "en");
-        env.set("LC_MESSAGES", "el@euro");
-        EXPECT_EQ(i18n::detectSystemLanguage(), "el");
-        env.set("LC_MESSAGES", "zh-Hans.UTF-8");
-        EXPECT_EQ(i18n::detectSystemLanguage(), "zh");
-    }
-    {
-        LocaleEnv env;
-        env.set("LANGUAGE", ":_US:.:@x::ko_KR");
-        EXPECT_EQ(i18n::detectSystemLanguage(), "ko") << "empty tags are skipped";
-        env.set("LANGUAGE", "english:eng").set("LANG", "nl_BE");
-        EXPECT_EQ(i18n::detectSystemLanguage(), "nl") << "codes must match whole, not as prefixes";
+        env.set("LANGUAGE", k.language).set("LC_ALL", k.lcAll).set("LC_MESSAGES", k.lcMessages);
+        env.set("LANG", k.lang);
+        EXPECT_EQ(i18n::detectSystemLanguage(), k.want) << k.why;
     }
 
     LocaleEnv env;
@@ -128,21 +104,16 @@ TEST(I18n, CodesMatchExactlyAndFallBackToEnglish) {
     i18n::setLanguage("de_DE");
     EXPECT_EQ(i18n::currentLanguage(), "en");
 
-    i18n::setLanguage("he");
-    EXPECT_TRUE(i18n::currentIsRtl());
-    i18n::setLanguage("ar");
-    EXPECT_TRUE(i18n::currentIsRtl());
     i18n::setLanguage("ja");
-    EXPECT_FALSE(i18n::currentIsRtl());
     EXPECT_EQ(i18n::tr("settings.headline"), "設定");
 
-    // Every language answers with its own catalogue, not English.
+    // Every language answers with its own catalogue, not English; only Arabic and Hebrew
+    // run right to left.
     for (const auto& lang : i18n::languages()) {
         i18n::setLanguage(lang.code);
         EXPECT_EQ(i18n::currentLanguage(), lang.code);
-        if (lang.code != "en") {
-            EXPECT_NE(i18n::tr("settings.headline"), "Settings") << lang.code;
-        }
+        EXPECT_EQ(i18n::currentIsRtl(), lang.code == "ar" || lang.code == "he") << lang.code;
+        EXPECT_EQ(i18n::tr("settings.headline") != "Settings", lang.code != "en") << lang.code;
     }
 }
 
