@@ -41,6 +41,14 @@ void makeAssetTree(const std::string& root, bool withAudio = true) {
     }
 }
 
+using Env = std::optional<std::string>;
+
+// The asset directory found with SNAP, APPDIR and PLUMBRIX_ASSET_DIR as given.
+std::string resolveWith(const Env& snap, const Env& appdir, const Env& own) {
+    const EnvVar s("SNAP", snap), a("APPDIR", appdir), p("PLUMBRIX_ASSET_DIR", own);
+    return paths::resolveAssetDir();
+}
+
 }  // namespace
 
 TEST(Paths, ExeDirIsTheTestProgramsDirectory) {
@@ -60,54 +68,32 @@ TEST(Paths, AssetCandidatesInOrder) {
     char oldCwd[4096];
     ASSERT_NE(::getcwd(oldCwd, sizeof oldCwd), nullptr);
     ASSERT_EQ(::chdir(empty.c_str()), 0);
-    {
-        const EnvVar s("SNAP", snap), a("APPDIR", appdir), p("PLUMBRIX_ASSET_DIR", own);
-        EXPECT_EQ(paths::resolveAssetDir(), snap + "/usr/share/Plumbrix");
+    EXPECT_EQ(resolveWith(snap, appdir, own), snap + "/usr/share/Plumbrix");
+    EXPECT_EQ(resolveWith("", appdir, own), appdir + "/usr/share/Plumbrix");
+    EXPECT_EQ(resolveWith(std::nullopt, std::nullopt, own), own);
+    // Fonts without audio is not an asset tree.
+    makeAssetTree(base + "/half", false);
+    EXPECT_NE(resolveWith(std::nullopt, std::nullopt, base + "/half"), base + "/half");
+    // The working directory is the last candidate; with none at all, the executable's
+    // directory. (Either is checked only where no real install would be found first.)
+    const auto anyDir = [](std::initializer_list<std::string> dirs) {
+        for (const std::string& d : dirs)
+            if (platform::fs::isDir(d)) return true;
+        return false;
+    };
+    const bool realInstall =
+        anyDir({"/usr/share/Plumbrix/assets/fonts", "/app/share/Plumbrix/assets/fonts"});
+    makeAssetTree(empty);
+    if (!realInstall) {
+        EXPECT_EQ(resolveWith(std::nullopt, std::nullopt, std::nullopt), ".");
     }
-    {
-        const EnvVar s("SNAP", ""), a("APPDIR", appdir), p("PLUMBRIX_ASSET_DIR", own);
-        EXPECT_EQ(paths::resolveAssetDir(), appdir + "/usr/share/Plumbrix");
-    }
-    {
-        const EnvVar s("SNAP", std::nullopt), a("APPDIR", std::nullopt),
-            p("PLUMBRIX_ASSET_DIR", own);
-        EXPECT_EQ(paths::resolveAssetDir(), own);
-    }
-    {
-        // Fonts without audio is not an asset tree.
-        const std::string half = base + "/half";
-        makeAssetTree(half, false);
-        const EnvVar s("SNAP", std::nullopt), a("APPDIR", std::nullopt),
-            p("PLUMBRIX_ASSET_DIR", half);
-        const std::string found = paths::resolveAssetDir();
-        EXPECT_NE(found, half);
-    }
-    {
-        // The working directory is the last candidate.
-        makeAssetTree(empty);
-        const EnvVar s("SNAP", std::nullopt), a("APPDIR", std::nullopt),
-            p("PLUMBRIX_ASSET_DIR", std::nullopt);
-        const bool realInstall = platform::fs::isDir("/usr/share/Plumbrix/assets/fonts") ||
-                                 platform::fs::isDir("/app/share/Plumbrix/assets/fonts");
-        if (!realInstall) {
-            EXPECT_EQ(paths::resolveAssetDir(), ".");
-        }
-        ASSERT_TRUE(platform::fs::remove(empty + "/assets/fonts"));
-        ASSERT_TRUE(platform::fs::remove(empty + "/assets/audio"));
-        ASSERT_TRUE(platform::fs::remove(empty + "/assets"));
-    }
-    {
-        // No candidate at all: the executable's directory.
-        const EnvVar s("SNAP", std::nullopt), a("APPDIR", std::nullopt),
-            p("PLUMBRIX_ASSET_DIR", std::nullopt);
-        const bool anyReal = platform::fs::isDir("/usr/share/Plumbrix/assets/fonts") ||
-                             platform::fs::isDir("/app/share/Plumbrix/assets/fonts") ||
-                             platform::fs::isDir(paths::exeDir() + "/assets/fonts") ||
-                             platform::fs::isDir(paths::exeDir() + "/../assets/fonts") ||
-                             platform::fs::isDir(paths::exeDir() + "/../share/Plumbrix");
-        if (!anyReal) {
-            EXPECT_EQ(paths::resolveAssetDir(), paths::exeDir());
-        }
+    ASSERT_TRUE(platform::fs::remove(empty + "/assets/fonts"));
+    ASSERT_TRUE(platform::fs::remove(empty + "/assets/audio"));
+    ASSERT_TRUE(platform::fs::remove(empty + "/assets"));
+    const std::string exe = paths::exeDir();
+    if (!realInstall &&
+        !anyDir({exe + "/assets/fonts", exe + "/../assets/fonts", exe + "/../share/Plumbrix"})) {
+        EXPECT_EQ(resolveWith(std::nullopt, std::nullopt, std::nullopt), exe);
     }
     ASSERT_EQ(::chdir(oldCwd), 0);
 
