@@ -95,11 +95,8 @@ TEST(JsonParse, StringEscapesAndSurrogates) {
         {R"("a\u0000b")", std::string("a\0b", 3)},
         {"\"\x01\xFF\"", "\x01\xFF"},  // raw control and high bytes are taken as they are
     };
-    for (const auto& [in, out] : cases) {
-        const Value v = json::parse(in);
-        EXPECT_TRUE(v.isString()) << in;
-        EXPECT_EQ(v.asString(), out) << in;
-    }
+    // Compared as dumped, so that the type counts as well.
+    for (const auto& [in, out] : cases) EXPECT_EQ(json::parse(in).dump(), Value(out).dump()) << in;
     expectParses(
         {{R"("abc)", "null"}, {R"("\q")", "null"}, {R"("\u12")", "null"}, {"\"\\", "null"}});
 }
@@ -121,17 +118,11 @@ TEST(JsonParse, NestingDepthIsLimited) {
 TEST(JsonValue, AccessorsAndLookups) {
     // Out of range and non-finite numbers saturate or fall back instead of misbehaving.
     constexpr int kMin = std::numeric_limits<int>::min(), kMax = std::numeric_limits<int>::max();
-    const std::pair<Value, int> asInt[] = {{Value(2.5), 3},
-                                           {Value(-2.5), -2},
-                                           {Value(2.4999), 2},
-                                           {Value(true), 7},
-                                           {Value("5"), 7},
-                                           {Value(1e300), kMax},
-                                           {Value(-1e300), kMin},
-                                           {Value(std::numeric_limits<double>::infinity()), kMax},
-                                           {Value(std::nan("")), 7},
-                                           {Value(2147483647.0), kMax},
-                                           {Value(-2147483648.0), kMin}};
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::pair<Value, int> asInt[] = {
+        {Value(2.5), 3}, {Value(-2.5), -2}, {Value(2.4999), 2}, {Value(true), 7}, {Value("5"), 7},
+        {Value(1e300), kMax}, {Value(-1e300), kMin}, {Value(inf), kMax}, {Value(std::nan("")), 7},
+        {Value(2147483647.0), kMax}, {Value(-2147483648.0), kMin}};
     for (const auto& [v, n] : asInt) EXPECT_EQ(v.asInt(7), n) << v.dump();
 
     EXPECT_EQ(Value(1).asBool(true), true);
@@ -155,27 +146,15 @@ TEST(JsonDump, CompactTextForEveryType) {
     // JSON has no spelling for infinities and NaN; null keeps the document valid.
     const double inf = std::numeric_limits<double>::infinity();
     const std::pair<Value, std::string> cases[] = {
-        {Value(), "null"},
-        {Value(true), "true"},
-        {Value(3), "3"},
-        {Value(2.5), "2.5"},
-        {Value(-0.0), "0"},
-        {Value(0.35), "0.34999999999999998"},
-        {Value(1e16), "10000000000000000"},
-        {Value(1e15), "1000000000000000"},
-        {Value(999999999999999.0), "999999999999999"},
-        {Value(1.5e300), "1.5000000000000001e+300"},
-        {Value(1733500000123ll), "1733500000123"},
-        {Value(inf), "null"},
-        {Value(-inf), "null"},
-        {Value(std::nan("")), "null"},
-        {Value(std::string("\x01")), "\"\\u0001\""},
-        {Value(std::string("\x08\x1f")), "\"\\u0008\\u001f\""},
-        {Value("a/b"), "\"a/b\""},
-        {Value("q\"b\\n\nr\rt\t"), "\"q\\\"b\\\\n\\nr\\rt\\t\""},
-        {Value("Grüße ✓"), "\"Grüße ✓\""},
-        {Value(std::string("a\0b", 3)), "\"a\\u0000b\""},
-    };
+        {Value(), "null"}, {Value(true), "true"}, {Value(3), "3"}, {Value(2.5), "2.5"},
+        {Value(-0.0), "0"}, {Value(0.35), "0.34999999999999998"},
+        {Value(1e16), "10000000000000000"}, {Value(1e15), "1000000000000000"},
+        {Value(999999999999999.0), "999999999999999"}, {Value(1.5e300), "1.5000000000000001e+300"},
+        {Value(1733500000123ll), "1733500000123"}, {Value(inf), "null"}, {Value(-inf), "null"},
+        {Value(std::nan("")), "null"}, {Value(std::string("\x01")), "\"\\u0001\""},
+        {Value(std::string("\x08\x1f")), "\"\\u0008\\u001f\""}, {Value("a/b"), "\"a/b\""},
+        {Value("q\"b\\n\nr\rt\t"), "\"q\\\"b\\\\n\\nr\\rt\\t\""}, {Value("Grüße ✓"), "\"Grüße ✓\""},
+        {Value(std::string("a\0b", 3)), "\"a\\u0000b\""}};
     for (const auto& [v, text] : cases) EXPECT_EQ(v.dump(), text);
     json::Object o;
     o["b"] = 1;
