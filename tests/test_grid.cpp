@@ -88,8 +88,8 @@ TEST(Mulberry32, MatchesReferenceSequence) {
 TEST(ShotFlight, WallsClampAndReflect) {
     // Into the left wall (x would be 7); ending exactly at fieldLeft + R keeps going; the
     // right wall. Columns: x, vx, vy before; x, vx, y after.
-    const double cases[][6] = {
-        {10, -300, -1000, 10, 300, 90}, {13, -300, 0, 10, -300, 100}, {218, 500, 0, 220, -500, 100}};
+    const double cases[][6] = {{10, -300, -1000, 10, 300, 90}, {13, -300, 0, 10, -300, 100},
+                               {218, 500, 0, 220, -500, 100}};
     for (const auto& k : cases) {
         core::ShotState s{k[0], 100, k[1], k[2], 0};
         core::stepShot(s, 10, 10, 0, 230);
