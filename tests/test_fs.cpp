@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/fs.h"
@@ -29,19 +30,16 @@ TEST(FileSystem, QueriesOnFilesAndDirectories) {
     const std::string dir = testsupport::freshDir("fs-queries");
     const std::string file = dir + "/f.bin";
     ASSERT_TRUE(writeBytes(file, "12345"));
-    EXPECT_EQ(fs::fileSize(file), 5);
-    EXPECT_EQ(fs::fileSize(dir), -1);
-    EXPECT_EQ(fs::fileSize(dir + "/none"), -1);
-    EXPECT_EQ(fs::fileSize(""), -1);
-    EXPECT_TRUE(fs::isFile(file));
-    EXPECT_FALSE(fs::isFile(dir));
-    EXPECT_TRUE(fs::isDir(dir));
-    EXPECT_FALSE(fs::isDir(file));
-    EXPECT_FALSE(fs::isFile(""));
-    EXPECT_FALSE(fs::isDir(""));
-    // Links are followed.
     ASSERT_EQ(::symlink(file.c_str(), (dir + "/link").c_str()), 0);
-    EXPECT_TRUE(fs::isFile(dir + "/link"));
+    // Path, size, is a file, is a directory. Links are followed.
+    const std::tuple<std::string, std::int64_t, bool, bool> cases[] = {
+        {file, 5, true, false}, {dir + "/link", 5, true, false}, {dir, -1, false, true},
+        {dir + "/none", -1, false, false}, {"", -1, false, false}};
+    for (const auto& [path, size, isFile, isDir] : cases) {
+        EXPECT_EQ(fs::fileSize(path), size) << path;
+        EXPECT_EQ(fs::isFile(path), isFile) << path;
+        EXPECT_EQ(fs::isDir(path), isDir) << path;
+    }
 
     EXPECT_TRUE(fs::remove(file));
     EXPECT_FALSE(fs::isFile(file));
@@ -81,9 +79,9 @@ TEST(FileSystem, ReplaceSyncAndParent) {
     EXPECT_FALSE(fs::isFile(dir + "/new"));
     EXPECT_FALSE(fs::replaceAtomic(dir + "/new", dir + "/old"));
 
-    EXPECT_EQ(fs::parentDir("/a/b/c.dat"), "/a/b");
-    EXPECT_EQ(fs::parentDir("/c.dat"), "/");
-    EXPECT_EQ(fs::parentDir("c.dat"), ".");
+    for (const auto& [path, parent] :
+         {std::pair{"/a/b/c.dat", "/a/b"}, {"/c.dat", "/"}, {"c.dat", "."}})
+        EXPECT_EQ(fs::parentDir(path), parent);
 }
 
 TEST(FileSystem, BoundedRead) {
@@ -109,12 +107,10 @@ TEST(FileSystem, BoundedRead) {
 TEST(FileSystem, DurableWriteReplacesWhole) {
     const std::string dir = testsupport::freshDir("fs-durable");
     const std::string path = dir + "/saves.dat";
-    EXPECT_TRUE(fs::writeFileDurable(path, "first", path + ".neu"));
-    EXPECT_EQ(readBytes(path), "first");
-    EXPECT_TRUE(fs::writeFileDurable(path, "second, longer", path + ".neu"));
-    EXPECT_EQ(readBytes(path), "second, longer");
-    EXPECT_TRUE(fs::writeFileDurable(path, "", path + ".neu"));
-    EXPECT_EQ(readBytes(path), "");
+    for (const std::string text : {"first", "second, longer", ""}) {
+        EXPECT_TRUE(fs::writeFileDurable(path, text, path + ".neu"));
+        EXPECT_EQ(readBytes(path), text);
+    }
     EXPECT_FALSE(fs::isFile(path + ".neu"));
     EXPECT_EQ(fs::listDir(dir), (std::vector<std::string>{"saves.dat"}));
     // A stale temporary from an earlier crash is simply overwritten.
