@@ -22,6 +22,16 @@ using core::LevelConfig;
 using core::RC;
 namespace ld = core::levels_data;
 
+namespace core {
+// Readable failures for whole configurations, in the order of the tables below.
+void PrintTo(const LevelConfig& c, std::ostream* os) {
+    *os << "{" << c.flat << ", " << c.stage << ", " << c.idx << ", " << c.numColors << ", " << c.cols
+        << ", " << c.rows << ", " << c.targetScore << ", " << c.optimumMarbles << ", "
+        << c.paletteOffset << ", " << c.startingMarbles << ", " << c.lossRow << ", "
+        << c.shotsPerDescent << ", " << c.arcade << "}";
+}
+}  // namespace core
+
 // ---- configuration ------------------------------------------------------------------
 
 TEST(LevelConfig, GoldenTableAcrossTheSteps) {
