@@ -43,6 +43,12 @@ bool near(std::uint32_t a, std::uint32_t b, int tol = 10) {
            std::abs(static_cast<int>(a >> 24) - static_cast<int>(b >> 24)) <= tol;
 }
 
+// A new frame at time 0, for a picture of its own.
+ui::Ctx& fresh(Canvas& cv) {
+    cv.frame(0);
+    return cv.ctx();
+}
+
 // The lowest row holding a marble in the level's starting board.
 int lastRow(int level) {
     const core::LevelBoard lb = core::levelBoard(level);
@@ -71,8 +77,7 @@ TEST(LevelThumb, FitsCentresAndPaintsThePalette) {
     EXPECT_NEAR(box.b, 20 + 2 + core::cellCenter(4, 0, R).y + 0.94 * R, 1.5);
 
     // A narrow box limits by width; the marbles stay inside its sides.
-    cv.frame(0);
-    ui::drawLevelThumb(cv.cr(), ui::Rect{100, 10, 115, 180}, 0);
+    ui::drawLevelThumb(fresh(cv).cr, ui::Rect{100, 10, 115, 180}, 0);
     const Box nb = inkBox(cv, 600, 200);
     EXPECT_GE(nb.l, 100);
     EXPECT_LE(nb.r, 215);
@@ -80,8 +85,7 @@ TEST(LevelThumb, FitsCentresAndPaintsThePalette) {
     EXPECT_NEAR(nb.b - nb.t, core::cellCenter(4, 0, Rw).y + 0.94 * Rw - (Rw - 0.94 * Rw), 1.5);
 
     // Equal cells look equal, and colours follow the level's palette: stripes 0 0 0 1 1 1.
-    cv.frame(0);
-    ui::drawLevelThumb(cv.cr(), tall, 0);
+    ui::drawLevelThumb(fresh(cv).cr, tall, 0);
     const double x0 = 50 + (500 - gw) / 2;
     auto centre = [&](int r, int c) {
         const core::Point p = core::cellCenter(r, c, R);
@@ -102,8 +106,7 @@ TEST(LevelThumb, TooSmallPaintsNothing) {
     // Height: 5 rows need 8.93 R, so a 4-unit box gives R < 0.5.
     for (const auto& [w, h, inks] : {std::tuple{11.0, 60.0, false}, {12.0, 60.0, true},
                                      {80.0, 4.0, false}, {0.0, 0.0, false}, {-50.0, 40.0, false}}) {
-        cv.frame(0);
-        ui::drawLevelThumb(cv.cr(), ui::Rect{10, 10, w, h}, 0);
+        ui::drawLevelThumb(fresh(cv).cr, ui::Rect{10, 10, w, h}, 0);
         EXPECT_EQ(cv.inked(0, 0, 100, 100, 0) > 0, inks) << w << " x " << h;
     }
 }

@@ -24,6 +24,12 @@ namespace {
 int alphaAt(const Canvas& cv, int x, int y) { return static_cast<int>(cv.pixel(x, y) >> 24); }
 bool near(std::uint32_t a, std::uint32_t b, int tol = 6) { return testsupport::nearRgb(a, b, tol); }
 
+// A new frame at time 0, for a picture of its own.
+ui::Ctx& fresh(Canvas& cv) {
+    cv.frame(0);
+    return cv.ctx();
+}
+
 // A new frame at time t with the pointer at (x, y).
 void at(Canvas& cv, double t, double x, double y, bool down = false, bool pressed = false,
         bool released = false) {
@@ -121,8 +127,7 @@ TEST(WidgetClicks, BackLinkAndHeader) {
     EXPECT_DOUBLE_EQ(ui::screenHeader(big.ctx(), "Levels", nullptr), 120);
 
     // The footer sits in a thin centred line just above the given bottom edge.
-    cv.frame(0);
-    ui::footer(c, 700);
+    ui::footer(fresh(cv), 700);
     EXPECT_GT(cv.inked(0, 0, 1280, 720, 0), 20);
     EXPECT_EQ(cv.inked(0, 0, 1280, 676, 0) + cv.inked(0, 700, 1280, 20, 0) +
                   cv.inked(0, 0, 560, 720, 0) + cv.inked(720, 0, 560, 720, 0), 0);
@@ -295,15 +300,13 @@ TEST(WidgetScroll, ScrollbarOnlyWhenContentOverflows) {
     Canvas cv(300, 300);
     ui::Ctx& c = cv.ctx();
     const Rect vp{0, 0, 300, 200};
-    cv.frame(0);
-    ui::scrollbar(c, vp, 200, 0);
+    ui::scrollbar(fresh(cv), vp, 200, 0);
     EXPECT_EQ(cv.inked(0, 0, 300, 300), 0);
     // Content 400: thumb 4 wide at x 292, L = 192, H = 96; at the end it sits at y 100.
     ui::scrollbar(c, vp, 400, 200);
     EXPECT_GT(alphaAt(cv, 294, 150), 100);
     EXPECT_EQ(alphaAt(cv, 294, 95) + alphaAt(cv, 289, 150), 0);
-    cv.frame(0);
-    ui::scrollbar(c, vp, 400, 0);
+    ui::scrollbar(fresh(cv), vp, 400, 0);
     EXPECT_GT(alphaAt(cv, 294, 50), 100);
     EXPECT_EQ(alphaAt(cv, 294, 150), 0);
     cv.frame(0);  // a very long list keeps the thumb at least 30 units tall
@@ -337,8 +340,7 @@ TEST(WidgetText, FormatTimeAndDate) {
 TEST(WidgetText, StarRatingRevealsOneByOne) {
     Canvas cv(200, 100);
     // size 40 around cx 100: centres 46, 100, 154.
-    cv.frame(0);
-    ui::starRating(cv.cr(), 100, 50, 40, 2, 3, 0.5);
+    ui::starRating(fresh(cv).cr, 100, 50, 40, 2, 3, 0.5);
     EXPECT_EQ(alphaAt(cv, 46, 50), 255);
     EXPECT_TRUE(near(cv.rgb(46, 50), 0xffd700));
     EXPECT_NEAR(alphaAt(cv, 100, 50), 128, 3);  // half revealed: alpha 0.5
@@ -349,13 +351,11 @@ TEST(WidgetText, StarRatingRevealsOneByOne) {
     EXPECT_EQ(alphaAt(cv, 100, 30), 0);
     EXPECT_GT(alphaAt(cv, 100, 35), 0);
     // Fully revealed, the unfilled star is an outline only.
-    cv.frame(0);
-    ui::starRating(cv.cr(), 100, 50, 40, 2, 3, 1.0);
+    ui::starRating(fresh(cv).cr, 100, 50, 40, 2, 3, 1.0);
     EXPECT_EQ(alphaAt(cv, 154, 50), 0);
     EXPECT_GT(cv.inked(134, 28, 40, 44, 40), 20);
     EXPECT_TRUE(near(cv.rgb(100, 50), 0xffd700));
-    cv.frame(0);
-    ui::starRating(cv.cr(), 100, 50, 40, 3, 3, 0.0);
+    ui::starRating(fresh(cv).cr, 100, 50, 40, 3, 3, 0.0);
     EXPECT_EQ(cv.inked(0, 0, 200, 100, 0), 0);
 }
 
@@ -389,8 +389,7 @@ TEST(WidgetText, WavyTitleColoursSkipSpaces) {
     for (const int i : {0, 1, 3, 4}) EXPECT_TRUE(near(letter(i), want[i])) << "letter " << i;
     EXPECT_EQ(alphaAt(cv, static_cast<int>(300 - W / 2 + 2 * (bw + 2) + sw / 2), 100), 0);
     for (const std::vector<std::uint32_t>* p : {&none, static_cast<decltype(&none)>(nullptr)}) {
-        cv.frame(0);
-        ui::wavyTitle(c, 300, 100, text, fs, p);
+        ui::wavyTitle(fresh(cv), 300, 100, text, fs, p);
         for (const int i : {0, 1, 3, 4}) EXPECT_TRUE(near(letter(i), ui::kAccentPink)) << i;
     }
     cv.frame(0);
@@ -402,16 +401,14 @@ TEST(WidgetLooks, ButtonStatesAndPills) {
     ui::Ctx& c = cv.ctx();
     const Rect r{20, 20, 200, 60};
     // Primary idle: opaque pink body near the left edge (away from the text).
-    cv.frame(0);
-    ui::menuButton(c, r, "Go", true);
+    ui::menuButton(fresh(cv), r, "Go", true);
     EXPECT_EQ(alphaAt(cv, 35, 50), 255);
     EXPECT_TRUE(near(cv.rgb(35, 50), ui::kAccentPink));
     at(cv, 0, 200, 50, true, true);  // pressed: the same look at 70 %
     ui::menuButton(c, r, "Go", true);
     EXPECT_NEAR(alphaAt(cv, 35, 50), 179, 2);
     // Secondary idle: violet at 62 %; hovered adds a pink ring outside the white outline.
-    cv.frame(0);
-    ui::menuButton(c, r, "Go", false);
+    ui::menuButton(fresh(cv), r, "Go", false);
     EXPECT_NEAR(alphaAt(cv, 35, 50), 158, 2);
     EXPECT_TRUE(near(cv.rgb(35, 50), ui::kPanelViolet));
     const int plain = alphaAt(cv, 20, 50);
@@ -421,18 +418,15 @@ TEST(WidgetLooks, ButtonStatesAndPills) {
 
     // Toggle: knob left when off, right when on.
     const Rect row{20, 100, 300, 40};  // switch at x 262..314, knob centres 276 / 300
-    cv.frame(0);
-    ui::toggleRow(c, row, "Music", false);
+    ui::toggleRow(fresh(cv), row, "Music", false);
     EXPECT_TRUE(near(cv.rgb(276, 120), 0xffffff));
     EXPECT_FALSE(near(cv.rgb(300, 120), 0xffffff));
-    cv.frame(0);
-    ui::toggleRow(c, row, "Music", true);
+    ui::toggleRow(fresh(cv), row, "Music", true);
     EXPECT_TRUE(near(cv.rgb(300, 120), 0xffffff));
     EXPECT_TRUE(near(cv.rgb(270, 120), ui::kAccentPink));
 
     // Pill: the body spans the rectangle, a caption line and a value line inside it.
-    cv.frame(0);
-    ui::hudPill(c, Rect{20, 150, 160, 44}, "SCORE", "1234", 0x6a3c9c, 0xffffff, 0xffffff,
+    ui::hudPill(fresh(cv), Rect{20, 150, 160, 44}, "SCORE", "1234", 0x6a3c9c, 0xffffff, 0xffffff,
                 0xd6cbe8, 0);
     EXPECT_GT(alphaAt(cv, 100, 190), 200);
     EXPECT_EQ(alphaAt(cv, 100, 196), 0);
@@ -443,16 +437,14 @@ TEST(WidgetLooks, IconsStayInTheirBox) {
     Canvas cv(100, 100);
     using IconFn = void (*)(cairo_t*, double, double, double, std::uint32_t, double);
     for (IconFn f : {ui::drawShuffleIcon, ui::drawPauseIcon, ui::drawLockIcon, ui::drawClockIcon}) {
-        cv.frame(0);
-        f(cv.cr(), 50, 50, 40, 0xffffff, 1.0);
+        f(fresh(cv).cr, 50, 50, 40, 0xffffff, 1.0);
         const int inside = cv.inked(26, 26, 48, 48);
         EXPECT_GT(inside, 100);
         EXPECT_EQ(cv.inked(0, 0, 100, 100), inside);  // nothing beyond 24 units of the centre
     }
     // Triangles point the way they are told: the tip side has the least ink.
     for (int dir = 0; dir < 4; ++dir) {
-        cv.frame(0);
-        ui::drawTriangleIcon(cv.cr(), 50, 50, 40, dir, 0xffffff, 1.0);
+        ui::drawTriangleIcon(fresh(cv).cr, 50, 50, 40, dir, 0xffffff, 1.0);
         const int up = cv.inked(30, 30, 40, 10), down = cv.inked(30, 60, 40, 10);
         const int left = cv.inked(30, 30, 10, 40), right = cv.inked(60, 30, 10, 40);
         const int tip[4] = {up, right, down, left}, base[4] = {down, left, up, right};
@@ -460,22 +452,18 @@ TEST(WidgetLooks, IconsStayInTheirBox) {
     }
     // Chevrons: the point lies on the side they face.
     for (const int dir : {0, 1}) {
-        cv.frame(0);
-        ui::drawChevronIcon(cv.cr(), 50, 50, 40, dir, 0xffffff, 1.0);
+        ui::drawChevronIcon(fresh(cv).cr, 50, 50, 40, dir, 0xffffff, 1.0);
         EXPECT_GT(alphaAt(cv, dir ? 56 : 44, 50), 200) << dir;
         EXPECT_EQ(alphaAt(cv, dir ? 44 : 56, 50), 0) << dir;
     }
     // Stars: filled has a solid middle, empty only a faint outline.
-    cv.frame(0);
-    ui::drawStarIcon(cv.cr(), 50, 50, 40, true, 0xffd700, 1.0);
+    ui::drawStarIcon(fresh(cv).cr, 50, 50, 40, true, 0xffd700, 1.0);
     EXPECT_EQ(alphaAt(cv, 50, 50), 255);
-    cv.frame(0);
-    ui::drawStarIcon(cv.cr(), 50, 50, 40, false, 0xffd700, 1.0);
+    ui::drawStarIcon(fresh(cv).cr, 50, 50, 40, false, 0xffd700, 1.0);
     EXPECT_EQ(alphaAt(cv, 50, 50), 0);
     EXPECT_LE(alphaAt(cv, 50, 31), 120);
     // The lock's keyhole is violet in the middle of its body.
-    cv.frame(0);
-    ui::drawLockIcon(cv.cr(), 50, 50, 40, 0xffffff, 1.0);
+    ui::drawLockIcon(fresh(cv).cr, 50, 50, 40, 0xffffff, 1.0);
     EXPECT_TRUE(near(cv.rgb(50, 55), ui::kPanelViolet));
     EXPECT_TRUE(near(cv.rgb(40, 55), 0xffffff));
 }
