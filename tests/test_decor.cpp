@@ -104,7 +104,8 @@ TEST(Mascot, MoodsAndTricksShowWhereExpected) {
             for (int x = x0; x < x0 + 24; ++x) n += near(cv.rgb(x, y), 0xffffff, 30);
         return n;
     };
-    const int lx = static_cast<int>(100 - 0.32 * h) - 12, rx = static_cast<int>(100 + 0.32 * h) - 12;
+    const int lx = static_cast<int>(100 - 0.32 * h) - 12;
+    const int rx = static_cast<int>(100 + 0.32 * h) - 12;
     const int ey = static_cast<int>(100 - 0.08 * h) - 12;
     mascot(cv, 0, Mood::Idle, Trick::None, 0);
     const int openLeft = whiteIn(lx, ey), openRight = whiteIn(rx, ey);

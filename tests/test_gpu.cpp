@@ -101,7 +101,8 @@ TEST(GpuCache, EvictsAThirdOldestFirstPastNineHundredEntries) {
         return std::string(k);
     };
     // 901 entries: the first 300 never hit again, the rest hit in later frames.
-    for (int i = 0; i < 901; ++i) ASSERT_NE(ui::gpuTexture(key('k', i), 1, 1, nullptr, nullptr), nullptr);
+    for (int i = 0; i < 901; ++i)
+        ASSERT_NE(ui::gpuTexture(key('k', i), 1, 1, nullptr, nullptr), nullptr);
     for (int i = 300; i < 901; ++i) {
         ui::gpuBeginFrame();
         ui::gpuTexture(key('k', i), 1, 1, nullptr, nullptr);

@@ -309,7 +309,8 @@ TEST(SceneDayChild, FrozenPhase) {
     double want = 0;
     ASSERT_TRUE(ui::parseDayOverride(v, &want));
     for (std::uint32_t seed : {0u, 7u, 123456u})
-        for (double t : {0.0, 3.0, 59.5, 170.0, 1000.0}) EXPECT_DOUBLE_EQ(ui::dayPhase(seed, t), want);
+        for (double t : {0.0, 3.0, 59.5, 170.0, 1000.0})
+            EXPECT_DOUBLE_EQ(ui::dayPhase(seed, t), want);
     // The sky at the top edge only holds still things, so two frames far apart in time
     // show it alike.
     const LinearScaling linear;
@@ -368,7 +369,8 @@ TEST(SceneDay, EnvironmentOverrides) {
     }
     for (const char* kind : {"gull", "bat", "fish", "star", "owl"}) {
         out.clear();
-        EXPECT_TRUE(testsupport::runChild("PLUMBRIX_FLYER", kind, "SceneFlyerChild.*", &out)) << out;
+        EXPECT_TRUE(testsupport::runChild("PLUMBRIX_FLYER", kind, "SceneFlyerChild.*", &out))
+            << out;
     }
 }
 
@@ -461,12 +463,12 @@ TEST(SceneFrames, SameSeedAndTimeSameFrame) {
     for (int stage = 0; stage < 10; stage += 2)
         for (double t : {0.0, 41.3, 177.7}) {
             SCOPED_TRACE(stage);
-            const Frame first = sceneFrame(h, stage, 300 + stage, t);
+            const std::uint32_t seed = 300 + stage;
+            const Frame first = sceneFrame(h, stage, seed, t);
             sceneFrame(h, stage == 8 ? 0 : 8, 1, t);  // another scene in between
-            EXPECT_EQ(testsupport::maxChannelDiff(first, sceneFrame(h, stage, 300 + stage, t)), 0);
+            EXPECT_EQ(testsupport::maxChannelDiff(first, sceneFrame(h, stage, seed, t)), 0);
             // The comparison has teeth: a moment later things have moved.
-            EXPECT_GT(testsupport::pixelsOver(first, sceneFrame(h, stage, 300 + stage, t + 0.75), 0),
-                      0);
+            EXPECT_GT(testsupport::pixelsOver(first, sceneFrame(h, stage, seed, t + 0.75), 0), 0);
         }
 }
 
@@ -487,7 +489,8 @@ TEST(SceneFrames, DayNightAndTints) {
     for (int x = 0; x < 640; x += 32) EXPECT_EQ(morning.at(x, 1), afternoon.at(x, 1)) << x;
     auto warmth = [](std::uint32_t p) { return testsupport::red(p) - testsupport::blue(p); };
     EXPECT_GT(warmth(at(0, 0.52).at(320, 1)), warmth(at(0, 0.4).at(320, 1)) + 20);
-    EXPECT_GT(testsupport::red(at(6, 0.02).at(320, 1)), testsupport::red(at(6, 0.12).at(320, 1)) + 20);
+    EXPECT_GT(testsupport::red(at(6, 0.02).at(320, 1)),
+              testsupport::red(at(6, 0.12).at(320, 1)) + 20);
 }
 
 TEST(SceneScreenshots, EveryWorldAtDaySunsetAndNight) {
@@ -510,8 +513,9 @@ TEST(SceneScreenshots, EveryWorldAtDaySunsetAndNight) {
                 // Every hour on the widescreen window; day, sunset and night on the others.
                 if (w != 1280 && ph.p != 0.25 && ph.p != 0.52 && ph.p != 0.75) continue;
                 const Frame f = sceneFrame(h, 2 * world, seed, timeForPhase(seed, ph.p));
-                const std::string name = dir + "/" + theme::allWorlds()[world].id + "_" + ph.name +
-                                         "_" + std::to_string(w) + "x" + std::to_string(hgt) + ".png";
+                const std::string name = dir + "/" + theme::allWorlds()[world].id + "_" +
+                                         ph.name + "_" + std::to_string(w) + "x" +
+                                         std::to_string(hgt) + ".png";
                 EXPECT_TRUE(testsupport::savePng(f, name)) << name;
                 EXPECT_EQ(f.w, w);
                 if (!previous.empty()) {
