@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -22,10 +23,7 @@ struct Canvas {
     cairo_t* cr;
     Canvas(int w, int h)
         : surf(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h)), cr(cairo_create(surf)) {}
-    ~Canvas() {
-        cairo_destroy(cr);
-        cairo_surface_destroy(surf);
-    }
+    ~Canvas() { cairo_destroy(cr), cairo_surface_destroy(surf); }
     int alphaAt(int x, int y) {
         cairo_surface_flush(surf);
         const unsigned char* d = cairo_image_surface_get_data(surf);
@@ -39,10 +37,8 @@ std::vector<double> pathData(cairo_t* cr) {
     std::vector<double> out;
     for (int i = 0; i < p->num_data; i += p->data[i].header.length) {
         out.push_back(p->data[i].header.type);
-        for (int j = 1; j < p->data[i].header.length; ++j) {
-            out.push_back(p->data[i + j].point.x);
-            out.push_back(p->data[i + j].point.y);
-        }
+        for (int j = 1; j < p->data[i].header.length; ++j)
+            out.insert(out.end(), {p->data[i + j].point.x, p->data[i + j].point.y});
     }
     cairo_path_destroy(p);
     return out;
@@ -57,10 +53,7 @@ TEST(Shapes, RoundedRectangleRadiusIsLimitedToAPill) {
     cairo_new_path(c.cr);
     ui::roundedRectPath(c.cr, {10, 10, 40, 20}, 10);
     EXPECT_EQ(pill, pathData(c.cr));
-    double x1 = 0;
-    double y1 = 0;
-    double x2 = 0;
-    double y2 = 0;
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
     cairo_path_extents(c.cr, &x1, &y1, &x2, &y2);
     EXPECT_NEAR(x1, 10, 1e-9);
     EXPECT_NEAR(y2, 30, 1e-9);
@@ -93,9 +86,7 @@ TEST(Shapes, SoftShadowLayersOffsetAndKeepsThePath) {
     Canvas d(80, 80);
     cairo_rectangle(d.cr, 20, 20, 40, 40);
     ui::softShadowFromPath(d.cr, 0, 0, 6, 0x000000, 1.0);
-    const int inside = d.alphaAt(40, 40);
-    const int near = d.alphaAt(61, 40);
-    const int far = d.alphaAt(65, 40);
+    const int inside = d.alphaAt(40, 40), near = d.alphaAt(61, 40), far = d.alphaAt(65, 40);
     EXPECT_NEAR(inside, 255 * (1 - std::pow(1 - 1.0 / 6, 6)), 2);
     EXPECT_GT(inside, near);
     EXPECT_GT(near, far);
@@ -109,74 +100,60 @@ TEST(Text, FittingMeasuringAndAnchoring) {
     ui::TextStyle style;
     style.size = 30;
     const std::string text = "Marbles from the ceiling";
-    double w = 0;
-    double h = 0;
+    double w = 0, h = 0;
     ui::measureText(c.cr, text, style, &w, &h);
     ASSERT_GT(w, 100);
     EXPECT_EQ(w, std::floor(w)) << "whole units";
     EXPECT_GT(h, 30);
 
+    auto width = [&](const ui::TextStyle& s) {
+        double out = 0;
+        ui::measureText(c.cr, text, s, &out, nullptr);
+        return out;
+    };
     // Shrinking stops at minScale even when the text is still too wide.
     ui::TextStyle fit = style;
     fit.maxWidth = w * 0.4;
     fit.minScale = 0.6;
     EXPECT_DOUBLE_EQ(ui::fitScale(c.cr, text, fit), 0.6);
-    double fw = 0;
-    ui::measureText(c.cr, text, fit, &fw, nullptr);
-    EXPECT_NEAR(fw, 0.6 * w, 0.04 * w);
+    EXPECT_NEAR(width(fit), 0.6 * w, 0.04 * w);
     fit.maxWidth = w * 0.8;
     EXPECT_NEAR(ui::fitScale(c.cr, text, fit), 0.8, 1e-9);
     fit.maxWidth = w;
     EXPECT_DOUBLE_EQ(ui::fitScale(c.cr, text, fit), 1.0);
-    ui::TextStyle never = style;
-    never.maxWidth = 0;
-    double nw = 0;
-    ui::measureText(c.cr, text, never, &nw, nullptr);
-    EXPECT_EQ(nw, w);
-
+    fit.maxWidth = 0;  // no limit
+    EXPECT_EQ(width(fit), w);
     // Bold text is wider than regular text: the bold face is really used.
     ui::TextStyle bold = style;
     bold.bold = true;
-    double bw = 0;
-    ui::measureText(c.cr, text, bold, &bw, nullptr);
-    EXPECT_GT(bw, w);
+    EXPECT_GT(width(bold), w);
 
     // Empty text draws nothing and leaves the source alone.
     cairo_set_source_rgb(c.cr, 1, 0, 0);
     ui::drawText(c.cr, 10, 10, "", style);
     ui::drawTextCentered(c.cr, 10, 10, "", style);
-    double r = 0;
-    double g = 0;
-    double b = 0;
-    double a = 0;
+    double r = 0, g = 0, b = 0, a = 0;
     cairo_pattern_get_rgba(cairo_get_source(c.cr), &r, &g, &b, &a);
     EXPECT_EQ(r, 1);
     EXPECT_EQ(b, 0);
     EXPECT_EQ(c.alphaAt(12, 20), 0);
 
     // Right-aligned text ends at its x; centred text straddles it.
-    auto inkColumns = [&c](int y0, int y1, int* first, int* last) {
-        *first = 10000;
-        *last = -1;
-        for (int y = y0; y < y1; ++y)
-            for (int x = 0; x < 800; ++x)
-                if (c.alphaAt(x, y) > 0) {
-                    *first = std::min(*first, x);
-                    *last = std::max(*last, x);
-                }
+    // Draws "Tarnwick" aligned at (x, y); returns the first and last inked columns.
+    auto inkColumns = [&c, style](ui::Align align, double x, int y) {
+        ui::TextStyle s = style;
+        s.align = align;
+        ui::drawText(c.cr, x, y, "Tarnwick", s);
+        int first = 10000, last = -1;
+        for (int yy = y; yy < y + 50; ++yy)
+            for (int xx = 0; xx < 800; ++xx)
+                if (c.alphaAt(xx, yy) > 0) first = std::min(first, xx), last = std::max(last, xx);
+        return std::pair{first, last};
     };
-    ui::TextStyle right = style;
-    right.align = ui::Align::Right;
-    ui::drawText(c.cr, 700, 0, "Tarnwick", right);
-    int first = 0;
-    int last = 0;
-    inkColumns(0, 50, &first, &last);
-    EXPECT_LE(last, 700);
-    EXPECT_GE(last, 690);
-    ui::TextStyle centre = style;
-    centre.align = ui::Align::Center;
-    ui::drawText(c.cr, 400, 100, "Tarnwick", centre);
-    inkColumns(100, 150, &first, &last);
+    const int rightEnd = inkColumns(ui::Align::Right, 700, 0).second;
+    EXPECT_LE(rightEnd, 700);
+    EXPECT_GE(rightEnd, 690);
+    const auto [first, last] = inkColumns(ui::Align::Center, 400, 100);
     EXPECT_NEAR((first + last) / 2.0, 400, 4);
 }
 
@@ -186,25 +163,23 @@ TEST(Text, GoldenRendering) {
     ASSERT_TRUE(h.ok());
     h.setUpdate([](ui::Ctx& ctx) {
         ui::fillRoundedRect(ctx.cr, {10, 10, 340, 100}, 18, 0x3B2A7A, 1);
-        ui::TextStyle title;
+        ui::TextStyle title, small;
         title.size = 34;
         title.bold = true;
         ui::drawTextCentered(ctx.cr, 180, 46, "Tarnwick", title);
-        ui::TextStyle small;
         small.size = 15;
         small.color = 0xFFD070;
         small.italic = true;
         ui::drawTextCentered(ctx.cr, 180, 84, "Größe · Kugeln · ÄÖÜ", small);
     });
-    const testsupport::Frame& f = h.frame(0);
-    EXPECT_TRUE(testsupport::matchesGolden(f, "text", 24, 40));
+    EXPECT_TRUE(testsupport::matchesGolden(h.frame(0), "text", 24, 40));
 }
 
 TEST(Fonts, RegistrationReportsEachMissingFileAndGoesOn) {
     // Paths are worked out once per process, so this runs in a child.
     const std::string dir = testsupport::scratchDir("fonts");
-    std::filesystem::create_directories(dir + "/assets/fonts");
-    std::filesystem::create_directories(dir + "/assets/audio");
+    for (const char* sub : {"/assets/fonts", "/assets/audio"})
+        std::filesystem::create_directories(dir + sub);
     for (const char* f : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf"})
         std::filesystem::copy_file("/usr/share/fonts/truetype/dejavu/" + std::string(f),
                                    dir + "/assets/fonts/" + f);
@@ -218,14 +193,13 @@ TEST(Fonts, RegistrationReportsEachMissingFileAndGoesOn) {
         unsetenv("APPDIR");
         const bool all = ui::registerBundledFonts();
         std::fflush(stderr);
-        _exit(all ? 1 : 0);
+        _exit(all ? 1 : 0);  // a missing file must make the result false
     }
     int status = 0;
     waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "a missing file makes the result false";
-    std::ifstream in(log);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
     std::stringstream ss;
-    ss << in.rdbuf();
+    ss << std::ifstream(log).rdbuf();
     EXPECT_EQ(ss.str(), "[fonts] konnte " + dir + "/assets/fonts/QuendraCJK.ttf nicht anmelden\n");
 }

@@ -12,10 +12,19 @@ using testsupport::SoftGpu;
 
 namespace {
 
-ui::Ctx at(double t) {
+void updateAt(ui::Fx& fx, double t) {
     ui::Ctx c{};
     c.t = t;
-    return c;
+    fx.update(c);
+}
+
+// Draws fx at time t on a cleared picture; returns the blits it took.
+int drawAt(SoftGpu& gpu, ui::Fx& fx, double t) {
+    gpu.clear();
+    ui::Ctx c{};
+    c.t = t;
+    fx.drawGpu(c);
+    return ui::gpuDrawCalls();
 }
 
 }  // namespace
@@ -38,7 +47,6 @@ TEST(Fx, SpawnersAndFallTimes) {
     // 30 units above the floor still falls as if from 60.
     fx.fallingBubble(50, 100, 0, 0xff, 1, 0.0, 100 + 30 + 0.8 * 10, 10);
     EXPECT_NEAR(fx.parts().back().extra2, std::sqrt(120.0 / 2600.0), 1e-12);
-    EXPECT_NEAR(fx.parts().back().extra2, 0.2148, 1e-4);
     // 500 units: sqrt(2 d / 2600).
     fx.fallingBubble(50, 100, 0, 0xff, 1, 0.0, 100 + 500 + 8, 10);
     EXPECT_NEAR(fx.parts().back().extra2, std::sqrt(1000.0 / 2600.0), 1e-12);
@@ -52,19 +60,15 @@ TEST(Fx, ExpiryKeepsOrderAndFutureParticles) {
     fx.sparkle(0, 0, 0, 0, 2, 0.5, 5);    // dies after 1.25
     fx.droplet(0, 0, 0, 0, 3, 10.0, 5);   // not born yet
     fx.popup(0, 0, "+30", 0xffffff, 0.0, false);
-    ui::Ctx c = at(0.9);
-    fx.update(c);
+    updateAt(fx, 0.9);
     EXPECT_EQ(fx.parts().size(), 3u);  // exactly at its life it still lives
-    c = at(1.0);
-    fx.update(c);
+    updateAt(fx, 1.0);
     ASSERT_EQ(fx.parts().size(), 2u);
     EXPECT_EQ(fx.parts()[0].color, 2u);
     EXPECT_EQ(fx.parts()[1].color, 3u);
-    c = at(1.1);
-    fx.update(c);
+    updateAt(fx, 1.1);
     EXPECT_EQ(fx.popups().size(), 1u);  // a popup lives 1.1 s inclusive
-    c = at(1.3);
-    fx.update(c);
+    updateAt(fx, 1.3);
     EXPECT_TRUE(fx.popups().empty());
     ASSERT_EQ(fx.parts().size(), 1u);
     EXPECT_FALSE(fx.empty());
@@ -78,12 +82,8 @@ TEST(Fx, DrawingBlitsEachLiveKind) {
     SoftGpu gpu;
     ui::Fx fx;
     fx.droplet(50, 50, 10, 0, 0xff0000, 1.0, 6);
-    ui::Ctx c = at(0.5);  // not born yet: not drawn
-    fx.drawGpu(c);
-    EXPECT_EQ(ui::gpuDrawCalls(), 0);
-    c = at(1.2);
-    fx.drawGpu(c);
-    EXPECT_EQ(ui::gpuDrawCalls(), 1);
+    EXPECT_EQ(drawAt(gpu, fx, 0.5), 0);  // not born yet: not drawn
+    EXPECT_EQ(drawAt(gpu, fx, 1.2), 1);
     // The droplet has moved right and fallen: 700 a^2 below its start.
     EXPECT_GT(testsupport::alphaOf(gpu.pixel(52, 78)), 0);
     EXPECT_EQ(testsupport::alphaOf(gpu.pixel(50, 50)), 0);
@@ -91,19 +91,10 @@ TEST(Fx, DrawingBlitsEachLiveKind) {
     // A falling marble thrown straight down still spins (+1.6 rad/s): three layers.
     ui::Fx fall;
     fall.fallingBubble(100, 20, 0, 0x00ff00, 1, 0.0, 200, 10);
-    gpu.clear();
-    c = at(0.0);
-    fall.drawGpu(c);  // at age 0 the angle is 0: one whole marble
-    EXPECT_EQ(ui::gpuDrawCalls(), 1);
-    gpu.clear();
-    c = at(0.1);
-    fall.drawGpu(c);
-    EXPECT_EQ(ui::gpuDrawCalls(), 3);
+    EXPECT_EQ(drawAt(gpu, fall, 0.0), 1);  // at age 0 the angle is 0: one whole marble
+    EXPECT_EQ(drawAt(gpu, fall, 0.1), 3);
     // After landing it is one splat on the floor line.
-    gpu.clear();
-    c = at(fall.parts()[0].extra2 + 0.3);
-    fall.drawGpu(c);
-    EXPECT_EQ(ui::gpuDrawCalls(), 1);
+    EXPECT_EQ(drawAt(gpu, fall, fall.parts()[0].extra2 + 0.3), 1);
     EXPECT_GT(testsupport::alphaOf(gpu.pixel(100, 200)), 0);
     EXPECT_EQ(testsupport::alphaOf(gpu.pixel(100, 150)), 0);
 }
@@ -155,8 +146,8 @@ TEST(Fx, PosesAreClosedFormInAge) {
     // Halfway through the splash: wider, flatter, on the floor line where it landed.
     ui::Fx::Pose splat = ui::Fx::pose(p[4], 2.0 + T + 0.3);
     EXPECT_EQ(splat.sprite, ui::Fx::Sprite::Blob);
-    EXPECT_NEAR(splat.hw, 2.2 * 10, 1e-9);
-    EXPECT_NEAR(splat.hh, 0.65 * 10, 1e-9);
+    EXPECT_NEAR(splat.hw, 22, 1e-9);
+    EXPECT_NEAR(splat.hh, 6.5, 1e-9);
     EXPECT_NEAR(splat.y, 1000, 1e-9);
     EXPECT_NEAR(splat.x, 100 + 40 * T, 1e-9);
     EXPECT_NEAR(splat.alpha, 0.425, 1e-9);

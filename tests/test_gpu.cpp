@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "support/headless.h"
@@ -23,34 +25,25 @@ struct PaintLog {
 void countingPaint(cairo_t* cr, void* user) {
     auto* log = static_cast<PaintLog*>(user);
     ++log->calls;
-    double sx = 0;
-    double sy = 0;
+    double sx = 0, sy = 0;
     cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
     log->deviceScale = sx;
     ui::fillCircle(cr, 8, 8, 6, 0xFF8000, 1.0);
 }
 
-void whiteDisc(cairo_t* cr, void*) {
-    ui::fillCircle(cr, 16, 16, 12, 0xFFFFFF, 1.0);
-}
+void whiteDisc(cairo_t* cr, void*) { ui::fillCircle(cr, 16, 16, 12, 0xFFFFFF, 1.0); }
 
 void halfWhite(cairo_t* cr, void*) {
     cairo_set_source_rgba(cr, 1, 1, 1, 0.5);
     cairo_paint(cr);
 }
 
-Uint8 alphaMod(SDL_Texture* t) {
-    Uint8 a = 0;
+// The texture's alpha and red modulation.
+std::pair<int, int> mods(SDL_Texture* t) {
+    Uint8 a = 0, r = 0, g = 0, b = 0;
     SDL_GetTextureAlphaMod(t, &a);
-    return a;
-}
-
-Uint8 redMod(SDL_Texture* t) {
-    Uint8 r = 0;
-    Uint8 g = 0;
-    Uint8 b = 0;
     SDL_GetTextureColorMod(t, &r, &g, &b);
-    return r;
+    return {a, r};
 }
 
 }  // namespace
@@ -77,8 +70,7 @@ TEST(GpuCache, HitsMissesSizesDropAndNoRenderer) {
     SDL_Texture* b = ui::gpuTexture("disc", 32, 16, countingPaint, &log);
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(log.calls, 2) << "another size paints anew";
-    int w = 0;
-    int hh = 0;
+    int w = 0, hh = 0;
     SDL_QueryTexture(b, nullptr, nullptr, &w, &hh);
     EXPECT_EQ(w, 32);
     EXPECT_EQ(ui::gpuCacheSize(), 1);
@@ -93,26 +85,27 @@ TEST(GpuCache, HitsMissesSizesDropAndNoRenderer) {
     ui::gpuDrop("never there");
     EXPECT_EQ(ui::gpuCacheSize(), 0);
 
-    ui::gpuSetScale(0);
-    EXPECT_DOUBLE_EQ(ui::gpuScale(), 1.0);
-    ui::gpuSetScale(-3);
-    EXPECT_DOUBLE_EQ(ui::gpuScale(), 1.0);
+    for (const double bad : {0.0, -3.0}) {
+        ui::gpuSetScale(bad);
+        EXPECT_DOUBLE_EQ(ui::gpuScale(), 1.0) << bad;
+    }
 }
 
 TEST(GpuCache, EvictsAThirdOldestFirstPastNineHundredEntries) {
     testsupport::Headless h(32, 32);
     ASSERT_TRUE(h.ok());
     ui::gpuSetScale(1.0);
-    char key[32];
+    auto key = [](char prefix, int i) {
+        char k[32];
+        std::snprintf(k, sizeof k, "%c%04d", prefix, i);
+        return std::string(k);
+    };
     // 901 entries: the first 300 never hit again, the rest hit in later frames.
-    for (int i = 0; i < 901; ++i) {
-        std::snprintf(key, sizeof key, "k%04d", i);
-        ASSERT_NE(ui::gpuTexture(key, 1, 1, nullptr, nullptr), nullptr);
-    }
+    for (int i = 0; i < 901; ++i)
+        ASSERT_NE(ui::gpuTexture(key('k', i), 1, 1, nullptr, nullptr), nullptr);
     for (int i = 300; i < 901; ++i) {
         ui::gpuBeginFrame();
-        std::snprintf(key, sizeof key, "k%04d", i);
-        ui::gpuTexture(key, 1, 1, nullptr, nullptr);
+        ui::gpuTexture(key('k', i), 1, 1, nullptr, nullptr);
     }
     ASSERT_EQ(ui::gpuCacheSize(), 901);
     ui::gpuTexture("new", 1, 1, nullptr, nullptr);
@@ -124,10 +117,7 @@ TEST(GpuCache, EvictsAThirdOldestFirstPastNineHundredEntries) {
 
     // Ties in age go by key: with every entry equally old, the smallest keys go.
     ui::gpuInit(h.shell().renderer);
-    for (int i = 0; i < 901; ++i) {
-        std::snprintf(key, sizeof key, "t%04d", 900 - i);
-        ui::gpuTexture(key, 1, 1, nullptr, nullptr);
-    }
+    for (int i = 0; i < 901; ++i) ui::gpuTexture(key('t', 900 - i), 1, 1, nullptr, nullptr);
     ui::gpuTexture("u", 1, 1, nullptr, nullptr);
     EXPECT_FALSE(ui::gpuCached("t0299"));
     EXPECT_TRUE(ui::gpuCached("t0300"));
@@ -141,26 +131,23 @@ TEST(GpuBlit, AlphaRulesDrawCallsAndRectangles) {
     SDL_Texture* t = ui::gpuTexture("disc", 32, 32, whiteDisc, nullptr);
     ASSERT_NE(t, nullptr);
     ui::gpuBeginFrame();
+    // Fades clamp, a broken fade hides the sprite, and premultiplied fading scales colour
+    // with alpha; the additive copy is opaque and scales the colour alone.
+    using P = std::pair<int, int>;
     ui::gpuBlit(t, 0, 0, 32, 32, -0.5);
-    EXPECT_EQ(alphaMod(t), 0);
-    EXPECT_EQ(redMod(t), 0);
+    EXPECT_EQ(mods(t), P(0, 0));
     ui::gpuBlit(t, 0, 0, 32, 32, 1.7);
-    EXPECT_EQ(alphaMod(t), 255);
-    EXPECT_EQ(redMod(t), 255);
+    EXPECT_EQ(mods(t), P(255, 255));
     ui::gpuBlit(t, 0, 0, 32, 32, std::nan(""));
-    EXPECT_EQ(alphaMod(t), 0) << "a broken fade hides the sprite";
+    EXPECT_EQ(mods(t).first, 0);
     ui::gpuBlitTinted(t, 0, 0, 32, 32, 0xFFFFFF, std::nan(""));
-    EXPECT_EQ(alphaMod(t), 0);
-    EXPECT_EQ(redMod(t), 0);
+    EXPECT_EQ(mods(t), P(0, 0));
     ui::gpuBlitRotated(t, 16, 16, 32, 32, 45, 0.5);
-    EXPECT_EQ(alphaMod(t), 128);
-    EXPECT_EQ(redMod(t), 128) << "premultiplied fading scales colour with alpha";
+    EXPECT_EQ(mods(t), P(128, 128));
     ui::gpuBlitTinted(t, 0, 0, 32, 32, 0x80FF00, 0.5);
-    EXPECT_EQ(alphaMod(t), 128);
-    EXPECT_EQ(redMod(t), 64);
+    EXPECT_EQ(mods(t), P(128, 64));
     ui::gpuBlitAdditive(t, 0, 0, 32, 32, 0xFF0000, 0.25);
-    EXPECT_EQ(alphaMod(t), 255);
-    EXPECT_EQ(redMod(t), 64);
+    EXPECT_EQ(mods(t), P(255, 64));
     SDL_BlendMode mode{};
     SDL_GetTextureBlendMode(t, &mode);
     EXPECT_NE(mode, SDL_BLENDMODE_ADD) << "the additive copy restores the blend mode";
@@ -193,13 +180,11 @@ TEST(GpuBlit, PixelsLandWhereScaledAndRoundedAndClipped) {
     });
     const testsupport::Frame& f = h.frame(0);
     ASSERT_FALSE(f.empty());
-    EXPECT_EQ(testsupport::red(f.at(20, 21)), 255);
-    EXPECT_EQ(testsupport::red(f.at(29, 30)), 255);
-    EXPECT_NE(testsupport::red(f.at(30, 30)), 255);
-    EXPECT_NE(testsupport::red(f.at(25, 20)), 255);
-    EXPECT_EQ(testsupport::green(f.at(65, 62)), 255);
-    EXPECT_NE(testsupport::green(f.at(55, 62)), 255) << "outside the clip";
-    EXPECT_NE(testsupport::green(f.at(85, 62)), 255) << "outside the clip";
+    for (const auto& [x, y, on] : {std::tuple{20, 21, true}, {29, 30, true}, {30, 30, false},
+                                   {25, 20, false}})
+        EXPECT_EQ(testsupport::red(f.at(x, y)) == 255, on) << x << "," << y;
+    for (const auto& [x, on] : {std::pair{65, true}, {55, false}, {85, false}})  // the clip
+        EXPECT_EQ(testsupport::green(f.at(x, 62)) == 255, on) << x;
     // 0.5 white over (13, 6, 32): about 134, 130, 143.
     EXPECT_NEAR(testsupport::red(f.at(3, 83)), 134, 2);
     EXPECT_NEAR(testsupport::blue(f.at(3, 83)), 143, 2);
@@ -257,13 +242,9 @@ TEST(GpuStraightAlpha, UnpremultiplyConvertsOnlyPartlyClearPixels) {
     px[12 + 9] = 0x40404040u;  // a quarter grey that is really white
     px[12 + 3] = 0x80FF0000u;  // impossible premultiplied value: clamped, not wrapped
     ui::unpremultiplyPixels(reinterpret_cast<unsigned char*>(px.data()), w, 2, stride);
-    EXPECT_EQ(px[0], 0u);
-    EXPECT_EQ(px[1], 0xFF123456u);
-    EXPECT_EQ(px[8], 0x80804020u);
-    EXPECT_EQ(px[10], 0x01FF0000u);
-    EXPECT_EQ(px[12 + 9], 0x40FFFFFFu);
-    EXPECT_EQ(px[12 + 3], 0x80FF0000u);
-    EXPECT_EQ(px[11], 0xDEADBEEFu) << "the padding is not touched";
-    EXPECT_EQ(px[23], 0xDEADBEEFu);
+    for (const auto& [i, want] : {std::pair{0, 0u}, {1, 0xFF123456u}, {8, 0x80804020u},
+                                  {10, 0x01FF0000u}, {12 + 9, 0x40FFFFFFu}, {12 + 3, 0x80FF0000u},
+                                  {11, 0xDEADBEEFu}, {23, 0xDEADBEEFu}})  // 11, 23: padding
+        EXPECT_EQ(px[static_cast<size_t>(i)], want) << i;
     ui::unpremultiplyPixels(nullptr, 4, 4, 16);  // no data: nothing happens
 }

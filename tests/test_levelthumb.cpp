@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "core/grid.h"
@@ -36,12 +37,16 @@ Box inkBox(const Canvas& cv, int w, int h) {
     return box;
 }
 
+// Every channel, alpha included, within tol.
 bool near(std::uint32_t a, std::uint32_t b, int tol = 10) {
-    for (int sh = 0; sh < 32; sh += 8) {
-        const int d = static_cast<int>((a >> sh) & 0xFF) - static_cast<int>((b >> sh) & 0xFF);
-        if (std::abs(d) > tol) return false;
-    }
-    return true;
+    return testsupport::nearRgb(a & 0xFFFFFF, b & 0xFFFFFF, tol) &&
+           std::abs(static_cast<int>(a >> 24) - static_cast<int>(b >> 24)) <= tol;
+}
+
+// A new frame at time 0, for a picture of its own.
+ui::Ctx& fresh(Canvas& cv) {
+    cv.frame(0);
+    return cv.ctx();
 }
 
 // The lowest row holding a marble in the level's starting board.
@@ -72,9 +77,7 @@ TEST(LevelThumb, FitsCentresAndPaintsThePalette) {
     EXPECT_NEAR(box.b, 20 + 2 + core::cellCenter(4, 0, R).y + 0.94 * R, 1.5);
 
     // A narrow box limits by width; the marbles stay inside its sides.
-    cv.frame(0);
-    const ui::Rect narrow{100, 10, 115, 180};
-    ui::drawLevelThumb(cv.cr(), narrow, 0);
+    ui::drawLevelThumb(fresh(cv).cr, ui::Rect{100, 10, 115, 180}, 0);
     const Box nb = inkBox(cv, 600, 200);
     EXPECT_GE(nb.l, 100);
     EXPECT_LE(nb.r, 215);
@@ -82,8 +85,7 @@ TEST(LevelThumb, FitsCentresAndPaintsThePalette) {
     EXPECT_NEAR(nb.b - nb.t, core::cellCenter(4, 0, Rw).y + 0.94 * Rw - (Rw - 0.94 * Rw), 1.5);
 
     // Equal cells look equal, and colours follow the level's palette: stripes 0 0 0 1 1 1.
-    cv.frame(0);
-    ui::drawLevelThumb(cv.cr(), tall, 0);
+    ui::drawLevelThumb(fresh(cv).cr, tall, 0);
     const double x0 = 50 + (500 - gw) / 2;
     auto centre = [&](int r, int c) {
         const core::Point p = core::cellCenter(r, c, R);
@@ -93,36 +95,20 @@ TEST(LevelThumb, FitsCentresAndPaintsThePalette) {
     EXPECT_TRUE(near(centre(0, 0), centre(0, 1)));
     EXPECT_TRUE(near(centre(0, 0), centre(1, 1)));  // row 1 repeats row 0, shifted
     EXPECT_FALSE(near(centre(0, 2), centre(0, 3), 30));
-    const std::uint32_t c0 = centre(0, 0);
-    const int red = static_cast<int>((c0 >> 16) & 0xFF);
-    const int green = static_cast<int>((c0 >> 8) & 0xFF);
-    const std::uint32_t want = theme::paletteForLevel(0)[0];  // candy's first: a red
-    EXPECT_GT(red, green);
-    EXPECT_GT(static_cast<int>(want >> 16), static_cast<int>((want >> 8) & 0xFF));
-
-    // Nothing outside the rectangle's sides.
-    EXPECT_EQ(cv.inked(0, 0, 50, 200), 0);
-    EXPECT_EQ(cv.inked(550, 0, 50, 200), 0);
+    // Candy's first colour is a red.
+    EXPECT_GT((centre(0, 0) >> 16) & 0xFF, (centre(0, 0) >> 8) & 0xFF);
+    EXPECT_EQ(cv.inked(0, 0, 50, 200) + cv.inked(550, 0, 50, 200), 0);  // nothing beside it
 }
 
 TEST(LevelThumb, TooSmallPaintsNothing) {
     Canvas cv(100, 100);
-    // Width term 11 / 23 < 0.5: nothing at all.
-    cv.frame(0);
-    ui::drawLevelThumb(cv.cr(), ui::Rect{10, 10, 11, 60}, 0);
-    EXPECT_EQ(cv.inked(0, 0, 100, 100, 0), 0);
-    // Width 12: R = 0.52, tiny marbles appear.
-    cv.frame(0);
-    ui::drawLevelThumb(cv.cr(), ui::Rect{10, 10, 12, 60}, 0);
-    EXPECT_GT(cv.inked(0, 0, 100, 100, 0), 0);
-    // Height term: 5 rows need 8.93 R; a 4-unit box gives R < 0.5.
-    cv.frame(0);
-    ui::drawLevelThumb(cv.cr(), ui::Rect{10, 10, 80, 4}, 0);
-    EXPECT_EQ(cv.inked(0, 0, 100, 100, 0), 0);
-    cv.frame(0);
-    ui::drawLevelThumb(cv.cr(), ui::Rect{10, 10, 0, 0}, 0);
-    ui::drawLevelThumb(cv.cr(), ui::Rect{10, 10, -50, 40}, 0);
-    EXPECT_EQ(cv.inked(0, 0, 100, 100, 0), 0);
+    // Width 11: 11 / 23 < 0.5, nothing at all; width 12: R = 0.52, tiny marbles appear.
+    // Height: 5 rows need 8.93 R, so a 4-unit box gives R < 0.5.
+    for (const auto& [w, h, inks] : {std::tuple{11.0, 60.0, false}, {12.0, 60.0, true},
+                                     {80.0, 4.0, false}, {0.0, 0.0, false}, {-50.0, 40.0, false}}) {
+        ui::drawLevelThumb(fresh(cv).cr, ui::Rect{10, 10, w, h}, 0);
+        EXPECT_EQ(cv.inked(0, 0, 100, 100, 0) > 0, inks) << w << " x " << h;
+    }
 }
 
 TEST(LevelThumb, OutOfRangeLevelsAreClamped) {
@@ -132,10 +118,10 @@ TEST(LevelThumb, OutOfRangeLevelsAreClamped) {
         b.frame(0);
         ui::drawLevelThumb(a.cr(), ui::Rect{10, 10, 280, 180}, asked);
         ui::drawLevelThumb(b.cr(), ui::Rect{10, 10, 280, 180}, real);
-        bool same = true;
-        for (int y = 0; y < 200 && same; ++y)
-            for (int x = 0; x < 300 && same; ++x) same = a.pixel(x, y) == b.pixel(x, y);
-        EXPECT_TRUE(same) << asked;
+        int differ = 0;
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 300; ++x) differ += a.pixel(x, y) != b.pixel(x, y);
+        EXPECT_EQ(differ, 0) << asked;
         EXPECT_GT(a.inked(0, 0, 300, 200), 100);
     }
 }

@@ -42,23 +42,20 @@ WindowOptions options(std::vector<std::string> w, WindowPrefs& prefs) {
 }
 
 void pushKey(SDL_Keycode key, Uint16 mod = KMOD_NONE) {
-    SDL_Event e{};
-    e.type = SDL_KEYDOWN;
+    SDL_Event e{SDL_KEYDOWN};
     e.key.keysym.sym = key;
     e.key.keysym.mod = mod;
     SDL_PushEvent(&e);
 }
 
 void pushButton(Uint32 type, Uint8 button) {
-    SDL_Event e{};
-    e.type = type;
+    SDL_Event e{type};
     e.button.button = button;
     SDL_PushEvent(&e);
 }
 
 void pushWindow(Uint8 event, int d1 = 0, int d2 = 0) {
-    SDL_Event e{};
-    e.type = SDL_WINDOWEVENT;
+    SDL_Event e{SDL_WINDOWEVENT};
     e.window.event = event;
     e.window.data1 = d1;
     e.window.data2 = d2;
@@ -97,30 +94,24 @@ void softFrame(ui::Ctx& ctx) {
 
 }  // namespace
 
+// The help text itself is checked word for word on the game binary (GameBinary tests).
 TEST(CommandLine, EarlyAnswersAndWindowOptions) {
-    Args both({"--help", "--version"});
-    EXPECT_EQ(ui::earlyAnswer(both.argc(), both.argv()), ui::helpText());
-    Args version({"--windowed", "--version"});
-    EXPECT_EQ(ui::earlyAnswer(version.argc(), version.argv()), "Tarnwick 1.0.0 (Build 1034)\n");
-    Args none({"--size", "900x700"});
-    EXPECT_EQ(ui::earlyAnswer(none.argc(), none.argv()), "");
-    Args prog({});
-    EXPECT_EQ(ui::earlyAnswer(prog.argc(), prog.argv()), "");
-    EXPECT_EQ(ui::helpText(),
-              "Tarnwick 1.0.0\n  --version    Version ausgeben\n  --fullscreen im Vollbild "
-              "starten\n  --windowed   im Fenster starten\n  --size BxH   mit dieser "
-              "Fenstergroesse starten\n");
+    const std::string version = "Tarnwick 1.0.0 (Build 1034)\n";
+    for (const auto& [words, want] :
+         {std::pair<std::vector<std::string>, std::string>{{"--help", "--version"}, ui::helpText()},
+          {{"--windowed", "--version"}, version}, {{"--size", "900x700"}, ""}, {{}, ""}}) {
+        Args a(words);
+        EXPECT_EQ(ui::earlyAnswer(a.argc(), a.argv()), want);
+    }
 
     WindowPrefs p;
     p.windowW = 1000;
     p.windowH = 700;
-    EXPECT_FALSE(options({"--size", "639x600"}, p).sizeSet);
-    EXPECT_FALSE(options({"--size", "800"}, p).sizeSet);
-    EXPECT_FALSE(options({"--size", "800x479"}, p).sizeSet);
-    EXPECT_FALSE(options({"--size"}, p).sizeSet);
+    for (const auto& bad : std::vector<std::vector<std::string>>{
+             {"--size", "639x600"}, {"--size", "800"}, {"--size", "800x479"}, {"--size"}})
+        EXPECT_FALSE(options(bad, p).sizeSet) << bad.back();
     EXPECT_EQ(p.windowW, 1000) << "invalid sizes change nothing";
-    const WindowOptions ok = options({"--size", "1024x768"}, p);
-    EXPECT_TRUE(ok.sizeSet);
+    EXPECT_TRUE(options({"--size", "1024x768"}, p).sizeSet);
     EXPECT_EQ(p.windowW, 1024);
     EXPECT_EQ(p.windowH, 768);
     // --size consumes its argument even when invalid, so "--fullscreen" here is a value.
@@ -160,19 +151,13 @@ TEST(CommandLine, StartScreens) {
     ASSERT_TRUE(ui::startScreenFor("ending", &s));
     EXPECT_EQ(s.kind, ScreenKind::Ending);
     EXPECT_TRUE(s.forcePerfect);
-    const struct {
-        const char* v;
-        ScreenKind k;
-    } plain[] = {{"menu", ScreenKind::Menu},
-                 {"levels", ScreenKind::LevelSelect},
-                 {"highscores", ScreenKind::HighScores},
-                 {"gallery", ScreenKind::Gallery},
-                 {"settings", ScreenKind::Settings},
-                 {"about", ScreenKind::About},
-                 {"licenses", ScreenKind::Licenses}};
-    for (const auto& p : plain) {
-        ASSERT_TRUE(ui::startScreenFor(p.v, &s));
-        EXPECT_EQ(s.kind, p.k);
+    for (const auto& [v, k] :
+         {std::pair{"menu", ScreenKind::Menu}, {"levels", ScreenKind::LevelSelect},
+          {"highscores", ScreenKind::HighScores}, {"gallery", ScreenKind::Gallery},
+          {"settings", ScreenKind::Settings}, {"about", ScreenKind::About},
+          {"licenses", ScreenKind::Licenses}}) {
+        ASSERT_TRUE(ui::startScreenFor(v, &s));
+        EXPECT_EQ(s.kind, k);
         EXPECT_EQ(s.seed, 0u) << "a fresh zeroed record";
     }
     GameState untouched;
@@ -183,51 +168,41 @@ TEST(CommandLine, StartScreens) {
 }
 
 TEST(WindowPlacement, SizesPositionsAndClamps) {
-    const ui::DisplayArea hd{0, 0, 1920, 1080};
-    WindowPrefs none;
-    ui::WindowPlacement p = ui::placeWindow(none, {}, hd);
-    EXPECT_EQ(p.w, 1190);
-    EXPECT_EQ(p.h, 669);
-    EXPECT_EQ(p.x, (1920 - 1190) / 2);
-    EXPECT_EQ(p.y, (1080 - 669) / 2);
-
-    // --size wins over everything and is centred by SDL, even beyond the display.
-    WindowPrefs stored{1300, 900, 100, 100, false, false};
-    p = ui::placeWindow(stored, {true, 1024, 768}, {0, 0, 800, 600});
-    EXPECT_EQ(p.w, 1024);
-    EXPECT_EQ(p.h, 768);
-    EXPECT_EQ(p.x, static_cast<int>(SDL_WINDOWPOS_CENTERED));
-
-    // A stored size and place are clamped into the display.
-    stored = {2500, 1500, 5000, -300, false, false};
-    p = ui::placeWindow(stored, {}, {100, 0, 1920, 1080});
-    EXPECT_EQ(p.w, 1900);
-    EXPECT_EQ(p.h, 1000);
-    EXPECT_EQ(p.x, 100 + 1920 - 1900);
-    EXPECT_EQ(p.y, 30);
-    // Without a display area the stored values stand.
-    p = ui::placeWindow(stored, {}, {});
-    EXPECT_EQ(p.w, 2500);
-    EXPECT_EQ(p.x, 5000);
-    EXPECT_EQ(p.y, -300);
-    // An unset position is centred; x = -1 counts as unset.
-    stored = {1000, 700, -1, 40, false, false};
-    p = ui::placeWindow(stored, {}, hd);
-    EXPECT_EQ(p.x, 460);
-    EXPECT_EQ(p.y, 190);
-    p = ui::placeWindow(stored, {}, {});
-    EXPECT_EQ(p.x, static_cast<int>(SDL_WINDOWPOS_CENTERED));
-    // Small displays: the default shrinks to the area; a tight fit sits 30 below the top.
-    p = ui::placeWindow(none, {}, {0, 0, 1024, 640});
-    EXPECT_EQ(p.w, 984);
-    EXPECT_EQ(p.h, 560);
-    EXPECT_EQ(p.x, 20);
-    EXPECT_EQ(p.y, 40);
-    p = ui::placeWindow(none, {}, {0, 0, 1000, 560});
-    EXPECT_EQ(p.w, 853);
-    EXPECT_EQ(p.h, 480) << "the height limit of the area beats the minimum";
+    const ui::DisplayArea hd{0, 0, 1920, 1080}, unknown{};
+    const int centred = static_cast<int>(SDL_WINDOWPOS_CENTERED);
+    const WindowPrefs none, big{2500, 1500, 5000, -300, false, false},
+        unplaced{1000, 700, -1, 40, false, false};
+    const struct {
+        const char* why;
+        WindowPrefs prefs;
+        WindowOptions opts;
+        ui::DisplayArea area;
+        int x, y, w, h;  // -2: not checked
+    } cases[] = {
+        {"default, centred", none, {}, hd, 365, 205, 1190, 669},
+        {"--size wins, centred by SDL even beyond the display",
+         {1300, 900, 100, 100, false, false}, {true, 1024, 768}, {0, 0, 800, 600}, centred, -2,
+         1024, 768},
+        {"stored size and place clamped into the display", big, {}, {100, 0, 1920, 1080},
+         100 + 1920 - 1900, 30, 1900, 1000},
+        {"without a display area the stored values stand", big, {}, unknown, 5000, -300, 2500,
+         -2},
+        {"an unset position (x = -1) is centred", unplaced, {}, hd, 460, 190, -2, -2},
+        {"unset and no display", unplaced, {}, unknown, centred, -2, -2, -2},
+        {"the default shrinks to a small display, 30 below its top", none, {},
+         {0, 0, 1024, 640}, 20, 40, 984, 560},
+        {"the height limit of the area beats the minimum", none, {}, {0, 0, 1000, 560}, -2, -2,
+         853, 480},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.why);
+        const ui::WindowPlacement p = ui::placeWindow(k.prefs, k.opts, k.area);
+        const int got[] = {p.x, p.y, p.w, p.h}, want[] = {k.x, k.y, k.w, k.h};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_TRUE(want[i] == -2 || got[i] == want[i]) << "x y w h"[2 * i] << " " << got[i];
+    }
     // No display and nothing stored: a usable default.
-    p = ui::placeWindow(none, {}, {});
+    const ui::WindowPlacement p = ui::placeWindow(none, {}, unknown);
     EXPECT_GE(p.w, 820);
     EXPECT_GE(p.h, 560);
 }
@@ -250,12 +225,7 @@ TEST(WindowSystem, NoDisplayMeansNoWindow) {
     unsetenv("WAYLAND_DISPLAY");
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     EXPECT_TRUE(ui::windowSystemAvailable());
-    for (int i = 0; i < 3; ++i) {
-        if (had[i])
-            setenv(vars[i], saved[i].c_str(), 1);
-        else
-            unsetenv(vars[i]);
-    }
+    for (int i = 0; i < 3; ++i) had[i] ? setenv(vars[i], saved[i].c_str(), 1) : unsetenv(vars[i]);
 }
 
 TEST(WindowSystem, WindowIsNamedAfterTheDesktopEntryUnlessTheUserSaysOtherwise) {
@@ -289,12 +259,8 @@ TEST(FrameLoop, EventsBecomeInput) {
     pushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT);
     pushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT);
     pushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT);
-    SDL_Event wheel{};
-    wheel.type = SDL_MOUSEWHEEL;
-    wheel.wheel.y = 2;
-    SDL_PushEvent(&wheel);
-    wheel.wheel.y = -3;
-    SDL_PushEvent(&wheel);
+    SDL_Event wheel{SDL_MOUSEWHEEL};
+    for (const int y : {2, -3}) wheel.wheel.y = y, SDL_PushEvent(&wheel);
     ui::shellGatherInput(sh, prefs, out);
     const ui::Input& in = sh.ctx.in;
     EXPECT_EQ(in.keys, (std::vector<int>{SDLK_a, SDLK_a})) << "F11 never reaches screens";
@@ -331,8 +297,7 @@ TEST(FrameLoop, EventsBecomeInput) {
     ui::shellGatherInput(sh, prefs, out);
     EXPECT_TRUE(sh.ctx.in.keys.empty());
     EXPECT_FALSE(sh.running);
-    SDL_Event quit{};
-    quit.type = SDL_QUIT;
+    SDL_Event quit{SDL_QUIT};
     SDL_PushEvent(&quit);
     ui::shellGatherInput(sh, prefs, out);
     EXPECT_FALSE(sh.running);
@@ -369,20 +334,15 @@ TEST(FrameLoop, WindowGeometryIsKeptOnlyForAPlainWindowAndSavedAfterAPause) {
     EXPECT_FALSE(prefs.maximized);
 
     // The debounce: the first painted frame more than 2 s after the last save stores.
-    ui::FrameOutcome f1;
-    h.frame(1.0);
-    EXPECT_FALSE(h.outcome().saveSettings);
-    h.frame(2.5);
-    EXPECT_TRUE(h.outcome().saveSettings);
+    auto saves = [&](double t) { return h.frame(t), h.outcome().saveSettings; };
+    EXPECT_FALSE(saves(1.0));
+    EXPECT_TRUE(saves(2.5));
     EXPECT_FALSE(sh.geometryDirty);
-    h.frame(2.6);
-    EXPECT_FALSE(h.outcome().saveSettings) << "saved once";
+    EXPECT_FALSE(saves(2.6)) << "saved once";
     pushWindow(SDL_WINDOWEVENT_MAXIMIZED);
-    ui::shellGatherInput(sh, prefs, f1);
-    h.frame(3.0);
-    EXPECT_FALSE(h.outcome().saveSettings) << "within 2 s of the last save";
-    h.frame(4.6);
-    EXPECT_TRUE(h.outcome().saveSettings);
+    ui::shellGatherInput(sh, prefs, out);
+    EXPECT_FALSE(saves(3.0)) << "within 2 s of the last save";
+    EXPECT_TRUE(saves(4.6));
 }
 
 TEST(FrameLoop, ContextClockQuitAndTermination) {
@@ -394,8 +354,7 @@ TEST(FrameLoop, ContextClockQuitAndTermination) {
         seen.cr = nullptr;
         EXPECT_NE(c.cr, nullptr);
     });
-    h.frame(0.0);
-    h.frame(0.016);
+    h.frame(0.0), h.frame(0.016);
     EXPECT_DOUBLE_EQ(seen.w, 1000);
     EXPECT_DOUBLE_EQ(seen.h, 600);
     EXPECT_DOUBLE_EQ(seen.ui, 0.78125);  // 1000 / 1280 is the smaller ratio
@@ -440,18 +399,11 @@ TEST(FramePacing, WaitsOutTheRefreshIntervalWhenVsyncDoesNotPace) {
     double slept = 0;
     int sleeps = 0;
     sh.clock = [&now] { return now += 0.001; };  // every reading advances 1 ms
-    sh.sleep = [&](double s) {
-        slept += s;
-        ++sleeps;
-        now += s;
-    };
+    sh.sleep = [&](double s) { slept += s, ++sleeps, now += s; };
     sh.pace = true;
     WindowPrefs prefs;
     const double start = now;
-    for (int i = 0; i < 30; ++i) {
-        const ui::FrameOutcome out = ui::shellIteration(sh, prefs);
-        ASSERT_TRUE(out.painted);
-    }
+    for (int i = 0; i < 30; ++i) ASSERT_TRUE(ui::shellIteration(sh, prefs).painted);
     EXPECT_EQ(sleeps, 30);
     // One refresh interval per iteration, plus the 1 ms clock reading before each start.
     EXPECT_NEAR(now - start, 30 * (1.0 / 60.0 + 0.001), 0.002)
@@ -477,19 +429,15 @@ TEST(FramePacing, WaitsOutTheRefreshIntervalWhenVsyncDoesNotPace) {
     double t = 0;
     int darkSleeps = 0;
     dark.clock = [&t] { return t; };
-    dark.sleep = [&](double s) {
-        ++darkSleeps;
-        t += s;
-    };
-    const ui::FrameOutcome out = ui::shellIteration(dark, prefs);
-    EXPECT_FALSE(out.painted);
+    dark.sleep = [&](double s) { ++darkSleeps, t += s; };
+    EXPECT_FALSE(ui::shellIteration(dark, prefs).painted);
     EXPECT_EQ(darkSleeps, 1);
     EXPECT_NEAR(t, 1.0 / 60.0, 1e-9);
 }
 
 TEST(StraightAlphaFallback, SoftwareFrameMatchesTheOpenGLFrame) {
     testsupport::usePrivateFonts();
-    testsupport::Frame gl;
+    testsupport::Frame gl, sw;
     {
         testsupport::Headless h(420, 220, testsupport::RenderPath::OpenGL);
         ASSERT_TRUE(h.ok());
@@ -497,7 +445,6 @@ TEST(StraightAlphaFallback, SoftwareFrameMatchesTheOpenGLFrame) {
         h.setUpdate(softFrame);
         gl = h.frame(0);
     }
-    testsupport::Frame sw;
     {
         testsupport::Headless h(420, 220, testsupport::RenderPath::Software);
         ASSERT_TRUE(h.ok());
@@ -528,22 +475,17 @@ TEST(FrameLoop, StatisticsLineOncePerSecond) {
     });
     testing::internal::CaptureStderr();
     for (int i = 0; i < 10; ++i) h.frame(0.1 * i);  // 0.0 .. 0.9: no line yet
-    const std::string quiet = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     testing::internal::CaptureStderr();
     h.frame(1.05);
     h.frame(1.1);
     const std::string line = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(quiet, "");
-    int frames = 0;
-    double cpu = -1;
-    double gpu = -1;
-    int copies = 0;
-    int w = 0;
-    int hh = 0;
-    ASSERT_EQ(
-        std::sscanf(line.c_str(), "[stats] %d fps   CPU %lf ms   GPU %lf ms   %d Kopien  %dx%d",
-                    &frames, &cpu, &gpu, &copies, &w, &hh),
-        6)
+    int frames = 0, copies = 0, w = 0, hh = 0;
+    double cpu = -1, gpu = -1;
+    ASSERT_EQ(std::sscanf(line.c_str(),
+                          "[stats] %d fps   CPU %lf ms   GPU %lf ms   %d Kopien  %dx%d", &frames,
+                          &cpu, &gpu, &copies, &w, &hh),
+              6)
         << line;
     EXPECT_EQ(frames, 11) << "the frames of the first second, the one that ends it included";
     EXPECT_EQ(copies, 2);

@@ -3,6 +3,7 @@
 // screenshots of its phases.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -48,6 +49,22 @@ int aliveCount(const SplashTitle& title) {
     return n;
 }
 
+// One frame of dt at time t, drawn with the given layout.
+void drawOnce(Canvas& cv, SplashTitle& title, double t, double dt, double cx = kCx,
+              double base = kBase, double fs = kFs, const std::string& text = "Tarnwick") {
+    cv.frame(t, dt);
+    title.draw(cv.ctx(), cx, base, fs, 150, text, colours());
+}
+
+bool knocking(const SplashTitle& title) { return title.phase() == 1; }
+
+void expectAtRest(const SplashTitle& title) {
+    for (const auto& l : title.letters()) {
+        EXPECT_DOUBLE_EQ(l.y, kBase);
+        EXPECT_DOUBLE_EQ(l.vy, 0);
+    }
+}
+
 }  // namespace
 
 TEST(SplashTitle, LayoutAndDropIn) {
@@ -55,9 +72,7 @@ TEST(SplashTitle, LayoutAndDropIn) {
     SplashTitle title;
     EXPECT_DOUBLE_EQ(title.phaseSince(), -1);
     EXPECT_DOUBLE_EQ(title.nextBallAt(), 1e9);
-    double t = 5;
-    cv.frame(t, 0);
-    title.draw(cv.ctx(), kCx, kBase, kFs, 150, "Tarnwick", colours());
+    drawOnce(cv, title, 5, 0);
     ASSERT_EQ(title.letters().size(), 8u);
     EXPECT_EQ(title.phase(), 0);
     for (std::size_t i = 0; i < 8; ++i) {
@@ -69,30 +84,23 @@ TEST(SplashTitle, LayoutAndDropIn) {
     }
     // The first letter has started, the second not yet (dt 0: nothing moved).
     EXPECT_DOUBLE_EQ(title.letters()[0].y, kBase - 4 * kFs);
-
     // A frame of 0.5 s moves like one of 0.064 s.
-    t += 0.5;
-    cv.frame(t, 0.5);
-    title.draw(cv.ctx(), kCx, kBase, kFs, 150, "Tarnwick", colours());
+    drawOnce(cv, title, 5.5, 0.5);
     EXPECT_DOUBLE_EQ(title.letters()[0].vy, 1800 * 0.064);
     EXPECT_DOUBLE_EQ(title.letters()[0].y, kBase - 4 * kFs + 1800 * 0.064 * 0.064);
 
     // Normal frames: the letters bounce to rest on the base line, then the knock-off begins.
     SplashTitle calm;
-    t = 0;
-    cv.frame(t, 0);
-    calm.draw(cv.ctx(), kCx, kBase, kFs, 150, "Tarnwick", colours());
+    double t = 0;
+    drawOnce(cv, calm, t, 0);
     bool bounced = false;
     ASSERT_TRUE(runUntil(cv, calm, t, 3.0, [&] {
         for (const auto& l : calm.letters()) bounced = bounced || l.vy < 0;
-        return calm.phase() == 1;
+        return knocking(calm);
     }));
     EXPECT_TRUE(bounced);
     EXPECT_LE(t, 2.2 + kDt);  // the last letters are still bouncing then: they snap
-    for (const auto& l : calm.letters()) {
-        EXPECT_DOUBLE_EQ(l.y, kBase);
-        EXPECT_DOUBLE_EQ(l.vy, 0);
-    }
+    expectAtRest(calm);
     EXPECT_DOUBLE_EQ(calm.phaseSince(), t);
     EXPECT_DOUBLE_EQ(calm.nextBallAt(), t + 0.35);
 }
@@ -101,22 +109,17 @@ TEST(SplashTitle, LongFramesSnapAfterTwoSeconds) {
     Canvas cv(800, 400);
     SplashTitle title;
     double t = 1;
-    cv.frame(t, 0.5);
-    title.draw(cv.ctx(), kCx, kBase, kFs, 150, "Tarnwick", colours());
-    ASSERT_TRUE(runUntil(cv, title, t, 5, [&] { return title.phase() == 1; }, "Tarnwick", 150,
-                         0.5));
+    drawOnce(cv, title, t, 0.5);
+    ASSERT_TRUE(runUntil(cv, title, t, 5, [&] { return knocking(title); }, "Tarnwick", 150, 0.5));
     EXPECT_DOUBLE_EQ(t, 3.5);  // 2.5 s after the reset: the first frame past 2.2 s
-    for (const auto& l : title.letters()) {
-        EXPECT_DOUBLE_EQ(l.y, kBase);
-        EXPECT_DOUBLE_EQ(l.vy, 0);
-    }
+    expectAtRest(title);
 }
 
 TEST(SplashTitle, KnockOffHitsAndTheLoop) {
     Canvas cv(800, 400);
     SplashTitle title;
     double t = 0;
-    ASSERT_TRUE(runUntil(cv, title, t, 3, [&] { return title.phase() == 1; }));
+    ASSERT_TRUE(runUntil(cv, title, t, 3, [&] { return knocking(title); }));
     const double knockStart = t;
 
     // The first marble drops 0.35 s later above a letter, rainH over the base line.
@@ -125,9 +128,8 @@ TEST(SplashTitle, KnockOffHitsAndTheLoop) {
     EXPECT_DOUBLE_EQ(title.nextBallAt(), 1e9);
     const auto drop = title.balls()[0];
     EXPECT_DOUBLE_EQ(drop.r, 0.32 * kFs);
-    bool overLetter = false;
-    for (const auto& l : title.letters()) overLetter = overLetter || l.x == drop.x;
-    EXPECT_TRUE(overLetter);
+    EXPECT_TRUE(std::any_of(title.letters().begin(), title.letters().end(),
+                            [&](const auto& l) { return l.x == drop.x; }));
 
     // It hits: the letter freezes, 50 sparks and two rings fly, the marble sticks.
     ASSERT_TRUE(runUntil(cv, title, t, 2, [&] { return aliveCount(title) == 7; }));
@@ -139,10 +141,9 @@ TEST(SplashTitle, KnockOffHitsAndTheLoop) {
     ASSERT_EQ(title.balls().size(), 1u);
     EXPECT_DOUBLE_EQ(title.balls()[0].stuckAt, hitAt);
     EXPECT_DOUBLE_EQ(title.nextBallAt(), hitAt + 0.75);
-    const SplashTitle::Letter* hit = nullptr;
-    for (const auto& l : title.letters())
-        if (!l.alive) hit = &l;
-    ASSERT_NE(hit, nullptr);
+    const auto hit = std::find_if(title.letters().begin(), title.letters().end(),
+                                  [](const auto& l) { return !l.alive; });
+    ASSERT_NE(hit, title.letters().end());
     EXPECT_DOUBLE_EQ(hit->hitAt, hitAt);
     EXPECT_LE(hit->pendVy, -1500);
     EXPECT_GE(std::fabs(hit->pendRot), 8);
@@ -175,15 +176,12 @@ TEST(SplashTitle, MissesAreRescheduled) {
     Canvas cv(800, 400);
     SplashTitle title;
     double t = 0;
-    const double rainH = -1.2 * kFs;
-    ASSERT_TRUE(runUntil(cv, title, t, 3, [&] { return title.phase() == 1; }, "Tarnwick",
-                         rainH));
+    auto run = [&](auto pred) { return runUntil(cv, title, t, 3, pred, "Tarnwick", -1.2 * kFs); };
+    ASSERT_TRUE(run([&] { return knocking(title); }));
     for (int round = 0; round < 3; ++round) {
-        ASSERT_TRUE(runUntil(cv, title, t, 2, [&] { return !title.balls().empty(); },
-                             "Tarnwick", rainH));
+        ASSERT_TRUE(run([&] { return !title.balls().empty(); }));
         EXPECT_DOUBLE_EQ(title.nextBallAt(), 1e9);
-        ASSERT_TRUE(runUntil(cv, title, t, 2, [&] { return title.balls().empty(); }, "Tarnwick",
-                             rainH));
+        ASSERT_TRUE(run([&] { return title.balls().empty(); }));
         EXPECT_DOUBLE_EQ(title.nextBallAt(), t + 0.375);
         EXPECT_EQ(aliveCount(title), 8);
         EXPECT_TRUE(title.sparks().empty());
@@ -195,19 +193,16 @@ TEST(SplashTitle, SpacesKeepTheirSlotAndAreNeverHit) {
     SplashTitle title;
     double t = 0;
     const std::string text = "ab cd";
-    ASSERT_TRUE(runUntil(cv, title, t, 3, [&] { return title.phase() == 1; }, text));
+    ASSERT_TRUE(runUntil(cv, title, t, 3, [&] { return knocking(title); }, text));
     ASSERT_EQ(title.letters().size(), 5u);
-    const auto& gap = title.letters()[2];
-    EXPECT_EQ(gap.ch, " ");
-    EXPECT_DOUBLE_EQ(gap.x, kCx);  // the middle slot of five
+    EXPECT_EQ(title.letters()[2].ch, " ");
+    EXPECT_DOUBLE_EQ(title.letters()[2].x, kCx);  // the middle slot of five
     // The whole knock-off ends although the space is never hit.
     ASSERT_TRUE(runUntil(cv, title, t, 20, [&] { return title.phase() == 2; }, text));
-    EXPECT_TRUE(title.letters()[2].alive);
-    for (std::size_t i : {0u, 1u, 3u, 4u}) EXPECT_FALSE(title.letters()[i].alive);
+    for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(title.letters()[i].alive, i == 2) << i;
     // Multi-byte characters are letters of their own.
     SplashTitle utf;
-    cv.frame(t, 0);
-    utf.draw(cv.ctx(), kCx, kBase, kFs, 150, "\u00c4\u00d6 \u6f22", colours());
+    drawOnce(cv, utf, t, 0, kCx, kBase, kFs, "\u00c4\u00d6 \u6f22");
     ASSERT_EQ(utf.letters().size(), 4u);
     EXPECT_EQ(utf.letters()[0].ch, "\u00c4");
     EXPECT_EQ(utf.letters()[3].ch, "\u6f22");
@@ -222,36 +217,21 @@ TEST(SplashTitle, ResizeRestartsOnlyBeyondHalfAUnit) {
     Canvas cv(800, 400);
     SplashTitle title;
     double t = 0;
-    ASSERT_TRUE(runUntil(cv, title, t, 3, [&] { return title.phase() == 1; }));
-    const double since = title.phaseSince();
-    t += kDt;
-    cv.frame(t, kDt);
-    title.draw(cv.ctx(), kCx, kBase, kFs + 0.4, 150, "Tarnwick", colours());
-    EXPECT_EQ(title.phase(), 1);
-    EXPECT_DOUBLE_EQ(title.phaseSince(), since);
-    t += kDt;
-    cv.frame(t, kDt);
-    title.draw(cv.ctx(), kCx + 0.4, kBase - 0.4, kFs, 150, "Tarnwick", colours());
-    EXPECT_EQ(title.phase(), 1);
-    t += kDt;
-    cv.frame(t, kDt);
-    title.draw(cv.ctx(), kCx, kBase, kFs + 0.6, 150, "Tarnwick", colours());
-    EXPECT_EQ(title.phase(), 0);
-    EXPECT_DOUBLE_EQ(title.phaseSince(), t);
-    // Moving the base line or the centre, or another text, restarts as well.
-    for (int k = 0; k < 3; ++k) {
-        ASSERT_TRUE(runUntil(cv, title, t, 3, [&] { return title.phase() == 1; }, "Tarnwick"));
+    const struct {
+        double dx, dy, dfs;
+        const char* text;
+        bool restarts;
+    } cases[] = {{0, 0, 0.4, "Tarnwick", false}, {0.4, -0.4, 0, "Tarnwick", false},
+                 {0, 0, 0.6, "Tarnwick", true},  {0.6, 0, 0, "Tarnwick", true},
+                 {0, -0.6, 0, "Tarnwick", true}, {0, 0, 0, "Tarnwich", true}};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(testing::Message() << k.dx << " " << k.dy << " " << k.dfs << " " << k.text);
+        ASSERT_TRUE(runUntil(cv, title, t, 3, [&] { return knocking(title); }));
+        const double since = title.phaseSince();
         t += kDt;
-        cv.frame(t, kDt);
-        const double dx = k == 0 ? 0.6 : 0;
-        const double dy = k == 1 ? -0.6 : 0;
-        title.draw(cv.ctx(), kCx + dx, kBase + dy, kFs, 150, k == 2 ? "Tarnwich" : "Tarnwick",
-                   colours());
-        EXPECT_EQ(title.phase(), 0) << k;
-        if (k == 2) {
-            ASSERT_TRUE(runUntil(cv, title, t, 3, [&] { return title.phase() == 1; },
-                                 "Tarnwich"));
-        }
+        drawOnce(cv, title, t, kDt, kCx + k.dx, kBase + k.dy, kFs + k.dfs, k.text);
+        EXPECT_EQ(title.phase(), k.restarts ? 0 : 1);
+        EXPECT_DOUBLE_EQ(title.phaseSince(), k.restarts ? t : since);
     }
 }
 
@@ -266,18 +246,19 @@ TEST(SplashTitle, Screenshots) {
         title.draw(cv.ctx(), big.cx, big.base, big.fs, 170, "Tarnwick", colours());
         return cv.savePng(name);
     };
-    const auto run = [&](double seconds, auto pred) {
-        return runUntil(cv, title, t, seconds, pred, "Tarnwick", 170, kDt, big);
+    // Runs until pred holds, then on for `after` seconds.
+    const auto run = [&](double seconds, auto pred, double after) {
+        const bool held = runUntil(cv, title, t, seconds, pred, "Tarnwick", 170, kDt, big);
+        runUntil(cv, title, t, after, [] { return false; }, "Tarnwick", 170, kDt, big);
+        return held;
     };
-    run(0.95, [] { return false; });
+    run(0.95, [] { return false; }, 0);
     ASSERT_FALSE(shot("title_dropin").empty());
-    ASSERT_TRUE(run(3, [&] { return title.phase() == 1; }));
+    ASSERT_TRUE(run(3, [&] { return knocking(title); }, 0));
     ASSERT_FALSE(shot("title_rest").empty());
-    ASSERT_TRUE(run(5, [&] { return !title.sparks().empty(); }));
-    run(0.12, [] { return false; });
+    ASSERT_TRUE(run(5, [&] { return !title.sparks().empty(); }, 0.12));
     ASSERT_FALSE(shot("title_hit").empty());
-    ASSERT_TRUE(run(8, [&] { return aliveCount(title) <= 4; }));
-    run(0.2, [] { return false; });
+    ASSERT_TRUE(run(8, [&] { return aliveCount(title) <= 4; }, 0.2));
     ASSERT_FALSE(shot("title_knockoff").empty());
     // Something besides the backdrop is painted: letters, sparks, rings.
     const std::uint32_t bg = cv.pixel(0, 0);

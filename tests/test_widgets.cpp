@@ -22,10 +22,21 @@ using ui::Rect;
 namespace {
 
 int alphaAt(const Canvas& cv, int x, int y) { return static_cast<int>(cv.pixel(x, y) >> 24); }
+bool near(std::uint32_t a, std::uint32_t b, int tol = 6) { return testsupport::nearRgb(a, b, tol); }
 
-bool near(std::uint32_t a, std::uint32_t b, int tol = 6) {
-    return testsupport::nearRgb(a, b, tol);
+// A new frame at time 0, for a picture of its own.
+ui::Ctx& fresh(Canvas& cv) {
+    cv.frame(0);
+    return cv.ctx();
 }
+
+// A new frame at time t with the pointer at (x, y).
+void at(Canvas& cv, double t, double x, double y, bool down = false, bool pressed = false,
+        bool released = false) {
+    cv.frame(t);
+    cv.pointer(x, y, down, pressed, released);
+}
+void clickAt(Canvas& cv, double t, double x, double y) { at(cv, t, x, y, false, false, true); }
 
 // A dark backdrop like the game's scenes, so white controls show in the screenshots.
 void backdrop(Canvas& cv) {
@@ -43,70 +54,48 @@ void backdrop(Canvas& cv) {
 TEST(WidgetClicks, FirstAskedWinsAndOnlyOnRelease) {
     Canvas cv(400, 300);
     ui::Ctx& c = cv.ctx();
-    const Rect front{50, 50, 200, 60};
-    const Rect behind{100, 60, 200, 60};
-
-    // Pressing (and holding) fires nothing.
-    cv.frame(0);
-    cv.pointer(150, 80, true, true, false);
+    const Rect front{50, 50, 200, 60}, behind{100, 60, 200, 60};
+    at(cv, 0, 150, 80, true, true);  // pressing and holding fires nothing
     EXPECT_FALSE(ui::menuButton(c, front, "Front", true));
     EXPECT_FALSE(ui::menuButton(c, behind, "Behind", false));
     EXPECT_FALSE(c.clickUsed);
-
     // The release over both: only the first asked fires, and the click is gone after it.
-    cv.frame(0.1);
-    cv.pointer(150, 80, false, false, true);
+    clickAt(cv, 0.1, 150, 80);
     EXPECT_TRUE(ui::menuButton(c, front, "Front", true));
     EXPECT_FALSE(ui::menuButton(c, behind, "Behind", false));
     EXPECT_TRUE(c.clickUsed);
-
-    // Asked in the other order, the other one wins.
-    cv.frame(0.2);
-    cv.pointer(150, 80, false, false, true);
+    clickAt(cv, 0.2, 150, 80);  // asked in the other order, the other one wins
     EXPECT_TRUE(ui::plainButton(c, behind, "Behind", false));
     EXPECT_FALSE(ui::plainButton(c, front, "Front", true));
-
-    // A release outside does not fire.
-    cv.frame(0.3);
-    cv.pointer(10, 10, false, false, true);
+    clickAt(cv, 0.3, 10, 10);  // a release outside does not fire
     EXPECT_FALSE(ui::menuButton(c, front, "Front", true));
     EXPECT_FALSE(c.clickUsed);
-
     // A disabled letter never fires and leaves the click to whatever is asked next.
-    cv.frame(0.4);
-    cv.pointer(150, 80, false, false, true);
+    clickAt(cv, 0.4, 150, 80);
     EXPECT_FALSE(ui::letterButton(c, front, "A", true));
     EXPECT_FALSE(c.clickUsed);
     EXPECT_TRUE(ui::letterButton(c, behind, "B", false));
-
     // A toggle row flips its value on a click and keeps it otherwise.
-    cv.frame(0.5);
-    cv.pointer(150, 80, false, false, true);
+    clickAt(cv, 0.5, 150, 80);
     EXPECT_TRUE(ui::toggleRow(c, front, "Sound", false));
-    cv.frame(0.6);
-    cv.pointer(150, 80, false, false, true);
+    clickAt(cv, 0.6, 150, 80);
     EXPECT_FALSE(ui::toggleRow(c, front, "Sound", true));
-    cv.frame(0.7);
-    cv.pointer(150, 80);
+    at(cv, 0.7, 150, 80);
     EXPECT_TRUE(ui::toggleRow(c, front, "Sound", true));
     EXPECT_FALSE(ui::toggleRow(c, front, "Sound", false));
 }
 
 TEST(WidgetClicks, ArcadeButtonClicksWithItsPulse) {
     Canvas cv(400, 300);
-    ui::Ctx& c = cv.ctx();
     const Rect r{100, 100, 200, 80};
     const double kPi = 3.14159265358979323846;
-    // At the crest of the pulse the button is 2 % larger than r: 2 units beyond its right
-    // edge still click.
-    cv.frame(kPi / 6.4);
-    cv.pointer(r.x + r.w + 1.5, 140, false, false, true);
-    EXPECT_TRUE(ui::arcadeStartButton(c, r, "PLAY", "Arcade"));
-    // At the trough it is 2 % smaller: just inside r's edge misses.
-    cv.frame(3 * kPi / 6.4);
-    cv.pointer(r.x + r.w - 1.5, 140, false, false, true);
-    EXPECT_FALSE(ui::arcadeStartButton(c, r, "PLAY", ""));
-    EXPECT_FALSE(c.clickUsed);
+    // At the crest of the pulse the button is 2 % larger: 1.5 units beyond r still click;
+    // at the trough it is 2 % smaller: 1.5 units inside r miss.
+    clickAt(cv, kPi / 6.4, r.x + r.w + 1.5, 140);
+    EXPECT_TRUE(ui::arcadeStartButton(cv.ctx(), r, "PLAY", "Arcade"));
+    clickAt(cv, 3 * kPi / 6.4, r.x + r.w - 1.5, 140);
+    EXPECT_FALSE(ui::arcadeStartButton(cv.ctx(), r, "PLAY", ""));
+    EXPECT_FALSE(cv.ctx().clickUsed);
 }
 
 TEST(WidgetClicks, BackLinkAndHeader) {
@@ -116,42 +105,32 @@ TEST(WidgetClicks, BackLinkAndHeader) {
     EXPECT_DOUBLE_EQ(wide.x, 16);
     EXPECT_DOUBLE_EQ(wide.w, 130);
     EXPECT_DOUBLE_EQ(wide.h, 34);
-
     bool back = true;
-    cv.frame(0);
-    cv.pointer(300, 300, false, false, true);
+    clickAt(cv, 0, 300, 300);
     EXPECT_DOUBLE_EQ(ui::screenHeader(c, "Levels", &back), 60);
     EXPECT_FALSE(back);
-    cv.frame(0.1);
-    cv.pointer(wide.x + 10, wide.y + 10, false, false, true);
+    clickAt(cv, 0.1, wide.x + 10, wide.y + 10);
     EXPECT_DOUBLE_EQ(ui::screenHeader(c, "Levels", &back), 60);
     EXPECT_TRUE(back);
-    cv.frame(0.2);
-    cv.pointer(wide.x + 10, wide.y + 10, false, false, true);
+    clickAt(cv, 0.2, wide.x + 10, wide.y + 10);
     EXPECT_DOUBLE_EQ(ui::screenHeader(c, "Levels", nullptr), 60);  // no place to report
     EXPECT_TRUE(c.clickUsed);
 
     // A small window for its scale takes the tighter margins and header.
-    Canvas small(900, 600);
-    const Rect tight = ui::backButtonRect(small.ctx());
-    EXPECT_DOUBLE_EQ(tight.x, 12);
-    EXPECT_DOUBLE_EQ(tight.y, 12);
-    small.frame(0);
-    EXPECT_DOUBLE_EQ(ui::screenHeader(small.ctx(), "Levels", nullptr), 52);
-    Canvas big(2560, 1440, 2.0);
+    Canvas small(900, 600), big(2560, 1440, 2.0);
+    EXPECT_DOUBLE_EQ(ui::backButtonRect(small.ctx()).x, 12);
+    EXPECT_DOUBLE_EQ(ui::backButtonRect(small.ctx()).y, 12);
     EXPECT_DOUBLE_EQ(ui::backButtonRect(big.ctx()).x, 32);
+    small.frame(0);
     big.frame(0);
+    EXPECT_DOUBLE_EQ(ui::screenHeader(small.ctx(), "Levels", nullptr), 52);
     EXPECT_DOUBLE_EQ(ui::screenHeader(big.ctx(), "Levels", nullptr), 120);
 
     // The footer sits in a thin centred line just above the given bottom edge.
-    cv.frame(0);
-    ui::footer(c, 700);
-    const int ink = cv.inked(0, 0, 1280, 720, 0);
-    EXPECT_GT(ink, 20);
-    EXPECT_EQ(cv.inked(0, 0, 1280, 676, 0), 0);
-    EXPECT_EQ(cv.inked(0, 700, 1280, 20, 0), 0);
-    EXPECT_EQ(cv.inked(0, 0, 560, 720, 0), 0);
-    EXPECT_EQ(cv.inked(720, 0, 560, 720, 0), 0);
+    ui::footer(fresh(cv), 700);
+    EXPECT_GT(cv.inked(0, 0, 1280, 720, 0), 20);
+    EXPECT_EQ(cv.inked(0, 0, 1280, 676, 0) + cv.inked(0, 700, 1280, 20, 0) +
+                  cv.inked(0, 0, 560, 720, 0) + cv.inked(720, 0, 560, 720, 0), 0);
 }
 
 TEST(WidgetSlider, GrabMarginFollowsAndBlocksClicks) {
@@ -160,40 +139,26 @@ TEST(WidgetSlider, GrabMarginFollowsAndBlocksClicks) {
         ui::Ctx& c = cv.ctx();
         const Rect track{100 * u, 50 * u, 300 * u, 30 * u};
         const Rect button{0, 0, 600 * u, 200 * u};
-
         // Pressed 8u left of the track: value 0, and later controls get no click.
-        cv.frame(0);
-        cv.pointer(track.x - 8 * u, track.y + 15 * u, true, true, false);
+        at(cv, 0, track.x - 8 * u, track.y + 15 * u, true, true);
         EXPECT_DOUBLE_EQ(ui::slider(c, track, 0.7), 0.0);
         EXPECT_TRUE(c.clickUsed);
-
         // Following the pointer while held; a release in the same frame cannot click.
-        cv.frame(0.1);
-        cv.pointer(track.x + 0.25 * track.w, track.y - 9 * u, true, false, true);
+        at(cv, 0.1, track.x + 0.25 * track.w, track.y - 9 * u, true, false, true);
         EXPECT_DOUBLE_EQ(ui::slider(c, track, 0.0), 0.25);
         EXPECT_FALSE(ui::menuButton(c, button, "behind", false));
-
-        // Beyond the right end the value stops at 1.
-        cv.frame(0.2);
-        cv.pointer(track.x + track.w + 11 * u, track.y, true);
+        at(cv, 0.2, track.x + track.w + 11 * u, track.y, true);  // beyond the end: 1
         EXPECT_DOUBLE_EQ(ui::slider(c, track, 0.5), 1.0);
-
         // Outside the margin, or with the button up, nothing changes and nothing is blocked.
-        cv.frame(0.3);
-        cv.pointer(track.x - 13 * u, track.y + 15 * u, true);
+        at(cv, 0.3, track.x - 13 * u, track.y + 15 * u, true);
         EXPECT_DOUBLE_EQ(ui::slider(c, track, 0.7), 0.7);
         EXPECT_FALSE(c.clickUsed);
-        cv.frame(0.4);
-        cv.pointer(track.x + 10 * u, track.y + track.h + 11 * u, true);
+        at(cv, 0.4, track.x + 10 * u, track.y + track.h + 11 * u, true);
         EXPECT_DOUBLE_EQ(ui::slider(c, track, 0.7), 0.7);
-        cv.frame(0.5);
-        cv.pointer(track.x + 10 * u, track.y + 10 * u, false, false, true);
+        clickAt(cv, 0.5, track.x + 10 * u, track.y + 10 * u);
         EXPECT_DOUBLE_EQ(ui::slider(c, track, 0.7), 0.7);
         EXPECT_TRUE(ui::menuButton(c, button, "behind", false));
-
-        // A track without width never grabs.
-        cv.frame(0.6);
-        cv.pointer(track.x, track.y, true, true);
+        at(cv, 0.6, track.x, track.y, true, true);  // a track without width never grabs
         EXPECT_DOUBLE_EQ(ui::slider(c, Rect{track.x, track.y, 0, 30}, 0.4), 0.4);
         EXPECT_FALSE(c.clickUsed);
     }
@@ -205,8 +170,7 @@ TEST(WidgetDialog, KeysClicksAndModality) {
     // Panel 360 x 220 centred: (220, 190); buttons 150 x 46 at y 344; Cancel at x 240,
     // OK at x 410.
     auto show = [&](double x, double y, bool released, std::vector<int> keys) {
-        cv.frame(0);
-        cv.pointer(x, y, false, false, released);
+        at(cv, 0, x, y, false, false, released);
         c.in.keys = std::move(keys);
         return ui::confirmDialog(c, "Reset?", "All progress will be lost.", "OK", "Cancel");
     };
@@ -217,16 +181,13 @@ TEST(WidgetDialog, KeysClicksAndModality) {
     EXPECT_EQ(show(10, 10, false, {}), 0);
     EXPECT_TRUE(c.clickUsed);  // modal: nothing asked later may fire
     EXPECT_FALSE(ui::menuButton(c, Rect{0, 0, 800, 600}, "under", false));
-
     EXPECT_EQ(show(480, 365, true, {}), 1);    // OK
     EXPECT_EQ(show(300, 365, true, {}), -1);   // Cancel
     EXPECT_EQ(show(100, 100, true, {}), -1);   // outside the panel
     EXPECT_EQ(show(400, 250, true, {}), 0);    // on the panel, between things
     EXPECT_EQ(show(480, 365, false, {}), 0);   // hovering OK without a release
-
     // A click already taken this frame is not the dialog's to use.
-    cv.frame(0);
-    cv.pointer(480, 365, false, false, true);
+    clickAt(cv, 0, 480, 365);
     c.clickUsed = true;
     EXPECT_EQ(ui::confirmDialog(c, "Reset?", "Sure?", "OK", "Cancel"), 0);
 
@@ -237,8 +198,7 @@ TEST(WidgetDialog, KeysClicksAndModality) {
           "\u3059\u3079\u3066\u306e\u30af\u30ea\u30a2\u6e08\u307f\u30ec\u30d9\u30eb"
           "\u3001\u30cf\u30a4\u30b9\u30b3\u30a2\u8868\u3001\u73fe\u5728\u306e\u30b2"
           "\u30fc\u30e0\u304c\u524a\u9664\u3055\u308c\u307e\u3059\u3002"}) {
-        cv.frame(0);
-        cv.pointer(10, 10, false, false, false);
+        at(cv, 0, 10, 10);
         ui::confirmDialog(c, "Reset?", message, "OK", "Cancel");
         // White text in the message band, counted outside and inside the panel margins.
         auto bright = [&](int x0, int x1) {
@@ -258,41 +218,26 @@ TEST(WidgetScroll, DragVersusClickCoastAndShortLists) {
     const Rect vp{0, 0, 400, 300};
     const Rect item{0, 100, 400, 40};
     double offset = 100;
-
-    // Press, drag 4 units, release: the item still takes the click.
-    cv.frame(0);
-    cv.pointer(200, 120, true, true);
-    ui::applyScroll(c, vp, 1000, &offset);
-    EXPECT_TRUE(c.scrollDrag.active);
-    cv.frame(1.0 / 60);
-    cv.pointer(200, 116, true);
-    c.in.dragDy = -4;
-    ui::applyScroll(c, vp, 1000, &offset);
-    EXPECT_DOUBLE_EQ(offset, 104);
-    EXPECT_FALSE(c.clickUsed);
-    cv.frame(2.0 / 60);
-    cv.pointer(200, 116, false, false, true);
-    ui::applyScroll(c, vp, 1000, &offset);
-    EXPECT_FALSE(c.scrollDrag.active);
-    EXPECT_TRUE(c.takeClick(item));
-
-    // The same with 6 units: the drag eats the click.
-    c.scrollDrag = ui::ScrollDrag{};
-    offset = 104;
-    cv.frame(1);
-    cv.pointer(200, 120, true, true);
-    ui::applyScroll(c, vp, 1000, &offset);
-    cv.frame(1 + 1.0 / 60);
-    cv.pointer(200, 114, true);
-    c.in.dragDy = -6;
-    ui::applyScroll(c, vp, 1000, &offset);
-    EXPECT_DOUBLE_EQ(offset, 110);
-    EXPECT_TRUE(c.clickUsed);  // already while held
-    cv.frame(1 + 2.0 / 60);
-    cv.pointer(200, 114, false, false, true);
-    ui::applyScroll(c, vp, 1000, &offset);
-    EXPECT_TRUE(c.clickUsed);
-    EXPECT_FALSE(c.takeClick(item));
+    auto scroll = [&](double* off, double content = 1000) { ui::applyScroll(c, vp, content, off); };
+    // Press, drag by dy, release: returns whether the item still takes the click.
+    auto drag = [&](double t, int dy) {
+        c.scrollDrag = ui::ScrollDrag{};
+        const double start = offset;
+        at(cv, t, 200, 120, true, true);
+        scroll(&offset);
+        EXPECT_TRUE(c.scrollDrag.active);
+        at(cv, t + 1.0 / 60, 200, 120 + dy, true);
+        c.in.dragDy = dy;
+        scroll(&offset);
+        EXPECT_DOUBLE_EQ(offset, start - dy);
+        EXPECT_EQ(c.clickUsed, dy < -5);  // a long drag eats the click already while held
+        clickAt(cv, t + 2.0 / 60, 200, 120 + dy);
+        scroll(&offset);
+        EXPECT_FALSE(c.scrollDrag.active);
+        return c.takeClick(item);
+    };
+    EXPECT_TRUE(drag(0, -4));
+    EXPECT_FALSE(drag(1, -6));
 
     // A coast at 25 units/s decays below 20 within three 60 Hz frames and stops.
     c.scrollDrag = ui::ScrollDrag{};
@@ -300,63 +245,52 @@ TEST(WidgetScroll, DragVersusClickCoastAndShortLists) {
     c.scrollDrag.target = &offset;
     offset = 200;
     int frames = 0;
-    double before = offset;
-    while (c.scrollDrag.velocity != 0 && frames < 100) {
+    for (; c.scrollDrag.velocity != 0 && frames < 100; ++frames) {
         cv.frame(2 + frames / 60.0);
-        ui::applyScroll(c, vp, 1000, &offset);
-        ++frames;
+        scroll(&offset);
     }
     EXPECT_EQ(frames, 3);
-    EXPECT_GT(offset, before);
-    EXPECT_LT(offset - before, 25.0 * 3 / 60 + 1e-9);
-    before = offset;
+    EXPECT_GT(offset, 200);
+    EXPECT_LT(offset - 200, 25.0 * 3 / 60 + 1e-9);
+    const double before = offset;
     cv.frame(3);
-    ui::applyScroll(c, vp, 1000, &offset);
+    scroll(&offset);
     EXPECT_DOUBLE_EQ(offset, before);
 
     // A coast stops at the end of the list, and a touch stops it too.
     c.scrollDrag.velocity = -3000;
     offset = 10;
     cv.frame(4, 0.05);
-    ui::applyScroll(c, vp, 1000, &offset);
+    scroll(&offset);
     EXPECT_DOUBLE_EQ(offset, 0);
     EXPECT_DOUBLE_EQ(c.scrollDrag.velocity, 0);
     c.scrollDrag.velocity = 900;
-    cv.frame(5);
-    cv.pointer(200, 350, true);  // held outside the viewport: not a new drag
-    ui::applyScroll(c, vp, 1000, &offset);
+    at(cv, 5, 200, 350, true);  // held outside the viewport: not a new drag
+    scroll(&offset);
     EXPECT_DOUBLE_EQ(c.scrollDrag.velocity, 0);
-
     // A coast belongs to its own list: another list is not moved by it.
     double other = 50;
     c.scrollDrag.velocity = 900;
     cv.frame(6);
-    ui::applyScroll(c, vp, 1000, &other);
+    scroll(&other);
     EXPECT_DOUBLE_EQ(other, 50);
 
     // The wheel moves 60u per step, within the ends.
     Canvas big(800, 800, 2.0);
-    ui::Ctx& b = big.ctx();
     double off2 = 300;
-    big.frame(0);
-    big.pointer(100, 100);
-    b.in.wheel = 1;
-    ui::applyScroll(b, vp, 2000, &off2);
-    EXPECT_DOUBLE_EQ(off2, 180);
-    b.in.wheel = 10;
-    ui::applyScroll(b, vp, 2000, &off2);
-    EXPECT_DOUBLE_EQ(off2, 0);
-    b.in.wheel = -100;
-    ui::applyScroll(b, vp, 2000, &off2);
-    EXPECT_DOUBLE_EQ(off2, 1700);
+    at(big, 0, 100, 100);
+    for (const auto& [wheel, want] : {std::pair{1, 180.0}, {10, 0.0}, {-100, 1700.0}}) {
+        big.ctx().in.wheel = wheel;
+        ui::applyScroll(big.ctx(), vp, 2000, &off2);
+        EXPECT_DOUBLE_EQ(off2, want) << wheel;
+    }
 
     // A list shorter than its viewport stays at 0 and never starts a drag.
     double shortOff = 40;
     c.scrollDrag = ui::ScrollDrag{};
-    cv.frame(7);
-    cv.pointer(200, 100, true, true);
+    at(cv, 7, 200, 100, true, true);
     c.in.dragDy = -30;
-    ui::applyScroll(c, vp, 200, &shortOff);
+    scroll(&shortOff, 200);
     EXPECT_DOUBLE_EQ(shortOff, 0);
     EXPECT_FALSE(c.scrollDrag.active);
     EXPECT_FALSE(c.clickUsed);
@@ -366,56 +300,47 @@ TEST(WidgetScroll, ScrollbarOnlyWhenContentOverflows) {
     Canvas cv(300, 300);
     ui::Ctx& c = cv.ctx();
     const Rect vp{0, 0, 300, 200};
-    cv.frame(0);
-    ui::scrollbar(c, vp, 200, 0);
+    ui::scrollbar(fresh(cv), vp, 200, 0);
     EXPECT_EQ(cv.inked(0, 0, 300, 300), 0);
     // Content 400: thumb 4 wide at x 292, L = 192, H = 96; at the end it sits at y 100.
     ui::scrollbar(c, vp, 400, 200);
     EXPECT_GT(alphaAt(cv, 294, 150), 100);
-    EXPECT_EQ(alphaAt(cv, 294, 95), 0);
-    EXPECT_EQ(alphaAt(cv, 289, 150), 0);
-    cv.frame(0);
-    ui::scrollbar(c, vp, 400, 0);
+    EXPECT_EQ(alphaAt(cv, 294, 95) + alphaAt(cv, 289, 150), 0);
+    ui::scrollbar(fresh(cv), vp, 400, 0);
     EXPECT_GT(alphaAt(cv, 294, 50), 100);
     EXPECT_EQ(alphaAt(cv, 294, 150), 0);
-    // A very long list keeps the thumb at least 30 units tall.
-    cv.frame(0);
+    cv.frame(0);  // a very long list keeps the thumb at least 30 units tall
     ui::scrollbar(c, vp, 100000, 0);
     EXPECT_GT(alphaAt(cv, 294, 32), 100);
     EXPECT_EQ(alphaAt(cv, 294, 36), 0);
 }
 
 TEST(WidgetText, FormatTimeAndDate) {
-    EXPECT_EQ(ui::formatTime(0), "00:00");
-    EXPECT_EQ(ui::formatTime(999), "00:00");
-    EXPECT_EQ(ui::formatTime(61000), "01:01");
-    EXPECT_EQ(ui::formatTime(3599999), "59:59");
-    EXPECT_EQ(ui::formatTime(3600000), "1:00:00");
-    EXPECT_EQ(ui::formatTime(3600000LL * 27 + 62000), "27:01:02");
-    EXPECT_EQ(ui::formatTime(-5000), "00:00");
+    for (const auto& [ms, want] :
+         {std::pair<long long, const char*>{0, "00:00"}, {999, "00:00"}, {61000, "01:01"},
+          {3599999, "59:59"}, {3600000, "1:00:00"}, {3600000LL * 27 + 62000, "27:01:02"},
+          {-5000, "00:00"}})
+        EXPECT_EQ(ui::formatTime(ms), want) << ms;
 
     const char* old = std::getenv("TZ");
     const std::string saved = old ? old : "";
-    setenv("TZ", "UTC", 1);
-    tzset();
+    auto zone = [](const char* tz) { setenv("TZ", tz, 1), tzset(); };
+    zone("UTC");
     EXPECT_EQ(ui::formatDateTime(0), "01.01.1970 00:00");
     EXPECT_EQ(ui::formatDateTime(1700000000000LL), "14.11.2023 22:13");
     EXPECT_EQ(ui::formatDateTime(951825599000LL), "29.02.2000 11:59");
-    setenv("TZ", "Europe/Berlin", 1);
-    tzset();
+    zone("Europe/Berlin");
     EXPECT_EQ(ui::formatDateTime(1700000000000LL), "14.11.2023 23:13");
     if (old)
-        setenv("TZ", saved.c_str(), 1);
+        zone(saved.c_str());
     else
-        unsetenv("TZ");
-    tzset();
+        unsetenv("TZ"), tzset();
 }
 
 TEST(WidgetText, StarRatingRevealsOneByOne) {
     Canvas cv(200, 100);
     // size 40 around cx 100: centres 46, 100, 154.
-    cv.frame(0);
-    ui::starRating(cv.cr(), 100, 50, 40, 2, 3, 0.5);
+    ui::starRating(fresh(cv).cr, 100, 50, 40, 2, 3, 0.5);
     EXPECT_EQ(alphaAt(cv, 46, 50), 255);
     EXPECT_TRUE(near(cv.rgb(46, 50), 0xffd700));
     EXPECT_NEAR(alphaAt(cv, 100, 50), 128, 3);  // half revealed: alpha 0.5
@@ -425,16 +350,12 @@ TEST(WidgetText, StarRatingRevealsOneByOne) {
     EXPECT_GT(alphaAt(cv, 46, 30), 0);
     EXPECT_EQ(alphaAt(cv, 100, 30), 0);
     EXPECT_GT(alphaAt(cv, 100, 35), 0);
-
     // Fully revealed, the unfilled star is an outline only.
-    cv.frame(0);
-    ui::starRating(cv.cr(), 100, 50, 40, 2, 3, 1.0);
+    ui::starRating(fresh(cv).cr, 100, 50, 40, 2, 3, 1.0);
     EXPECT_EQ(alphaAt(cv, 154, 50), 0);
     EXPECT_GT(cv.inked(134, 28, 40, 44, 40), 20);
     EXPECT_TRUE(near(cv.rgb(100, 50), 0xffd700));
-
-    cv.frame(0);
-    ui::starRating(cv.cr(), 100, 50, 40, 3, 3, 0.0);
+    ui::starRating(fresh(cv).cr, 100, 50, 40, 3, 3, 0.0);
     EXPECT_EQ(cv.inked(0, 0, 200, 100, 0), 0);
 }
 
@@ -454,38 +375,22 @@ TEST(WidgetText, WavyTitleColoursSkipSpaces) {
     ASSERT_GT(bw, 5);
     ASSERT_GT(sw, 2);
 
-    const std::vector<std::uint32_t> palette = {0xff0000, 0x00ff00, 0x0000ff};
+    const std::vector<std::uint32_t> palette = {0xff0000, 0x00ff00, 0x0000ff}, none;
     cv.frame(0);
     const double W = ui::wavyTitle(c, 300, 100, text, fs, &palette);
     EXPECT_DOUBLE_EQ(W, 4 * (bw + 2) + sw + 2);  // the space keeps its width
-    const std::uint32_t want[4] = {0xff0000, 0x00ff00, 0x0000ff, 0xff0000};
-    const int slot[4] = {0, 1, 3, 4};
-    double x = 300 - W / 2;
-    std::vector<double> centres;
-    for (int i = 0; i < 5; ++i) {
-        const double w = i == 2 ? sw : bw;
-        centres.push_back(x + w / 2);
-        x += w + 2;
-    }
-    for (int k = 0; k < 4; ++k) {
-        const int i = slot[k];
-        const double y = 100 + 0.2 * fs * std::sin(0.45 * i);  // t = 0
-        EXPECT_TRUE(near(cv.rgb(static_cast<int>(centres[i]), static_cast<int>(y)), want[k]))
-            << "letter " << k;
-    }
-    // Nothing is drawn in the space's slot.
-    EXPECT_EQ(alphaAt(cv, static_cast<int>(centres[2]), 100), 0);
-
-    const std::vector<std::uint32_t> none;
+    // Letter i's colour at its centre on the wave (t = 0); the space (i = 2) takes none.
+    auto letter = [&](int i) {
+        const double x = 300 - W / 2 + i * (bw + 2) - (i > 2 ? bw - sw : 0) +
+                         (i == 2 ? sw : bw) / 2;
+        return cv.rgb(static_cast<int>(x), static_cast<int>(100 + 0.2 * fs * std::sin(0.45 * i)));
+    };
+    const std::uint32_t want[5] = {0xff0000, 0x00ff00, 0, 0x0000ff, 0xff0000};
+    for (const int i : {0, 1, 3, 4}) EXPECT_TRUE(near(letter(i), want[i])) << "letter " << i;
+    EXPECT_EQ(alphaAt(cv, static_cast<int>(300 - W / 2 + 2 * (bw + 2) + sw / 2), 100), 0);
     for (const std::vector<std::uint32_t>* p : {&none, static_cast<decltype(&none)>(nullptr)}) {
-        cv.frame(0);
-        ui::wavyTitle(c, 300, 100, text, fs, p);
-        for (int k = 0; k < 4; ++k) {
-            const int i = slot[k];
-            const double y = 100 + 0.2 * fs * std::sin(0.45 * i);
-            EXPECT_TRUE(near(cv.rgb(static_cast<int>(centres[i]), static_cast<int>(y)),
-                             ui::kAccentPink));
-        }
+        ui::wavyTitle(fresh(cv), 300, 100, text, fs, p);
+        for (const int i : {0, 1, 3, 4}) EXPECT_TRUE(near(letter(i), ui::kAccentPink)) << i;
     }
     cv.frame(0);
     EXPECT_DOUBLE_EQ(ui::wavyTitle(c, 300, 100, "", fs, &palette), 0);
@@ -496,40 +401,32 @@ TEST(WidgetLooks, ButtonStatesAndPills) {
     ui::Ctx& c = cv.ctx();
     const Rect r{20, 20, 200, 60};
     // Primary idle: opaque pink body near the left edge (away from the text).
-    cv.frame(0);
-    ui::menuButton(c, r, "Go", true);
+    ui::menuButton(fresh(cv), r, "Go", true);
     EXPECT_EQ(alphaAt(cv, 35, 50), 255);
     EXPECT_TRUE(near(cv.rgb(35, 50), ui::kAccentPink));
-    // Pressed: the same look at 70 %.
-    cv.frame(0);
-    cv.pointer(200, 50, true, true);
+    at(cv, 0, 200, 50, true, true);  // pressed: the same look at 70 %
     ui::menuButton(c, r, "Go", true);
     EXPECT_NEAR(alphaAt(cv, 35, 50), 179, 2);
     // Secondary idle: violet at 62 %; hovered adds a pink ring outside the white outline.
-    cv.frame(0);
-    ui::menuButton(c, r, "Go", false);
+    ui::menuButton(fresh(cv), r, "Go", false);
     EXPECT_NEAR(alphaAt(cv, 35, 50), 158, 2);
     EXPECT_TRUE(near(cv.rgb(35, 50), ui::kPanelViolet));
     const int plain = alphaAt(cv, 20, 50);
-    cv.frame(0);
-    cv.pointer(200, 50);
+    at(cv, 0, 200, 50);
     ui::menuButton(c, r, "Go", false);
     EXPECT_GT(alphaAt(cv, 20, 50), plain);
 
     // Toggle: knob left when off, right when on.
     const Rect row{20, 100, 300, 40};  // switch at x 262..314, knob centres 276 / 300
-    cv.frame(0);
-    ui::toggleRow(c, row, "Music", false);
+    ui::toggleRow(fresh(cv), row, "Music", false);
     EXPECT_TRUE(near(cv.rgb(276, 120), 0xffffff));
     EXPECT_FALSE(near(cv.rgb(300, 120), 0xffffff));
-    cv.frame(0);
-    ui::toggleRow(c, row, "Music", true);
+    ui::toggleRow(fresh(cv), row, "Music", true);
     EXPECT_TRUE(near(cv.rgb(300, 120), 0xffffff));
     EXPECT_TRUE(near(cv.rgb(270, 120), ui::kAccentPink));
 
     // Pill: the body spans the rectangle, a caption line and a value line inside it.
-    cv.frame(0);
-    ui::hudPill(c, Rect{20, 150, 160, 44}, "SCORE", "1234", 0x6a3c9c, 0xffffff, 0xffffff,
+    ui::hudPill(fresh(cv), Rect{20, 150, 160, 44}, "SCORE", "1234", 0x6a3c9c, 0xffffff, 0xffffff,
                 0xd6cbe8, 0);
     EXPECT_GT(alphaAt(cv, 100, 190), 200);
     EXPECT_EQ(alphaAt(cv, 100, 196), 0);
@@ -539,45 +436,34 @@ TEST(WidgetLooks, ButtonStatesAndPills) {
 TEST(WidgetLooks, IconsStayInTheirBox) {
     Canvas cv(100, 100);
     using IconFn = void (*)(cairo_t*, double, double, double, std::uint32_t, double);
-    const IconFn plain[] = {ui::drawShuffleIcon, ui::drawPauseIcon, ui::drawLockIcon,
-                            ui::drawClockIcon};
-    for (IconFn f : plain) {
-        cv.frame(0);
-        f(cv.cr(), 50, 50, 40, 0xffffff, 1.0);
+    for (IconFn f : {ui::drawShuffleIcon, ui::drawPauseIcon, ui::drawLockIcon, ui::drawClockIcon}) {
+        f(fresh(cv).cr, 50, 50, 40, 0xffffff, 1.0);
         const int inside = cv.inked(26, 26, 48, 48);
         EXPECT_GT(inside, 100);
         EXPECT_EQ(cv.inked(0, 0, 100, 100), inside);  // nothing beyond 24 units of the centre
     }
     // Triangles point the way they are told: the tip side has the least ink.
     for (int dir = 0; dir < 4; ++dir) {
-        cv.frame(0);
-        ui::drawTriangleIcon(cv.cr(), 50, 50, 40, dir, 0xffffff, 1.0);
+        ui::drawTriangleIcon(fresh(cv).cr, 50, 50, 40, dir, 0xffffff, 1.0);
         const int up = cv.inked(30, 30, 40, 10), down = cv.inked(30, 60, 40, 10);
         const int left = cv.inked(30, 30, 10, 40), right = cv.inked(60, 30, 10, 40);
-        const int tip[4] = {up, right, down, left};
-        const int base[4] = {down, left, up, right};
+        const int tip[4] = {up, right, down, left}, base[4] = {down, left, up, right};
         EXPECT_LT(tip[dir], base[dir]) << "direction " << dir;
     }
     // Chevrons: the point lies on the side they face.
-    cv.frame(0);
-    ui::drawChevronIcon(cv.cr(), 50, 50, 40, 1, 0xffffff, 1.0);
-    EXPECT_GT(alphaAt(cv, 56, 50), 200);
-    EXPECT_EQ(alphaAt(cv, 44, 50), 0);
-    cv.frame(0);
-    ui::drawChevronIcon(cv.cr(), 50, 50, 40, 0, 0xffffff, 1.0);
-    EXPECT_GT(alphaAt(cv, 44, 50), 200);
-    EXPECT_EQ(alphaAt(cv, 56, 50), 0);
+    for (const int dir : {0, 1}) {
+        ui::drawChevronIcon(fresh(cv).cr, 50, 50, 40, dir, 0xffffff, 1.0);
+        EXPECT_GT(alphaAt(cv, dir ? 56 : 44, 50), 200) << dir;
+        EXPECT_EQ(alphaAt(cv, dir ? 44 : 56, 50), 0) << dir;
+    }
     // Stars: filled has a solid middle, empty only a faint outline.
-    cv.frame(0);
-    ui::drawStarIcon(cv.cr(), 50, 50, 40, true, 0xffd700, 1.0);
+    ui::drawStarIcon(fresh(cv).cr, 50, 50, 40, true, 0xffd700, 1.0);
     EXPECT_EQ(alphaAt(cv, 50, 50), 255);
-    cv.frame(0);
-    ui::drawStarIcon(cv.cr(), 50, 50, 40, false, 0xffd700, 1.0);
+    ui::drawStarIcon(fresh(cv).cr, 50, 50, 40, false, 0xffd700, 1.0);
     EXPECT_EQ(alphaAt(cv, 50, 50), 0);
     EXPECT_LE(alphaAt(cv, 50, 31), 120);
     // The lock's keyhole is violet in the middle of its body.
-    cv.frame(0);
-    ui::drawLockIcon(cv.cr(), 50, 50, 40, 0xffffff, 1.0);
+    ui::drawLockIcon(fresh(cv).cr, 50, 50, 40, 0xffffff, 1.0);
     EXPECT_TRUE(near(cv.rgb(50, 55), ui::kPanelViolet));
     EXPECT_TRUE(near(cv.rgb(40, 55), 0xffffff));
 }
@@ -587,59 +473,43 @@ namespace {
 // Every control idle, hovered and pressed, the icons, scroll bar, title and footer.
 void paintGallery(Canvas& cv, double t) {
     ui::Ctx& c = cv.ctx();
-    const double u = c.ui;
+    const double u = c.ui, x0 = 24 * u;
     cv.frame(t);
     backdrop(cv);
-    auto at = [&](const Rect& r, int state) {  // 0 idle, 1 hovered, 2 pressed
-        if (state == 0)
-            cv.pointer(-100, -100);
-        else
-            cv.pointer(r.x + r.w - 4 * u, r.y + r.h / 2, state == 2, false);
+    auto box = [&](double x, double y, double w, double h, int state) {  // idle, hover, press
+        const Rect r{x0 + x * u, y * u, w * u, h * u};
+        cv.pointer(state ? r.x + r.w - 4 * u : -100, state ? r.y + r.h / 2 : -100, state == 2);
         return r;
     };
     bool back = false;
     cv.pointer(-100, -100);
     ui::screenHeader(c, "Widget gallery", &back);
-    const double col = 250 * u;
-    const double x0 = 24 * u;
-    double y = 80 * u;
     for (int s = 0; s < 3; ++s) {
-        ui::menuButton(c, at(Rect{x0 + s * col, y, 220 * u, 52 * u}, s), "Primary", true);
-        ui::menuButton(c, at(Rect{x0 + s * col, y + 62 * u, 220 * u, 52 * u}, s), "Secondary",
-                       false);
-        ui::plainButton(c, at(Rect{x0 + s * col, y + 124 * u, 105 * u, 40 * u}, s), "Plain",
-                        false);
-        ui::plainButton(c, at(Rect{x0 + s * col + 115 * u, y + 124 * u, 105 * u, 40 * u}, s),
-                        "Selected", true);
-        ui::letterButton(c, at(Rect{x0 + s * col, y + 174 * u, 44 * u, 44 * u}, s), "A", false);
-        ui::letterButton(c, at(Rect{x0 + s * col + 54 * u, y + 174 * u, 44 * u, 44 * u}, s),
-                         "B", true);
+        const double x = s * 250;
+        ui::menuButton(c, box(x, 80, 220, 52, s), "Primary", true);
+        ui::menuButton(c, box(x, 142, 220, 52, s), "Secondary", false);
+        ui::plainButton(c, box(x, 204, 105, 40, s), "Plain", false);
+        ui::plainButton(c, box(x + 115, 204, 105, 40, s), "Selected", true);
+        ui::letterButton(c, box(x, 254, 44, 44, s), "A", false);
+        ui::letterButton(c, box(x + 54, 254, 44, 44, s), "B", true);
     }
-    ui::arcadeStartButton(c, at(Rect{x0 + 3 * col, y, 280 * u, 72 * u}, 0), "PLAY",
-                          "Arcade \u00b7 Endless");
-    ui::arcadeStartButton(c, at(Rect{x0 + 3 * col, y + 92 * u, 280 * u, 60 * u}, 1),
-                          "Continue \u00b7 Level 12", "");
-    ui::arcadeStartButton(c, at(Rect{x0 + 3 * col, y + 170 * u, 280 * u, 60 * u}, 2),
-                          "Pressed", "");
+    ui::arcadeStartButton(c, box(750, 80, 280, 72, 0), "PLAY", "Arcade \u00b7 Endless");
+    ui::arcadeStartButton(c, box(750, 172, 280, 60, 1), "Continue \u00b7 Level 12", "");
+    ui::arcadeStartButton(c, box(750, 250, 280, 60, 2), "Pressed", "");
 
-    y = 330 * u;
+    double y = 330 * u;
     cv.pointer(-100, -100);
     ui::hudPill(c, Rect{x0, y, 150 * u, 44 * u}, "SCORE", "12 480", 0x6a3c9c, 0xffffff, 0xffffff,
                 0xd6cbe8, 0);
     ui::hudPill(c, Rect{x0 + 160 * u, y, 120 * u, 44 * u}, "", "Level 7", 0xff5fa3, 0xffffff,
                 0x2a0a1c, 0x2a0a1c, 28 * u);
-    ui::drawClockIcon(c.cr, x0 + 160 * u + 16 * u, y + 22 * u, 18 * u, 0x2a0a1c, 1.0);
+    ui::drawClockIcon(c.cr, x0 + 176 * u, y + 22 * u, 18 * u, 0x2a0a1c, 1.0);
     for (int i = 0; i <= 4; ++i)
         ui::starRating(c.cr, x0 + 360 * u + i * 120 * u, y + 22 * u, 24 * u, 2, 3, i / 4.0);
-
-    y = 400 * u;
-    const double sv = ui::slider(c, at(Rect{x0, y, 280 * u, 30 * u}, 0), 0.35);
-    ui::slider(c, at(Rect{x0 + 320 * u, y, 280 * u, 30 * u}, 2), 0.8);
-    (void)sv;
-    ui::toggleRow(c, at(Rect{x0 + 640 * u, y - 6 * u, 300 * u, 40 * u}, 0), "Sound effects",
-                  true);
-    ui::toggleRow(c, at(Rect{x0 + 640 * u, y + 40 * u, 300 * u, 40 * u}, 1), "Aim guide",
-                  false);
+    ui::slider(c, box(0, 400, 280, 30, 0), 0.35);
+    ui::slider(c, box(320, 400, 280, 30, 2), 0.8);
+    ui::toggleRow(c, box(640, 394, 300, 40, 0), "Sound effects", true);
+    ui::toggleRow(c, box(640, 440, 300, 40, 1), "Aim guide", false);
 
     y = 490 * u;
     const double icons = 36 * u;
@@ -648,8 +518,7 @@ void paintGallery(Canvas& cv, double t) {
     ui::drawShuffleIcon(c.cr, next(), y, icons, 0xffffff, 1.0);
     for (int d = 0; d < 4; ++d) ui::drawTriangleIcon(c.cr, next(), y, icons, d, 0xffffff, 1.0);
     ui::drawPauseIcon(c.cr, next(), y, icons, 0xffffff, 1.0);
-    ui::drawChevronIcon(c.cr, next(), y, icons, 0, 0xffffff, 1.0);
-    ui::drawChevronIcon(c.cr, next(), y, icons, 1, 0xffffff, 1.0);
+    for (int d = 0; d < 2; ++d) ui::drawChevronIcon(c.cr, next(), y, icons, d, 0xffffff, 1.0);
     ui::drawStarIcon(c.cr, next(), y, icons, true, 0xffd700, 1.0);
     ui::drawStarIcon(c.cr, next(), y, icons, false, 0xffffff, 1.0);
     ui::drawLockIcon(c.cr, next(), y, icons, 0xffffff, 1.0);
@@ -658,9 +527,7 @@ void paintGallery(Canvas& cv, double t) {
     const Rect list{x0 + 640 * u, 480 * u, 300 * u, 150 * u};
     ui::fillRoundedRect(c.cr, list, 12 * u, 0x1b1030, 0.5);
     ui::scrollbar(c, list, 600 * u, 200 * u);
-
-    const std::vector<std::uint32_t> palette = {0xff4d6d, 0xffe04d, 0x4dd97a, 0x4dc6ff,
-                                                0x9b6dff};
+    const std::vector<std::uint32_t> palette = {0xff4d6d, 0xffe04d, 0x4dd97a, 0x4dc6ff, 0x9b6dff};
     ui::wavyTitle(c, x0 + 300 * u, 580 * u, "Tarnwick rocks", 48 * u, &palette);
     ui::footer(c, c.h);
 }
@@ -671,15 +538,12 @@ TEST(WidgetScreenshots, GalleryAtSmallAndLargeScale) {
     for (const double u : {0.72, 1.0, 2.0}) {
         Canvas cv(static_cast<int>(1280 * u), static_cast<int>(720 * u), u);
         paintGallery(cv, 0.3);
-        const std::string path =
-            cv.savePng("widgets_gallery_u" + std::to_string(static_cast<int>(u * 100)));
-        ASSERT_FALSE(path.empty());
-        // The primary button in its three states: idle opaque pink, pressed at 70 %.
-        const int bx = static_cast<int>(40 * u);
-        const int by = static_cast<int>(106 * u);
-        EXPECT_TRUE(near(cv.rgb(bx, by), ui::kAccentPink, 10));
+        ASSERT_FALSE(cv.savePng("widgets_gallery_u" + std::to_string(static_cast<int>(u * 100)))
+                         .empty());
+        // The idle primary button is opaque pink at every scale.
+        EXPECT_TRUE(near(cv.rgb(static_cast<int>(40 * u), static_cast<int>(106 * u)),
+                         ui::kAccentPink, 10));
     }
-
     Canvas dlg(900, 600);
     dlg.frame(0);
     backdrop(dlg);
@@ -688,6 +552,5 @@ TEST(WidgetScreenshots, GalleryAtSmallAndLargeScale) {
     ui::confirmDialog(dlg.ctx(), "Reset progress?", "All stars and best times will be lost.",
                       "Reset", "Cancel");
     ASSERT_FALSE(dlg.savePng("widgets_dialog").empty());
-    // The dim covers everything: the button behind is dark now.
-    EXPECT_LT((dlg.rgb(50, 526) >> 16) & 0xFF, 0x60u);
+    EXPECT_LT((dlg.rgb(50, 526) >> 16) & 0xFF, 0x60u);  // the dim darkens the button behind
 }
