@@ -2,8 +2,6 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
 #include <tuple>
 #include <utility>
 

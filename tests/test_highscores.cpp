@@ -1,5 +1,4 @@
-// The high-score screen run on a canvas: ten rows whatever the table holds, fills and medal
-// outlines only where entries are, dashes and the empty message otherwise; leaving it.
+// The high-score screen: rows, medals, dashes and the empty message; leaving it.
 #include <SDL.h>
 #include <gtest/gtest.h>
 

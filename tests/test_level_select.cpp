@@ -1,5 +1,4 @@
-// The level select: the opening page, the grid for narrow and wide windows, locked tiles,
-// turning pages within bounds, starting a level afresh, going back, and screenshots.
+// The level select: opening page, grid, locked tiles, paging, starting levels, screenshots.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
