@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -38,28 +39,27 @@ TEST(LevelSelect, OpeningPageAndGrid) {
     for (auto [unlocked, page] : {std::pair{1, 0}, {20, 0}, {21, 1}, {41, 2}, {100, 4}, {101, 4}})
         EXPECT_EQ(ui::levelSelectOpeningPage(unlocked), page) << unlocked;
 
-    struct Grid {
-        double w, h, u;
-        int columns, rows;
-    };
-    for (const Grid& c :
-         {Grid{500, 900, 1.0, 2, 10}, Grid{500, 900, 0.72, 3, 7}, Grid{1280, 720, 1.0, 5, 4},
-          Grid{700, 720, 0.72, 4, 5}, Grid{700, 720, 1.0, 3, 7}, Grid{800, 720, 1.0, 4, 5},
-          Grid{3840, 2160, 2.0, 5, 4}}) {
-        const double header = 60 * c.u;
-        const ui::LevelGrid g = ui::levelGrid(c.w, c.h, c.u, header);
-        SCOPED_TRACE(std::to_string(int(c.w)) + "x" + std::to_string(int(c.h)));
-        EXPECT_EQ(g.columns, c.columns);
-        EXPECT_EQ(g.rows, c.rows);
+    for (auto [w, h, u, columns, rows] : {std::tuple{500.0, 900.0, 1.0, 2, 10},
+                                          {500.0, 900.0, 0.72, 3, 7},
+                                          {1280.0, 720.0, 1.0, 5, 4},
+                                          {700.0, 720.0, 0.72, 4, 5},
+                                          {700.0, 720.0, 1.0, 3, 7},
+                                          {800.0, 720.0, 1.0, 4, 5},
+                                          {3840.0, 2160.0, 2.0, 5, 4}}) {
+        const double header = 60 * u;
+        const ui::LevelGrid g = ui::levelGrid(w, h, u, header);
+        SCOPED_TRACE(std::to_string(int(w)) + "x" + std::to_string(int(h)));
+        EXPECT_EQ(g.columns, columns);
+        EXPECT_EQ(g.rows, rows);
         // Every tile between the header and the page bar, inside the margins, none overlapping
         // the next in its row or column.
         for (int i = 0; i < 20; ++i) {
             SCOPED_TRACE(i);
             const ui::Rect r = g.tile(i);
-            EXPECT_GE(r.x, 16 * c.u - 1e-9);
-            EXPECT_LE(r.x + r.w, c.w - 16 * c.u + 1e-6);
+            EXPECT_GE(r.x, 16 * u - 1e-9);
+            EXPECT_LE(r.x + r.w, w - 16 * u + 1e-6);
             EXPECT_GE(r.y, header);
-            EXPECT_LE(r.y + r.h, c.h - 56 * c.u + 1e-6);
+            EXPECT_LE(r.y + r.h, h - 56 * u + 1e-6);
             EXPECT_LE(r.h, 1.15 * r.w + 1e-9);
             if ((i + 1) % g.columns != 0 && i + 1 < 20) {
                 EXPECT_LT(r.x + r.w, g.tile(i + 1).x);

@@ -4,6 +4,7 @@
 #include <sodium.h>
 
 #include <string>
+#include <tuple>
 
 #include "i18n.h"
 #include "screens/licenses.h"
@@ -144,31 +145,27 @@ TEST(AboutScreen, LinksGoNowhereAndTheButtonOpensTheLicences) {
 TEST(AboutScreen, ScalesDownOnSmallWindows) {
     // The name's pink glyphs grow with k times the interface scale: 1 on a large window,
     // 0.78 when the window is narrow for its scale, 0.62 below 620 pixels of height.
-    struct Case {
-        int w, h;
-        double ku;
-    };
     double ref = 0;
-    for (const Case& k :
-         {Case{1280, 720, 1.0}, Case{700, 700, 0.78 * 0.72}, Case{1280, 600, 0.62 * 600 / 720.0}}) {
-        Headless h(k.w, k.h);
+    for (auto [w, hh, ku] :
+         {std::tuple{1280, 720, 1.0}, {700, 700, 0.78 * 0.72}, {1280, 600, 0.62 * 600 / 720.0}}) {
+        Headless h(w, hh);
         ASSERT_TRUE(h.ok());
         open(ScreenKind::Menu, ScreenKind::About);
         const testsupport::Frame f = h.frame(0.0);
         int first = -1;
         int last = -1;
-        for (int y = 0; y < k.h / 2; ++y) {
-            if (pinkIn(f, k.w / 4, y, 3 * k.w / 4, y + 1) < 3) continue;
+        for (int y = 0; y < hh / 2; ++y) {
+            if (pinkIn(f, w / 4, y, 3 * w / 4, y + 1) < 3) continue;
             if (first < 0) first = y;
             if (y - last > 4 && last >= 0) break;  // the next pink line is a link
             last = y;
         }
-        ASSERT_GE(first, 0) << k.w << "x" << k.h;
-        const double perUnit = (last - first + 1) / k.ku;
+        ASSERT_GE(first, 0) << w << "x" << hh;
+        const double perUnit = (last - first + 1) / ku;
         if (ref == 0) ref = perUnit;
-        EXPECT_NEAR(perUnit, ref, 0.15 * ref) << k.w << "x" << k.h;
-        testsupport::savePng(f, testsupport::artefactDir() + "/about-" + std::to_string(k.w) + "x" +
-                                    std::to_string(k.h) + ".png");
+        EXPECT_NEAR(perUnit, ref, 0.15 * ref) << w << "x" << hh;
+        testsupport::savePng(f, testsupport::artefactDir() + "/about-" + std::to_string(w) + "x" +
+                                    std::to_string(hh) + ".png");
     }
 }
 

@@ -120,27 +120,26 @@ TEST(MenuItems, EntriesFollowTheStore) {
 }
 
 TEST(MenuLayout, FitsSmallMediumAndHugeWindows) {
-    struct Case {
-        double w, h, u;
-        bool shrinks;  // the title had to give way
-    };
-    for (const Case& c : {Case{640, 360, 0.72, true}, Case{1280, 720, 1.0, false},
-                          Case{3840, 2160, 2.0, false}, Case{820, 560, 0.72, false}}) {
-        const ui::MenuLayout L = ui::menuLayout(c.w, c.h, c.u, kEntries);
-        const std::string at = std::to_string(int(c.w)) + "x" + std::to_string(int(c.h));
-        EXPECT_GE(L.buttonH, 22 * c.u - 1e-9) << at;
-        EXPECT_LE(L.buttonH, 42 * c.u + 1e-9) << at;
-        EXPECT_GE(L.titleSize, 20 * c.u - 1e-9) << at;
-        EXPECT_EQ(L.titleSize < 24 * c.u || L.gap < 9 * c.u, c.shrinks) << at;
+    // shrinks: the title had to give way.
+    for (auto [w, h, u, shrinks] : {std::tuple{640.0, 360.0, 0.72, true},
+                                    {1280.0, 720.0, 1.0, false},
+                                    {3840.0, 2160.0, 2.0, false},
+                                    {820.0, 560.0, 0.72, false}}) {
+        const ui::MenuLayout L = ui::menuLayout(w, h, u, kEntries);
+        const std::string at = std::to_string(int(w)) + "x" + std::to_string(int(h));
+        EXPECT_GE(L.buttonH, 22 * u - 1e-9) << at;
+        EXPECT_LE(L.buttonH, 42 * u + 1e-9) << at;
+        EXPECT_GE(L.titleSize, 20 * u - 1e-9) << at;
+        EXPECT_EQ(L.titleSize < 24 * u || L.gap < 9 * u, shrinks) << at;
         // Title above tagline above the buttons; the column inside the window and clear of
         // the footer's strip at the bottom.
         EXPECT_GT(L.titleBaseY, 0) << at;
         EXPECT_LT(L.titleBaseY, L.tagY - L.tagSize / 2) << at;
         EXPECT_LE(L.tagY + L.tagSize / 2, L.firstY) << at;
         EXPECT_GE(L.columnX, 0) << at;
-        EXPECT_LE(L.columnX + L.columnW, c.w) << at;
+        EXPECT_LE(L.columnX + L.columnW, w) << at;
         const Point last = entryCentre(L, kEntries - 1);
-        EXPECT_LE(last.y + L.buttonH / 2, c.h - 40 * c.u) << at;
+        EXPECT_LE(last.y + L.buttonH / 2, h - 40 * u) << at;
         // Consecutive buttons never overlap.
         for (int i = 1; i < kEntries; ++i) {
             const double prevBottom =

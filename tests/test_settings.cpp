@@ -102,21 +102,16 @@ TEST(SettingsScreen, SwitchesWriteAtOnceAndSlidersOnRelease) {
     double t = 0;
 
     // Each switch flips its field and the file holds the new value when the click is done.
-    struct Switch {
-        Rect row;
-        bool store::Settings::*field;
-        const char* key;
-    };
-    for (const Switch& s : {Switch{l.sound, &store::Settings::soundOn, "soundOn"},
-                            Switch{l.aimGuide, &store::Settings::aimGuide, "aimGuide"},
-                            Switch{l.fullscreen, &store::Settings::fullscreen, "fullscreen"}}) {
+    for (auto [row, field, key] : {std::tuple{l.sound, &store::Settings::soundOn, "soundOn"},
+                                   {l.aimGuide, &store::Settings::aimGuide, "aimGuide"},
+                                   {l.fullscreen, &store::Settings::fullscreen, "fullscreen"}}) {
         for (int round = 0; round < 2; ++round) {
-            const bool before = store::settings().*s.field;
+            const bool before = store::settings().*field;
             platform::fs::remove(file);
-            clickAt(h, s.row, &t);
-            EXPECT_EQ(store::settings().*s.field, !before) << s.key;
-            EXPECT_EQ(testsupport::readSealedDoc(file)[s.key].asBool(before), !before) << s.key;
-            if (s.key == std::string("soundOn")) {
+            clickAt(h, row, &t);
+            EXPECT_EQ(store::settings().*field, !before) << key;
+            EXPECT_EQ(testsupport::readSealedDoc(file)[key].asBool(before), !before) << key;
+            if (key == std::string("soundOn")) {
                 EXPECT_EQ(audio::isEnabled(), !before);
                 // Off withdraws the music; on again must ask for it anew.
                 EXPECT_EQ(audio::musicWanted(), !before);
@@ -125,33 +120,27 @@ TEST(SettingsScreen, SwitchesWriteAtOnceAndSlidersOnRelease) {
     }
 
     // Sliders follow the pointer live and write once, on release; tiny moves are no change.
-    struct Volume {
-        Rect track;
-        double store::Settings::*field;
-        double (*live)();
-        const char* key;
-    };
-    for (const Volume& v :
-         {Volume{l.musicVolume, &store::Settings::musicVolume, &audio::musicVolume, "musicVolume"},
-          Volume{l.sfxVolume, &store::Settings::sfxVolume, &audio::sfxVolume, "sfxVolume"}}) {
-        const Rect& r = v.track;
+    for (auto [r, field, live, key] :
+         {std::tuple{l.musicVolume, &store::Settings::musicVolume, &audio::musicVolume,
+                     "musicVolume"},
+          {l.sfxVolume, &store::Settings::sfxVolume, &audio::sfxVolume, "sfxVolume"}}) {
         const double y = r.y + r.h / 2;
         platform::fs::remove(file);
         h.frame(pointerAt(r.x + 0.8 * r.w, y, true, true), t += 0.1);
-        EXPECT_NEAR(store::settings().*v.field, 0.8, 1e-9) << v.key;
-        EXPECT_NEAR(v.live(), 0.8, 1e-9) << v.key;
+        EXPECT_NEAR(store::settings().*field, 0.8, 1e-9) << key;
+        EXPECT_NEAR(live(), 0.8, 1e-9) << key;
         h.frame(pointerAt(r.x + 0.25 * r.w, y, true), t += 0.1);
-        EXPECT_NEAR(v.live(), 0.25, 1e-9) << v.key;
-        EXPECT_FALSE(platform::fs::isFile(file)) << v.key << ": nothing written while held";
+        EXPECT_NEAR(live(), 0.25, 1e-9) << key;
+        EXPECT_FALSE(platform::fs::isFile(file)) << key << ": nothing written while held";
         h.frame(pointerAt(r.x + 0.25 * r.w, y, false, false, true), t += 0.1);
-        EXPECT_NEAR(testsupport::readSealedDoc(file)[v.key].asNumber(-1), 0.25, 1e-9) << v.key;
+        EXPECT_NEAR(testsupport::readSealedDoc(file)[key].asNumber(-1), 0.25, 1e-9) << key;
 
         platform::fs::remove(file);
-        const double held = store::settings().*v.field;
+        const double held = store::settings().*field;
         h.frame(pointerAt(r.x + (0.25 + 0.0008) * r.w, y, true, true), t += 0.1);
         h.frame(pointerAt(r.x + (0.25 + 0.0008) * r.w, y, false, false, true), t += 0.1);
-        EXPECT_EQ(store::settings().*v.field, held) << v.key;
-        EXPECT_FALSE(platform::fs::isFile(file)) << v.key << ": a change under 0.001 is none";
+        EXPECT_EQ(store::settings().*field, held) << key;
+        EXPECT_FALSE(platform::fs::isFile(file)) << key << ": a change under 0.001 is none";
     }
 
     // Leaving saves once more, and goes back to the menu.
