@@ -109,17 +109,14 @@ TEST(GalleryGrid, ColumnsRowsPagesAndTilePlaces) {
     for (const auto& k : cases) {
         SCOPED_TRACE(std::to_string(k.w) + "x" + std::to_string(k.h));
         const ui::GalleryGrid g = galleryGrid(k.w, k.h, k.u);
-        EXPECT_EQ(g.cols, k.cols);
-        EXPECT_EQ(g.rows, k.rows);
-        EXPECT_EQ(g.pages, k.pages);
+        EXPECT_EQ(std::tuple(g.cols, g.rows, g.pages), std::tuple(k.cols, k.rows, k.pages));
         EXPECT_GE(g.tileH, 150 * k.u);
         EXPECT_LE(g.tileH, 200 * k.u);
         // Level 100 (one past the end) and level 99 both fall on the last page.
         for (int anchor : {99, 100, 1000}) {
             const ui::GalleryPage p = galleryPageOf(g, anchor);
-            EXPECT_EQ(p.page, k.pages - 1);
-            EXPECT_EQ(p.first, k.lastFirst);
-            EXPECT_EQ(p.last, 99);
+            EXPECT_EQ(std::tuple(p.page, p.first, p.last), std::tuple(k.pages - 1, k.lastFirst, 99))
+                << anchor;
         }
         EXPECT_EQ(galleryPageOf(g, -3).page, 0);
         // A full page fits between the header and the pager, inside the window.

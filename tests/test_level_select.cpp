@@ -131,9 +131,8 @@ TEST(LevelSelect, TilesPagesAndNavigation) {
     store::saveGame(testsupport::gameFor(5));
     h.click(first.x + first.w / 2, first.y + first.h / 2, t += 1);
     ASSERT_EQ(g.top().kind, ScreenKind::Playing);
-    EXPECT_EQ(g.top().level, 0);
-    EXPECT_FALSE(g.top().resume);
-    EXPECT_FALSE(g.top().arcade);
+    EXPECT_EQ(std::tuple(g.top().level, g.top().resume, g.top().arcade),
+              std::tuple(0, false, false));
     EXPECT_NE(g.top().seed, 0u);
     EXPECT_FALSE(store::hasSavedGame());
 

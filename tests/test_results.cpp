@@ -187,9 +187,8 @@ TEST(ResultScreens, ButtonsAndEscapeNavigate) {
         ASSERT_EQ(got, kinds);
         const GameState& top = stack.back();
         if (top.kind == Playing) {
-            EXPECT_EQ(top.level, c.level);
-            EXPECT_EQ(top.arcade, c.arcade);
-            EXPECT_FALSE(top.resume);
+            EXPECT_EQ(std::tuple(top.level, top.arcade, top.resume),
+                      std::tuple(c.level, c.arcade, false));
             EXPECT_EQ(top.score + top.marbles + top.starOrbs + top.highScore + top.elapsedMs, 0);
             const auto now = static_cast<std::uint32_t>(store::nowMs() & 0x7fffffff);
             EXPECT_LE(now - top.seed, 60000u) << "seeded from the clock";
