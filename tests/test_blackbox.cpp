@@ -1,18 +1,16 @@
-// The real game binary from the outside: its command line, its window on a virtual X
-// display driven with xdotool, signals and crash reports.
+// The real game binary from the outside: command line, window, signals, crash reports.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
 
 #include "screens/menu.h"
 #include "support/headless.h"
 #include "support/xsession.h"
+#include "ui/shell.h"
 
 using testsupport::readText;
 using testsupport::runXSession;
@@ -42,7 +40,7 @@ std::string firstLine(const std::string& path) {
     return t.substr(0, t.find('\n'));
 }
 
-// The number of distinct colours in a frame region, coarsely: a blank screen has one.
+// Bright yellow-white pixels on a coarse grid: a blank screen has none.
 int busyPixels(const testsupport::Frame& f) {
     int n = 0;
     for (int y = 0; y < f.h; y += 2)
@@ -56,8 +54,8 @@ std::string menuButtonAt(int i, int w, int h) {
     const double u = std::clamp(std::min(w / 1280.0, h / 720.0), 0.72, 2.0);
     const ui::MenuLayout L = ui::menuLayout(w, h, u, 8);
     double y = L.firstY + 1.26 * L.buttonH / 2;
-    if (i > 0) y = L.firstY + 1.26 * L.buttonH + L.gap + (i - 1) * (L.buttonH + L.gap) +
-                   L.buttonH / 2;
+    if (i > 0)
+        y = L.firstY + 1.26 * L.buttonH + L.gap + (i - 1) * (L.buttonH + L.gap) + L.buttonH / 2;
     return std::to_string(static_cast<int>(L.columnX + L.columnW / 2)) + " " +
            std::to_string(static_cast<int>(y));
 }
@@ -75,10 +73,7 @@ TEST(GameBinary, AnswersTheCommandLineWithoutAWindow) {
     EXPECT_EQ(v.out, "Tarnwick 1.0.0 (Build 1034)\n");
     Outcome h = capture(bin + " --help --version");
     EXPECT_EQ(h.status, 0);
-    EXPECT_EQ(h.out,
-              "Tarnwick 1.0.0\n  --version    Version ausgeben\n  --fullscreen im Vollbild "
-              "starten\n  --windowed   im Fenster starten\n  --size BxH   mit dieser "
-              "Fenstergroesse starten\n");
+    EXPECT_EQ(h.out, ui::helpText());  // its wording is checked with the command line
     // Nowhere to show a window: one clear line and status 1 instead of an invisible game.
     const std::string dir = testsupport::scratchDir("nodisplay");
     Outcome none = capture("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER XDG_DATA_HOME='" +
@@ -89,7 +84,8 @@ TEST(GameBinary, AnswersTheCommandLineWithoutAWindow) {
               "[video] kein Bildschirm: weder DISPLAY noch WAYLAND_DISPLAY ist gesetzt\n");
 }
 
-TEST(GameWindow, SizeRulesCtrlQAndTerminationSignals) {
+// One session for the size rules, the signals and the geometry kept across runs.
+TEST(GameWindow, SizeRulesSignalsAndGeometryAcrossRuns) {
     REQUIRE_X();
     const testsupport::Session s = runXSession("window", R"(
 launch || exit 1
@@ -107,32 +103,7 @@ launch --size 639x600 --size 800 || exit 1
 window_size > "$OUT/bad.size"
 term_twice
 finish > "$OUT/twice.status"
-exit 0
-)");
-    ASSERT_EQ(s.status, 0) << s.log;
-    // 1280 x 1024 with nothing stored: 1102 x 620, centred.
-    EXPECT_EQ(firstLine(s.dir + "/default.size"), "1102 620");
-    EXPECT_EQ(firstLine(s.dir + "/default.pos"), "89 202");
-    EXPECT_EQ(firstLine(s.dir + "/ctrlq.status"), "0");
-    EXPECT_EQ(firstLine(s.dir + "/size.size"), "1024 768");
-    EXPECT_EQ(firstLine(s.dir + "/size.pos"), "128 128");
-    EXPECT_EQ(firstLine(s.dir + "/term.status"), "0") << "a first SIGTERM ends normally";
-    // Invalid sizes are ignored; the size of the previous run comes back, so the run that
-    // ended by SIGTERM wrote its settings.
-    EXPECT_EQ(firstLine(s.dir + "/bad.size"), "1024 768");
-    EXPECT_EQ(firstLine(s.dir + "/twice.status"), "143") << "a second SIGTERM leaves at once";
-    const std::string video = firstLine(s.dir + "/game.out");
-    EXPECT_EQ(video.rfind("[video] Treiber x11, Renderer ", 0), 0u) << video;
 
-    const testsupport::Frame first = testsupport::loadXwd(s.dir + "/first.xwd");
-    ASSERT_FALSE(first.empty());
-    testsupport::savePng(first, testsupport::artefactDir() + "/x-window-first.png");
-    EXPECT_GT(busyPixels(first), 200) << "the start screen's title is on screen";
-}
-
-TEST(GameWindow, GeometryIsSavedWhileRunningAndRestored) {
-    REQUIRE_X();
-    const testsupport::Session s = runXSession("geometry", R"(
 launch || exit 1
 xdotool windowsize "$GAME_WIN" 900 640
 sleep 0.5
@@ -154,10 +125,28 @@ launch || exit 1
 window_size > "$OUT/after.size"
 keys ctrl+q
 finish > /dev/null
-
 exit 0
 )");
     ASSERT_EQ(s.status, 0) << s.log;
+    // 1280 x 1024 with nothing stored: 1102 x 620, centred.
+    EXPECT_EQ(firstLine(s.dir + "/default.size"), "1102 620");
+    EXPECT_EQ(firstLine(s.dir + "/default.pos"), "89 202");
+    EXPECT_EQ(firstLine(s.dir + "/ctrlq.status"), "0");
+    EXPECT_EQ(firstLine(s.dir + "/size.size"), "1024 768");
+    EXPECT_EQ(firstLine(s.dir + "/size.pos"), "128 128");
+    EXPECT_EQ(firstLine(s.dir + "/term.status"), "0") << "a first SIGTERM ends normally";
+    // Invalid sizes are ignored; the size of the previous run comes back, so the run that
+    // ended by SIGTERM wrote its settings.
+    EXPECT_EQ(firstLine(s.dir + "/bad.size"), "1024 768");
+    EXPECT_EQ(firstLine(s.dir + "/twice.status"), "143") << "a second SIGTERM leaves at once";
+    const std::string video = firstLine(s.dir + "/game.out");
+    EXPECT_EQ(video.rfind("[video] Treiber x11, Renderer ", 0), 0u) << video;
+
+    const testsupport::Frame first = testsupport::loadXwd(s.dir + "/first.xwd");
+    ASSERT_FALSE(first.empty());
+    testsupport::savePng(first, testsupport::artefactDir() + "/x-window-first.png");
+    EXPECT_GT(busyPixels(first), 200) << "the start screen's title is on screen";
+
     EXPECT_EQ(firstLine(s.dir + "/restored.size"), "900 640");
     EXPECT_EQ(firstLine(s.dir + "/restored.pos"), "200 150");
     EXPECT_EQ(firstLine(s.dir + "/quit.status"), "0");

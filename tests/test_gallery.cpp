@@ -1,6 +1,4 @@
-// The gallery: its grid and pages, the solves it shows, and the screen run on canvases of
-// several sizes (tiles, empty texts, pager, paging by keys and wheel, the anchor across a
-// resize); plus the invented solves of PLUMBRIX_SOLVES in the real game on a virtual display.
+// The gallery: grid and pages, the solves it shows, the screen on canvases and for real.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -8,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
 #include "core/storage.h"
 #include "i18n.h"
@@ -57,6 +56,12 @@ void run(ui::Screen& s, Canvas& cv, int key = 0, double wheel = 0) {
     s.update(cv.ctx());
 }
 
+// The difference between the strongest and the weakest channel: high for saturated colours.
+int spread(std::uint32_t p) {
+    const int r = testsupport::red(p), g = testsupport::green(p), b = testsupport::blue(p);
+    return std::max({r, g, b}) - std::min({r, g, b});
+}
+
 // What tile k of a page of count tiles shows.
 struct TileLook {
     bool present = false;  // the panel is there
@@ -75,12 +80,7 @@ TileLook tileAt(Canvas& cv, int k, int count) {
     t.green = testsupport::nearRgb(cv.rgb(static_cast<int>(r.x) - 1, mid), 0x4dd97a, 24);
     for (int y = static_cast<int>(r.y + 10); y < static_cast<int>(r.y + r.h - 94); ++y)
         for (int x = static_cast<int>(r.x + 10); x < static_cast<int>(r.x + r.w - 10); ++x) {
-            const std::uint32_t p = cv.rgb(x, y);
-            const int hi =
-                std::max({testsupport::red(p), testsupport::green(p), testsupport::blue(p)});
-            const int lo =
-                std::min({testsupport::red(p), testsupport::green(p), testsupport::blue(p)});
-            if ((cv.pixel(x, y) >> 24) > 200 && hi - lo > 90) ++t.colourful;
+            t.colourful += (cv.pixel(x, y) >> 24) > 200 && spread(cv.rgb(x, y)) > 90;
         }
     return t;
 }
@@ -109,18 +109,14 @@ TEST(GalleryGrid, ColumnsRowsPagesAndTilePlaces) {
     for (const auto& k : cases) {
         SCOPED_TRACE(std::to_string(k.w) + "x" + std::to_string(k.h));
         const ui::GalleryGrid g = galleryGrid(k.w, k.h, k.u);
-        EXPECT_EQ(g.cols, k.cols);
-        EXPECT_EQ(g.rows, k.rows);
-        EXPECT_EQ(g.perPage, k.cols * k.rows);
-        EXPECT_EQ(g.pages, k.pages);
+        EXPECT_EQ(std::tuple(g.cols, g.rows, g.pages), std::tuple(k.cols, k.rows, k.pages));
         EXPECT_GE(g.tileH, 150 * k.u);
         EXPECT_LE(g.tileH, 200 * k.u);
         // Level 100 (one past the end) and level 99 both fall on the last page.
         for (int anchor : {99, 100, 1000}) {
             const ui::GalleryPage p = galleryPageOf(g, anchor);
-            EXPECT_EQ(p.page, k.pages - 1);
-            EXPECT_EQ(p.first, k.lastFirst);
-            EXPECT_EQ(p.last, 99);
+            EXPECT_EQ(std::tuple(p.page, p.first, p.last), std::tuple(k.pages - 1, k.lastFirst, 99))
+                << anchor;
         }
         EXPECT_EQ(galleryPageOf(g, -3).page, 0);
         // A full page fits between the header and the pager, inside the window.
@@ -149,11 +145,10 @@ TEST(GalleryGrid, SolvesByLevelAndInventedOnes) {
     ASSERT_EQ(m.size(), 5u);
     const int stars[5] = {1, 2, 3, 1, 2};
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(m.at(i).stars, stars[i]);
-        EXPECT_EQ(m.at(i).marbles, 12 + i);
-        EXPECT_EQ(m.at(i).score, 900 + 37 * i);
-        EXPECT_EQ(m.at(i).elapsedMs, 45000 + 1700 * i);
-        EXPECT_EQ(m.at(i).solvedAt, 0);
+        const store::SolveEntry& e = m.at(i);
+        EXPECT_EQ(std::tuple(e.stars, e.marbles, e.score, e.elapsedMs, e.solvedAt),
+                  std::tuple(stars[i], 12 + i, 900 + 37 * i, 45000 + 1700 * i, 0))
+            << i;
     }
     EXPECT_EQ(m.at(4).marbles, 16) << "an invented solve replaces the stored one";
     EXPECT_EQ(ui::gallerySolves({}, 250).size(), 100u);
@@ -255,12 +250,8 @@ TEST(GalleryScreen, PagesByKeysWheelAndButtonsAndTheAnchorAcrossAResize) {
     EXPECT_TRUE(rangeReads(small, "1 – 8"));
 
     // Escape goes back to the screen below.
-    ui::GameState menu;
-    menu.kind = ui::ScreenKind::Menu;
-    ui::GameState gallery;
-    gallery.kind = ui::ScreenKind::Gallery;
-    ui::Game::instance().resetTo(menu);
-    ui::Game::instance().push(gallery);
+    ui::Game::instance().resetTo({.kind = ui::ScreenKind::Menu});
+    ui::Game::instance().push({.kind = ui::ScreenKind::Gallery});
     run(*screen, small, SDLK_ESCAPE);
     EXPECT_EQ(ui::Game::instance().top().kind, ui::ScreenKind::Menu);
 }
@@ -268,8 +259,6 @@ TEST(GalleryScreen, PagesByKeysWheelAndButtonsAndTheAnchorAcrossAResize) {
 TEST(GalleryScreen, ScreenshotsOverTheLandscape) {
     testsupport::Headless h(1280, 720);
     ASSERT_TRUE(h.ok());
-    ui::GameState s;
-    s.kind = ui::ScreenKind::Gallery;
     const struct {
         const char* name;
         const char* language;
@@ -286,7 +275,7 @@ TEST(GalleryScreen, ScreenshotsOverTheLandscape) {
     for (const auto& shot : shots) {
         i18n::setLanguage(shot.language);
         openStore(std::string("shot-") + shot.name, shot.solved, shot.unlocked);
-        h.start(s);
+        h.start({.kind = ui::ScreenKind::Gallery});
         const testsupport::Frame f = h.frame(2.0);
         ASSERT_TRUE(
             testsupport::savePng(f, testsupport::artefactDir() + "/gallery-" + shot.name + ".png"));
@@ -335,9 +324,7 @@ exit 0
                 const std::uint32_t p = f.at(wx + x, wy + y);
                 const int red = testsupport::red(p), green = testsupport::green(p),
                           blue = testsupport::blue(p);
-                if (y < picBottom &&
-                    std::max({red, green, blue}) - std::min({red, green, blue}) > 90)
-                    ++colourful[k];
+                colourful[k] += y < picBottom && spread(p) > 90;
                 const bool inStars =
                     std::abs(y - starY) <= 8 && std::abs(x - (r.x + r.w / 2)) <= 32;
                 if (inStars && red > 220 && green > 180 && blue < 80) ++gold[k];

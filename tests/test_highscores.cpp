@@ -1,5 +1,4 @@
-// The high-score screen run on a canvas: ten rows whatever the table holds, fills and medal
-// outlines only where entries are, dashes and the empty message otherwise; leaving it.
+// The high-score screen: rows, medals, dashes and the empty message; leaving it.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -43,11 +42,9 @@ RowLook lookOf(const Canvas& cv, int i) {
     r.outlined = (cv.pixel(edge, mid) >> 24) > 60;
     r.outline = cv.rgb(edge, mid);
     for (int y = mid - 12; y < mid + 12; ++y)
-        for (int x = static_cast<int>(kX0) + 90; x < static_cast<int>(kX0) + 160; ++x) {
-            const std::uint32_t p = cv.pixel(x, y);
-            if ((p >> 24) > 240 && testsupport::nearRgb(cv.rgb(x, y), 0xffffff, 12))
-                r.whiteText = true;
-        }
+        for (int x = static_cast<int>(kX0) + 90; x < static_cast<int>(kX0) + 160; ++x)
+            r.whiteText |=
+                (cv.pixel(x, y) >> 24) > 240 && testsupport::nearRgb(cv.rgb(x, y), 0xffffff, 12);
     r.scoreInk = cv.inked(static_cast<int>(kX0) + 90, mid - 12, 70, 24, 120);
     return r;
 }
@@ -76,9 +73,7 @@ TEST(HighScoresScreen, TenRowsMedalsDashesAndTheEmptyMessage) {
             EXPECT_NEAR(r.fillAlpha, has ? 153 : 77, 3)
                 << "panel alpha 0.6 with an entry, else 0.3";
             EXPECT_EQ(r.outlined, has && i < 3) << "outlines only on ranks 1 to 3 with entries";
-            if (r.outlined) {
-                EXPECT_TRUE(testsupport::nearRgb(r.outline, kMedals[i], 8));
-            }
+            EXPECT_TRUE(!r.outlined || testsupport::nearRgb(r.outline, kMedals[i], 8));
             EXPECT_EQ(r.whiteText, has) << "scores in white, dashes in lilac";
             EXPECT_GT(r.scoreInk, 20) << "the score column is never blank";
         }
@@ -91,23 +86,16 @@ TEST(HighScoresScreen, TenRowsMedalsDashesAndTheEmptyMessage) {
 
 TEST(HighScoresScreen, EscapeAndTheBackLinkReturnToTheScreenBelow) {
     fillTable(1);
-    ui::GameState menu;
-    menu.kind = ui::ScreenKind::Menu;
-    ui::GameState highs;
-    highs.kind = ui::ScreenKind::HighScores;
     for (bool useKey : {true, false}) {
-        ui::Game::instance().resetTo(menu);
-        ui::Game::instance().push(highs);
+        ui::Game::instance().resetTo({.kind = ui::ScreenKind::Menu});
+        ui::Game::instance().push({.kind = ui::ScreenKind::HighScores});
         Canvas cv(1280, 720, 1.0);
         auto screen = ui::makeHighScoresScreen();
         cv.frame(0);
         screen->update(cv.ctx());
         ASSERT_EQ(ui::Game::instance().stack().size(), 2u) << "nothing happens by itself";
         cv.frame(0.1);
-        if (useKey)
-            cv.ctx().in.keys.push_back(SDLK_ESCAPE);
-        else
-            cv.pointer(40, 30, false, false, true);
+        useKey ? cv.ctx().in.keys.push_back(SDLK_ESCAPE) : cv.pointer(40, 30, false, false, true);
         screen->update(cv.ctx());
         EXPECT_EQ(ui::Game::instance().top().kind, ui::ScreenKind::Menu) << useKey;
     }
@@ -125,9 +113,7 @@ TEST(HighScoresScreen, ScreenshotsOverTheLandscape) {
         i18n::setLanguage(shot.language);
         testsupport::Headless h(shot.w, shot.h);
         ASSERT_TRUE(h.ok());
-        ui::GameState s;
-        s.kind = ui::ScreenKind::HighScores;
-        h.start(s);
+        h.start({.kind = ui::ScreenKind::HighScores});
         const testsupport::Frame& f = h.frame(1.0);
         const std::string name = std::string("highscores-") + shot.language;
         ASSERT_TRUE(testsupport::savePng(f, testsupport::artefactDir() + "/" + name + ".png"));

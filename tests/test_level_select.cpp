@@ -1,10 +1,11 @@
-// The level select: the opening page, the grid for narrow and wide windows, locked tiles,
-// turning pages within bounds, starting a level afresh, going back, and screenshots.
+// The level select: opening page, grid, locked tiles, paging, starting levels, screenshots.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "core/storage.h"
@@ -23,58 +24,48 @@ using ui::ScreenKind;
 
 namespace {
 
-GameState kindState(ScreenKind k) {
-    GameState s;
-    s.kind = k;
-    return s;
-}
-
 // Menu below, level select on top, with a fresh store at the unlocked count.
 void openSelect(Headless& h, int unlocked, double t) {
     store::openAt(testsupport::freshDir("level-select"));
     store::advanceUnlockedLevel(unlocked);
-    h.start(kindState(ScreenKind::Menu));
-    Game::instance().push(kindState(ScreenKind::LevelSelect));
+    h.start({.kind = ScreenKind::Menu});
+    Game::instance().push({.kind = ScreenKind::LevelSelect});
     h.frame(t);
 }
 
 }  // namespace
 
 TEST(LevelSelect, OpeningPageAndGrid) {
-    struct Page {
-        int unlocked, page;
-    };
-    for (const Page& p :
-         {Page{1, 0}, Page{20, 0}, Page{21, 1}, Page{41, 2}, Page{100, 4}, Page{101, 4}})
-        EXPECT_EQ(ui::levelSelectOpeningPage(p.unlocked), p.page) << p.unlocked;
+    for (auto [unlocked, page] : {std::pair{1, 0}, {20, 0}, {21, 1}, {41, 2}, {100, 4}, {101, 4}})
+        EXPECT_EQ(ui::levelSelectOpeningPage(unlocked), page) << unlocked;
 
-    struct Grid {
-        double w, h, u;
-        int columns, rows;
-    };
-    for (const Grid& c :
-         {Grid{500, 900, 1.0, 2, 10}, Grid{500, 900, 0.72, 3, 7}, Grid{1280, 720, 1.0, 5, 4},
-          Grid{700, 720, 0.72, 4, 5}, Grid{700, 720, 1.0, 3, 7}, Grid{800, 720, 1.0, 4, 5},
-          Grid{3840, 2160, 2.0, 5, 4}}) {
-        const double header = 60 * c.u;
-        const ui::LevelGrid g = ui::levelGrid(c.w, c.h, c.u, header);
-        const std::string at = std::to_string(int(c.w)) + "x" + std::to_string(int(c.h));
-        EXPECT_EQ(g.columns, c.columns) << at;
-        EXPECT_EQ(g.rows, c.rows) << at;
+    for (auto [w, h, u, columns, rows] : {std::tuple{500.0, 900.0, 1.0, 2, 10},
+                                          {500.0, 900.0, 0.72, 3, 7},
+                                          {1280.0, 720.0, 1.0, 5, 4},
+                                          {700.0, 720.0, 0.72, 4, 5},
+                                          {700.0, 720.0, 1.0, 3, 7},
+                                          {800.0, 720.0, 1.0, 4, 5},
+                                          {3840.0, 2160.0, 2.0, 5, 4}}) {
+        const double header = 60 * u;
+        const ui::LevelGrid g = ui::levelGrid(w, h, u, header);
+        SCOPED_TRACE(std::to_string(int(w)) + "x" + std::to_string(int(h)));
+        EXPECT_EQ(g.columns, columns);
+        EXPECT_EQ(g.rows, rows);
         // Every tile between the header and the page bar, inside the margins, none overlapping
         // the next in its row or column.
         for (int i = 0; i < 20; ++i) {
+            SCOPED_TRACE(i);
             const ui::Rect r = g.tile(i);
-            EXPECT_GE(r.x, 16 * c.u - 1e-9) << at << " tile " << i;
-            EXPECT_LE(r.x + r.w, c.w - 16 * c.u + 1e-6) << at << " tile " << i;
-            EXPECT_GE(r.y, header) << at << " tile " << i;
-            EXPECT_LE(r.y + r.h, c.h - 56 * c.u + 1e-6) << at << " tile " << i;
+            EXPECT_GE(r.x, 16 * u - 1e-9);
+            EXPECT_LE(r.x + r.w, w - 16 * u + 1e-6);
+            EXPECT_GE(r.y, header);
+            EXPECT_LE(r.y + r.h, h - 56 * u + 1e-6);
             EXPECT_LE(r.h, 1.15 * r.w + 1e-9);
             if ((i + 1) % g.columns != 0 && i + 1 < 20) {
-                EXPECT_LT(r.x + r.w, g.tile(i + 1).x) << at;
+                EXPECT_LT(r.x + r.w, g.tile(i + 1).x);
             }
             if (i + g.columns < 20) {
-                EXPECT_LT(r.y + r.h, g.tile(i + g.columns).y) << at;
+                EXPECT_LT(r.y + r.h, g.tile(i + g.columns).y);
             }
         }
     }
@@ -102,12 +93,9 @@ TEST(LevelSelect, TilesPagesAndNavigation) {
     };
 
     // Opening pages; a locked tile takes no click, an unlocked one starts its level.
-    struct Open {
-        int unlocked, level;
-    };
-    for (const Open& o : {Open{1, 0}, Open{41, 40}, Open{100, 80}}) {
-        openSelect(h, o.unlocked, t += 1);
-        EXPECT_EQ(firstTileLevel(), o.level) << o.unlocked;
+    for (auto [unlocked, level] : {std::pair{1, 0}, {41, 40}, {100, 80}}) {
+        openSelect(h, unlocked, t += 1);
+        EXPECT_EQ(firstTileLevel(), level) << unlocked;
     }
     openSelect(h, 1, t += 1);
     h.click(second.x + second.w / 2, second.y + second.h / 2, t += 1);
@@ -116,53 +104,35 @@ TEST(LevelSelect, TilesPagesAndNavigation) {
     // Turning pages from the last one (every level cleared): buttons, arrow keys and the
     // wheel move one page at a time and stop at both ends. n/p: next/previous button,
     // R/L: arrow keys, +/-: one wheel step back/forward, W: a two-step wheel turn back.
-    struct Turns {
-        const char* moves;
-        int level;
-    };
-    for (const Turns& c : {Turns{"n", 80}, Turns{"L", 60}, Turns{"W", 60}, Turns{"LR", 80},
-                           Turns{"p", 60}, Turns{"++++++pn", 20}, Turns{"--", 80}}) {
+    for (auto [moves, level] : {std::pair{"n", 80},
+                                {"L", 60},
+                                {"W", 60},
+                                {"LR", 80},
+                                {"p", 60},
+                                {"++++++pn", 20},
+                                {"--", 80}}) {
         openSelect(h, 101, t += 1);
-        for (const char* m = c.moves; *m != 0; ++m) {
-            ui::Input in;
-            switch (*m) {
-                case 'n':
-                    h.click(nextX, barY, t += 1);
-                    continue;
-                case 'p':
-                    h.click(prevX, barY, t += 1);
-                    continue;
-                case 'R':
-                    in.keys.push_back(SDLK_RIGHT);
-                    break;
-                case 'L':
-                    in.keys.push_back(SDLK_LEFT);
-                    break;
-                case '+':
-                    in.wheel = 1;
-                    break;
-                case '-':
-                    in.wheel = -1;
-                    break;
-                default:
-                    in.wheel = 2;
+        for (const char* m = moves; *m != 0; ++m) {
+            if (*m == 'n' || *m == 'p') {
+                h.click(*m == 'n' ? nextX : prevX, barY, t += 1);
+                continue;
             }
+            ui::Input in;
+            if (*m == 'R' || *m == 'L') in.keys.push_back(*m == 'R' ? SDLK_RIGHT : SDLK_LEFT);
+            in.wheel = *m == '+' ? 1 : *m == '-' ? -1 : *m == 'W' ? 2 : 0;
             h.frame(in, t += 1);
         }
-        EXPECT_EQ(firstTileLevel(), c.level) << c.moves;
+        EXPECT_EQ(firstTileLevel(), level) << moves;
     }
 
     // Starting a solved level starts it afresh and drops the interrupted game.
     openSelect(h, 9, t += 1);
-    store::LevelBest best;
-    best.stars = 2;
-    store::recordBest(0, best);
+    store::recordBest(0, {.stars = 2});
     store::saveGame(testsupport::gameFor(5));
     h.click(first.x + first.w / 2, first.y + first.h / 2, t += 1);
     ASSERT_EQ(g.top().kind, ScreenKind::Playing);
-    EXPECT_EQ(g.top().level, 0);
-    EXPECT_FALSE(g.top().resume);
-    EXPECT_FALSE(g.top().arcade);
+    EXPECT_EQ(std::tuple(g.top().level, g.top().resume, g.top().arcade),
+              std::tuple(0, false, false));
     EXPECT_NE(g.top().seed, 0u);
     EXPECT_FALSE(store::hasSavedGame());
 
@@ -170,7 +140,7 @@ TEST(LevelSelect, TilesPagesAndNavigation) {
     openSelect(h, 9, t += 1);
     h.key(SDLK_ESCAPE, t += 1);
     EXPECT_EQ(g.top().kind, ScreenKind::Menu);
-    openSelect(h, 9, t += 1);
+    openSelect(h, 9, t += 1);  // and again for the back link
     const ui::Rect back = ui::backButtonRect(h.ctx());
     h.click(back.x + 20, back.y + back.h / 2, t += 1);
     EXPECT_EQ(g.top().kind, ScreenKind::Menu);
@@ -188,9 +158,7 @@ TEST(LevelSelect, TilesShowThumbnailsPadlocksAndStars) {
         Headless h(s.w, s.h);
         ASSERT_TRUE(h.ok());
         openSelect(h, 3, 1);
-        store::LevelBest best;
-        best.stars = 3;
-        store::recordBest(0, best);
+        store::recordBest(0, {.stars = 3});
         const testsupport::Frame& f = h.frame(2);
         testsupport::savePng(f, testsupport::artefactDir() + "/" + s.name + ".png");
         if (s.w != 1280) continue;
@@ -206,9 +174,7 @@ TEST(LevelSelect, TilesShowThumbnailsPadlocksAndStars) {
             for (int y = y0; y < y1; ++y)
                 for (int x = int(r.x + 10); x < int(r.x + r.w - 10); ++x) {
                     const std::uint32_t p = f.at(x, y);
-                    const int c[3] = {testsupport::red(p), testsupport::green(p),
-                                      testsupport::blue(p)};
-                    n += wanted(c[0], c[1], c[2]) ? 1 : 0;
+                    n += wanted(testsupport::red(p), testsupport::green(p), testsupport::blue(p));
                 }
             return n;
         };

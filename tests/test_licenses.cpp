@@ -1,12 +1,10 @@
-// The about and licences screens: the licence table tells what the build links and ships,
-// the blocks are laid out to the end with separators only between them, links take their
-// click, and the about screen leads to the licences. Screenshots of both are kept.
-#include <gtest/gtest.h>
-
+// The about and licences screens: the licence table, layout, links, and screenshots.
 #include <SDL.h>
+#include <gtest/gtest.h>
 #include <sodium.h>
 
 #include <string>
+#include <tuple>
 
 #include "i18n.h"
 #include "screens/licenses.h"
@@ -21,10 +19,21 @@ using ui::ScreenKind;
 
 namespace {
 
-GameState kindState(ScreenKind k) {
-    GameState s;
-    s.kind = k;
-    return s;
+// In English, with the screen top above the screen below.
+void open(ScreenKind below, ScreenKind top) {
+    i18n::setLanguage("en");
+    Game::instance().resetTo({.kind = below});
+    Game::instance().push({.kind = top});
+}
+
+// Pink pixels (the game's name) in the rectangle.
+int pinkIn(const testsupport::Frame& f, int x0, int y0, int x1, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            n += testsupport::red(f.at(x, y)) > 220 && testsupport::green(f.at(x, y)) < 130 &&
+                 testsupport::blue(f.at(x, y)) > 130;
+    return n;
 }
 
 // Mean brightness of a horizontal run of pixels centred on the window.
@@ -73,19 +82,13 @@ TEST(LicenseTable, CreditsWhatTheGameLinksAndShips) {
 TEST(LicensesScreen, ScrollsToTheLastBlockAndLinksTakeTheirClick) {
     Headless h(1280, 720);
     ASSERT_TRUE(h.ok());
-    i18n::setLanguage("en");
+    open(ScreenKind::About, ScreenKind::Licenses);
     Game& g = Game::instance();
-    g.resetTo(kindState(ScreenKind::About));
-    g.push(kindState(ScreenKind::Licenses));
     double t = 0;
     const testsupport::Frame& top = h.frame(t);
     testsupport::savePng(top, testsupport::artefactDir() + "/licenses-top.png");
 
-    ui::Input wheel;
-    wheel.mouseX = 640;
-    wheel.mouseY = 400;
-    wheel.wheel = -100;
-    h.frame(wheel, t += 0.1);
+    h.frame({.mouseX = 640, .mouseY = 400, .wheel = -100, .keys = {}}, t += 0.1);
     const testsupport::Frame end = h.frame(t += 0.1);
     testsupport::savePng(end, testsupport::artefactDir() + "/licenses-end.png");
 
@@ -118,20 +121,12 @@ TEST(LicensesScreen, ScrollsToTheLastBlockAndLinksTakeTheirClick) {
 TEST(AboutScreen, LinksGoNowhereAndTheButtonOpensTheLicences) {
     Headless h(1280, 720);
     ASSERT_TRUE(h.ok());
-    i18n::setLanguage("en");
+    open(ScreenKind::Menu, ScreenKind::About);
     Game& g = Game::instance();
-    g.resetTo(kindState(ScreenKind::Menu));
-    g.push(kindState(ScreenKind::About));
     double t = 0;
     const testsupport::Frame about = h.frame(t);
     testsupport::savePng(about, testsupport::artefactDir() + "/about.png");
-    // The name in pink near the top.
-    int pink = 0;
-    for (int y = 70; y < 120; ++y)
-        for (int x = 540; x < 740; ++x)
-            if (testsupport::red(about.at(x, y)) > 220 && testsupport::green(about.at(x, y)) < 130)
-                ++pink;
-    EXPECT_GT(pink, 300);
+    EXPECT_GT(pinkIn(about, 540, 70, 740, 120), 300) << "the name in pink near the top";
 
     // At full scale the web address sits 314 down and the licences button 510 to 550.
     h.click(640, 314, t += 0.1);
@@ -150,37 +145,27 @@ TEST(AboutScreen, LinksGoNowhereAndTheButtonOpensTheLicences) {
 TEST(AboutScreen, ScalesDownOnSmallWindows) {
     // The name's pink glyphs grow with k times the interface scale: 1 on a large window,
     // 0.78 when the window is narrow for its scale, 0.62 below 620 pixels of height.
-    struct Case {
-        int w, h;
-        double ku;
-    };
     double ref = 0;
-    for (const Case& k :
-         {Case{1280, 720, 1.0}, Case{700, 700, 0.78 * 0.72}, Case{1280, 600, 0.62 * 600 / 720.0}}) {
-        Headless h(k.w, k.h);
+    for (auto [w, hh, ku] :
+         {std::tuple{1280, 720, 1.0}, {700, 700, 0.78 * 0.72}, {1280, 600, 0.62 * 600 / 720.0}}) {
+        Headless h(w, hh);
         ASSERT_TRUE(h.ok());
-        i18n::setLanguage("en");
-        Game::instance().resetTo(kindState(ScreenKind::About));
+        open(ScreenKind::Menu, ScreenKind::About);
         const testsupport::Frame f = h.frame(0.0);
         int first = -1;
         int last = -1;
-        for (int y = 0; y < k.h / 2; ++y) {
-            int pink = 0;
-            for (int x = k.w / 4; x < 3 * k.w / 4; ++x)
-                if (testsupport::red(f.at(x, y)) > 220 && testsupport::green(f.at(x, y)) < 130 &&
-                    testsupport::blue(f.at(x, y)) > 130)
-                    ++pink;
-            if (pink < 3) continue;
+        for (int y = 0; y < hh / 2; ++y) {
+            if (pinkIn(f, w / 4, y, 3 * w / 4, y + 1) < 3) continue;
             if (first < 0) first = y;
             if (y - last > 4 && last >= 0) break;  // the next pink line is a link
             last = y;
         }
-        ASSERT_GE(first, 0) << k.w << "x" << k.h;
-        const double perUnit = (last - first + 1) / k.ku;
+        ASSERT_GE(first, 0) << w << "x" << hh;
+        const double perUnit = (last - first + 1) / ku;
         if (ref == 0) ref = perUnit;
-        EXPECT_NEAR(perUnit, ref, 0.15 * ref) << k.w << "x" << k.h;
-        testsupport::savePng(f, testsupport::artefactDir() + "/about-" + std::to_string(k.w) + "x" +
-                                    std::to_string(k.h) + ".png");
+        EXPECT_NEAR(perUnit, ref, 0.15 * ref) << w << "x" << hh;
+        testsupport::savePng(f, testsupport::artefactDir() + "/about-" + std::to_string(w) + "x" +
+                                    std::to_string(hh) + ".png");
     }
 }
 

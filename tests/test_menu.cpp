@@ -1,17 +1,17 @@
-// The splash and the main menu: the entries for every store state, the layout from small
-// to huge windows, every button's record, the mascot's gaze, the ways out of the splash,
-// and screenshots of both screens.
+// The splash and the main menu: entries, layout, navigation, the mascot, and screenshots.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/storage.h"
 #include "i18n.h"
 #include "screens/level_select.h"
 #include "screens/menu.h"
+#include "support/canvas.h"
 #include "support/headless.h"
 #include "support/store_files.h"
 #include "support/tmpdir.h"
@@ -37,9 +37,11 @@ store::SavedGame savedAt(int level, bool arcade) {
 }
 
 GameState menuState() {
-    GameState s;
-    s.kind = ScreenKind::Menu;
-    return s;
+    return {.kind = ScreenKind::Menu};
+}
+
+ui::Input pointerAt(double x, double y) {
+    return {.mouseX = x, .mouseY = y, .keys = {}};
 }
 
 // Centre of entry i in a layout.
@@ -82,43 +84,22 @@ TEST(MenuItems, EntriesFollowTheStore) {
         std::vector<MenuAction> actions;
     };
     using A = MenuAction;
+    // clang-format off
     const std::vector<Case> cases = {
-        {"new player",
-         false,
-         false,
-         0,
-         1,
-         {"PLAY", "Choose Level", "Continue · Level 1", "Highscores"},
+        {"new player", false, false, 0, 1, {"PLAY", "Choose Level", "Continue · Level 1", "Highscores"},
          {A::Arcade, A::LevelSelect, A::ContinueLevel, A::HighScores}},
-        {"level 7 unlocked",
-         false,
-         false,
-         0,
-         7,
-         {"PLAY", "Choose Level", "Continue · Level 7"},
+        {"level 7 unlocked", false, false, 0, 7, {"PLAY", "Choose Level", "Continue · Level 7"},
          {A::Arcade, A::LevelSelect, A::ContinueLevel}},
-        {"campaign saved on level 7",
-         true,
-         false,
-         6,
-         9,
+        {"campaign saved on level 7", true, false, 6, 9,
          {"PLAY", "Continue · Level 7", "Choose Level", "Highscores"},
          {A::Arcade, A::Resume, A::LevelSelect, A::HighScores}},
-        {"arcade saved",
-         true,
-         true,
-         0,
-         101,
+        {"arcade saved", true, true, 0, 101,
          {"PLAY", "Resume · Arcade · Endless", "All levels cleared", "Highscores"},
          {A::Arcade, A::Resume, A::LevelSelect, A::HighScores}},
-        {"all cleared",
-         false,
-         false,
-         0,
-         101,
-         {"PLAY", "All levels cleared", "You did it!", "Highscores"},
+        {"all cleared", false, false, 0, 101, {"PLAY", "All levels cleared", "You did it!", "Highscores"},
          {A::Arcade, A::LevelSelect, A::Ending, A::HighScores}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         store::SavedGame g;
         if (c.saved) g = savedAt(c.savedLevel, c.arcade);
@@ -139,27 +120,26 @@ TEST(MenuItems, EntriesFollowTheStore) {
 }
 
 TEST(MenuLayout, FitsSmallMediumAndHugeWindows) {
-    struct Case {
-        double w, h, u;
-        bool shrinks;  // the title had to give way
-    };
-    for (const Case& c : {Case{640, 360, 0.72, true}, Case{1280, 720, 1.0, false},
-                          Case{3840, 2160, 2.0, false}, Case{820, 560, 0.72, false}}) {
-        const ui::MenuLayout L = ui::menuLayout(c.w, c.h, c.u, kEntries);
-        const std::string at = std::to_string(int(c.w)) + "x" + std::to_string(int(c.h));
-        EXPECT_GE(L.buttonH, 22 * c.u - 1e-9) << at;
-        EXPECT_LE(L.buttonH, 42 * c.u + 1e-9) << at;
-        EXPECT_GE(L.titleSize, 20 * c.u - 1e-9) << at;
-        EXPECT_EQ(L.titleSize < 24 * c.u || L.gap < 9 * c.u, c.shrinks) << at;
+    // shrinks: the title had to give way.
+    for (auto [w, h, u, shrinks] : {std::tuple{640.0, 360.0, 0.72, true},
+                                    {1280.0, 720.0, 1.0, false},
+                                    {3840.0, 2160.0, 2.0, false},
+                                    {820.0, 560.0, 0.72, false}}) {
+        const ui::MenuLayout L = ui::menuLayout(w, h, u, kEntries);
+        const std::string at = std::to_string(int(w)) + "x" + std::to_string(int(h));
+        EXPECT_GE(L.buttonH, 22 * u - 1e-9) << at;
+        EXPECT_LE(L.buttonH, 42 * u + 1e-9) << at;
+        EXPECT_GE(L.titleSize, 20 * u - 1e-9) << at;
+        EXPECT_EQ(L.titleSize < 24 * u || L.gap < 9 * u, shrinks) << at;
         // Title above tagline above the buttons; the column inside the window and clear of
         // the footer's strip at the bottom.
         EXPECT_GT(L.titleBaseY, 0) << at;
         EXPECT_LT(L.titleBaseY, L.tagY - L.tagSize / 2) << at;
         EXPECT_LE(L.tagY + L.tagSize / 2, L.firstY) << at;
         EXPECT_GE(L.columnX, 0) << at;
-        EXPECT_LE(L.columnX + L.columnW, c.w) << at;
+        EXPECT_LE(L.columnX + L.columnW, w) << at;
         const Point last = entryCentre(L, kEntries - 1);
-        EXPECT_LE(last.y + L.buttonH / 2, c.h - 40 * c.u) << at;
+        EXPECT_LE(last.y + L.buttonH / 2, h - 40 * u) << at;
         // Consecutive buttons never overlap.
         for (int i = 1; i < kEntries; ++i) {
             const double prevBottom =
@@ -187,12 +167,10 @@ TEST(MenuScreen, EveryButtonPushesItsRecord) {
 
     struct Case {
         const store::SavedGame* saved;
-        int unlocked;
-        int entry;
+        int unlocked, entry;
         ScreenKind kind;
         int level;
-        bool arcade;
-        bool resume;
+        bool arcade, resume;
         bool savedAfter;  // the interrupted game is still stored afterwards
     };
     const std::vector<Case> cases = {
@@ -213,23 +191,19 @@ TEST(MenuScreen, EveryButtonPushesItsRecord) {
         h.frame(t += 1);
         const Point p = entryCentre(L, c.entry);
         h.click(p.x, p.y, t += 1);
-        const std::string what = "entry " + std::to_string(c.entry);
-        ASSERT_EQ(g.stack().size(), 2u) << what;
+        SCOPED_TRACE("entry " + std::to_string(c.entry));
+        ASSERT_EQ(g.stack().size(), 2u);
         const GameState& s = g.top();
-        EXPECT_EQ(s.kind, c.kind) << what;
-        EXPECT_EQ(s.level, c.level) << what;
-        EXPECT_EQ(s.arcade, c.arcade) << what;
-        EXPECT_EQ(s.resume, c.resume) << what;
-        EXPECT_EQ(store::hasSavedGame(), c.savedAfter) << what;
-        const std::uint32_t noSeed = 0;
-        if (c.resume) {
-            EXPECT_EQ(s.seed, 4242u) << what;
-        } else if (c.kind == ScreenKind::Playing) {
-            EXPECT_NE(s.seed, noSeed) << what;  // a fresh seed from the clock
+        EXPECT_EQ(s.kind, c.kind);
+        EXPECT_EQ(std::tuple(s.level, s.arcade, s.resume, store::hasSavedGame()),
+                  std::tuple(c.level, c.arcade, c.resume, c.savedAfter));
+        // A new game gets a fresh seed from the clock, a resumed one the stored seed.
+        if (!c.resume && c.kind == ScreenKind::Playing) {
+            EXPECT_NE(s.seed, 0u);
         } else {
-            EXPECT_EQ(s.seed, noSeed) << what;
+            EXPECT_EQ(s.seed, c.resume ? 4242u : 0u);
         }
-        EXPECT_EQ(s.score + s.marbles + s.starOrbs + s.highScore, 0) << what;
+        EXPECT_EQ(s.score + s.marbles + s.starOrbs + s.highScore, 0);
     }
 
     // Quit, by its button and by Escape; a click between buttons does nothing.
@@ -265,14 +239,8 @@ TEST(MenuScreen, MascotFollowsThePointerAndScreenshots) {
         h.start(menuState());
         // Let the title drop in, then hold the clock: only the pointer changes.
         for (double t = 0; t < 3; t += 0.5) h.frame(t);
-        ui::Input left;
-        left.mouseX = 2;
-        left.mouseY = 2;
-        const testsupport::Frame a = h.frame(left, 3);
-        ui::Input right = left;
-        right.mouseX = s.w - 2;
-        right.mouseY = s.h - 2;
-        const testsupport::Frame b = h.frame(right, 3);
+        const testsupport::Frame a = h.frame(pointerAt(2, 2), 3);
+        const testsupport::Frame b = h.frame(pointerAt(s.w - 2, s.h - 2), 3);
         testsupport::savePng(b, testsupport::artefactDir() + "/" + s.name + ".png");
 
         const double u = h.ctx().ui;
@@ -280,17 +248,11 @@ TEST(MenuScreen, MascotFollowsThePointerAndScreenshots) {
         const double m = std::min({0.22 * s.h, 0.16 * s.w, 130 * u});
         const int mascotLeft = static_cast<int>(L.columnX + L.columnW + 0.8 * m - m);
         // The eyes move, and nothing else does.
-        int inside = 0;
-        int outside = 0;
+        int inside = 0, outside = 0;
         for (int y = 0; y < a.h; ++y)
-            for (int x = 0; x < a.w; ++x) {
-                const std::uint32_t pa = a.at(x, y);
-                const std::uint32_t pb = b.at(x, y);
-                const int d = std::max({std::abs(testsupport::red(pa) - testsupport::red(pb)),
-                                        std::abs(testsupport::green(pa) - testsupport::green(pb)),
-                                        std::abs(testsupport::blue(pa) - testsupport::blue(pb))});
-                if (d > 24) ++(x >= mascotLeft ? inside : outside);
-            }
+            for (int x = 0; x < a.w; ++x)
+                if (!testsupport::nearRgb(a.at(x, y), b.at(x, y), 24))
+                    ++(x >= mascotLeft ? inside : outside);
         EXPECT_GT(inside, 10) << s.name;
         EXPECT_EQ(outside, 0) << s.name;
     }
@@ -317,9 +279,7 @@ TEST(SplashScreen, LeavesOnKeyClickOrAfterItsTime) {
         const double t0 = 100;
         for (double t = t0; t < t0 + std::min(w.at, 4.4) - 0.01; t += 0.1) h.frame(t);
         ASSERT_EQ(g.top().kind, ScreenKind::Splash) << w.name;
-        ui::Input in;
-        in.mouseX = 300;
-        in.mouseY = 200;
+        ui::Input in = pointerAt(300, 200);
         if (w.key != 0) in.keys.push_back(w.key);
         in.released = w.release;
         in.pressed = !w.release && w.key == 0;
@@ -378,7 +338,5 @@ exit 0
     store::openAt(s.dir + "/data/Plumbrix");
     const store::SavedGame& g = store::savedGame();
     ASSERT_TRUE(g.valid);
-    EXPECT_FALSE(g.arcade);
-    EXPECT_EQ(g.level, 0);
-    EXPECT_EQ(g.shotsFired, 2);
+    EXPECT_EQ(std::tuple(g.arcade, g.level, g.shotsFired), std::tuple(false, 0, 2));
 }

@@ -1,6 +1,4 @@
-// The result screens: what the solved screen records in the store, where every button and
-// Escape lead, the seeded confetti, what each screen shows in which case, and screenshots
-// of all of them in a compact and a wide window.
+// The result screens: store records, navigation, what each case shows, and screenshots.
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -21,6 +19,7 @@
 #include "core/storage.h"
 #include "screens/playing.h"
 #include "support/bot.h"
+#include "support/canvas.h"
 #include "support/headless.h"
 #include "support/tmpdir.h"
 #include "support/xsession.h"
@@ -34,53 +33,42 @@ using ui::ScreenKind;
 namespace {
 
 GameState record(ScreenKind kind, int level = 0) {
-    GameState s;
-    s.kind = kind;
-    s.level = level;
-    return s;
+    return {.kind = kind, .level = level};
 }
-
 GameState solved(int level, int orbs, int total) {
-    GameState s = record(ScreenKind::Solved, level);
-    s.marbles = 21;
-    s.score = 4350;
-    s.elapsedMs = 83000;
-    s.starOrbs = orbs;
-    s.starOrbsTotal = total;
-    return s;
+    return {.kind = ScreenKind::Solved,
+            .level = level,
+            .marbles = 21,
+            .score = 4350,
+            .elapsedMs = 83000,
+            .starOrbs = orbs,
+            .starOrbsTotal = total};
 }
-
 GameState lost(bool arcade, int score, int best) {
-    GameState s = record(ScreenKind::GameOver, arcade ? 0 : 12);
-    s.arcade = arcade;
-    s.marbles = 48;
-    s.score = score;
-    s.highScore = best;
-    s.elapsedMs = 191000;
-    s.starOrbs = 1;
-    s.starOrbsTotal = 3;
-    return s;
+    return {.kind = ScreenKind::GameOver,
+            .level = arcade ? 0 : 12,
+            .arcade = arcade,
+            .marbles = 48,
+            .score = score,
+            .elapsedMs = 191000,
+            .starOrbs = 1,
+            .starOrbsTotal = 3,
+            .highScore = best};
 }
 
 // Pixels within tol of rgb in the rectangle.
 int countNear(const Frame& f, int x0, int y0, int w, int h, std::uint32_t rgb, int tol) {
     int n = 0;
     for (int y = y0; y < y0 + h && y < f.h; ++y)
-        for (int x = x0; x < x0 + w && x < f.w; ++x) {
-            const std::uint32_t p = f.at(x, y);
-            if (std::abs(testsupport::red(p) - static_cast<int>(rgb >> 16)) <= tol &&
-                std::abs(testsupport::green(p) - static_cast<int>((rgb >> 8) & 0xFF)) <= tol &&
-                std::abs(testsupport::blue(p) - static_cast<int>(rgb & 0xFF)) <= tol)
-                ++n;
-        }
+        for (int x = x0; x < x0 + w && x < f.w; ++x)
+            n += testsupport::nearRgb(f.at(x, y) & 0xffffff, rgb, tol) ? 1 : 0;
     return n;
 }
 
 int countDiff(const Frame& a, const Frame& b, int x0, int y0, int w, int h) {
     int n = 0;
     for (int y = y0; y < y0 + h; ++y)
-        for (int x = x0; x < x0 + w; ++x)
-            if (a.at(x, y) != b.at(x, y)) ++n;
+        for (int x = x0; x < x0 + w; ++x) n += a.at(x, y) != b.at(x, y);
     return n;
 }
 
@@ -99,7 +87,6 @@ TEST(SolvedScreen, RecordsUnlockBestAndSolveOnceBuilt) {
     const std::string dir = testsupport::freshDir("results-store");
     store::openAt(dir);
     ASSERT_EQ(store::unlockedLevel(), 1);
-
     auto best = [](int level) {
         const store::LevelBest b = store::levelBests().count(level) ? store::levelBests().at(level)
                                                                     : store::LevelBest{-1, -1, -1};
@@ -144,83 +131,65 @@ TEST(ResultScreens, ButtonsAndEscapeNavigate) {
     ASSERT_TRUE(h.ok());
     // Button centres at 1280 x 720 (u = k = 1): the text column ends where the buttons
     // start 10 units lower; each button is 48 high with 10 between them.
-    const double cx = 640;
-    auto centres = [](double columnEnd) {
-        const double top = columnEnd + 10;
-        return std::vector<double>{top + 24, top + 82, top + 140};
-    };
-    const std::vector<double> solvedPlain = centres(70 + 50 + 46 + 34 + 26 + 26 + 26);
-    const std::vector<double> solvedHint = centres(70 + 50 + 46 + 34 + 26 + 26 + 26 + 28);
-    const std::vector<double> lostCampaign = centres(90 + 52 + 28 + 34 + 26 + 26 + 36);
-    const std::vector<double> lostArcade = centres(90 + 52 + 28 + 34 + 26 + 26);
-    const std::vector<double> lostRecord = centres(90 + 52 + 38 + 28 + 34 + 26 + 26);
-
+    auto at = [](double columnEnd, int i) { return columnEnd + 10 + 24 + 58 * i; };
+    const double solvedEnd = 70 + 50 + 46 + 34 + 26 + 26 + 26,
+                 lostEnd = 90 + 52 + 28 + 34 + 26 + 26;
     struct Case {
         const char* name;
-        std::vector<GameState> below;  // records under the result screen
+        bool overSelect;  // the level select lies between the menu and the result screen
         GameState screen;
         double y;                       // the click's height; below 0: press Escape
-        std::vector<ScreenKind> after;  // the stack afterwards, bottom first
+        std::vector<ScreenKind> after;  // the stack above the menu afterwards
         int level;                      // a new game's level and mode
         bool arcade;
     };
-    const GameState menu = record(ScreenKind::Menu);
-    const GameState sel = record(ScreenKind::LevelSelect);
-    using K = ScreenKind;
-    const GameState won = solved(4, 3, 3);
-    const GameState lostLevel = lost(false, 900, 0);
+    using enum ScreenKind;
+    const GameState won = solved(4, 3, 3), lostLevel = lost(false, 900, 0);
     const GameState lostRun = lost(true, 50, 900);
     // clang-format off
     const std::vector<Case> cases = {
-        {"next level", {menu, sel}, won, solvedPlain[0], {K::Menu, K::LevelSelect, K::Playing}, 5,
-         false},
-        {"next after hint", {menu}, solved(4, 2, 3), solvedHint[0], {K::Menu, K::Playing}, 5, false},
-        {"again", {menu, sel}, won, solvedPlain[1], {K::Menu, K::LevelSelect, K::Playing}, 4, false},
-        {"solved to menu", {menu, sel}, won, solvedPlain[2], {K::Menu}, 0, false},
-        {"solved escape", {menu, sel}, solved(4, 2, 3), -1, {K::Menu}, 0, false},
-        {"last level", {menu, sel}, solved(99, 3, 3), solvedPlain[0],
-         {K::Menu, K::LevelSelect, K::Ending}, 0, false},
-        {"retry", {menu, sel}, lostLevel, lostCampaign[0], {K::Menu, K::LevelSelect, K::Playing},
-         12, false},
-        {"back to level select", {menu, sel}, lostLevel, lostCampaign[1], {K::Menu, K::LevelSelect},
-         0, false},
-        {"level select from menu", {menu}, lostLevel, lostCampaign[1], {K::Menu, K::LevelSelect}, 0,
-         false},
-        {"lost to menu", {menu, sel}, lostLevel, lostCampaign[2], {K::Menu}, 0, false},
-        {"lost escape", {menu}, lostRun, -1, {K::Menu}, 0, false},
-        {"arcade retry", {menu}, lostRun, lostArcade[0], {K::Menu, K::Playing}, 0, true},
-        {"arcade high scores", {menu}, lostRun, lostArcade[1], {K::Menu, K::GameOver, K::HighScores},
-         0, false},
-        {"arcade record retry", {menu}, lost(true, 900, 900), lostRecord[0], {K::Menu, K::Playing},
-         0, true},
-        {"ending escape", {menu}, record(K::Ending), -1, {K::Menu}, 0, false},
+        {"next level", true, won, at(solvedEnd, 0), {LevelSelect, Playing}, 5, false},
+        {"next after hint", false, solved(4, 2, 3), at(solvedEnd + 28, 0), {Playing}, 5, false},
+        {"again", true, won, at(solvedEnd, 1), {LevelSelect, Playing}, 4, false},
+        {"solved to menu", true, won, at(solvedEnd, 2), {}, 0, false},
+        {"solved escape", true, solved(4, 2, 3), -1, {}, 0, false},
+        {"last level", true, solved(99, 3, 3), at(solvedEnd, 0), {LevelSelect, Ending}, 0, false},
+        {"retry", true, lostLevel, at(lostEnd + 36, 0), {LevelSelect, Playing}, 12, false},
+        {"back to level select", true, lostLevel, at(lostEnd + 36, 1), {LevelSelect}, 0, false},
+        {"level select from menu", false, lostLevel, at(lostEnd + 36, 1), {LevelSelect}, 0, false},
+        {"lost to menu", true, lostLevel, at(lostEnd + 36, 2), {}, 0, false},
+        {"lost escape", false, lostRun, -1, {}, 0, false},
+        {"arcade retry", false, lostRun, at(lostEnd, 0), {Playing}, 0, true},
+        {"arcade high scores", false, lostRun, at(lostEnd, 1), {GameOver, HighScores}, 0, false},
+        {"arcade record retry", false, lost(true, 900, 900), at(lostEnd + 38, 0), {Playing}, 0, true},
+        {"ending escape", false, record(Ending), -1, {}, 0, false},
     };
     // clang-format on
     double t = 10;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         freshStore("results-nav");
-        h.start(c.below.front());
-        for (size_t i = 1; i < c.below.size(); ++i) ui::Game::instance().push(c.below[i]);
+        h.start(record(Menu));
+        if (c.overSelect) ui::Game::instance().push(record(LevelSelect));
         ui::Game::instance().push(c.screen);
         h.frame(t);
         h.frame(t + 1.5);
         if (c.y < 0)
             h.key(SDLK_ESCAPE, t + 1.6);
         else
-            h.click(cx, c.y, t + 1.6);
+            h.click(640, c.y, t + 1.6);
         t += 5;
         const auto& stack = ui::Game::instance().stack();
-        std::vector<ScreenKind> kinds;
-        for (const GameState& s : stack) kinds.push_back(s.kind);
-        ASSERT_EQ(kinds, c.after);
+        std::vector<ScreenKind> kinds{Menu};
+        kinds.insert(kinds.end(), c.after.begin(), c.after.end());
+        std::vector<ScreenKind> got;
+        for (const GameState& s : stack) got.push_back(s.kind);
+        ASSERT_EQ(got, kinds);
         const GameState& top = stack.back();
-        if (top.kind == K::Playing) {
-            EXPECT_EQ(top.level, c.level);
-            EXPECT_EQ(top.arcade, c.arcade);
-            EXPECT_FALSE(top.resume);
-            EXPECT_EQ(top.score + top.marbles + top.starOrbs + top.highScore, 0);
-            EXPECT_EQ(top.elapsedMs, 0);
+        if (top.kind == Playing) {
+            EXPECT_EQ(std::tuple(top.level, top.arcade, top.resume),
+                      std::tuple(c.level, c.arcade, false));
+            EXPECT_EQ(top.score + top.marbles + top.starOrbs + top.highScore + top.elapsedMs, 0);
             const auto now = static_cast<std::uint32_t>(store::nowMs() & 0x7fffffff);
             EXPECT_LE(now - top.seed, 60000u) << "seeded from the clock";
         }
@@ -229,8 +198,8 @@ TEST(ResultScreens, ButtonsAndEscapeNavigate) {
 
     // The ending's one button sits between the progress line and the mascot.
     freshStore("results-nav");
-    h.start(menu);
-    ui::Game::instance().push(record(K::Ending));
+    h.start(record(Menu));
+    ui::Game::instance().push(record(Ending));
     h.frame(t);
     const Frame& f = h.frame(t + 3);
     int buttonY = -1;
@@ -239,9 +208,9 @@ TEST(ResultScreens, ButtonsAndEscapeNavigate) {
             countNear(f, 780, y, 1, 1, 0xff5fa3, 40))
             buttonY = y + 10;
     ASSERT_GT(buttonY, 0) << "no pink button under the text";
-    h.click(cx, buttonY, t + 3.1);
+    h.click(640, buttonY, t + 3.1);
     ASSERT_EQ(ui::Game::instance().stack().size(), 1u);
-    EXPECT_EQ(ui::Game::instance().top().kind, K::Menu);
+    EXPECT_EQ(ui::Game::instance().top().kind, Menu);
 }
 
 TEST(ResultScreens, WhatEachCaseShows) {
@@ -253,73 +222,64 @@ TEST(ResultScreens, WhatEachCaseShows) {
         h.frame(20);
         return h.frame(20 + age);
     };
+    // Pixels near rgb in a band of height bh centred on y.
+    auto band = [](const Frame& f, int x, int y, int w, int bh, std::uint32_t rgb, int tol) {
+        return countNear(f, x, y - bh / 2, w, bh, rgb, tol);
+    };
 
     // Confetti: one level on one window size always throws the same burst; a screen whose
     // burst is long over shows the same frame without it.
     freshStore("results-looks");
     const Frame a = show(solved(7, 1, 3), 0.55);
-    const Frame b = show(solved(7, 1, 3), 0.55);
-    EXPECT_EQ(testsupport::maxChannelDiff(a, b), 0);
+    EXPECT_EQ(testsupport::maxChannelDiff(a, show(solved(7, 1, 3), 0.55)), 0);
     h.start(solved(7, 1, 3));
     h.frame(16);
-    const Frame calm = h.frame(20.55);
-    EXPECT_GT(countDiff(a, calm, 0, 0, 1280, 40), 400) << "confetti above the headline";
+    EXPECT_GT(countDiff(a, h.frame(20.55), 0, 0, 1280, 40), 400) << "confetti above the headline";
 
     // The hint for a missing orb, light text under the time line; none with every orb.
     const Frame hint = show(solved(7, 2, 3), 3);
     const Frame full = show(solved(7, 3, 3), 3);
-    const Frame noOrbs = show(solved(7, 0, 0), 3);
     const int hintY = 70 + 50 + 46 + 34 + 26 + 26 + 26;
-    EXPECT_GT(countNear(hint, 440, hintY - 9, 400, 18, 0xd6cbe8, 12), 40);
-    EXPECT_LT(countNear(full, 440, hintY - 9, 400, 18, 0xd6cbe8, 12), 5);
-    EXPECT_LT(countNear(noOrbs, 440, hintY - 9, 400, 18, 0xd6cbe8, 12), 5);
+    EXPECT_GT(band(hint, 440, hintY, 400, 18, 0xd6cbe8, 12), 40);
+    EXPECT_LT(band(full, 440, hintY, 400, 18, 0xd6cbe8, 12), 5);
+    EXPECT_LT(band(show(solved(7, 0, 0), 3), 440, hintY, 400, 18, 0xd6cbe8, 12), 5);
     // Stars: all three golden with every orb, one fewer with one missing.
-    const int starY = 70 + 50;
-    const int gold3 = countNear(full, 540, starY - 25, 200, 50, 0xffd700, 30);
-    const int gold2 = countNear(hint, 540, starY - 25, 200, 50, 0xffd700, 30);
+    const int gold3 = band(full, 540, 70 + 50, 200, 50, 0xffd700, 30);
     EXPECT_GT(gold3, 300);
-    EXPECT_NEAR(gold2 * 3.0 / gold3, 2.0, 0.4);
+    EXPECT_NEAR(band(hint, 540, 70 + 50, 200, 50, 0xffd700, 30) * 3.0 / gold3, 2.0, 0.4);
 
     // Game over: the gold record line only for a new best above zero; campaign stars.
-    const int recordY = 90 + 52;
-    const Frame best = show(lost(true, 900, 900), 1);
-    const Frame zero = show(lost(true, 0, 0), 1);
-    const Frame beaten = show(lost(true, 50, 900), 1);
-    EXPECT_GT(countNear(best, 440, recordY - 12, 400, 24, 0xffd700, 20), 40);
-    EXPECT_LT(countNear(zero, 440, recordY - 12, 400, 24, 0xffd700, 20), 5);
-    EXPECT_LT(countNear(beaten, 440, recordY - 12, 400, 24, 0xffd700, 20), 5);
+    auto recordLine = [&](int score, int best) {
+        return band(show(lost(true, score, best), 1), 440, 90 + 52, 400, 24, 0xffd700, 20);
+    };
+    EXPECT_GT(recordLine(900, 900), 40);
+    EXPECT_LT(recordLine(0, 0), 5);
+    EXPECT_LT(recordLine(50, 900), 5);
     const int lostStarY = 90 + 52 + 28 + 34 + 26 + 26;
-    const Frame campaign = show(lost(false, 900, 0), 1);
     GameState plain = lost(false, 900, 0);
-    plain.starOrbsTotal = 0;
-    plain.starOrbs = 0;
-    const Frame noRow = show(plain, 1);
-    EXPECT_GT(countNear(campaign, 560, lostStarY - 13, 160, 26, 0xffd700, 30), 60);
-    EXPECT_LT(countNear(noRow, 560, lostStarY - 13, 160, 26, 0xffd700, 30), 5);
+    EXPECT_GT(band(show(plain, 1), 560, lostStarY, 160, 26, 0xffd700, 30), 60);
+    plain.starOrbsTotal = plain.starOrbs = 0;
+    EXPECT_LT(band(show(plain, 1), 560, lostStarY, 160, 26, 0xffd700, 30), 5);
 
     // Ending: three gold stars when forced or when all 100 levels hold three, else two.
     auto endingGold = [&](bool forced) {
-        GameState e = record(ScreenKind::Ending);
-        e.forcePerfect = forced;
-        const Frame f = show(e, 3);
-        return countNear(f, 540, 110 + 56 - 22, 200, 44, 0xffd700, 30);
+        return band(show({.kind = ScreenKind::Ending, .forcePerfect = forced}, 3), 540, 110 + 56,
+                    200, 44, 0xffd700, 30);
     };
     freshStore("results-ending");
     const int forced = endingGold(true);
     const int incomplete = endingGold(false);
     for (int level = 0; level < 100; ++level) store::recordBest(level, {3, 10, 1000});
-    const int earned = endingGold(false);
     EXPECT_GT(forced, 300);
     EXPECT_NEAR(incomplete * 3.0 / forced, 2.0, 0.4);
-    EXPECT_NEAR(earned * 1.0 / forced, 1.0, 0.1);
+    EXPECT_NEAR(endingGold(false) * 1.0 / forced, 1.0, 0.1);
 }
 
 TEST(ResultScreens, ScreenshotsCompactAndWide) {
     testsupport::usePrivateFonts();
     freshStore("results-shots");
     for (int level = 0; level < 37; ++level) store::recordBest(level, {3, 10, 1000});
-    GameState perfect = record(ScreenKind::Ending);
-    perfect.forcePerfect = true;
+    const GameState perfect{.kind = ScreenKind::Ending, .forcePerfect = true};
     const std::vector<std::pair<std::string, GameState>> screens = {
         {"solved3", solved(12, 3, 3)},
         {"solved2", solved(33, 2, 3)},
@@ -328,12 +288,8 @@ TEST(ResultScreens, ScreenshotsCompactAndWide) {
         {"ending_perfect", perfect},
         {"ending_incomplete", record(ScreenKind::Ending)},
     };
-    struct Size {
-        const char* name;
-        int w, h;
-    };
-    for (const Size& sz : {Size{"compact", 900, 560}, Size{"wide", 1600, 900}}) {
-        Headless h(sz.w, sz.h);
+    for (auto [size, w, hh] : {std::tuple{"compact", 900, 560}, {"wide", 1600, 900}}) {
+        Headless h(w, hh);
         ASSERT_TRUE(h.ok());
         for (const auto& [name, s] : screens) {
             h.start(s);
@@ -341,9 +297,9 @@ TEST(ResultScreens, ScreenshotsCompactAndWide) {
             const bool burst = s.kind == ScreenKind::Solved;
             h.frame(30);
             const Frame& f = h.frame(burst ? 30.6 : 32.5);
-            shoot(f, name + "_" + sz.name);
+            shoot(f, name + "_" + size);
             // Nothing runs off the bottom: the last row of pixels is background, not pink.
-            EXPECT_LT(countNear(f, 0, sz.h - 2, sz.w, 2, 0xff5fa3, 20), 3) << name;
+            EXPECT_LT(countNear(f, 0, hh - 2, w, 2, 0xff5fa3, 20), 3) << name;
         }
     }
 }
@@ -357,10 +313,8 @@ ui::PlayView viewOfLevelOne() {
     const core::LevelConfig cfg = core::levelConfig(0);
     ui::PlayView v;
     v.geo = ui::playLayout(1280, 720, 1.0, cfg.rows, cfg.cols);
-    v.rows = cfg.rows;
-    v.cols = cfg.cols;
-    v.lossRow = cfg.lossRow;
-    v.numColors = cfg.numColors;
+    std::tie(v.rows, v.cols, v.lossRow, v.numColors) =
+        std::tuple(cfg.rows, cfg.cols, cfg.lossRow, cfg.numColors);
     const store::SavedGame& g = store::savedGame();
     if (store::hasSavedGame()) {
         v.board = g.board;
@@ -512,9 +466,8 @@ exit 0
     store::openAt(data);
     EXPECT_EQ(store::unlockedLevel(), 2);
     ASSERT_TRUE(store::hasSavedGame());
-    EXPECT_EQ(store::savedGame().level, 1);
-    EXPECT_FALSE(store::savedGame().arcade);
-    EXPECT_EQ(store::savedGame().shotsFired, 1);
+    const store::SavedGame& g = store::savedGame();
+    EXPECT_EQ(std::tuple(g.level, g.arcade, g.shotsFired), std::tuple(1, false, 1));
     ASSERT_EQ(store::levelBests().count(0), 1u);
     EXPECT_EQ(store::levelBests().at(0).stars, stars);
     ASSERT_FALSE(store::solves().empty());

@@ -1,14 +1,11 @@
-// The settings screen, run in a headless window: what each control writes to the store and
-// the settings file, when a slider writes, the language grid, and the reset behind its
-// dialog; plus screenshots in English, Japanese, Arabic and Russian.
-#include <gtest/gtest.h>
-
+// The settings screen: what each control writes and when, the language grid, the reset.
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <string>
-#include <vector>
+#include <tuple>
 
 #include "core/storage.h"
 #include "i18n.h"
@@ -31,9 +28,7 @@ using ui::ScreenKind;
 namespace {
 
 GameState kindState(ScreenKind k) {
-    GameState s;
-    s.kind = k;
-    return s;
+    return {.kind = k};
 }
 
 // A fresh store in its own directory, audio on the dummy driver, and the settings screen
@@ -54,14 +49,15 @@ double headerH(const ui::Ctx& c) {
     return c.compact() ? c.s(52) : c.s(60);
 }
 
-ui::Input pointerAt(double x, double y, bool down, bool pressed, bool released) {
-    ui::Input in;
-    in.mouseX = x;
-    in.mouseY = y;
-    in.mouseDown = down;
-    in.pressed = pressed;
-    in.released = released;
-    return in;
+ui::Input pointerAt(double x, double y, bool down = false, bool pressed = false,
+                    bool released = false, double wheel = 0) {
+    return {.mouseX = x,
+            .mouseY = y,
+            .mouseDown = down,
+            .pressed = pressed,
+            .released = released,
+            .wheel = wheel,
+            .keys = {}};
 }
 
 void clickAt(Headless& h, const Rect& r, double* t) {
@@ -71,9 +67,7 @@ void clickAt(Headless& h, const Rect& r, double* t) {
 
 // Scrolls the settings to the end with the wheel; returns the layout there.
 ui::SettingsLayout scrollToEnd(Headless& h, double* t) {
-    ui::Input wheel = pointerAt(h.ctx().w / 2, h.ctx().h / 2, false, false, false);
-    wheel.wheel = -40;
-    h.frame(wheel, *t += 0.1);
+    h.frame(pointerAt(h.ctx().w / 2, h.ctx().h / 2, false, false, false, -40), *t += 0.1);
     h.frame(*t += 0.1);
     const ui::SettingsLayout l = ui::settingsLayout(h.ctx(), headerH(h.ctx()), 0);
     return ui::settingsLayout(h.ctx(), headerH(h.ctx()), std::max(l.contentH - l.viewport.h, 0.0));
@@ -84,9 +78,8 @@ int pinkPixels(const testsupport::Frame& f, const Rect& r) {
     for (int y = static_cast<int>(r.y); y < static_cast<int>(r.y + r.h); ++y)
         for (int x = static_cast<int>(r.x); x < static_cast<int>(r.x + r.w); ++x) {
             const std::uint32_t p = f.at(x, y);
-            if (testsupport::red(p) > 200 && testsupport::green(p) < 140 &&
-                testsupport::blue(p) > 120)
-                ++n;
+            n += testsupport::red(p) > 200 && testsupport::green(p) < 140 &&
+                 testsupport::blue(p) > 120;
         }
     return n;
 }
@@ -109,21 +102,16 @@ TEST(SettingsScreen, SwitchesWriteAtOnceAndSlidersOnRelease) {
     double t = 0;
 
     // Each switch flips its field and the file holds the new value when the click is done.
-    struct Switch {
-        Rect row;
-        bool store::Settings::*field;
-        const char* key;
-    };
-    for (const Switch& s : {Switch{l.sound, &store::Settings::soundOn, "soundOn"},
-                            Switch{l.aimGuide, &store::Settings::aimGuide, "aimGuide"},
-                            Switch{l.fullscreen, &store::Settings::fullscreen, "fullscreen"}}) {
+    for (auto [row, field, key] : {std::tuple{l.sound, &store::Settings::soundOn, "soundOn"},
+                                   {l.aimGuide, &store::Settings::aimGuide, "aimGuide"},
+                                   {l.fullscreen, &store::Settings::fullscreen, "fullscreen"}}) {
         for (int round = 0; round < 2; ++round) {
-            const bool before = store::settings().*s.field;
+            const bool before = store::settings().*field;
             platform::fs::remove(file);
-            clickAt(h, s.row, &t);
-            EXPECT_EQ(store::settings().*s.field, !before) << s.key;
-            EXPECT_EQ(testsupport::readSealedDoc(file)[s.key].asBool(before), !before) << s.key;
-            if (s.key == std::string("soundOn")) {
+            clickAt(h, row, &t);
+            EXPECT_EQ(store::settings().*field, !before) << key;
+            EXPECT_EQ(testsupport::readSealedDoc(file)[key].asBool(before), !before) << key;
+            if (key == std::string("soundOn")) {
                 EXPECT_EQ(audio::isEnabled(), !before);
                 // Off withdraws the music; on again must ask for it anew.
                 EXPECT_EQ(audio::musicWanted(), !before);
@@ -132,33 +120,27 @@ TEST(SettingsScreen, SwitchesWriteAtOnceAndSlidersOnRelease) {
     }
 
     // Sliders follow the pointer live and write once, on release; tiny moves are no change.
-    struct Volume {
-        Rect track;
-        double store::Settings::*field;
-        double (*live)();
-        const char* key;
-    };
-    for (const Volume& v :
-         {Volume{l.musicVolume, &store::Settings::musicVolume, &audio::musicVolume, "musicVolume"},
-          Volume{l.sfxVolume, &store::Settings::sfxVolume, &audio::sfxVolume, "sfxVolume"}}) {
-        const Rect& r = v.track;
+    for (auto [r, field, live, key] :
+         {std::tuple{l.musicVolume, &store::Settings::musicVolume, &audio::musicVolume,
+                     "musicVolume"},
+          {l.sfxVolume, &store::Settings::sfxVolume, &audio::sfxVolume, "sfxVolume"}}) {
         const double y = r.y + r.h / 2;
         platform::fs::remove(file);
-        h.frame(pointerAt(r.x + 0.8 * r.w, y, true, true, false), t += 0.1);
-        EXPECT_NEAR(store::settings().*v.field, 0.8, 1e-9) << v.key;
-        EXPECT_NEAR(v.live(), 0.8, 1e-9) << v.key;
-        h.frame(pointerAt(r.x + 0.25 * r.w, y, true, false, false), t += 0.1);
-        EXPECT_NEAR(v.live(), 0.25, 1e-9) << v.key;
-        EXPECT_FALSE(platform::fs::isFile(file)) << v.key << ": nothing written while held";
+        h.frame(pointerAt(r.x + 0.8 * r.w, y, true, true), t += 0.1);
+        EXPECT_NEAR(store::settings().*field, 0.8, 1e-9) << key;
+        EXPECT_NEAR(live(), 0.8, 1e-9) << key;
+        h.frame(pointerAt(r.x + 0.25 * r.w, y, true), t += 0.1);
+        EXPECT_NEAR(live(), 0.25, 1e-9) << key;
+        EXPECT_FALSE(platform::fs::isFile(file)) << key << ": nothing written while held";
         h.frame(pointerAt(r.x + 0.25 * r.w, y, false, false, true), t += 0.1);
-        EXPECT_NEAR(testsupport::readSealedDoc(file)[v.key].asNumber(-1), 0.25, 1e-9) << v.key;
+        EXPECT_NEAR(testsupport::readSealedDoc(file)[key].asNumber(-1), 0.25, 1e-9) << key;
 
         platform::fs::remove(file);
-        const double held = store::settings().*v.field;
-        h.frame(pointerAt(r.x + (0.25 + 0.0008) * r.w, y, true, true, false), t += 0.1);
+        const double held = store::settings().*field;
+        h.frame(pointerAt(r.x + (0.25 + 0.0008) * r.w, y, true, true), t += 0.1);
         h.frame(pointerAt(r.x + (0.25 + 0.0008) * r.w, y, false, false, true), t += 0.1);
-        EXPECT_EQ(store::settings().*v.field, held) << v.key;
-        EXPECT_FALSE(platform::fs::isFile(file)) << v.key << ": a change under 0.001 is none";
+        EXPECT_EQ(store::settings().*field, held) << key;
+        EXPECT_FALSE(platform::fs::isFile(file)) << key << ": a change under 0.001 is none";
     }
 
     // Leaving saves once more, and goes back to the menu.
@@ -204,13 +186,11 @@ TEST(SettingsScreen, LanguageGridRebuildsTheScreenInTheNewLanguage) {
         EXPECT_EQ(g.top().kind, ScreenKind::Settings);
         EXPECT_EQ(g.stack().size(), 2u);
         // The header's title is drawn in the new language.
-        const Rect title{440, 0, 400, 50};
         int changed = 0;
         for (int y = 0; y < 50; ++y)
-            for (int x = static_cast<int>(title.x); x < title.x + title.w; ++x)
-                if (std::abs(testsupport::red(english.at(x, y)) - testsupport::red(f.at(x, y))) >
-                    60)
-                    ++changed;
+            for (int x = 440; x < 840; ++x)
+                changed += std::abs(testsupport::red(english.at(x, y)) -
+                                    testsupport::red(f.at(x, y))) > 60;
         EXPECT_GT(changed, 50) << code;
         testsupport::savePng(f, testsupport::artefactDir() + "/settings-" + code + ".png");
         // A rebuilt screen starts at the top; scroll back for the next click.
@@ -223,8 +203,9 @@ TEST(SettingsScreen, LanguageGridRebuildsTheScreenInTheNewLanguage) {
     EXPECT_LT(pinkPixels(before, l.cells[0]), 50);
     h.click(l.cells[0].x + 10, l.cells[0].y + 10, t += 0.1);
     EXPECT_EQ(store::settings().language, "");
-    EXPECT_TRUE(testsupport::readSealedDoc(dir + "/settings.dat").has("language"));
-    EXPECT_EQ(testsupport::readSealedDoc(dir + "/settings.dat")["language"].asString(), "");
+    const auto doc = testsupport::readSealedDoc(dir + "/settings.dat");
+    EXPECT_TRUE(doc.has("language"));
+    EXPECT_EQ(doc["language"].asString(), "");
     h.frame(t += 0.1);
     scrollToEnd(h, &t);
     const testsupport::Frame after = h.frame(t += 0.1);
@@ -265,16 +246,17 @@ TEST(SettingsScreen, ResetAsksFirstErasesProgressAndKeepsSettings) {
 
     // Each way out of the dialog but OK keeps everything and stays on this screen; the
     // dialog blocks Escape and the back link.
-    enum class Way { Escape, Back, Cancel };
-    for (Way way : {Way::Escape, Way::Back, Way::Cancel}) {
+    for (const Rect* way : {(const Rect*)nullptr, &back, &cancel}) {  // null: Escape
+        SCOPED_TRACE(way == nullptr ? "escape" : way == &back ? "back" : "cancel");
         clickAt(h, l.reset, &t);
-        if (way == Way::Escape) h.key(SDLK_ESCAPE, t += 0.1);
-        if (way == Way::Back) h.click(back.x + 10, back.y + 10, t += 0.1);
-        if (way == Way::Cancel) h.click(cancel.x + 10, cancel.y + 10, t += 0.1);
+        if (way == nullptr)
+            h.key(SDLK_ESCAPE, t += 0.1);
+        else
+            h.click(way->x + 10, way->y + 10, t += 0.1);
         h.frame(t += 0.1);
-        EXPECT_EQ(g.top().kind, ScreenKind::Settings) << static_cast<int>(way);
+        EXPECT_EQ(g.top().kind, ScreenKind::Settings);
         EXPECT_EQ(g.stack().size(), 2u);
-        EXPECT_TRUE(progressKept()) << static_cast<int>(way);
+        EXPECT_TRUE(progressKept());
     }
 
     // OK, clicked where a language button lies under the dialog: only the dialog answers.
@@ -295,14 +277,14 @@ TEST(SettingsScreen, ResetAsksFirstErasesProgressAndKeepsSettings) {
     EXPECT_EQ(g.top().kind, ScreenKind::Settings);
     EXPECT_EQ(store::settings().language, kept.language) << "the click went through the dialog";
     store::openAt(dir);
-    EXPECT_EQ(store::unlockedLevel(), 1);
-    EXPECT_TRUE(store::levelBests().empty());
-    EXPECT_TRUE(store::solves().empty());
-    EXPECT_TRUE(store::arcadeHighs().empty());
-    EXPECT_FALSE(store::hasSavedGame());
-    EXPECT_EQ(store::settings().sfxVolume, 0.42);
-    EXPECT_EQ(store::settings().language, "en");
-    EXPECT_EQ(store::settings().soundOn, kept.soundOn);
+    EXPECT_EQ(std::tuple(store::unlockedLevel(), store::levelBests().size(), store::solves().size(),
+                         store::arcadeHighs().size(), store::hasSavedGame()),
+              std::tuple(1, 0u, 0u, 0u, false))
+        << "progress erased";
+    const store::Settings& now = store::settings();
+    EXPECT_EQ(std::tuple(now.sfxVolume, now.language, now.soundOn),
+              std::tuple(0.42, std::string("en"), kept.soundOn))
+        << "settings kept";
 
     // With the dialog gone, the back link leaves again.
     h.click(back.x + 10, back.y + 10, t += 0.1);
@@ -316,9 +298,7 @@ TEST(SettingsScreen, HiddenControlsIgnoreThePointer) {
     ASSERT_TRUE(h.ok());
     openSettings(h, "settings-hidden");
     double t = 0;
-    ui::Input wheel = pointerAt(640, 360, false, false, false);
-    wheel.wheel = -1;
-    h.frame(wheel, t += 0.1);
+    h.frame(pointerAt(640, 360, false, false, false, -1), t += 0.1);
     const ui::SettingsLayout l = ui::settingsLayout(h.ctx(), headerH(h.ctx()), h.ctx().s(60));
     ASSERT_LT(l.sound.y, l.viewport.y);
     ASSERT_GT(l.sound.y + l.sound.h, l.viewport.y);
@@ -352,9 +332,8 @@ exit 0
 )");
     ASSERT_EQ(s.status, 0) << s.log;
     EXPECT_EQ(testsupport::readText(s.dir + "/status"), "0\n");
-    EXPECT_TRUE(
-        testsupport::readSealedDoc(s.dir + "/data/Plumbrix/settings.dat")["fullscreen"].asBool(
-            false));
+    const auto doc = testsupport::readSealedDoc(s.dir + "/data/Plumbrix/settings.dat");
+    EXPECT_TRUE(doc["fullscreen"].asBool(false));
     const testsupport::Frame shot = testsupport::loadXwd(s.dir + "/settings.xwd");
     ASSERT_FALSE(shot.empty());
     testsupport::savePng(shot, testsupport::artefactDir() + "/xvfb-settings.png");
