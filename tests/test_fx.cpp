@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "support/canvas.h"
 #include "support/soft_gpu.h"
 #include "ui/app.h"
 #include "ui/fx.h"
@@ -156,4 +157,40 @@ TEST(Fx, PosesAreClosedFormInAge) {
     ui::Fx left;
     left.fallingBubble(0, 0, -20, 0, 0, 0.0, 500, 10);
     EXPECT_LT(ui::Fx::pose(left.parts()[0], 0.1).angleDeg, 0);
+}
+
+TEST(FxPopups, RiseAndFadeInTheirColour) {
+    testsupport::Canvas cv(300, 300);
+    ui::Fx fx;
+    fx.popup(150, 200, "+30", 0x33cc33, 0.0, true);
+    fx.popup(150, 200, "late", 0xffffff, 5.0, false);  // not born yet: draws nothing
+    // The mean row of the green text's pixels and the strongest alpha among them.
+    auto green = [&](double t, double* row, int* alpha) {
+        cv.frame(t);
+        fx.drawText(cv.ctx());
+        long sum = 0, n = 0;
+        *alpha = 0;
+        for (int y = 0; y < 300; ++y)
+            for (int x = 0; x < 300; ++x) {
+                const std::uint32_t rgb = cv.rgb(x, y);
+                const int a = static_cast<int>(cv.pixel(x, y) >> 24);
+                if (a > 20 && ((rgb >> 8) & 0xFF) > 150 && (rgb >> 16) < 120) {
+                    sum += y;
+                    ++n;
+                    *alpha = std::max(*alpha, a);
+                }
+            }
+        *row = n > 40 ? static_cast<double>(sum) / n : -1.0;
+    };
+    double early = 0, late = 0;
+    int earlyAlpha = 0, lateAlpha = 0;
+    green(0.05, &early, &earlyAlpha);
+    green(0.9, &late, &lateAlpha);
+    EXPECT_NEAR(early, 200 - 60 * 0.05 / 1.1, 3);  // centred on its point, rising 60 units
+    EXPECT_NEAR(late, 200 - 60 * 0.9 / 1.1, 3);
+    EXPECT_GT(earlyAlpha, 240);
+    EXPECT_LT(lateAlpha, 0.45 * 255);  // 1 - (0.9 / 1.1)^2 of full strength
+    cv.frame(1.2);
+    fx.drawText(cv.ctx());
+    EXPECT_EQ(cv.inked(0, 0, 300, 300), 0);  // gone after its life
 }

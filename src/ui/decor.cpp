@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "core/grid.h"
 #include "ui/bubble.h"
@@ -556,7 +557,9 @@ void ComboBurst::draw(Ctx& c) {
     const double e = std::min(a / 0.55, 1.0);
     const double k = 1 - e;
 
-    radial(cr, cx, cy, 180 * u * (e + 0.4), accent_, 0.28 * f * k, accent_, 0);
+    // The glow is gone once the burst has spread (k = 0); filling it invisibly would still
+    // cost a large gradient fill every frame of the banner's last second.
+    if (k > 0) radial(cr, cx, cy, 180 * u * (e + 0.4), accent_, 0.28 * f * k, accent_, 0);
     if (k > 0) strokeCircle(cr, cx, cy, 60 * u + 150 * u * e, 3 * u * k, accent_, 0.8 * f * k);
 
     if (k > 0) {
@@ -588,28 +591,49 @@ void ComboBurst::draw(Ctx& c) {
         cairo_restore(cr);
     }
 
+    const double scale = gpuScale() > 0 ? gpuScale() : 1.0;
+    char tail[64];
+    std::snprintf(tail, sizeof tail, "|%06x|%.3f|%.3f", accent_ & 0xffffffu, u, scale);
+    const std::string key = title_ + "|" + sub_ + tail;
+    if (!image_ || imageKey_ != key) {
+        TextStyle st;
+        st.size = 40 * u;
+        st.bold = true;
+        st.minScale = 0.6;
+        TextStyle ss = st;
+        ss.size = 19 * u;
+        double tw = 0, th = 0, sw = 0, sh = 0;
+        measureText(cr, title_, st, &tw, &th);
+        if (!sub_.empty()) measureText(cr, sub_, ss, &sw, &sh);
+        const double pad = 10 * u;
+        imageW_ = std::max(tw, sw) + 2 * pad;
+        imageTop_ = th / 2 + pad;
+        const double h = imageTop_ + std::max(3 * u + th / 2, 34 * u + sh / 2) + pad;
+        cairo_surface_t* img = cairo_image_surface_create(
+            CAIRO_FORMAT_ARGB32, static_cast<int>(std::ceil(imageW_ * scale)),
+            static_cast<int>(std::ceil(h * scale)));
+        cairo_surface_set_device_scale(img, scale, scale);
+        cairo_t* ic = cairo_create(img);
+        const double ox = imageW_ / 2;
+        st.color = 0x000000;
+        st.alpha = 0.4;
+        drawTextCentered(ic, ox + 2 * u, imageTop_ + 3 * u, title_, st);
+        st.color = accent_;
+        st.alpha = 1;
+        drawTextCentered(ic, ox, imageTop_, title_, st);
+        if (!sub_.empty()) {
+            ss.color = 0xffffff;
+            drawTextCentered(ic, ox, imageTop_ + 34 * u, sub_, ss);
+        }
+        cairo_destroy(ic);
+        image_.reset(img, cairo_surface_destroy);
+        imageKey_ = key;
+    }
     cairo_save(cr);
     cairo_translate(cr, cx, cy);
     cairo_scale(cr, s, s);
-    TextStyle st;
-    st.size = 40 * u;
-    st.bold = true;
-    st.minScale = 0.6;
-    st.color = 0x000000;
-    st.alpha = 0.4 * f;
-    drawTextCentered(cr, 2 * u, 3 * u, title_, st);
-    st.color = accent_;
-    st.alpha = f;
-    drawTextCentered(cr, 0, 0, title_, st);
-    if (!sub_.empty()) {
-        TextStyle ss;
-        ss.size = 19 * u;
-        ss.bold = true;
-        ss.minScale = 0.6;
-        ss.color = 0xffffff;
-        ss.alpha = f;
-        drawTextCentered(cr, 0, 34 * u, sub_, ss);
-    }
+    cairo_set_source_surface(cr, image_.get(), -imageW_ / 2, -imageTop_);
+    cairo_paint_with_alpha(cr, f);
     cairo_restore(cr);
 }
 

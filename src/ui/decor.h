@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,12 @@ private:
     std::string sub_;
     std::uint32_t accent_ = 0xff5fa3;
     double bornAt_ = -1e9;
+    // The title and subtitle with the title's shadow, laid out once per burst and then
+    // composited, scaled and faded; the image's (imageW_ / 2, imageTop_) is the title's centre.
+    std::shared_ptr<cairo_surface_t> image_;
+    std::string imageKey_;
+    double imageW_ = 0;
+    double imageTop_ = 0;
 };
 
 // Text centred at (cx, cy) that pops in with a damped wobble, starting at bornAt plus

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "theme.h"
 #include "ui/app.h"
@@ -175,6 +176,50 @@ void Fx::drawGpu(Ctx& c) {
     }
 }
 
+const Fx::TextImage& Fx::textImage(const Popup& p) {
+    const double scale = gpuScale() > 0 ? gpuScale() : 1.0;
+    char tail[64];
+    std::snprintf(tail, sizeof tail, "|%06x|%d|%.3f", p.color & 0xffffffu, p.big ? 1 : 0, scale);
+    const std::string key = p.text + tail;
+    for (const TextImage& im : images_) {
+        if (im.key == key) return im;
+    }
+    TextStyle st;
+    st.family = "DejaVu Sans, Quendra CJK";
+    st.size = p.big ? 24 : 17;
+    st.bold = true;
+    st.align = Align::Center;
+    const double pad = 4;
+    double tw = 0, th = 0;
+    {
+        cairo_surface_t* probe = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+        cairo_t* cr = cairo_create(probe);
+        measureText(cr, p.text, st, &tw, &th);
+        cairo_destroy(cr);
+        cairo_surface_destroy(probe);
+    }
+    TextImage im;
+    im.key = key;
+    im.w = tw + 2 * pad;
+    im.h = th + 2 * pad;
+    cairo_surface_t* surface = cairo_image_surface_create(
+        CAIRO_FORMAT_ARGB32, static_cast<int>(std::ceil(im.w * scale)),
+        static_cast<int>(std::ceil(im.h * scale)));
+    cairo_surface_set_device_scale(surface, scale, scale);
+    cairo_t* cr = cairo_create(surface);
+    st.color = 0x000000;
+    st.alpha = 0.45;
+    drawTextCentered(cr, im.w / 2 + 1.5, im.h / 2 + 1.5, p.text, st);
+    st.color = p.color;
+    st.alpha = 1.0;
+    drawTextCentered(cr, im.w / 2, im.h / 2, p.text, st);
+    cairo_destroy(cr);
+    im.surface.reset(surface, cairo_surface_destroy);
+    if (images_.size() >= 12) images_.erase(images_.begin());
+    images_.push_back(std::move(im));
+    return images_.back();
+}
+
 void Fx::drawText(Ctx& c) {
     if (!c.cr) return;
     for (const Popup& p : popups_) {
@@ -182,21 +227,13 @@ void Fx::drawText(Ctx& c) {
         if (a < 0) continue;
         const double u = a / kPopupLife;
         const double f = std::max(0.0, 1 - u * u);
+        if (f <= 0) continue;
         const double y = p.y - 60 * u;
-        TextStyle st;
-        st.family = "DejaVu Sans, Quendra CJK";
-        st.size = p.big ? 24 : 17;
-        st.bold = true;
-        st.italic = false;
-        st.align = Align::Center;
-        st.maxWidth = 0;
-        st.minScale = 0.6;
-        st.color = 0x000000;
-        st.alpha = 0.45 * f;
-        drawTextCentered(c.cr, p.x + 1.5, y + 1.5, p.text, st);
-        st.color = p.color;
-        st.alpha = f;
-        drawTextCentered(c.cr, p.x, y, p.text, st);
+        const TextImage& im = textImage(p);
+        cairo_save(c.cr);
+        cairo_set_source_surface(c.cr, im.surface.get(), p.x - im.w / 2, y - im.h / 2);
+        cairo_paint_with_alpha(c.cr, f);
+        cairo_restore(c.cr);
     }
 }
 

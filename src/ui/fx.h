@@ -5,7 +5,10 @@
 // Times are Ctx::t seconds; lengths logical units; colours 0xRRGGBB.
 #pragma once
 
+#include <cairo.h>
+
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,8 +78,18 @@ public:
     const std::vector<Popup>& popups() const { return popups_; }
 
 private:
+    // A popup's text with its shadow, laid out once and composited while it rises and
+    // fades: laying out two texts per popup every frame cost milliseconds.
+    struct TextImage {
+        std::string key;
+        std::shared_ptr<cairo_surface_t> surface;
+        double w = 0, h = 0;  // logical size, padding included
+    };
+    const TextImage& textImage(const Popup& p);
+
     std::vector<P> parts_;
     std::vector<Popup> popups_;
+    std::vector<TextImage> images_;  // most recently made last; a few at most
 };
 
 }  // namespace ui
