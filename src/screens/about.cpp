@@ -103,13 +103,7 @@ class AboutScreen : public Screen {
 
   private:
     TextStyle style(double size, bool bold, std::uint32_t color) const {
-        TextStyle s;
-        s.family = kWidgetFont;
-        s.size = size;
-        s.bold = bold;
-        s.color = color;
-        s.maxWidth = fitWidth_;
-        return s;
+        return textStyle(size, bold, color, 1.0, fitWidth_);
     }
 
     void divider(Ctx& c, double y) {

@@ -28,47 +28,6 @@ constexpr std::uint32_t kGold = 0xffd700;
 // The mascot's tricks repeat every 3.6 s: a flip, a spin, then hops.
 constexpr double kTrickLoop = 3.6;
 
-// Words of text in lines no wider than maxWidth at the style's size; a word that does not
-// fit a line of its own (scripts written without spaces) is broken between characters.
-std::vector<std::string> wrapLines(cairo_t* cr, const std::string& text, TextStyle st,
-                                   double maxWidth) {
-    st.maxWidth = 0;
-    auto fits = [&](const std::string& s) {
-        double w = 0;
-        measureText(cr, s, st, &w, nullptr);
-        return w <= maxWidth;
-    };
-    std::vector<std::string> lines;
-    std::string line;
-    auto add = [&](const std::string& piece, const std::string& sep) {
-        const std::string joined = line.empty() ? piece : line + sep + piece;
-        if (line.empty() || fits(joined)) {
-            line = joined;
-        } else {
-            lines.push_back(line);
-            line = piece;
-        }
-    };
-    size_t pos = 0;
-    while (pos <= text.size()) {
-        const size_t space = std::min(text.find(' ', pos), text.size());
-        const std::string word = text.substr(pos, space - pos);
-        pos = space + 1;
-        if (word.empty()) continue;
-        if (fits(word)) {
-            add(word, " ");
-            continue;
-        }
-        bool firstPiece = true;
-        for (const std::string& ch : splitUtf8(word)) {
-            add(ch, firstPiece ? " " : "");
-            firstPiece = false;
-        }
-    }
-    if (!line.empty()) lines.push_back(line);
-    return lines;
-}
-
 class EndingScreen : public Screen {
   public:
     explicit EndingScreen(bool forcePerfect) : forced_(forcePerfect) {
@@ -103,7 +62,7 @@ class EndingScreen : public Screen {
         const double verdictWidth = std::min(c.w - c.s(64), c.s(560));
         verdict.maxWidth = verdictWidth;
         const auto lines =
-            wrapLines(c.cr, i18n::tr(perfect ? "ending.buddhaPerfect" : "ending.buddhaIncomplete"),
+            wrapText(c.cr, i18n::tr(perfect ? "ending.buddhaPerfect" : "ending.buddhaIncomplete"),
                       verdict, verdictWidth);
         const double lineStep = verdict.size * 1.4;
         for (size_t i = 0; i < lines.size(); ++i) {

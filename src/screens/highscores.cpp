@@ -33,15 +33,6 @@ std::uint32_t rankColor(int rank) {
     }
 }
 
-TextStyle textStyle(double size, std::uint32_t color, bool bold) {
-    TextStyle t;
-    t.family = kWidgetFont;
-    t.size = size;
-    t.color = color;
-    t.bold = bold;
-    return t;
-}
-
 // Left-aligned text in a column of width maxW, centred on the line y. Every column's text
 // shares the row's middle whatever its size, and shrinks rather than leave the table.
 void columnText(cairo_t* cr, double x, double y, double maxW, const std::string& text,
@@ -77,7 +68,7 @@ void HighScoresScreen::update(Ctx& c) {
     const double xMarbles = x0 + tw - c.s(190);
     // A date is wider than its 96 units at full size in most faces: the column moves left
     // as far as it must to keep the date inside the row rather than shrinking it.
-    const TextStyle dateStyle = textStyle(c.s(12), kDimLilac, false);
+    const TextStyle dateStyle = textStyle(c.s(12), false, kDimLilac);
     double dateW = 0;
     double dateH = 0;
     measureText(cr, "00.00.0000 00:00", dateStyle, &dateW, &dateH);
@@ -89,7 +80,7 @@ void HighScoresScreen::update(Ctx& c) {
 
     const double headTop = headerH + c.s(16);
     const double headMid = headTop + 0.4 * rh;
-    TextStyle head = textStyle(c.s(12), kDimLilac, false);
+    TextStyle head = textStyle(c.s(12), false, kDimLilac);
     head.maxWidth = c.s(76);
     drawTextCentered(cr, xRank, headMid, i18n::tr("highscores.rank"), head);
     columnText(cr, xScore, headMid, wScore, i18n::tr("tarnwick.score"), head);
@@ -107,21 +98,21 @@ void HighScoresScreen::update(Ctx& c) {
         fillRoundedRect(cr, row, c.s(10), kPanelViolet, filled ? 0.6 : 0.3);
         if (filled && rank <= 3) strokeRoundedRect(cr, row, c.s(10), c.s(1.4), color, 0.8);
         drawTextCentered(cr, xRank, mid, std::to_string(rank) + ".",
-                         textStyle(c.s(16), color, rank <= 3));
+                         textStyle(c.s(16), rank <= 3, color));
         if (!filled) {
-            columnText(cr, xScore, mid, wScore, "— — —", textStyle(c.s(15), kDimLilac, false));
+            columnText(cr, xScore, mid, wScore, "— — —", textStyle(c.s(15), false, kDimLilac));
             continue;
         }
         const store::ArcadeHigh& e = table[static_cast<size_t>(i)];
         columnText(cr, xScore, mid, wScore, std::to_string(e.score),
-                   textStyle(c.s(18), kWhite, true));
+                   textStyle(c.s(18), true, kWhite));
         columnText(cr, xMarbles, mid, wMarbles, std::to_string(e.marbles),
-                   textStyle(c.s(14), kDimLilac, false));
+                   textStyle(c.s(14), false, kDimLilac));
         columnText(cr, xDate, mid, wDate, formatDateTime(e.achievedAt), dateStyle);
     }
 
     if (table.empty()) {
-        TextStyle note = textStyle(c.s(14), kDimLilac, false);
+        TextStyle note = textStyle(c.s(14), false, kDimLilac);
         note.maxWidth = tw - c.s(20);
         drawTextCentered(cr, c.w / 2, rowBottom + c.s(28), i18n::tr("highscores.empty"), note);
     }

@@ -77,15 +77,6 @@ constexpr std::array<LicenseRow, 21> kLicenses{{
      "© 2026 The Tarnwick developers", "https://tarnwick.org/"},
 }};
 
-TextStyle textStyle(double size, bool bold, std::uint32_t color) {
-    TextStyle s;
-    s.family = kWidgetFont;
-    s.size = size;
-    s.bold = bold;
-    s.color = color;
-    return s;
-}
-
 class LicensesScreen : public Screen {
   public:
     void update(Ctx& c) override {

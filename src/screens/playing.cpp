@@ -148,16 +148,6 @@ int occupiedRows(const core::Board& b) {
     return n;
 }
 
-TextStyle textStyle(double size, bool bold, std::uint32_t color, double alpha = 1.0) {
-    TextStyle s;
-    s.family = kFont;
-    s.size = size;
-    s.bold = bold;
-    s.color = color;
-    s.alpha = alpha;
-    return s;
-}
-
 std::string formatInt(const char* fmt, int a, int b = 0) {
     char buf[64];
     std::snprintf(buf, sizeof buf, fmt, a, b);

@@ -28,15 +28,6 @@ constexpr std::uint32_t kResetText = 0xffd7de;
 // A slider must move the value by more than this before it counts as a change.
 constexpr double kVolumeStep = 0.001;
 
-TextStyle textStyle(double size, bool bold, std::uint32_t color) {
-    TextStyle s;
-    s.family = kWidgetFont;
-    s.size = size;
-    s.bold = bold;
-    s.color = color;
-    return s;
-}
-
 // What controls may see of a frame's pointer when they must not react to it (under the
 // modal dialog, or while the pointer is outside the scrolling area where they may be
 // hidden): no click, press, wheel, key or hover. A held button stays held, so a scroll

@@ -173,6 +173,56 @@ void softShadowFromPath(cairo_t* cr, double dx, double dy, double radius, std::u
     cairo_path_destroy(path);
 }
 
+TextStyle textStyle(double size, bool bold, std::uint32_t color, double alpha,
+                    double maxWidth) {
+    TextStyle s;
+    s.size = size;
+    s.bold = bold;
+    s.color = color;
+    s.alpha = alpha;
+    s.maxWidth = maxWidth;
+    return s;
+}
+
+std::vector<std::string> wrapText(cairo_t* cr, const std::string& text, TextStyle st,
+                                  double maxWidth) {
+    st.maxWidth = 0;
+    auto fits = [&](const std::string& s) {
+        double w = 0;
+        measureText(cr, s, st, &w, nullptr);
+        return w <= maxWidth;
+    };
+    std::vector<std::string> lines;
+    std::string line;
+    auto add = [&](const std::string& piece, const std::string& sep) {
+        const std::string joined = line.empty() ? piece : line + sep + piece;
+        if (line.empty() || fits(joined)) {
+            line = joined;
+        } else {
+            lines.push_back(line);
+            line = piece;
+        }
+    };
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        const size_t space = std::min(text.find(' ', pos), text.size());
+        const std::string word = text.substr(pos, space - pos);
+        pos = space + 1;
+        if (word.empty()) continue;
+        if (fits(word)) {
+            add(word, " ");
+            continue;
+        }
+        bool firstPiece = true;
+        for (const std::string& ch : splitUtf8(word)) {
+            add(ch, firstPiece ? " " : "");
+            firstPiece = false;
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
 bool registerBundledFonts() {
     FcConfig* config = FcConfigGetCurrent();
     if (config == nullptr) return false;

@@ -64,5 +64,13 @@ void drawTextCentered(cairo_t* cr, double cx, double cy, const std::string& text
 // The characters of a UTF-8 string, one string each, split by their lead bytes; a cut-off
 // character at the end stays a short piece. Never reads past the end.
 std::vector<std::string> splitUtf8(const std::string& s);
+// A style in the game's fonts with this size, weight, colour and alpha; maxWidth > 0
+// shrinks a text to fit (never below 0.6).
+TextStyle textStyle(double size, bool bold, std::uint32_t color, double alpha = 1.0,
+                    double maxWidth = 0);
+// The text broken into lines no wider than maxWidth in style: at spaces, and between
+// characters inside a word too long for a line (scripts without spaces break anywhere).
+std::vector<std::string> wrapText(cairo_t* cr, const std::string& text, TextStyle style,
+                                  double maxWidth);
 
 }  // namespace ui

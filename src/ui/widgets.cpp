@@ -20,19 +20,6 @@ constexpr int kKeyReturn = 0x0d;
 constexpr int kKeyReturn2 = 0x4000009e;
 constexpr int kKeyEscape = 0x1b;
 
-TextStyle style(double size, bool bold, std::uint32_t color, double alpha = 1.0,
-                double maxWidth = 0) {
-    TextStyle s;
-    s.family = kWidgetFont;
-    s.size = size;
-    s.bold = bold;
-    s.color = color;
-    s.alpha = alpha;
-    s.maxWidth = maxWidth;
-    s.minScale = 0.6;
-    return s;
-}
-
 // Every control that fires goes through here, so the click sound can never be forgotten.
 bool fire(Ctx& c, const Rect& r) {
     if (!c.takeClick(r)) return false;
@@ -108,7 +95,7 @@ bool menuButton(Ctx& c, const Rect& r, const std::string& text, bool primary) {
     }
     if (hovered && !down) strokeRoundedRect(cr, r, radius, c.s(2), kAccentPink, 0.55);
     drawTextCentered(cr, r.x + r.w / 2, r.y + r.h / 2, text,
-                     style(std::min(c.s(18), 0.42 * r.h), true, primary ? kDarkText : kWhite,
+                     textStyle(std::min(c.s(18), 0.42 * r.h), true, primary ? kDarkText : kWhite,
                            1.0, r.w - c.s(24)));
     return fire(c, r);
 }
@@ -148,14 +135,14 @@ bool arcadeStartButton(Ctx& c, const Rect& r, const std::string& label,
     const double maxW = r.w - c.s(28);
     if (sublabel.empty()) {
         drawTextCentered(cr, cx, cy, label,
-                         style(std::round(std::min(c.s(24), r.h * 0.52)), true, 0x2a0a1c, 1.0,
+                         textStyle(std::round(std::min(c.s(24), r.h * 0.52)), true, 0x2a0a1c, 1.0,
                                maxW));
     } else {
         drawTextCentered(cr, cx, cy - 0.13 * R.h, label,
-                         style(std::round(std::min(c.s(24), r.h * 0.4)), true, 0x2a0a1c, 1.0,
+                         textStyle(std::round(std::min(c.s(24), r.h * 0.4)), true, 0x2a0a1c, 1.0,
                                maxW));
         drawTextCentered(cr, cx, cy + 0.22 * R.h, sublabel,
-                         style(std::round(std::min(c.s(14), 0.24 * r.h)), false, 0x5b1236, 1.0,
+                         textStyle(std::round(std::min(c.s(14), 0.24 * r.h)), false, 0x5b1236, 1.0,
                                maxW));
     }
     return fire(c, R);
@@ -172,7 +159,7 @@ bool plainButton(Ctx& c, const Rect& r, const std::string& text, bool selected) 
         strokeRoundedRect(cr, r, radius, c.s(1.2), kWhite, 0.45);
     }
     drawTextCentered(cr, r.x + r.w / 2, r.y + r.h / 2, text,
-                     style(c.s(15), selected, selected ? kDarkText : kWhite, 1.0,
+                     textStyle(c.s(15), selected, selected ? kDarkText : kWhite, 1.0,
                            r.w - c.s(16)));
     return fire(c, r);
 }
@@ -183,7 +170,7 @@ bool letterButton(Ctx& c, const Rect& r, const std::string& glyph, bool disabled
     fillRoundedRect(cr, r, radius, kPanelViolet, (!disabled && c.hover(r)) ? 0.8 : 0.6);
     strokeRoundedRect(cr, r, radius, c.s(1.2), kWhite, 0.4);
     drawTextCentered(cr, r.x + r.w / 2, r.y + r.h / 2, glyph,
-                     style(std::min(c.s(20), 0.5 * r.h), true, disabled ? kDimLilac : kWhite));
+                     textStyle(std::min(c.s(20), 0.5 * r.h), true, disabled ? kDimLilac : kWhite));
     if (disabled) return false;
     return fire(c, r);
 }
@@ -196,7 +183,7 @@ Rect backButtonRect(const Ctx& c) {
 bool backButton(Ctx& c) {
     const Rect r = backButtonRect(c);
     drawText(c.cr, r.x, r.y + c.s(6), "\u2039 " + i18n::tr("tarnwick.back"),
-             style(c.s(16), false, kWhite, c.hover(r) ? 1.0 : 0.9));
+             textStyle(c.s(16), false, kWhite, c.hover(r) ? 1.0 : 0.9));
     return fire(c, r);
 }
 
@@ -205,7 +192,7 @@ double screenHeader(Ctx& c, const std::string& title, bool* backPressed) {
     const double height = c.s(wide ? 60 : 52);
     const bool back = backButton(c);
     if (backPressed) *backPressed = back;
-    drawTextCentered(c.cr, c.w / 2, height / 2, title, style(c.s(wide ? 24 : 20), true, kWhite));
+    drawTextCentered(c.cr, c.w / 2, height / 2, title, textStyle(c.s(wide ? 24 : 20), true, kWhite));
     return height;
 }
 
@@ -225,12 +212,12 @@ void hudPill(Ctx& c, const Rect& r, const std::string& caption, const std::strin
     const double mid = colX + colW / 2;
     if (caption.empty()) {
         drawTextCentered(cr, mid, r.y + r.h / 2, value,
-                         style(std::min(0.52 * r.h, 18.0), true, textColor, 1.0, colW - 12));
+                         textStyle(std::min(0.52 * r.h, 18.0), true, textColor, 1.0, colW - 12));
     } else {
         drawTextCentered(cr, mid, r.y + 0.3 * r.h, caption,
-                         style(std::min(0.28 * r.h, 11.0), false, captionColor, 1.0, colW - 12));
+                         textStyle(std::min(0.28 * r.h, 11.0), false, captionColor, 1.0, colW - 12));
         drawTextCentered(cr, mid, r.y + 0.68 * r.h, value,
-                         style(std::min(0.42 * r.h, 17.0), true, textColor, 1.0, colW - 12));
+                         textStyle(std::min(0.42 * r.h, 17.0), true, textColor, 1.0, colW - 12));
     }
 }
 
@@ -285,7 +272,7 @@ double slider(Ctx& c, const Rect& r, double value) {
 bool toggleRow(Ctx& c, const Rect& r, const std::string& text, bool value) {
     cairo_t* cr = c.cr;
     const double cy = r.y + r.h / 2;
-    drawText(cr, r.x, cy - c.s(10), text, style(c.s(15), false, kWhite, 1.0, r.w - c.s(110)));
+    drawText(cr, r.x, cy - c.s(10), text, textStyle(c.s(15), false, kWhite, 1.0, r.w - c.s(110)));
     const Rect sw{r.x + r.w - c.s(58), cy - c.s(14), c.s(52), c.s(28)};
     fillRoundedRect(cr, sw, c.s(14), value ? kAccentPink : kPanelViolet, value ? 1.0 : 0.7);
     strokeRoundedRect(cr, sw, c.s(14), c.s(1.2), kWhite, 0.4);
@@ -293,47 +280,6 @@ bool toggleRow(Ctx& c, const Rect& r, const std::string& text, bool value) {
     fillCircle(cr, knobX, cy, c.s(11), kWhite, 1.0);
     return fire(c, r) ? !value : value;
 }
-
-namespace {
-
-// The text broken into lines no wider than maxW in style: at spaces, and between any two
-// characters inside a word too long for a line (scripts without spaces break anywhere).
-std::vector<std::string> wrapLines(cairo_t* cr, const std::string& text, TextStyle st,
-                                   double maxW) {
-    st.maxWidth = 0;
-    auto width = [&](const std::string& t) {
-        double w = 0, h = 0;
-        measureText(cr, t, st, &w, &h);
-        return w;
-    };
-    std::vector<std::string> lines;
-    std::string line;
-    auto place = [&](const std::string& piece, const std::string& sep) {
-        const std::string joined = line.empty() ? piece : line + sep + piece;
-        if (line.empty() || width(joined) <= maxW) {
-            line = joined;
-        } else {
-            lines.push_back(line);
-            line = piece;
-        }
-    };
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find(' ', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string word = text.substr(start, end - start);
-        if (!word.empty() && width(word) > maxW) {
-            for (const std::string& ch : splitUtf8(word)) place(ch, "");
-        } else if (!word.empty()) {
-            place(word, " ");
-        }
-        start = end + 1;
-    }
-    if (!line.empty()) lines.push_back(line);
-    return lines;
-}
-
-}  // namespace
 
 int confirmDialog(Ctx& c, const std::string& title, const std::string& message,
                   const std::string& okLabel, const std::string& cancelLabel) {
@@ -348,19 +294,19 @@ int confirmDialog(Ctx& c, const std::string& title, const std::string& message,
 
     const double pcx = panel.x + pw / 2;
     drawTextCentered(cr, pcx, panel.y + c.s(40), title,
-                     style(c.s(20), true, kAccentPink, 1.0, pw - c.s(48)));
+                     textStyle(c.s(20), true, kAccentPink, 1.0, pw - c.s(48)));
     // The message wraps onto up to three lines (smaller type when it needs more) centred
     // between the title and the buttons.
     double size = c.s(15);
     std::vector<std::string> lines;
     for (int i = 0; i < 4; ++i, size *= 0.85) {
-        lines = wrapLines(cr, message, style(size, false, kWhite), pw - c.s(48));
+        lines = wrapText(cr, message, textStyle(size, false, kWhite), pw - c.s(48));
         if (lines.size() <= 3) break;
     }
     const double lineH = 1.3 * size;
     double ly = panel.y + c.s(100) - lineH * (static_cast<double>(lines.size()) - 1) / 2;
     for (const std::string& line : lines) {
-        drawTextCentered(cr, pcx, ly, line, style(size, false, kWhite, 1.0, pw - c.s(48)));
+        drawTextCentered(cr, pcx, ly, line, textStyle(size, false, kWhite, 1.0, pw - c.s(48)));
         ly += lineH;
     }
 
@@ -373,10 +319,10 @@ int confirmDialog(Ctx& c, const std::string& title, const std::string& message,
     fillRoundedRect(cr, cancel, radius, 0x000000, c.hover(cancel) ? 0.45 : 0.3);
     strokeRoundedRect(cr, cancel, radius, c.s(1.2), kWhite, 0.4);
     drawTextCentered(cr, cancel.x + bw / 2, by + bh / 2, cancelLabel,
-                     style(c.s(15), true, kWhite, 1.0, bw - c.s(16)));
+                     textStyle(c.s(15), true, kWhite, 1.0, bw - c.s(16)));
     fillRoundedRect(cr, ok, radius, kAccentPink, c.hover(ok) ? 1.0 : 0.92);
     drawTextCentered(cr, ok.x + bw / 2, by + bh / 2, okLabel,
-                     style(c.s(15), true, kDarkText, 1.0, bw - c.s(16)));
+                     textStyle(c.s(15), true, kDarkText, 1.0, bw - c.s(16)));
 
     int result = 0;
     if (c.in.released && !c.clickUsed) {
@@ -453,7 +399,7 @@ double wavyTitle(Ctx& c, double cx, double cy, const std::string& text, double f
                  const std::vector<std::uint32_t>* palette) {
     cairo_t* cr = c.cr;
     const std::vector<std::string> chars = splitUtf8(text);
-    TextStyle st = style(fontSize, true, kAccentPink);
+    TextStyle st = textStyle(fontSize, true, kAccentPink);
     std::vector<double> widths(chars.size(), 0.0);
     double total = 0;
     for (std::size_t i = 0; i < chars.size(); ++i) {
@@ -489,7 +435,7 @@ double wavyTitle(Ctx& c, double cx, double cy, const std::string& text, double f
 void footer(Ctx& c, double bottomY) {
     const std::string line = std::string(version::kDisplayName) + " " + version::kVersion;
     drawTextCentered(c.cr, c.w / 2, bottomY - c.s(14), line,
-                     style(c.s(11), false, kDimLilac, 0.6, c.w - c.s(32)));
+                     textStyle(c.s(11), false, kDimLilac, 0.6, c.w - c.s(32)));
 }
 
 std::string formatTime(long long ms) {
