@@ -42,7 +42,6 @@ constexpr double kFieldAspect = 0.62;
 constexpr double kSpinDamp = 0.3;
 constexpr double kDegPerRad = 57.29577951308232;
 constexpr double kPi = 3.14159265358979323846;
-constexpr const char* kFont = "DejaVu Sans, Quendra CJK";
 
 constexpr int kKeyEscape = 27;
 constexpr int kKeySpace = 0x20;
