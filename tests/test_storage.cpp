@@ -57,7 +57,8 @@ auto tie(const store::ArcadeHigh& a) {
 auto tie(const store::SavedGame& g) {
     return std::tuple(g.valid, g.level, g.seed, g.arcade, g.board, g.incomingQueue,
                       g.starOrbPositions, g.freedStarOrbs, g.destroyedObstacles, g.currentColor,
-                      g.nextColor, g.shotsFired, g.score, g.elapsedMs, g.savedAt);
+                      g.nextColor, g.shotsFired, g.score, g.elapsedMs, g.savedAt, g.rowParity,
+                      g.ceilingRow);
 }
 template <class T>
 auto ties(const std::vector<T>& v) {
@@ -208,6 +209,8 @@ TEST(Store, SavesRoundTripEveryField) {
     store::recordArcadeHigh({900, 31, 60000, 1700000000002});
     store::SavedGame g = testsupport::gameFor(4242);
     g.seed = 0xFFFFFFFFu;
+    g.rowParity = 1;
+    g.ceilingRow = 3;
     store::saveGame(g);
     const auto bests = ties(store::levelBests());
     const auto solves = ties(store::solves());

@@ -14,8 +14,8 @@ struct Six {
     RC at[6];
 };
 
-Six sixNeighbors(int r, int c) {
-    if (r & 1) {
+Six sixNeighbors(int r, int c, int parity) {
+    if (rowShifted(r, parity)) {
         return {{{r, c - 1}, {r, c + 1}, {r - 1, c}, {r - 1, c + 1}, {r + 1, c}, {r + 1, c + 1}}};
     }
     return {{{r, c - 1}, {r, c + 1}, {r - 1, c - 1}, {r - 1, c}, {r + 1, c - 1}, {r + 1, c}}};
@@ -50,19 +50,20 @@ int roundedIndex(double v, int limit) {
 
 // Nearest free cell among the snap cell and its six neighbours; the snap cell wins ties,
 // then the earlier neighbour.
-Landing resolveSnap(RC snap, double x, double y, const Board& b, double R, int rows, int cols) {
+Landing resolveSnap(RC snap, double x, double y, const Board& b, double R, int rows, int cols,
+                    int parity, int topRow) {
     Landing best;
     double bestD = 0;
     auto consider = [&](int r, int c) {
-        if (!inGrid(r, c, rows, cols) || !isFree(b, r, c)) return;
-        const double d = dist2(cellCenter(r, c, R), x, y);
+        if (r < topRow || !inGrid(r, c, rows, cols) || !isFree(b, r, c)) return;
+        const double d = dist2(cellCenter(r, c, R, parity), x, y);
         if (!best.found || d < bestD) {
             best = {true, r, c};
             bestD = d;
         }
     };
     consider(snap.r, snap.c);
-    for (const RC& n : sixNeighbors(snap.r, snap.c).at) consider(n.r, n.c);
+    for (const RC& n : sixNeighbors(snap.r, snap.c, parity).at) consider(n.r, n.c);
     return best;
 }
 
@@ -108,30 +109,32 @@ bool isBoardEmpty(const Board& b) {
     return true;
 }
 
-std::vector<RC> neighbors(int r, int c) {
-    const Six s = sixNeighbors(r, c);
+bool rowShifted(int r, int parity) { return ((r + (parity & 1)) & 1) != 0; }
+
+std::vector<RC> neighbors(int r, int c, int parity) {
+    const Six s = sixNeighbors(r, c, parity);
     return std::vector<RC>(std::begin(s.at), std::end(s.at));
 }
 
-Point cellCenter(int r, int c, double R) {
-    const double offset = (r & 1) ? R : 0.0;
+Point cellCenter(int r, int c, double R, int parity) {
+    const double offset = rowShifted(r, parity) ? R : 0.0;
     return {2.0 * c * R + R + offset, r * kSqrt3 * R + R};
 }
 
 double gridWidth(int cols, double R) { return (2.0 * cols + 1.0) * R; }
 
-RC pixelToCell(double x, double y, int rows, int cols, double R) {
+RC pixelToCell(double x, double y, int rows, int cols, double R, int parity) {
     const int r0 = roundedIndex((y - R) / (kSqrt3 * R), rows);
     RC best{0, 0};
     bool found = false;
     double bestD = 0;
     for (int r = r0 - 1; r <= r0 + 1; ++r) {
         if (r < 0 || r >= rows) continue;
-        const double offset = (r & 1) ? R : 0.0;
+        const double offset = rowShifted(r, parity) ? R : 0.0;
         const int c0 = roundedIndex((x - R - offset) / (2.0 * R), cols);
         for (int c = c0 - 1; c <= c0 + 1; ++c) {
             if (c < 0 || c >= cols) continue;
-            const double d = dist2(cellCenter(r, c, R), x, y);
+            const double d = dist2(cellCenter(r, c, R, parity), x, y);
             if (!found || d < bestD) {
                 best = {r, c};
                 bestD = d;
@@ -166,10 +169,11 @@ void stepShot(ShotState& s, double dtMs, double R, double fieldLeft, double fiel
 }
 
 Landing tryLand(const ShotState& s, const Board& b, double R, int rows, int cols,
-                double ceilingY) {
+                double ceilingY, int parity, int topRow) {
     if (s.y - R <= ceilingY) {
         const double y = ceilingY + R;
-        return resolveSnap(pixelToCell(s.x, y, rows, cols, R), s.x, y, b, R, rows, cols);
+        return resolveSnap(pixelToCell(s.x, y, rows, cols, R, parity), s.x, y, b, R, rows, cols,
+                           parity, topRow);
     }
     if (rows < 1) return {};
 
@@ -181,7 +185,7 @@ Landing tryLand(const ShotState& s, const Board& b, double R, int rows, int cols
         const auto& row = b[static_cast<std::size_t>(r)];
         for (int c = 0; c < static_cast<int>(row.size()); ++c) {
             if (row[static_cast<std::size_t>(c)] == -1) continue;
-            if (dist2(cellCenter(r, c, R), s.x, s.y) <= touch) {
+            if (dist2(cellCenter(r, c, R, parity), s.x, s.y) <= touch) {
                 contact = {r, c};
                 touching = true;
                 break;
@@ -190,16 +194,16 @@ Landing tryLand(const ShotState& s, const Board& b, double R, int rows, int cols
     }
     if (!touching) return {};
 
-    const Landing snapped =
-        resolveSnap(pixelToCell(s.x, s.y, rows, cols, R), s.x, s.y, b, R, rows, cols);
+    const Landing snapped = resolveSnap(pixelToCell(s.x, s.y, rows, cols, R, parity), s.x, s.y, b,
+                                        R, rows, cols, parity, topRow);
     if (snapped.found) return snapped;
 
     // Fallback: the nearest free neighbour of the touched marble.
     Landing best;
     double bestD = 0;
-    for (const RC& n : sixNeighbors(contact.r, contact.c).at) {
-        if (!inGrid(n.r, n.c, rows, cols) || !isFree(b, n.r, n.c)) continue;
-        const double d = dist2(cellCenter(n.r, n.c, R), s.x, s.y);
+    for (const RC& n : sixNeighbors(contact.r, contact.c, parity).at) {
+        if (n.r < topRow || !inGrid(n.r, n.c, rows, cols) || !isFree(b, n.r, n.c)) continue;
+        const double d = dist2(cellCenter(n.r, n.c, R, parity), s.x, s.y);
         if (!best.found || d < bestD) {
             best = {true, n.r, n.c};
             bestD = d;
@@ -208,7 +212,7 @@ Landing tryLand(const ShotState& s, const Board& b, double R, int rows, int cols
     return best;
 }
 
-std::vector<RC> sameColorCluster(const Board& b, int r0, int c0) {
+std::vector<RC> sameColorCluster(const Board& b, int r0, int c0, int parity) {
     const int rows = boardRows(b);
     const int cols = boardCols(b);
     std::vector<RC> out;
@@ -228,21 +232,21 @@ std::vector<RC> sameColorCluster(const Board& b, int r0, int c0) {
         mark = 1;
         if (cellAt(b, cur.r, cur.c) != colour) continue;
         out.push_back(cur);
-        for (const RC& n : sixNeighbors(cur.r, cur.c).at) {
+        for (const RC& n : sixNeighbors(cur.r, cur.c, parity).at) {
             if (inGrid(n.r, n.c, rows, cols) && !seen.at(n.r, n.c)) stack.push_back(n);
         }
     }
     return out;
 }
 
-std::vector<RC> floatingBubbles(const Board& b) {
+std::vector<RC> floatingBubbles(const Board& b, int parity, int ceilingRow) {
     const int rows = boardRows(b);
     const int cols = boardCols(b);
     std::vector<RC> out;
     if (rows == 0 || cols == 0) return out;
 
     auto occupied = [&](int r, int c) { return cellAt(b, r, c) != -1; };
-    int anchor = -1;
+    int anchor = ceilingRow;
     for (int r = 0; r < rows && anchor < 0; ++r) {
         for (int c = 0; c < cols; ++c) {
             if (occupied(r, c)) {
@@ -256,16 +260,18 @@ std::vector<RC> floatingBubbles(const Board& b) {
     Visited reached(rows, cols);
     std::vector<RC> stack;
     stack.reserve(static_cast<std::size_t>(rows) * cols);
-    for (int c = 0; c < cols; ++c) {
-        if (occupied(anchor, c)) {
-            reached.at(anchor, c) = 1;
-            stack.push_back({anchor, c});
+    for (int r = 0; r <= anchor && r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            if (occupied(r, c)) {
+                reached.at(r, c) = 1;
+                stack.push_back({r, c});
+            }
         }
     }
     while (!stack.empty()) {
         const RC cur = stack.back();
         stack.pop_back();
-        for (const RC& n : sixNeighbors(cur.r, cur.c).at) {
+        for (const RC& n : sixNeighbors(cur.r, cur.c, parity).at) {
             if (!inGrid(n.r, n.c, rows, cols) || !occupied(n.r, n.c)) continue;
             unsigned char& mark = reached.at(n.r, n.c);
             if (mark) continue;
@@ -313,7 +319,8 @@ bool pushCeilingDown(Board& b, int dRows, int lossRow) {
     return reached;
 }
 
-bool spawnTopRows(Board& b, int count, int numColors, Mulberry32& rnd, int lossRow) {
+bool spawnTopRows(Board& b, int count, int numColors, Mulberry32& rnd, int lossRow,
+                  int parity) {
     if (count < 1) return false;
     const int rows = boardRows(b);
     count = std::min(count, rows);
@@ -327,7 +334,7 @@ bool spawnTopRows(Board& b, int count, int numColors, Mulberry32& rnd, int lossR
     for (int r = 0; r < count; ++r) {
         auto& row = b[static_cast<std::size_t>(r)];
         for (int c = 0; c < cols && c < static_cast<int>(row.size()); ++c) {
-            if (sameColorCluster(b, r, c).size() < 5) continue;
+            if (sameColorCluster(b, r, c, parity).size() < 5) continue;
             int& cell = row[static_cast<std::size_t>(c)];
             const int old = cell;
             int v = old;

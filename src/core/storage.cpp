@@ -230,6 +230,9 @@ SavedGame gameFromJson(const json::Value& g) {
     out.seed = static_cast<std::uint32_t>(toInt64(g["seed"]));
     out.arcade = g["arcade"].asBool(false);
     out.board = boardFromJson(g["board"]);
+    // Games stored before the pack kept its lattice never moved it: parity 0.
+    out.rowParity = g["rowParity"].asInt(0) & 1;
+    out.ceilingRow = std::max(g["ceilingRow"].asInt(0), 0);
     out.incomingQueue = boardFromJson(g["incomingQueue"]);
     for (const json::Value& p : g["starOrbPositions"].asArray())
         out.starOrbPositions.push_back(core::RC{p[0].asInt(0), p[1].asInt(0)});
@@ -252,6 +255,8 @@ json::Value gameToJson(const SavedGame& g) {
     o["seed"] = g.seed;
     o["arcade"] = g.arcade;
     o["board"] = boardToJson(g.board);
+    o["rowParity"] = g.rowParity & 1;
+    o["ceilingRow"] = g.ceilingRow;
     o["incomingQueue"] = boardToJson(g.incomingQueue);
     json::Array orbs;
     for (const core::RC& p : g.starOrbPositions) orbs.emplace_back(json::Array{p.r, p.c});

@@ -72,6 +72,8 @@ struct SavedGame {
     int score = 0;
     std::int64_t elapsedMs = 0;
     std::int64_t savedAt = 0;  // Unix milliseconds of the last save
+    int rowParity = 0;   // the board's row parity (0 or 1); see core/grid.h
+    int ceilingRow = 0;  // the row hanging at the ceiling line
 };
 
 inline constexpr int kMaxArcadeEntries = 10;

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/flight.h"
+#include "core/game.h"
 #include "core/levels.h"
 #include "core/storage.h"
 #include "i18n.h"
@@ -38,6 +40,7 @@ constexpr double kShotSpeed = 1200.0;
 constexpr double kPopStagger = 0.045;
 constexpr double kAutoFillTarget = 4.0;
 constexpr double kSettleTime = 0.33;
+constexpr double kAimReach = 4500;  // length of the aim guide's path, interface units
 constexpr double kFieldAspect = 0.62;
 constexpr double kSpinDamp = 0.3;
 constexpr double kDegPerRad = 57.29577951308232;
@@ -133,20 +136,6 @@ Trick trickNamed(const std::string& name) {
     return Trick::Shake;
 }
 
-// The first colours of a fresh game: one draw of a generator seeded with s.
-int seedColor(std::uint32_t s, int n) {
-    core::Mulberry32 g(s);
-    return g.nextInt(n);
-}
-
-int occupiedRows(const core::Board& b) {
-    int n = 0;
-    for (const auto& row : b) {
-        if (std::any_of(row.begin(), row.end(), [](int v) { return v != -1; })) ++n;
-    }
-    return n;
-}
-
 std::string formatInt(const char* fmt, int a, int b = 0) {
     char buf[64];
     std::snprintf(buf, sizeof buf, fmt, a, b);
@@ -176,12 +165,6 @@ class PlayingScreen : public Screen {
     void update(Ctx& c) override;
 
   private:
-    struct Shot {
-        bool active = false;
-        core::ShotState s;
-        double spin = 0;
-    };
-
     // set-up
     void layout(Ctx& c);
     const theme::World& world() const;
@@ -193,24 +176,24 @@ class PlayingScreen : public Screen {
     void handleInput(Ctx& c);
     void fireShot();
     void leave();
+    core::FlightField flightField(const Ctx& c) const;
     void stepShot(Ctx& c);
     void swallowed(Ctx& c);
-    void reseedColors();
+    void afterTurn(Ctx& c, const core::TurnEnd& end, bool landed);
+    void followPack(Ctx& c, const core::TurnEnd& end);
     int remainingRows() const;
     void autoFill(Ctx& c);
     void checkObstacleCrush(Ctx& c);
     void checkWin(Ctx& c);
     void finish(Ctx& c, bool solved);
     void save(double t);
-    void shiftBoard(int k);
 
     // landing
     void resolveLanding(Ctx& c, int row, int col, int color);
     void popCluster(Ctx& c, const std::vector<core::RC>& cluster, int color);
     void dropFloaters(Ctx& c, const std::vector<core::RC>& floaters,
-                      const std::vector<int>& colours);
-    bool collectStarOrbs(Ctx& c, const std::vector<core::RC>& cluster,
-                         const std::vector<core::RC>& floaters);
+                      const std::vector<int>& colours, bool scored = true);
+    void orbSparkles(Ctx& c, const std::vector<int>& orbs);
     void pickTrick(Ctx& c, int total);
     int shotsToDescent() const;
 
@@ -230,27 +213,16 @@ class PlayingScreen : public Screen {
     void publish(const Ctx& c);
 
     GameState gs_;
-    core::LevelConfig cfg_;
+    core::GameModel game_;  // the rules' state of this game
     std::vector<std::uint32_t> palette_;
-    core::Board board_;
-    std::vector<std::vector<int>> incoming_;
-    std::vector<core::RC> starOrbs_;
-    std::set<int> freed_;
-    std::set<int> destroyed_;
     std::vector<core::ResolvedObstacle> allObstacles_;
     std::vector<core::ResolvedObstacle> obstacles_;
-    core::Mulberry32 rnd_;
     Fx fx_;
-    Shot shot_;
+    core::Flight shot_;  // the marble in the air, while shotActive_
+    bool shotActive_ = false;
     int settleRow_ = -1, settleCol_ = -1;
     double settleSpin_ = 0;
     double settleT_ = 0;
-    int level_ = 0;
-    std::uint32_t seed_ = 0;
-    int currentColor_ = 0;
-    int nextColor_ = 0;
-    int shots_ = 0;
-    int score_ = 0;
     double aim_ = -kPi / 2;
     bool paused_ = false;
     bool finished_ = false;
@@ -279,52 +251,39 @@ class PlayingScreen : public Screen {
 // ---- set-up ----------------------------------------------------------------------------
 
 PlayingScreen::PlayingScreen(const GameState& gs) : gs_(gs) {
-    if (gs.arcade) {
-        cfg_ = core::arcadeConfig(0);
-        palette_ = theme::worldForStage(cfg_.stage).marbleColors;
-    } else {
-        cfg_ = core::levelConfig(gs.level);
-        palette_ = theme::paletteForLevel(gs.level);
-    }
-    if (palette_.empty()) palette_.push_back(0xffffff);
-
     const store::SavedGame& saved = store::savedGame();
     if (gs.resume && saved.valid && saved.arcade == gs.arcade) {
-        board_ = saved.board;
-        incoming_ = saved.incomingQueue;
-        starOrbs_ = saved.starOrbPositions;
-        freed_.insert(saved.freedStarOrbs.begin(), saved.freedStarOrbs.end());
-        destroyed_.insert(saved.destroyedObstacles.begin(), saved.destroyedObstacles.end());
-        currentColor_ = saved.currentColor;
-        nextColor_ = saved.nextColor;
-        shots_ = saved.shotsFired;
-        score_ = saved.score;
+        game_.arcade = gs.arcade;
+        game_.level = saved.level;
+        game_.seed = saved.seed;
+        game_.board = saved.board;
+        game_.parity = saved.rowParity;
+        game_.ceilingRow = saved.ceilingRow;
+        game_.incoming = saved.incomingQueue;
+        game_.starOrbs = saved.starOrbPositions;
+        game_.freed.insert(saved.freedStarOrbs.begin(), saved.freedStarOrbs.end());
+        game_.destroyed.insert(saved.destroyedObstacles.begin(), saved.destroyedObstacles.end());
+        game_.currentColor = saved.currentColor;
+        game_.nextColor = saved.nextColor;
+        game_.shots = saved.shotsFired;
+        game_.score = saved.score;
+        core::resumeGame(game_);
         resumedMs_ = saved.elapsedMs;
         lastElapsed_ = saved.elapsedMs;
-        level_ = saved.level;
-        seed_ = saved.seed;
     } else {
-        level_ = gs.level;
-        seed_ = gs.seed;
-        if (gs.arcade) {
-            board_ = core::generateStartingBoard(cfg_.numColors, cfg_.startingMarbles, seed_,
-                                                 cfg_.rows, cfg_.cols);
-        } else {
-            core::LevelBoard lb = core::levelBoard(gs.level);
-            board_ = std::move(lb.board);
-            incoming_ = std::move(lb.incomingRows);
-            starOrbs_ = std::move(lb.starOrbs);
-        }
-        const int n = std::max(1, cfg_.numColors);
-        currentColor_ = seedColor(seed_, n);
-        nextColor_ = seedColor(seed_ * 31u + 7u, n);
+        game_ = gs.arcade ? core::newArcadeGame(gs.seed) : core::newCampaignGame(gs.level, gs.seed);
+        game_.level = gs.level;
     }
-    rnd_ = core::Mulberry32(seed_ * 0x9E3779B1u + 17u);
-    totalRows0_ = occupiedRows(board_) + static_cast<int>(incoming_.size());
+    // Configuration and palette follow the requested level, board and counters the save.
+    game_.cfg = gs.arcade ? core::arcadeConfig(0) : core::levelConfig(gs.level);
+    palette_ = gs.arcade ? theme::worldForStage(game_.cfg.stage).marbleColors
+                         : theme::paletteForLevel(gs.level);
+    if (palette_.empty()) palette_.push_back(0xffffff);
+    totalRows0_ = core::occupiedRows(game_.board) + static_cast<int>(game_.incoming.size());
 }
 
 const theme::World& PlayingScreen::world() const {
-    return gs_.arcade ? theme::worldForStage(cfg_.stage) : theme::worldForLevel(level_);
+    return gs_.arcade ? theme::worldForStage(game_.cfg.stage) : theme::worldForLevel(game_.level);
 }
 
 std::uint32_t PlayingScreen::colorOf(int i) const {
@@ -337,12 +296,12 @@ std::int64_t PlayingScreen::elapsedMs(const Ctx& c) const {
 }
 
 Point PlayingScreen::cellPoint(int r, int col) const {
-    const core::Point p = core::cellCenter(r, col, R_);
+    const core::Point p = core::cellCenter(r, col, R_, game_.parity);
     return core::Point{p.x + gridX_, p.y + fieldTop_};
 }
 
 void PlayingScreen::layout(Ctx& c) {
-    const PlayGeometry g = playLayout(c.w, c.h, c.ui, cfg_.rows, cfg_.cols);
+    const PlayGeometry g = playLayout(c.w, c.h, c.ui, game_.cfg.rows, game_.cfg.cols);
     geo_ = g;
     hudH_ = g.hudH;
     fieldTop_ = g.fieldTop;
@@ -362,14 +321,14 @@ void PlayingScreen::layout(Ctx& c) {
     if (gs_.arcade) {
         allObstacles_.clear();
     } else {
-        allObstacles_ = core::resolveObstacles(core::obstaclesForStage(cfg_.stage), fieldLeft_,
+        allObstacles_ = core::resolveObstacles(core::obstaclesForStage(game_.cfg.stage), fieldLeft_,
                                                fieldTop_, fieldW_, fieldH_, R_);
         for (size_t i = 0; i < allObstacles_.size(); ++i) {
-            if (!destroyed_.count(static_cast<int>(i))) obstacles_.push_back(allObstacles_[i]);
+            if (!game_.destroyed.count(static_cast<int>(i))) obstacles_.push_back(allObstacles_[i]);
         }
     }
-    const int stage = gs_.arcade ? cfg_.stage : theme::stageForLevel(level_);
-    drawScene(c, stage, seed_ ^ static_cast<std::uint32_t>(level_));
+    const int stage = gs_.arcade ? game_.cfg.stage : theme::stageForLevel(game_.level);
+    drawScene(c, stage, game_.seed ^ static_cast<std::uint32_t>(game_.level));
 }
 
 // ---- turn loop -------------------------------------------------------------------------
@@ -380,7 +339,7 @@ void PlayingScreen::update(Ctx& c) {
     if (paused_) {
         startT_ += c.dt;
     } else if (!finished_) {
-        if (shot_.active) stepShot(c);
+        if (shotActive_) stepShot(c);
         if (!gs_.arcade) {
             autoFill(c);
             checkObstacleCrush(c);
@@ -424,18 +383,19 @@ void PlayingScreen::handleInput(Ctx& c) {
 
     const bool click = in.released && !c.clickUsed && in.mouseY > hudH_;
     const bool key = in.hasKey(kKeySpace) || in.hasKey(kKeyReturn);
-    if ((click || key) && !shot_.active) fireShot();
+    if ((click || key) && !shotActive_) fireShot();
 }
 
 void PlayingScreen::fireShot() {
-    shot_.active = true;
+    shotActive_ = true;
+    shot_.carryMs = 0;
     shot_.s.x = shooterX_;
     shot_.s.y = shooterY_;
     shot_.s.vx = std::cos(aim_) * kShotSpeed;
     shot_.s.vy = std::sin(aim_) * kShotSpeed;
-    shot_.s.color = currentColor_;
+    shot_.s.color = game_.currentColor;
     shot_.spin = 0;
-    audio::play(audio::dropForColor(currentColor_));
+    audio::play(audio::dropForColor(game_.currentColor));
 }
 
 void PlayingScreen::leave() {
@@ -443,86 +403,63 @@ void PlayingScreen::leave() {
     Game::instance().pop();
 }
 
+core::FlightField PlayingScreen::flightField(const Ctx& c) const {
+    core::FlightField f;
+    f.R = R_;
+    f.gridX = gridX_;
+    f.gridTop = fieldTop_;
+    f.left = gridX_;
+    f.right = gridX_ + gridW_;
+    f.lostBelow = c.h + R_;
+    f.rows = game_.cfg.rows;
+    f.cols = game_.cfg.cols;
+    f.parity = game_.parity;
+    f.ceilingRow = game_.ceilingRow;
+    return f;
+}
+
+// The marble flies in steps of fixed length, so a shot takes the same path at any frame
+// rate; a stalled frame still advances it by at most 50 ms.
 void PlayingScreen::stepShot(Ctx& c) {
     const double dtMs = std::min(c.dt, 0.05) * 1000.0;
-    const double speed = std::hypot(shot_.s.vx, shot_.s.vy);
-    const int n =
-        std::max(1, static_cast<int>(std::ceil(speed * dtMs / 1000.0 / std::max(R_ / 2, 2.0))));
-    const double sub = dtMs / n;
-    for (int i = 0; i < n; ++i) {
-        core::stepShot(shot_.s, sub, R_, gridX_, gridX_ + gridW_);
-        const double perR = R_ > 1 ? shot_.s.vx / R_ : shot_.s.vx;
-        const double omega = std::clamp(perR * kSpinDamp * kDegPerRad, -900.0, 900.0);
-        shot_.spin += omega * sub / 1000.0;
-
-        if (!obstacles_.empty()) {
-            core::ShotLike like{shot_.s.x, shot_.s.y, shot_.s.vx, shot_.s.vy};
-            const core::ObstacleHit hit = core::checkObstacleHit(like, R_, obstacles_);
-            shot_.s.x = like.x;
-            shot_.s.y = like.y;
-            shot_.s.vx = like.vx;
-            shot_.s.vy = like.vy;
-            if (hit.consumed) {
-                swallowed(c);
-                return;
-            }
-            if (hit.hit) {
-                audio::play(hit.kind == core::ObstacleKind::Bumper ? audio::Sfx::Pickup
-                                                                   : audio::Sfx::Click);
-            }
-        }
-
-        core::ShotState rel = shot_.s;
-        rel.x -= gridX_;
-        rel.y -= fieldTop_;
-        const core::Landing land = core::tryLand(rel, board_, R_, cfg_.rows, cfg_.cols, 0.0);
-        if (land.found) {
-            shot_.active = false;
-            profBegin("play.landing");
-            resolveLanding(c, land.r, land.c, shot_.s.color);
-            profEnd("play.landing");
-            return;
-        }
-        if (shot_.s.y < fieldTop_ - 2 * R_ || shot_.s.y > c.h + R_) {
-            shot_.active = false;  // lost: not a shot, nothing changes
-            return;
-        }
+    const core::FlightResult res = core::fly(shot_, dtMs, flightField(c), game_.board, obstacles_);
+    for (const core::FlightBounce& b : res.bounces) {
+        if (b.obstacle < 0) continue;
+        audio::play(b.kind == core::ObstacleKind::Bumper ? audio::Sfx::Pickup : audio::Sfx::Click);
+    }
+    switch (res.end) {
+    case core::FlightEnd::Flying:
+        break;
+    case core::FlightEnd::Landed:
+        shotActive_ = false;
+        profBegin("play.landing");
+        resolveLanding(c, res.r, res.c, shot_.s.color);
+        profEnd("play.landing");
+        break;
+    case core::FlightEnd::Swallowed:
+        swallowed(c);
+        break;
+    case core::FlightEnd::Lost:
+        shotActive_ = false;  // lost: not a shot, nothing changes
+        break;
     }
 }
 
+// A marble swallowed by a puddle counts as a shot, and the descent it completes comes.
 void PlayingScreen::swallowed(Ctx& c) {
     trick_ = Trick::Shake;
     cheerAt_ = c.t;
     audio::play(audio::Sfx::Illegal);
-    shots_ += 1;
-    shot_.active = false;
-    reseedColors();
-    if (!finished_) save(0);
+    shotActive_ = false;
+    const core::TurnEnd end = core::swallowShot(game_);
+    afterTurn(c, end, false);
 }
 
-void PlayingScreen::reseedColors() {
-    currentColor_ = nextColor_;
-    const std::vector<int> present = core::colorsOnBoard(board_);
-    if (!present.empty()) {
-        nextColor_ = present[static_cast<size_t>(rnd_.nextInt(static_cast<int>(present.size())))];
-    } else {
-        nextColor_ = cfg_.numColors > 0 ? rnd_.nextInt(cfg_.numColors) : 0;
-    }
-}
-
-int PlayingScreen::remainingRows() const {
-    return occupiedRows(board_);
-}
-
-void PlayingScreen::shiftBoard(int k) {
-    if (settleRow_ >= 0) settleRow_ += k;
-    for (core::RC& o : starOrbs_) o.r -= k;
-}
+int PlayingScreen::remainingRows() const { return core::occupiedRows(game_.board); }
 
 void PlayingScreen::autoFill(Ctx& c) {
-    if (incoming_.empty()) return;
-    const int rows = remainingRows();
-    if (rows >= static_cast<int>(kAutoFillTarget)) {
+    if (game_.incoming.empty()) return;
+    if (core::refillDue(game_) == 0) {
         fillDue_ = -1;
         return;
     }
@@ -532,35 +469,31 @@ void PlayingScreen::autoFill(Ctx& c) {
     }
     if (fillDue_ > c.t) return;
     fillDue_ = -1;
-    const int k = std::min(static_cast<int>(kAutoFillTarget) - rows,
-                           static_cast<int>(incoming_.size()));
-    for (int i = 0; i < k; ++i) {
-        core::pushCeilingDown(board_, 1, cfg_.lossRow);
-        const std::vector<int>& src = incoming_.front();
-        if (!board_.empty()) {
-            const size_t n = std::min({static_cast<size_t>(std::max(cfg_.cols, 0)), src.size(),
-                                       board_[0].size()});
-            std::copy(src.begin(), src.begin() + static_cast<std::ptrdiff_t>(n),
-                      board_[0].begin());
-        }
-        incoming_.erase(incoming_.begin());
-    }
-    shiftBoard(k);
-    if (k > 0) {
+    const core::TurnEnd end = core::refill(game_);
+    if (end.shift > 0) {
+        followPack(c, end);
         audio::play(audio::Sfx::Drop0);
         if (!finished_) save(c.t);
     }
 }
 
+// The pack moved: the settling marble moves with it, and whatever the new top no longer
+// holds falls.
+void PlayingScreen::followPack(Ctx& c, const core::TurnEnd& end) {
+    if (settleRow_ >= 0) settleRow_ += end.shift;
+    if (!end.fallen.empty()) dropFloaters(c, end.fallen, end.fallenColors, false);
+    orbSparkles(c, end.freedOrbs);
+}
+
 void PlayingScreen::checkObstacleCrush(Ctx& c) {
     for (size_t i = 0; i < allObstacles_.size(); ++i) {
-        if (destroyed_.count(static_cast<int>(i))) continue;
+        if (game_.destroyed.count(static_cast<int>(i))) continue;
         const core::ResolvedObstacle& o = allObstacles_[i];
         const double reach = 0.75 * R_ + o.cr;
         bool crushed = false;
-        for (int r = 0; r < static_cast<int>(board_.size()) && !crushed; ++r) {
-            for (int col = 0; col < static_cast<int>(board_[r].size()); ++col) {
-                if (board_[r][col] == -1) continue;
+        for (int r = 0; r < static_cast<int>(game_.board.size()) && !crushed; ++r) {
+            for (int col = 0; col < static_cast<int>(game_.board[r].size()); ++col) {
+                if (game_.board[r][col] == -1) continue;
                 const Point p = cellPoint(r, col);
                 const double dx = p.x - o.cx, dy = p.y - o.cy;
                 if (dx * dx + dy * dy <= reach * reach) {
@@ -570,12 +503,12 @@ void PlayingScreen::checkObstacleCrush(Ctx& c) {
             }
         }
         if (!crushed) continue;
-        destroyed_.insert(static_cast<int>(i));
+        game_.destroyed.insert(static_cast<int>(i));
         const std::uint32_t colour = o.kind == core::ObstacleKind::Bumper   ? 0xff5fa3
                                      : o.kind == core::ObstacleKind::Puddle ? 0x3a4a78
                                                                             : 0xa18a72;
         for (int k = 0; k < 18; ++k) {
-            const double u1 = rnd_.next(), u2 = rnd_.next(), u3 = rnd_.next();
+            const double u1 = game_.rnd.next(), u2 = game_.rnd.next(), u3 = game_.rnd.next();
             const double a = 2 * kPi * k / 18 + 0.4 * u1;
             const double sp = (1 + 1.3 * u2) * R_;
             fx_.sparkle(o.cx, o.cy, std::cos(a) * sp, std::sin(a) * sp - 0.8 * R_, colour, c.t,
@@ -588,17 +521,7 @@ void PlayingScreen::checkObstacleCrush(Ctx& c) {
 }
 
 void PlayingScreen::checkWin(Ctx& c) {
-    if (finished_ || !incoming_.empty()) return;
-    bool pairs = false;
-    for (int r = 0; r < static_cast<int>(board_.size()) && !pairs; ++r) {
-        for (int col = 0; col < static_cast<int>(board_[r].size()); ++col) {
-            if (board_[r][col] >= 0 && core::sameColorCluster(board_, r, col).size() >= 2) {
-                pairs = true;
-                break;
-            }
-        }
-    }
-    if (core::isBoardEmpty(board_) || !pairs) finish(c, true);
+    if (!finished_ && core::levelSolved(game_)) finish(c, true);
 }
 
 // Ends the game: a campaign level solved (solved = true) or any game lost.
@@ -607,20 +530,20 @@ void PlayingScreen::finish(Ctx& c, bool solved) {
     const std::int64_t elapsed = elapsedMs(c);
     store::clearGame();
     GameState next;
-    next.marbles = shots_;
-    next.score = score_;
+    next.marbles = game_.shots;
+    next.score = game_.score;
     next.elapsedMs = elapsed;
     if (gs_.arcade) {
         const std::vector<store::ArcadeHigh>& list = store::recordArcadeHigh(
-            store::ArcadeHigh{score_, shots_, elapsed, store::nowMs()});
+            store::ArcadeHigh{game_.score, game_.shots, elapsed, store::nowMs()});
         next.kind = ScreenKind::GameOver;
         next.arcade = true;
         next.highScore = list.empty() ? 0 : list.front().score;
     } else {
         next.kind = solved ? ScreenKind::Solved : ScreenKind::GameOver;
-        next.level = level_;
-        next.starOrbs = static_cast<int>(freed_.size());
-        next.starOrbsTotal = static_cast<int>(starOrbs_.size());
+        next.level = game_.level;
+        next.starOrbs = static_cast<int>(game_.freed.size());
+        next.starOrbsTotal = static_cast<int>(game_.starOrbs.size());
         if (solved) audio::playWinFanfare();
     }
     Game::instance().replace(next);
@@ -629,18 +552,20 @@ void PlayingScreen::finish(Ctx& c, bool solved) {
 void PlayingScreen::save(double t) {
     if (t > 0) lastElapsed_ = static_cast<std::int64_t>((t - startT_) * 1000.0);
     store::SavedGame g;
-    g.level = level_;
-    g.seed = seed_;
+    g.level = game_.level;
+    g.seed = game_.seed;
     g.arcade = gs_.arcade;
-    g.board = board_;
-    g.incomingQueue = incoming_;
-    g.starOrbPositions = starOrbs_;
-    g.freedStarOrbs.assign(freed_.begin(), freed_.end());
-    g.destroyedObstacles.assign(destroyed_.begin(), destroyed_.end());
-    g.currentColor = currentColor_;
-    g.nextColor = nextColor_;
-    g.shotsFired = shots_;
-    g.score = score_;
+    g.board = game_.board;
+    g.rowParity = game_.parity;
+    g.ceilingRow = game_.ceilingRow;
+    g.incomingQueue = game_.incoming;
+    g.starOrbPositions = game_.starOrbs;
+    g.freedStarOrbs.assign(game_.freed.begin(), game_.freed.end());
+    g.destroyedObstacles.assign(game_.destroyed.begin(), game_.destroyed.end());
+    g.currentColor = game_.currentColor;
+    g.nextColor = game_.nextColor;
+    g.shotsFired = game_.shots;
+    g.score = game_.score;
     g.elapsedMs = lastElapsed_;
     store::saveGame(g);
 }
@@ -648,7 +573,7 @@ void PlayingScreen::save(double t) {
 // ---- landing ---------------------------------------------------------------------------
 
 void PlayingScreen::resolveLanding(Ctx& c, int row, int col, int color) {
-    board_[static_cast<size_t>(row)][static_cast<size_t>(col)] = color;
+    const core::Placement placed = core::placeMarble(game_, row, col, color);
     settleRow_ = row;
     settleCol_ = col;
     settleSpin_ = shot_.spin;
@@ -656,25 +581,14 @@ void PlayingScreen::resolveLanding(Ctx& c, int row, int col, int color) {
     const Point at = cellPoint(row, col);
     fx_.shockwave(at.x, at.y, colorOf(color), c.t, 0.5, R_);
 
-    const std::vector<core::RC> cluster = core::sameColorCluster(board_, row, col);
-    int popped = 0, dropped = 0;
-    if (cluster.size() >= 3) {
-        for (const core::RC& p : cluster) board_[p.r][p.c] = -1;
-        const std::vector<core::RC> floaters = core::floatingBubbles(board_);
-        std::vector<int> colours;
-        colours.reserve(floaters.size());
-        for (const core::RC& p : floaters) {
-            colours.push_back(board_[p.r][p.c]);
-            board_[p.r][p.c] = -1;
-        }
-        popped = static_cast<int>(cluster.size());
-        dropped = static_cast<int>(floaters.size());
+    const int popped = placed.popped ? static_cast<int>(placed.cluster.size()) : 0;
+    const int dropped = static_cast<int>(placed.floaters.size());
+    if (placed.popped) {
         const int total = popped + dropped;
-
-        popCluster(c, cluster, color);
-        dropFloaters(c, floaters, colours);
-        const bool orbFreed = collectStarOrbs(c, cluster, floaters);
-        if (orbFreed) audio::play(audio::Sfx::Pickup);
+        popCluster(c, placed.cluster, color);
+        dropFloaters(c, placed.floaters, placed.floaterColors);
+        orbSparkles(c, placed.freedOrbs);
+        if (!placed.freedOrbs.empty()) audio::play(audio::Sfx::Pickup);
         audio::play(audio::dropForColor(color));
         if (total > 5) {
             audio::play(audio::Sfx::Pickup);
@@ -683,69 +597,37 @@ void PlayingScreen::resolveLanding(Ctx& c, int row, int col, int color) {
         }
         pickTrick(c, total);
         if (total >= 6 || popped >= 5) {
-            const int earnedNow = core::scoreForPop(popped, dropped);
             combo_.trigger(c, formatInt("%d\u00d7 COMBO", total),
-                           i18n::tr("tarnwick.score") + " +" + std::to_string(earnedNow),
+                           i18n::tr("tarnwick.score") + " +" + std::to_string(placed.earned),
                            total >= 9 ? 0xffd700 : 0xff5fa3);
         }
     } else {
         audio::play(audio::Sfx::Pickup);
     }
 
-    const int earned = core::scoreForPop(popped, dropped);
-    if (earned > 0) {
+    if (placed.earned > 0) {
         const int n = popped;
         const std::uint32_t tone = n >= 7 ? 0xff3366 : n >= 5 ? 0xff5fa3 : n == 4 ? 0xffb300
                                                                                 : 0xffffff;
-        fx_.popup(at.x, at.y, formatInt("%d MATCH!  +%d", n, earned), tone, c.t, n >= 5);
+        fx_.popup(at.x, at.y, formatInt("%d MATCH!  +%d", n, placed.earned), tone, c.t, n >= 5);
     }
-    // Scores are kept below overflow even for an endless arcade run.
-    score_ = static_cast<int>(std::min<long long>(static_cast<long long>(score_) + earned,
-                                                  2000000000LL));
-    shots_ += 1;
+    afterTurn(c, core::endTurn(game_, placed.popped), true);
+}
 
-    bool lost = false;
-    if (!gs_.arcade) {
-        if (cfg_.shotsPerDescent > 0 && shots_ % cfg_.shotsPerDescent == 0) {
-            lost = core::pushCeilingDown(board_, 1, cfg_.lossRow);
-            if (!incoming_.empty()) {
-                const std::vector<int>& src = incoming_.front();
-                if (!board_.empty()) {
-                    const size_t n = std::min({static_cast<size_t>(std::max(cfg_.cols, 0)),
-                                               src.size(), board_[0].size()});
-                    std::copy(src.begin(), src.begin() + static_cast<std::ptrdiff_t>(n),
-                              board_[0].begin());
-                }
-                incoming_.erase(incoming_.begin());
-                audio::play(audio::Sfx::Drop0);
-            }
-            shiftBoard(1);
-        }
-    } else {
-        const int period = core::arcadeShotsPerDrop(shots_);
-        if (popped == 0 && period > 0 && shots_ % period == 0) {
-            lost = core::pushCeilingDown(board_, 1, cfg_.lossRow);
-            audio::play(audio::Sfx::Drop0);
-        }
-        if (core::colorsOnBoard(board_).empty()) {
-            core::Mulberry32 gen(seed_ + static_cast<std::uint32_t>(shots_) * 9973u);
-            if (core::spawnTopRows(board_, 4, cfg_.numColors, gen, cfg_.lossRow)) lost = true;
-            audio::play(audio::Sfx::Drop2);
-        }
-        cfg_ = core::arcadeConfig(shots_);
-    }
-
-    reseedColors();
+// What follows every counted shot: the pack's descent or the arcade's fresh rows with
+// their sounds, the save, and the verdict.
+void PlayingScreen::afterTurn(Ctx& c, const core::TurnEnd& end, bool landed) {
+    if (end.shift > 0) followPack(c, end);
+    if (end.rowEntered || (end.descended && game_.arcade)) audio::play(audio::Sfx::Drop0);
+    if (end.respawned) audio::play(audio::Sfx::Drop2);
     profBegin("play.save");
-    if (!finished_) save(c.t);
+    if (!finished_) save(landed ? c.t : 0);
     profEnd("play.save");
-    if (lost && !finished_) {
+    if (end.lost && !finished_) {
         finish(c, false);
         return;
     }
-    if (!gs_.arcade && !finished_ && incoming_.empty() && core::isBoardEmpty(board_)) {
-        finish(c, true);
-    }
+    if (end.won && !finished_) finish(c, true);
 }
 
 void PlayingScreen::popCluster(Ctx& c, const std::vector<core::RC>& cluster, int color) {
@@ -757,14 +639,14 @@ void PlayingScreen::popCluster(Ctx& c, const std::vector<core::RC>& cluster, int
         const Point p = cellPoint(cluster[i].r, cluster[i].c);
         fx_.popGhost(p.x, p.y, colour, skin, born, 0.96 * R_);
         for (int k = 0; k < n; ++k) {
-            const double u1 = rnd_.next(), u2 = rnd_.next(), u3 = rnd_.next();
+            const double u1 = game_.rnd.next(), u2 = game_.rnd.next(), u3 = game_.rnd.next();
             const double a = 2 * kPi * k / n + 0.5 * u1;
             const double sp = (6 + 8 * u2) * R_;
             fx_.droplet(p.x, p.y, std::cos(a) * sp, std::sin(a) * sp - 3 * R_, colour, born,
                         (0.16 + 0.18 * u3) * R_);
         }
         for (int k = 0; k < 5; ++k) {
-            const double u1 = rnd_.next(), u2 = rnd_.next(), u3 = rnd_.next();
+            const double u1 = game_.rnd.next(), u2 = game_.rnd.next(), u3 = game_.rnd.next();
             const double a = 2 * kPi * k / 5 + 0.6 * u1;
             const double sp = (0.6 + 1.4 * u2) * R_;
             fx_.sparkle(p.x, p.y, std::cos(a) * sp, std::sin(a) * sp - 0.5 * R_, colour, born,
@@ -775,7 +657,7 @@ void PlayingScreen::popCluster(Ctx& c, const std::vector<core::RC>& cluster, int
 }
 
 void PlayingScreen::dropFloaters(Ctx& c, const std::vector<core::RC>& floaters,
-                                 const std::vector<int>& colours) {
+                                 const std::vector<int>& colours, bool scored) {
     // Groups by colour, largest first; equal sizes keep ascending colour.
     std::vector<std::pair<int, std::vector<size_t>>> groups;
     const std::set<int> distinct(colours.begin(), colours.end());
@@ -796,7 +678,7 @@ void PlayingScreen::dropFloaters(Ctx& c, const std::vector<core::RC>& floaters,
         double sx = 0, sy = 0;
         for (size_t i : groups[g].second) {
             const Point p = cellPoint(floaters[i].r, floaters[i].c);
-            const double u = rnd_.next();
+            const double u = game_.rnd.next();
             fx_.fallingBubble(p.x, p.y, (u - 0.5) * R_ * 1.6, colour, skin, born, splatFloorY_,
                               0.96 * R_);
             sx += p.x;
@@ -805,32 +687,22 @@ void PlayingScreen::dropFloaters(Ctx& c, const std::vector<core::RC>& floaters,
         const int size = static_cast<int>(groups[g].second.size());
         const std::string text =
             "+" + std::to_string(size) + " " + (size > 3 ? "CASCADE" : "DROP");
-        fx_.popup(sx / size, sy / size, text, colour, born, size >= 4);
+        if (scored) fx_.popup(sx / size, sy / size, text, colour, born, size >= 4);
     }
 }
 
-bool PlayingScreen::collectStarOrbs(Ctx& c, const std::vector<core::RC>& cluster,
-                                    const std::vector<core::RC>& floaters) {
-    bool any = false;
-    for (size_t i = 0; i < starOrbs_.size(); ++i) {
-        if (freed_.count(static_cast<int>(i))) continue;
-        const core::RC o = starOrbs_[i];
-        const auto same = [o](const core::RC& p) { return p.r == o.r && p.c == o.c; };
-        if (std::none_of(cluster.begin(), cluster.end(), same) &&
-            std::none_of(floaters.begin(), floaters.end(), same)) {
-            continue;
-        }
-        freed_.insert(static_cast<int>(i));
-        any = true;
+// Gold sparkles from each freed orb's cell.
+void PlayingScreen::orbSparkles(Ctx& c, const std::vector<int>& orbs) {
+    for (int i : orbs) {
+        const core::RC o = game_.starOrbs[static_cast<size_t>(i)];
         const Point p = cellPoint(o.r, o.c);
         for (int k = 0; k < 14; ++k) {
             const double a = 2 * kPi * k / 14;
-            const double sp = (1.2 + 1.2 * rnd_.next()) * R_;
+            const double sp = (1.2 + 1.2 * game_.rnd.next()) * R_;
             fx_.sparkle(p.x, p.y, std::cos(a) * sp, std::sin(a) * sp - 0.6 * R_, 0xffd700, c.t,
                         0.2 * R_);
         }
     }
-    return any;
 }
 
 void PlayingScreen::pickTrick(Ctx& c, int total) {
@@ -839,7 +711,7 @@ void PlayingScreen::pickTrick(Ctx& c, int total) {
         trick_ = Trick::Spin;
         return;
     }
-    const double u = rnd_.next();
+    const double u = game_.rnd.next();
     if (total <= 3) {
         trick_ = u < 0.28 ? Trick::Nod : u < 0.5 ? Trick::Eyes : u < 0.76 ? Trick::Wink
                                                                           : Trick::Tongue;
@@ -850,11 +722,7 @@ void PlayingScreen::pickTrick(Ctx& c, int total) {
     }
 }
 
-int PlayingScreen::shotsToDescent() const {
-    const int p = gs_.arcade ? core::arcadeShotsPerDrop(shots_) : cfg_.shotsPerDescent;
-    if (p <= 0) return 0;
-    return p - (shots_ % p);
-}
+int PlayingScreen::shotsToDescent() const { return core::shotsToDescent(game_); }
 
 // ---- drawing: the field ----------------------------------------------------------------
 
@@ -863,7 +731,7 @@ void PlayingScreen::drawBoardPanel(double x, double y, double w, double h, std::
     const int wPx = std::max(1, static_cast<int>(std::lround(w * scale)));
     const int hPx = std::max(1, static_cast<int>(std::lround(h * scale)));
     char key[64];
-    std::snprintf(key, sizeof key, "board_%06x_%dx%d", tint & 0xffffffu, wPx, hPx);
+    std::snprintf(key, sizeof key, "game_.board%06x_%dx%d", tint & 0xffffffu, wPx, hPx);
     double look[3] = {static_cast<double>(tint), w, h};
     SDL_Texture* tex = gpuTexture(key, wPx, hPx, paintBoardPanel, look);
     gpuBlit(tex, x, y, w, h, 1.0);
@@ -881,17 +749,23 @@ void PlayingScreen::drawBoard(Ctx& c) {
     drawBoardPanel(panelX, fieldTop_ - topPad, panelW, fieldBottom_ - (fieldTop_ - topPad),
                    w.boardTint);
 
-    // 2. ceiling bar: amber on the shot before a descent
+    // 2. ceiling bar, at the row the pack hangs from (the space it has come down through
+    // is shaded); amber on the shot before a descent
+    const double ceilY = fieldTop_ + game_.ceilingRow * core::kSqrt3 * R_;
+    if (game_.ceilingRow > 0) {
+        gpuFillRect(panelX, fieldTop_ - topPad, panelW, ceilY - (fieldTop_ - topPad),
+                    theme::darken(w.boardTint, 0.55), 0.55);
+    }
     if (shotsToDescent() == 1) {
-        gpuFillRect(panelX, fieldTop_ - c.s(4), panelW, c.s(3), 0xffb300,
+        gpuFillRect(panelX, ceilY - c.s(4), panelW, c.s(3), 0xffb300,
                     0.55 + 0.45 * (0.55 + 0.45 * std::sin(6 * t)));
     } else {
-        gpuFillRect(panelX, fieldTop_ - c.s(4), panelW, c.s(3), theme::lighten(w.glowColor, 0.4),
+        gpuFillRect(panelX, ceilY - c.s(4), panelW, c.s(3), theme::lighten(w.glowColor, 0.4),
                     0.65);
     }
 
     // 3. danger zone
-    const double yd = fieldTop_ + core::cellCenter(cfg_.lossRow, 0, R_).y;
+    const double yd = fieldTop_ + core::cellCenter(game_.cfg.lossRow, 0, R_, game_.parity).y;
     const double p = 0.72 + 0.28 * std::sin(3.2 * t);
     if (fieldBottom_ > yd) gpuFillRect(gridX_, yd, gridW_, fieldBottom_ - yd, 0x5a0018, 0.18 * p);
     gpuFillRect(gridX_, yd - c.s(4), gridW_, c.s(8), 0x5a0018, 0.55 * p);
@@ -911,25 +785,25 @@ void PlayingScreen::drawBoard(Ctx& c) {
 
     // 5. resting marbles, 6. orbs
     drawMarbles(c);
-    for (size_t i = 0; i < starOrbs_.size(); ++i) {
-        if (freed_.count(static_cast<int>(i))) continue;
-        const core::RC o = starOrbs_[i];
-        if (o.r < 0 || o.r >= cfg_.rows || o.c < 0 || o.c >= cfg_.cols) continue;
-        if (core::cellAt(board_, o.r, o.c) < 0) continue;
+    for (size_t i = 0; i < game_.starOrbs.size(); ++i) {
+        if (game_.freed.count(static_cast<int>(i))) continue;
+        const core::RC o = game_.starOrbs[i];
+        if (o.r < 0 || o.r >= game_.cfg.rows || o.c < 0 || o.c >= game_.cfg.cols) continue;
+        if (core::cellAt(game_.board, o.r, o.c) < 0) continue;
         const Point at = cellPoint(o.r, o.c);
         drawStarOrb(at.x, at.y, 0.62 * R_, t);
     }
 
     // 7. particles, 8. the flying marble
     fx_.drawGpu(c);
-    if (shot_.active) {
+    if (shotActive_) {
         drawBubbleSpun(w.marbleSkin, colorOf(shot_.s.color), shot_.s.x, shot_.s.y, 0.96 * R_,
                        shot_.spin, 1.0);
     }
 
     // 9. aim guide, 10. launcher
     drawAim(c);
-    drawShooter(c.cr, shooterX_, shooterY_, 0.9 * R_, aim_, colorOf(currentColor_), w);
+    drawShooter(c.cr, shooterX_, shooterY_, 0.9 * R_, aim_, colorOf(game_.currentColor), w);
 
     // 11. mascot
     const double m = std::max(std::min(c.s(130), 3.4 * R_), c.s(76));
@@ -943,7 +817,7 @@ void PlayingScreen::drawBoard(Ctx& c) {
     if (age < trickDuration(trick_)) {
         drawMascot(c, mx, my, m, 0xff5fa3, Mood::Happy, 0, 0, trick_, age);
     } else {
-        const Mood mood = deepestRow() >= cfg_.lossRow - 3 ? Mood::Worried : Mood::Idle;
+        const Mood mood = deepestRow() >= game_.cfg.lossRow - 3 ? Mood::Worried : Mood::Idle;
         drawMascot(c, mx, my, m, 0xff5fa3, mood, std::cos(aim_), 0.6 * std::sin(aim_), trick_,
                    age);
     }
@@ -961,19 +835,19 @@ void PlayingScreen::drawMarbles(Ctx& c) {
     const double spin = forcedSpin();
     const double r = 0.96 * R_;
     if (settleRow_ >= 0 && (c.t - settleT_) / kSettleTime >= 1) settleRow_ = -1;
-    const std::vector<int> colours = core::colorsOnBoard(board_);
+    const std::vector<int> colours = core::colorsOnBoard(game_.board);
     for (int colour : colours) {
         const std::uint32_t rgb = colorOf(colour);
-        for (int row = 0; row < static_cast<int>(board_.size()); ++row) {
-            for (int col = 0; col < static_cast<int>(board_[row].size()); ++col) {
-                if (board_[row][col] != colour) continue;
+        for (int row = 0; row < static_cast<int>(game_.board.size()); ++row) {
+            for (int col = 0; col < static_cast<int>(game_.board[row].size()); ++col) {
+                if (game_.board[row][col] != colour) continue;
                 if (row == settleRow_ && col == settleCol_) continue;
                 const Point p = cellPoint(row, col);
                 drawBubbleSpun(w.marbleSkin, rgb, p.x, p.y, r, spin, 1.0);
             }
         }
     }
-    const int settling = core::cellAt(board_, settleRow_, settleCol_);
+    const int settling = core::cellAt(game_.board, settleRow_, settleCol_);
     if (settleRow_ >= 0 && settling >= 0) {
         const double k = (c.t - settleT_) / kSettleTime;
         const Point p = cellPoint(settleRow_, settleCol_);
@@ -982,40 +856,21 @@ void PlayingScreen::drawMarbles(Ctx& c) {
     }
 }
 
+// The guide follows the marble's own flight: walls, obstacles, and the cell it will rest
+// in (or the puddle that takes it, or where it leaves the field).
 void PlayingScreen::drawAim(Ctx& c) {
-    if (shot_.active || paused_ || finished_ || !store::settings().aimGuide) return;
+    if (shotActive_ || paused_ || finished_ || !store::settings().aimGuide) return;
     if (!(std::sin(aim_) < 0)) return;
-    const double step = c.s(5);
-    double dx = std::cos(aim_), dy = std::sin(aim_);
-    double x = shooterX_, y = shooterY_;
-    const double left = gridX_ + R_, right = gridX_ + gridW_ - R_;
-    std::vector<Point> path{{x, y}};
-    std::vector<Point> bounces;
-    const double touch = 4 * R_ * R_;
-    for (int i = 0; i < 900; ++i) {
-        x += dx * step;
-        y += dy * step;
-        if (x < left || x > right) {
-            const double wall = x < left ? left : right;
-            x = 2 * wall - x;
-            dx = -dx;
-            bounces.push_back({wall, y});
-            path.push_back({wall, y});
-        }
-        bool hit = y - R_ <= fieldTop_;
-        for (int r = 0; r < static_cast<int>(board_.size()) && !hit; ++r) {
-            for (int col = 0; col < static_cast<int>(board_[r].size()); ++col) {
-                if (board_[r][col] < 0) continue;
-                const Point p = cellPoint(r, col);
-                if ((p.x - x) * (p.x - x) + (p.y - y) * (p.y - y) <= touch) {
-                    hit = true;
-                    break;
-                }
-            }
-        }
-        if (hit) break;
-    }
-    path.push_back({x, y});
+    core::ShotState start;
+    start.x = shooterX_;
+    start.y = shooterY_;
+    start.vx = std::cos(aim_) * kShotSpeed;
+    start.vy = std::sin(aim_) * kShotSpeed;
+    const double reachMs = c.s(kAimReach) / kShotSpeed * 1000.0;
+    const core::FlightTrace trace =
+        core::traceFlight(start, reachMs, flightField(c), game_.board, obstacles_);
+    const std::vector<Point>& path = trace.path;
+    const double x = path.back().x, y = path.back().y;
 
     cairo_t* cr = c.cr;
     cairo_save(cr);
@@ -1029,17 +884,19 @@ void PlayingScreen::drawAim(Ctx& c) {
     setColor(cr, 0xffffff, 0.55);
     cairo_stroke(cr);
     cairo_restore(cr);
-    for (const Point& b : bounces) fillCircle(cr, b.x, b.y, c.s(4), 0xffffff, 0.6);
-    if (path.size() >= 2) {
+    for (size_t i = 1; i + 1 < path.size(); ++i) {
+        fillCircle(cr, path[i].x, path[i].y, c.s(4), 0xffffff, 0.6);
+    }
+    if (trace.result.end == core::FlightEnd::Landed) {
         const double pulse = std::sin(6 * c.t);
         strokeCircle(cr, x, y, (0.78 + 0.1 * pulse) * R_, std::max(c.s(2.5), 0.12 * R_),
-                     colorOf(currentColor_), 0.7 + 0.2 * pulse);
+                     colorOf(game_.currentColor), 0.7 + 0.2 * pulse);
     }
 }
 
 int PlayingScreen::deepestRow() const {
-    for (int r = static_cast<int>(board_.size()) - 1; r >= 0; --r) {
-        const auto& row = board_[static_cast<size_t>(r)];
+    for (int r = static_cast<int>(game_.board.size()) - 1; r >= 0; --r) {
+        const auto& row = game_.board[static_cast<size_t>(r)];
         if (std::any_of(row.begin(), row.end(), [](int v) { return v >= 0; })) return r;
     }
     return 0;
@@ -1051,7 +908,7 @@ void PlayingScreen::drawHudBanner(Ctx& c) {
     const double bannerH = hudH_ + c.s(16);  // room for the shadow under the scallops
     char key[160];
     std::snprintf(key, sizeof key, "%s %.3f %.3f %.3f %u", world().id.c_str(), c.w, hudH_, c.ui,
-                  seed_);
+                  game_.seed);
     drawCachedLayer(c.cr, st().banner, key, c.w, bannerH,
                     [&](cairo_t* cr) { paintHudBanner(c, cr); });
 }
@@ -1110,7 +967,7 @@ void PlayingScreen::paintHudBanner(const Ctx& c, cairo_t* cr) {
     cairo_pattern_destroy(gloss);
 
     // decorative dots, the same on every frame of a game
-    core::Mulberry32 dots(seed_ ^ 0x5bd1e995u);
+    core::Mulberry32 dots(game_.seed ^ 0x5bd1e995u);
     const int n = static_cast<int>(c.w / c.s(90)) + 4;
     for (int i = 0; i < n; ++i) {
         const double x = dots.next() * c.w;
@@ -1180,7 +1037,7 @@ void PlayingScreen::drawHud(Ctx& c) {
         drawTextCentered(cr, nx, ny - 1.3 * R_, i18n::tr("tarnwick.next"), label);
         fillCircle(cr, nx, ny, 0.86 * R_, 0x000000, 0.22);
         strokeCircle(cr, nx, ny, 0.86 * R_, std::max(c.s(2), 0.08 * R_), 0xffffff, 0.7);
-        paintBubbleCairo(cr, w.marbleSkin, colorOf(nextColor_), nx, ny, 0.62 * R_);
+        paintBubbleCairo(cr, w.marbleSkin, colorOf(game_.nextColor), nx, ny, 0.62 * R_);
     }
 
     // progress through the level's rows
@@ -1189,7 +1046,7 @@ void PlayingScreen::drawHud(Ctx& c) {
         const double bh = c.s(6);
         const Rect track{(c.w - bw) / 2, hudH_ - c.s(9), bw, bh};
         fillRoundedRect(cr, track, bh / 2, 0x000000, 0.28);
-        const int left = remainingRows() + static_cast<int>(incoming_.size());
+        const int left = remainingRows() + static_cast<int>(game_.incoming.size());
         const double frac = std::clamp(1.0 - static_cast<double>(left) / totalRows0_, 0.0, 1.0);
         if (frac > 0) {
             fillRoundedRect(cr, Rect{track.x, track.y, std::max(bw * frac, bh), bh}, bh / 2,
@@ -1205,8 +1062,8 @@ void PlayingScreen::drawPills(Ctx& c, double y, double hb, bool wide) {
     char key[320];
     std::snprintf(key, sizeof key, "%s %s %.3f %.3f %.3f %d %d %d %d %d %zu %zu %d %s",
                   world().id.c_str(), i18n::currentLanguage().c_str(), c.w, c.ui, hudH_,
-                  wide ? 1 : 0, gs_.arcade ? core::arcadeSpeedLevel(shots_) : level_ + 1, score_,
-                  shots_, currentColor_, freed_.size(), starOrbs_.size(), gs_.arcade ? 1 : 0,
+                  wide ? 1 : 0, gs_.arcade ? core::arcadeSpeedLevel(game_.shots) : game_.level + 1, game_.score,
+                  game_.shots, game_.currentColor, game_.freed.size(), game_.starOrbs.size(), gs_.arcade ? 1 : 0,
                   time.c_str());
     drawCachedLayer(c.cr, st().pills, key, c.w, hudH_, [&](cairo_t* cr) {
         Ctx pc = c;
@@ -1238,7 +1095,7 @@ void PlayingScreen::paintPills(Ctx& c, double y, double hb, bool wide, const std
     {
         const std::string caption = i18n::tr(gs_.arcade ? "tarnwick.arcade" : "tarnwick.level");
         const std::string value = std::to_string(
-            gs_.arcade ? core::arcadeSpeedLevel(shots_) : level_ + 1);
+            gs_.arcade ? core::arcadeSpeedLevel(game_.shots) : game_.level + 1);
         const double iw = c.s(24);
         const double pw = pillWidth(caption, value, iw);
         hudPill(c, Rect{x, y, pw, hb}, wide ? caption : "", value, pillFill, border, ink, muted,
@@ -1254,29 +1111,29 @@ void PlayingScreen::paintPills(Ctx& c, double y, double hb, bool wide, const std
     // score pill with a small marble
     {
         const std::string caption = i18n::tr("tarnwick.score");
-        const std::string value = std::to_string(score_);
+        const std::string value = std::to_string(game_.score);
         const double iw = c.s(24);
         const double pw = pillWidth(caption, value, iw);
         hudPill(c, Rect{x, y, pw, hb}, wide ? caption : "", value, pillFill, border, ink, muted,
                 iw);
-        paintBubbleCairo(cr, w.marbleSkin, colorOf(currentColor_), x + c.s(6) + iw / 2,
+        paintBubbleCairo(cr, w.marbleSkin, colorOf(game_.currentColor), x + c.s(6) + iw / 2,
                          y + hb / 2, c.s(8));
         x += pw + gap;
     }
     // shots pill
     {
         const std::string caption = i18n::tr("tarnwick.marbles");
-        const std::string value = std::to_string(shots_);
+        const std::string value = std::to_string(game_.shots);
         const double pw = pillWidth(caption, value, 0);
         hudPill(c, Rect{x, y, pw, hb}, wide ? caption : "", value, pillFill, border, ink, muted,
                 0);
         x += pw + gap;
     }
     // stars freed so far
-    if (!gs_.arcade && !starOrbs_.empty()) {
+    if (!gs_.arcade && !game_.starOrbs.empty()) {
         const double size = 0.5 * hb;
-        const int n = static_cast<int>(freed_.size());
-        for (size_t i = 0; i < starOrbs_.size(); ++i) {
+        const int n = static_cast<int>(game_.freed.size());
+        for (size_t i = 0; i < game_.starOrbs.size(); ++i) {
             drawStarIcon(cr, x + size / 2, y + hb / 2, size, static_cast<int>(i) < n, 0xffd700,
                          1.0);
             x += size + c.s(4);
@@ -1313,26 +1170,28 @@ void PlayingScreen::publish(const Ctx& c) {
     PlayView& v = st().view;
     v.frame += 1;
     v.arcade = gs_.arcade;
-    v.level = level_;
+    v.level = game_.level;
     v.geo = geo_;
-    v.rows = cfg_.rows;
-    v.cols = cfg_.cols;
-    v.lossRow = cfg_.lossRow;
-    v.numColors = cfg_.numColors;
-    v.board = board_;
-    v.incomingRows = static_cast<int>(incoming_.size());
-    v.starOrbs = starOrbs_;
-    v.freed.assign(freed_.begin(), freed_.end());
-    v.destroyed.assign(destroyed_.begin(), destroyed_.end());
+    v.rows = game_.cfg.rows;
+    v.cols = game_.cfg.cols;
+    v.lossRow = game_.cfg.lossRow;
+    v.numColors = game_.cfg.numColors;
+    v.board = game_.board;
+    v.parity = game_.parity;
+    v.ceilingRow = game_.ceilingRow;
+    v.incomingRows = static_cast<int>(game_.incoming.size());
+    v.starOrbs = game_.starOrbs;
+    v.freed.assign(game_.freed.begin(), game_.freed.end());
+    v.destroyed.assign(game_.destroyed.begin(), game_.destroyed.end());
     v.obstacles = obstacles_;
     v.aim = aim_;
-    v.shotActive = shot_.active;
+    v.shotActive = shotActive_;
     v.shot = shot_.s;
     v.shotSpin = shot_.spin;
-    v.currentColor = currentColor_;
-    v.nextColor = nextColor_;
-    v.shots = shots_;
-    v.score = score_;
+    v.currentColor = game_.currentColor;
+    v.nextColor = game_.nextColor;
+    v.shots = game_.shots;
+    v.score = game_.score;
     v.paused = paused_;
     v.finished = finished_;
     v.fillDue = fillDue_;

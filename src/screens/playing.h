@@ -39,6 +39,8 @@ struct PlayView {
     PlayGeometry geo;
     int rows = 14, cols = 11, lossRow = 13, numColors = 4;
     core::Board board;
+    int parity = 0;      // the board's row parity
+    int ceilingRow = 0;  // the row the pack hangs from
     int incomingRows = 0;
     std::vector<core::RC> starOrbs;
     std::vector<int> freed;

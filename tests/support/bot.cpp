@@ -4,8 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "core/grid.h"
-#include "core/obstacles.h"
+#include "core/game.h"
 
 namespace testsupport {
 
@@ -14,59 +13,61 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kSpeed = 1200.0;
 
-// How much a landing at (r, c) is worth to a player shooting colour.
+// How much a landing at (r, c) is worth to a player shooting colour, judged by the rules'
+// own placement on a copy of the game.
 double worth(const ui::PlayView& v, int r, int c, int colour) {
-    core::Board b = v.board;
-    b[r][c] = colour;
-    const auto cluster = core::sameColorCluster(b, r, c);
-    if (cluster.size() >= 3) {
-        for (const auto& p : cluster) b[p.r][p.c] = -1;
-        const auto floaters = core::floatingBubbles(b);
-        int orbs = 0;
-        for (const auto& o : v.starOrbs) {
-            for (const auto& p : cluster) orbs += (p.r == o.r && p.c == o.c);
-            for (const auto& p : floaters) orbs += (p.r == o.r && p.c == o.c);
-        }
-        return 1000.0 + 10.0 * cluster.size() + 25.0 * floaters.size() + 200.0 * orbs;
+    core::GameModel m;
+    m.board = v.board;
+    m.parity = v.parity;
+    m.ceilingRow = v.ceilingRow;
+    m.starOrbs = v.starOrbs;
+    m.freed.insert(v.freed.begin(), v.freed.end());
+    const core::Placement p = core::placeMarble(m, r, c, colour);
+    if (p.popped) {
+        return 1000.0 + 10.0 * p.cluster.size() + 25.0 * p.floaters.size() +
+               200.0 * p.freedOrbs.size();
     }
     // Sticking: beside its own colour and high up is best; low rows bring the loss closer.
-    return 60.0 * (static_cast<double>(cluster.size()) - 1) - 8.0 * r;
+    return 60.0 * (static_cast<double>(p.cluster.size()) - 1) - 8.0 * r;
 }
 
 }  // namespace
 
-ShotOutcome simulateShot(const ui::PlayView& v, double angle, double frameDt) {
+core::FlightField flightField(const ui::PlayView& v) {
     const ui::PlayGeometry& g = v.geo;
-    core::ShotState s;
-    s.x = g.shooterX;
-    s.y = g.shooterY;
-    s.vx = std::cos(angle) * kSpeed;
-    s.vy = std::sin(angle) * kSpeed;
+    core::FlightField f;
+    f.R = g.R;
+    f.gridX = g.gridX;
+    f.gridTop = g.fieldTop;
+    f.left = g.gridX;
+    f.right = g.gridX + g.gridW;
+    f.lostBelow = g.h + g.R;
+    f.rows = v.rows;
+    f.cols = v.cols;
+    f.parity = v.parity;
+    f.ceilingRow = v.ceilingRow;
+    return f;
+}
+
+ShotOutcome simulateShot(const ui::PlayView& v, double angle, double frameDt) {
+    core::Flight f;
+    f.s.x = v.geo.shooterX;
+    f.s.y = v.geo.shooterY;
+    f.s.vx = std::cos(angle) * kSpeed;
+    f.s.vy = std::sin(angle) * kSpeed;
+    const core::FlightField field = flightField(v);
     const double dtMs = std::min(frameDt, 0.05) * 1000.0;
     for (int frame = 0; frame < 2000; ++frame) {
-        const double speed = std::hypot(s.vx, s.vy);
-        const int n = std::max(1, static_cast<int>(std::ceil(speed * dtMs / 1000.0 /
-                                                               std::max(g.R / 2, 2.0))));
-        const double sub = dtMs / n;
-        for (int i = 0; i < n; ++i) {
-            core::stepShot(s, sub, g.R, g.gridX, g.gridX + g.gridW);
-            if (!v.obstacles.empty()) {
-                core::ShotLike like{s.x, s.y, s.vx, s.vy};
-                const core::ObstacleHit hit = core::checkObstacleHit(like, g.R, v.obstacles);
-                s.x = like.x;
-                s.y = like.y;
-                s.vx = like.vx;
-                s.vy = like.vy;
-                if (hit.consumed) return ShotOutcome{ShotOutcome::Swallowed, -1, -1};
-            }
-            core::ShotState rel = s;
-            rel.x -= g.gridX;
-            rel.y -= g.fieldTop;
-            const core::Landing land = core::tryLand(rel, v.board, g.R, v.rows, v.cols, 0.0);
-            if (land.found) return ShotOutcome{ShotOutcome::Landed, land.r, land.c};
-            if (s.y < g.fieldTop - 2 * g.R || s.y > g.h + g.R) {
-                return ShotOutcome{ShotOutcome::Lost, -1, -1};
-            }
+        const core::FlightResult r = core::fly(f, dtMs, field, v.board, v.obstacles);
+        switch (r.end) {
+        case core::FlightEnd::Landed:
+            return ShotOutcome{ShotOutcome::Landed, r.r, r.c};
+        case core::FlightEnd::Swallowed:
+            return ShotOutcome{ShotOutcome::Swallowed, -1, -1};
+        case core::FlightEnd::Lost:
+            return ShotOutcome{ShotOutcome::Lost, -1, -1};
+        case core::FlightEnd::Flying:
+            break;
         }
     }
     return ShotOutcome{};

@@ -1,9 +1,10 @@
 // A player for tests: predicts where a shot at a given angle ends with the rules core's own
-// flight, obstacle and landing functions, and picks the angle a sensible player would.
+// flight and placement, and picks the angle a sensible player would.
 // It reads the game from the play screen's view (or from an autosave plus the layout), so
 // it works in-process and against the real binary alike.
 #pragma once
 
+#include "core/flight.h"
 #include "screens/playing.h"
 
 namespace testsupport {
@@ -13,6 +14,9 @@ struct ShotOutcome {
     int r = -1;  // landing cell
     int c = -1;
 };
+
+// The field of the view's game as the flight sees it.
+core::FlightField flightField(const ui::PlayView& v);
 
 // Flies a marble from the launcher at angle (radians, -pi/2 straight up) through the board
 // and obstacles of v, frame by frame with frames of frameDt seconds, as the play screen

@@ -180,8 +180,11 @@ def parse(path):
 # ---- hex rules (as in src/core/grid) ----------------------------------------------------
 
 
-def neighbors(r, c):
-    if r & 1:
+def neighbors(r, c, parity=0):
+    """A row sits half a cell to the right when its index plus the grid's parity is odd.
+    Pictures count from the starting board's first row (parity 0), so a grid that starts
+    k rows higher in the picture has parity k & 1: the lattice never shears."""
+    if (r + parity) & 1:
         return [(r, c - 1), (r, c + 1), (r - 1, c), (r - 1, c + 1), (r + 1, c), (r + 1, c + 1)]
     return [(r, c - 1), (r, c + 1), (r - 1, c - 1), (r - 1, c), (r + 1, c - 1), (r + 1, c)]
 
@@ -192,7 +195,7 @@ def cell(grid, r, c):
     return -1
 
 
-def floating(grid):
+def floating(grid, parity=0):
     """Occupied cells not connected to the first occupied row (core::floatingBubbles)."""
     anchor = next((r for r, row in enumerate(grid) if any(v != -1 for v in row)), None)
     if anchor is None:
@@ -201,7 +204,7 @@ def floating(grid):
     todo = list(seen)
     while todo:
         r, c = todo.pop()
-        for n in neighbors(r, c):
+        for n in neighbors(r, c, parity):
             if n not in seen and cell(grid, *n) != -1:
                 seen.add(n)
                 todo.append(n)
@@ -209,7 +212,7 @@ def floating(grid):
             if v != -1 and (r, c) not in seen]
 
 
-def groups(grid):
+def groups(grid, parity=0):
     """Same-colour groups (lists of cells) of a grid whose row 0 is a field row 0."""
     seen = set()
     out = []
@@ -221,7 +224,7 @@ def groups(grid):
             seen.add((r, c))
             i = 0
             while i < len(group):
-                for n in neighbors(*group[i]):
+                for n in neighbors(*group[i], parity):
                     if n not in seen and cell(grid, *n) == v:
                         seen.add(n)
                         group.append(n)
@@ -248,7 +251,8 @@ def open_cells(grid):
 
 
 def stack(lv, k):
-    """The level as it hangs after k incoming rows have entered (nothing popped)."""
+    """The level as it hangs after k incoming rows have entered (nothing popped); its
+    parity is k & 1."""
     n = lv.incoming_count
     return [row[:] for row in lv.picture[n - k:]]
 
@@ -311,7 +315,7 @@ def validate(levels):
                 err(lv, "level 0's starting board must be the four-colour stripes")
         # Hanging: after every entry (and at the start) everything hangs from row 0.
         for k in range(n + 1):
-            loose = floating(stack(lv, k))
+            loose = floating(stack(lv, k), k & 1)
             if loose:
                 err(lv, f"after {k} incoming rows, {len(loose)} marbles hang loose, e.g. "
                         f"field cell {loose[0]}")
@@ -346,8 +350,8 @@ def validate(levels):
 # ---- report ----------------------------------------------------------------------------
 
 
-def group_stats(grid):
-    sizes = [len(g) for g in groups(grid)]
+def group_stats(grid, parity=0):
+    sizes = [len(g) for g in groups(grid, parity)]
     return {
         "singles": sum(1 for s in sizes if s == 1),
         "pairs": sum(1 for s in sizes if s == 2),
@@ -380,7 +384,7 @@ def report(lv):
     board = [row[:] for row in lv.board_lines]
     mix = [sum(1 for row in lv.picture for v in row if v == col) for col in range(lv.num_colors)]
     st = group_stats(board)
-    whole = group_stats(lv.picture)
+    whole = group_stats(lv.picture, lv.incoming_count & 1)
     onboard = sum(1 for row in board for v in row if v >= 0)
     out = [
         f"level {lv.index:2} ({lv.index + 1:3}) {lv.name}: {lv.bubbles} marbles = "
@@ -409,7 +413,7 @@ def show(lv):
             for c, v in enumerate(row):
                 ch = "." if v < 0 else str(v)
                 cells.append(f"[{ch}]" if (r, c) in orbs_now else f" {ch} ")
-            out.append(f"  {r:2} " + (" " if r & 1 else "") + "".join(cells).rstrip())
+            out.append(f"  {r:2} " + (" " if (r + k) & 1 else "") + "".join(cells).rstrip())
         out.append("")
     return "\n".join(out)
 
