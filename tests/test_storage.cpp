@@ -1,6 +1,7 @@
 // The settings and save store: defaults, typed loading with fallbacks, the merge rules of
 // the records, what goes to disk when, and how unreadable or half-written files are met.
 // Every test works in a directory of its own through store::openAt.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -179,7 +180,7 @@ TEST(Store, EveryMutationIsOnDiskWhenItReturns) {
     EXPECT_EQ(cg["score"].asInt(0), 17);
     EXPECT_EQ(cg["board"].size(), 14u);
     EXPECT_EQ(cg["board"][0].size(), 11u);
-    EXPECT_EQ(cg["starOrbPositions"][0].dump(), "[3,6]");
+    EXPECT_EQ(cg["starOrbPositions"].size(), 3u);
     EXPECT_FALSE(cg.has("valid"));
     EXPECT_GE(store::savedGame().savedAt, before);
     EXPECT_LE(store::savedGame().savedAt, store::nowMs());
@@ -195,6 +196,49 @@ TEST(Store, EveryMutationIsOnDiskWhenItReturns) {
     EXPECT_EQ(doc().dump(),
               R"({"arcade_highscores":[],"level_stars":{},"solves_list":[],"unlocked_level":1})");
     EXPECT_FALSE(platform::fs::isFile(settingsFile(dir)));  // settings not touched
+}
+
+// A stored game the rules could not play is discarded with one line and never offered; a
+// playable one comes back exactly.
+TEST(Store, BrokenStoredGamesAreNeverOffered) {
+    const std::string dir = testsupport::freshDir("store-broken-game");
+    using Break = void (*)(store::SavedGame&);
+    const std::pair<const char*, Break> cases[] = {
+        {"ragged board", [](store::SavedGame& g) { g.board[3].pop_back(); }},
+        {"two rows", [](store::SavedGame& g) { g.board.resize(2); }},
+        {"colour 9", [](store::SavedGame& g) { g.board[0][0] = 9; }},
+        {"wide waiting row", [](store::SavedGame& g) { g.incomingQueue.push_back(std::vector<int>(12, 0)); }},
+        {"launcher colour", [](store::SavedGame& g) { g.currentColor = 7; }},
+        {"orb far below", [](store::SavedGame& g) { g.starOrbPositions[0] = {40, 2}; }},
+        {"freed orb 5", [](store::SavedGame& g) { g.freedStarOrbs = {5}; }},
+        {"obstacle 9", [](store::SavedGame& g) { g.destroyedObstacles = {9}; }},
+        {"score", [](store::SavedGame& g) { g.score = -100; }},
+        {"shots", [](store::SavedGame& g) { g.shotsFired = -1; }},
+        {"time", [](store::SavedGame& g) { g.elapsedMs = -1; }},
+        {"level 120", [](store::SavedGame& g) { g.level = 120; }},
+        {"ceiling", [](store::SavedGame& g) { g.ceilingRow = 20; }},
+    };
+    for (const auto& [what, brk] : cases) {
+        SCOPED_TRACE(what);
+        openCapturing(dir);
+        store::SavedGame g = testsupport::gameFor(58);  // a campaign level with obstacles
+        ASSERT_FALSE(g.arcade);
+        brk(g);
+        store::saveGame(g);
+        EXPECT_THAT(openCapturing(dir), ::testing::StartsWith("[storage] gespeichertes Spiel verworfen: "));
+        EXPECT_FALSE(store::hasSavedGame());
+    }
+    store::SavedGame arcade = testsupport::gameFor(60);
+    ASSERT_TRUE(arcade.arcade);
+    arcade.incomingQueue = {std::vector<int>(11, 0)};
+    store::saveGame(arcade);
+    EXPECT_NE(openCapturing(dir), "");
+    EXPECT_FALSE(store::hasSavedGame());
+    for (int n : {58, 60}) {
+        store::saveGame(testsupport::gameFor(n));
+        EXPECT_EQ(openCapturing(dir), "");
+        EXPECT_TRUE(testsupport::isGameFor(store::savedGame())) << n;
+    }
 }
 
 TEST(Store, SavesRoundTripEveryField) {
@@ -343,7 +387,8 @@ TEST(Store, LoadingSavesFollowsTheTypes) {
                         "arcade":1,"starOrbPositions":[[1,2],[3],"q"],
                         "freedStarOrbs":[1,true],"incomingQueue":[[3,3]],
                         "elapsedMs":-7.9,"savedAt":"soon"}})"));
-    EXPECT_EQ(openCapturing(dir), "");
+    // A ragged two-row board is no game the rules can play: it is never offered.
+    EXPECT_EQ(openCapturing(dir), "[storage] gespeichertes Spiel verworfen: negative Zählung\n");
     EXPECT_EQ(store::unlockedLevel(), 1);
     // The later duplicate key wins; a key is read by its leading digits ("zz" is level 0).
     EXPECT_EQ(ties(store::levelBests()),
@@ -360,10 +405,7 @@ TEST(Store, LoadingSavesFollowsTheTypes) {
     EXPECT_EQ(highs[1].score, 3);
     EXPECT_EQ(highs[1].marbles, 0);
     EXPECT_EQ(highs[2].marbles, 7);
-    // The seed is kept in 32 bits; a number is not a boolean; missing fields are zero.
-    EXPECT_EQ(tie(store::savedGame()),
-              tie(store::SavedGame{true, 5, 5u, false, {{1, -1, -1, 3}, {0}}, {{3, 3}},
-                                   {{1, 2}, {3, 0}, {0, 0}}, {1, 0}, {}, 0, 0, 0, 0, -7, 0}));
+    EXPECT_FALSE(store::hasSavedGame());
 
     // Games without a field are not resumable.
     for (const char* doc :

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/obstacles.h"
+
 namespace core {
 
 namespace {
@@ -212,6 +214,48 @@ Placement placeMarble(GameModel& m, int row, int col, int color) {
 TurnEnd endTurn(GameModel& m, bool popped) { return closeTurn(m, popped); }
 
 TurnEnd swallowShot(GameModel& m) { return closeTurn(m, false); }
+
+std::string storedGameFault(const GameModel& m, std::int64_t elapsedMs) {
+    if (!m.arcade && (m.level < 0 || m.level > 99)) return "Level außerhalb 0..99";
+    if (m.score < 0 || m.shots < 0 || elapsedMs < 0) return "negative Zählung";
+    const LevelConfig cfg = m.arcade ? arcadeConfig(m.shots) : levelConfig(m.level);
+    auto rowOk = [&](const std::vector<int>& row) {
+        if (static_cast<int>(row.size()) != cfg.cols) return false;
+        return std::all_of(row.begin(), row.end(),
+                           [&](int v) { return v == -1 || (v >= 0 && v < cfg.numColors); });
+    };
+    if (boardRows(m.board) != cfg.rows ||
+        !std::all_of(m.board.begin(), m.board.end(), rowOk)) {
+        return "Spielfeld mit falscher Form oder Farbe";
+    }
+    const int waiting = static_cast<int>(m.incoming.size());
+    if ((m.arcade && waiting > 0) || waiting > 16 ||
+        !std::all_of(m.incoming.begin(), m.incoming.end(), rowOk)) {
+        return "wartende Reihen mit falscher Form oder Farbe";
+    }
+    if (m.currentColor < 0 || m.currentColor >= cfg.numColors || m.nextColor < 0 ||
+        m.nextColor >= cfg.numColors) {
+        return "Farbe außerhalb der Palette";
+    }
+    if ((m.parity != 0 && m.parity != 1) || m.ceilingRow < 0 || m.ceilingRow >= cfg.rows) {
+        return "Decke außerhalb des Felds";
+    }
+    const int orbs = static_cast<int>(m.starOrbs.size());
+    if (orbs > (m.arcade ? 0 : 3)) return "zu viele Sternkugeln";
+    for (const RC& o : m.starOrbs) {
+        if (o.c < 0 || o.c >= cfg.cols || o.r < 0 || o.r >= cfg.rows + waiting) {
+            return "Sternkugel außerhalb des Felds";
+        }
+    }
+    if (!m.freed.empty() && (*m.freed.begin() < 0 || *m.freed.rbegin() >= orbs)) {
+        return "befreite Sternkugel unbekannt";
+    }
+    const int obstacles = m.arcade ? 0 : static_cast<int>(obstaclesForStage(cfg.stage).size());
+    if (!m.destroyed.empty() && (*m.destroyed.begin() < 0 || *m.destroyed.rbegin() >= obstacles)) {
+        return "zerstörtes Hindernis unbekannt";
+    }
+    return "";
+}
 
 int refillDue(const GameModel& m) {
     if (m.arcade || m.incoming.empty()) return 0;

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "core/grid.h"
@@ -79,6 +80,12 @@ Placement placeMarble(GameModel& m, int row, int col, int color);
 TurnEnd endTurn(GameModel& m, bool popped);
 // A marble swallowed by a puddle: it counts as a shot, descent included.
 TurnEnd swallowShot(GameModel& m);
+
+// Why a stored game cannot be played, or "" when it can: the board and the waiting rows
+// have the level's shape, colours are in range, orbs lie on the field or in the rows still
+// to come, freed orbs and crushed obstacles name real ones, and no count or time is
+// negative. Reads the model as stored, before resumeGame.
+std::string storedGameFault(const GameModel& m, std::int64_t elapsedMs);
 
 // Campaign refill: the number of waiting rows that would enter now to top the board up to
 // four occupied rows (0 when none).

@@ -8,6 +8,7 @@
 #include <limits>
 #include <string>
 
+#include "core/game.h"
 #include "core/json.h"
 #include "platform/fs.h"
 #include "platform/fs_posix.h"
@@ -231,8 +232,8 @@ SavedGame gameFromJson(const json::Value& g) {
     out.arcade = g["arcade"].asBool(false);
     out.board = boardFromJson(g["board"]);
     // Games stored before the pack kept its lattice never moved it: parity 0.
-    out.rowParity = g["rowParity"].asInt(0) & 1;
-    out.ceilingRow = std::max(g["ceilingRow"].asInt(0), 0);
+    out.rowParity = g["rowParity"].asInt(0);
+    out.ceilingRow = g["ceilingRow"].asInt(0);
     out.incomingQueue = boardFromJson(g["incomingQueue"]);
     for (const json::Value& p : g["starOrbPositions"].asArray())
         out.starOrbPositions.push_back(core::RC{p[0].asInt(0), p[1].asInt(0)});
@@ -247,6 +248,26 @@ SavedGame gameFromJson(const json::Value& g) {
     // A game without a field cannot be resumed.
     out.valid = !out.board.empty() && !out.board.front().empty();
     return out;
+}
+
+// A stored game that the rules could not play (a board of the wrong shape, colours out of
+// range, a negative score...) is never offered; the reason, or "" for a playable game.
+std::string gameFault(const SavedGame& g) {
+    core::GameModel m;
+    m.arcade = g.arcade;
+    m.level = g.level;
+    m.board = g.board;
+    m.parity = g.rowParity;
+    m.ceilingRow = g.ceilingRow;
+    m.incoming = g.incomingQueue;
+    m.starOrbs = g.starOrbPositions;
+    m.freed.insert(g.freedStarOrbs.begin(), g.freedStarOrbs.end());
+    m.destroyed.insert(g.destroyedObstacles.begin(), g.destroyedObstacles.end());
+    m.currentColor = g.currentColor;
+    m.nextColor = g.nextColor;
+    m.shots = g.shotsFired;
+    m.score = g.score;
+    return core::storedGameFault(m, g.elapsedMs);
 }
 
 json::Value gameToJson(const SavedGame& g) {
@@ -317,7 +338,12 @@ void readSaves() {
     const json::Value& g = doc["current_game"];
     if (g.isObject() && g["board"].isArray()) {
         SavedGame game = gameFromJson(g);
-        if (game.valid) s.game = std::move(game);
+        const std::string fault = game.valid ? gameFault(game) : "";
+        if (!fault.empty()) {
+            std::fprintf(stderr, "[storage] gespeichertes Spiel verworfen: %s\n", fault.c_str());
+        } else if (game.valid) {
+            s.game = std::move(game);
+        }
     }
 }
 

@@ -233,15 +233,14 @@ void paintObstacle(cairo_t* cr, void* user) {
     const double r = s.r;
     cairo_save(cr);
     cairo_translate(cr, r, r);
-    if (s.kind == 2) {  // puddle: a dark, flat pool with a bright rim
+    if (s.kind == 2) {  // puddle: a dark round pool with a bright rim, as wide as it swallows
         cairo_save(cr);
-        cairo_scale(cr, 1, 0.55);
-        cairo_pattern_t* g = cairo_pattern_create_radial(0, 0, 0, 0, 0, 0.92 * r);
+        cairo_pattern_t* g = cairo_pattern_create_radial(0, 0, 0, 0, 0, 0.94 * r);
         cairo_pattern_add_color_stop_rgba(g, 0, 0.13, 0.19, 0.36, 0.95);
         cairo_pattern_add_color_stop_rgba(g, 0.75, 0.09, 0.13, 0.28, 0.9);
         cairo_pattern_add_color_stop_rgba(g, 1.0, 0.05, 0.08, 0.2, 0.55);
         cairo_new_path(cr);
-        circle(cr, 0, 0, 0.92 * r);
+        circle(cr, 0, 0, 0.94 * r);
         cairo_set_source(cr, g);
         cairo_fill_preserve(cr);
         cairo_pattern_destroy(g);
@@ -258,7 +257,7 @@ void paintObstacle(cairo_t* cr, void* user) {
         stop(g, 0.6, b, 1);
         stop(g, 1.0, theme::darken(b, 0.5), 1);
         cairo_new_path(cr);
-        circle(cr, 0, 0, 0.92 * r);
+        circle(cr, 0, 0, 0.94 * r);
         cairo_set_source(cr, g);
         cairo_fill(cr);
         cairo_pattern_destroy(g);

@@ -1,5 +1,9 @@
 #include "support/store_files.h"
 
+#include <algorithm>
+
+#include "core/game.h"
+#include "core/obstacles.h"
 #include "platform/save_crypt.h"
 #include "support/tmpdir.h"
 
@@ -16,25 +20,23 @@ json::Value readSealedDoc(const std::string& path) {
 }
 
 store::SavedGame gameFor(int n) {
+    // A playable game of either mode, some shots in, its counters all derived from n.
     store::SavedGame g;
-    g.level = n % 100;
     g.seed = static_cast<std::uint32_t>(n) * 2654435761u;
     g.arcade = n % 3 == 0;
-    core::Mulberry32 rnd(g.seed);
-    g.board = core::makeEmptyBoard(14, 11);
-    for (auto& row : g.board)
-        for (int& cell : row) cell = rnd.nextInt(7) - 1;
-    g.board[0][0] = n % 5;  // never empty in the first cell
-    for (int r = 0; r < 1 + n % 4; ++r) {
-        std::vector<int> row(11);
-        for (int& cell : row) cell = rnd.nextInt(6);
-        g.incomingQueue.push_back(row);
-    }
-    g.starOrbPositions = {{n % 14, n % 11}, {1, 2}, {3, n % 7}};
-    g.freedStarOrbs = {n % 3};
-    for (int i = 0; i < n % 5; ++i) g.destroyedObstacles.push_back(i);
-    g.currentColor = n % 6;
-    g.nextColor = (n / 6) % 6;
+    const core::GameModel m = g.arcade ? core::newArcadeGame(g.seed)
+                                       : core::newCampaignGame(n % 100, g.seed);
+    g.level = m.level;
+    g.board = m.board;
+    g.incomingQueue = m.incoming;
+    g.incomingQueue.resize(std::min<std::size_t>(m.incoming.size(), 1 + n % 4));
+    g.starOrbPositions = m.starOrbs;
+    for (core::RC& o : g.starOrbPositions) o.r = std::min(o.r, 13);
+    if (!g.arcade) g.freedStarOrbs = {n % 3};
+    const int obstacles = g.arcade ? 0 : static_cast<int>(core::obstaclesForStage(m.cfg.stage).size());
+    for (int i = 0; i < std::min(n % 5, obstacles); ++i) g.destroyedObstacles.push_back(i);
+    g.currentColor = n % m.cfg.numColors;
+    g.nextColor = (n / 6) % m.cfg.numColors;
     g.shotsFired = n;
     g.score = n;
     g.elapsedMs = static_cast<std::int64_t>(n) * 1000 + 7;
