@@ -254,7 +254,10 @@ class PlayingScreen : public Screen {
     double aim_ = -kPi / 2;
     bool paused_ = false;
     bool finished_ = false;
-    double startT_ = -1.0;
+    // Clock origin: elapsed play time is t - startT_. It is negative whenever the resumed
+    // time exceeds how long the program has run, so "started" needs a flag of its own.
+    double startT_ = 0;
+    bool clockStarted_ = false;
     double fillDue_ = -1.0;
     double cheerAt_ = -100.0;
     Trick trick_ = Trick::None;
@@ -375,7 +378,10 @@ void PlayingScreen::layout(Ctx& c) {
 // ---- turn loop -------------------------------------------------------------------------
 
 void PlayingScreen::update(Ctx& c) {
-    if (startT_ < 0) startT_ = c.t - static_cast<double>(resumedMs_) / 1000.0;
+    if (!clockStarted_) {
+        startT_ = c.t - static_cast<double>(resumedMs_) / 1000.0;
+        clockStarted_ = true;
+    }
     layout(c);
     if (paused_) {
         startT_ += c.dt;
@@ -1201,7 +1207,7 @@ void PlayingScreen::drawHud(Ctx& c) {
 // The pills of the top bar: mode, score, shots, stars and time, repainted when what they
 // show changes.
 void PlayingScreen::drawPills(Ctx& c, double y, double hb, bool wide) {
-    const std::string time = formatTime(startT_ < 0 ? 0 : elapsedMs(c));
+    const std::string time = formatTime(clockStarted_ ? elapsedMs(c) : 0);
     char key[320];
     std::snprintf(key, sizeof key, "%s %s %.3f %.3f %.3f %d %d %d %d %d %zu %zu %d %s",
                   world().id.c_str(), i18n::currentLanguage().c_str(), c.w, c.ui, hudH_,
@@ -1336,7 +1342,7 @@ void PlayingScreen::publish(const Ctx& c) {
     v.paused = paused_;
     v.finished = finished_;
     v.fillDue = fillDue_;
-    v.elapsedMs = startT_ < 0 ? 0 : elapsedMs(c);
+    v.elapsedMs = clockStarted_ ? elapsedMs(c) : 0;
     v.trick = static_cast<int>(trick_);
     v.cheerAt = cheerAt_;
     v.popups = static_cast<int>(fx_.popups().size());
