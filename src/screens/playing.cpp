@@ -1182,7 +1182,8 @@ void PlayingScreen::drawHud(Ctx& c) {
     {
         const double nx = shooterX_ + 3.2 * R_;
         const double ny = shooterY_ + 0.1 * R_;
-        TextStyle label = textStyle(std::max(c.s(11), 0.42 * R_), true, 0xffffff, 0.85);
+        TextStyle label =
+            textStyle(std::max({c.s(11), 0.42 * R_, kMinTextSize}), true, 0xffffff, 0.85);
         drawTextCentered(cr, nx, ny - 1.3 * R_, i18n::tr("tarnwick.next"), label);
         fillCircle(cr, nx, ny, 0.86 * R_, 0x000000, 0.22);
         strokeCircle(cr, nx, ny, 0.86 * R_, std::max(c.s(2), 0.08 * R_), 0xffffff, 0.7);
@@ -1234,9 +1235,8 @@ void PlayingScreen::paintPills(Ctx& c, double y, double hb, bool wide, const std
     // A pill as wide as its shown texts plus room for its icon, never under s(56).
     auto pillWidth = [&](const std::string& caption, const std::string& value, double icon) {
         double vw = 0, vh = 0, cw = 0, ch = 0;
-        measureText(cr, value, textStyle(std::min(0.42 * hb, 17.0), true, ink), &vw, &vh);
-        if (wide) measureText(cr, caption, textStyle(std::min(0.28 * hb, 11.0), false, ink),
-                              &cw, &ch);
+        measureText(cr, value, textStyle(hudPillValueSize(hb), true, ink), &vw, &vh);
+        if (wide) measureText(cr, caption, textStyle(hudPillCaptionSize(hb), false, ink), &cw, &ch);
         return std::max(std::max(vw, cw) + icon + c.s(22), c.s(56));
     };
 
