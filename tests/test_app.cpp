@@ -17,6 +17,7 @@
 #include "support/tmpdir.h"
 #include "ui/app.h"
 #include "ui/draw.h"
+#include "ui/widgets.h"
 
 using ui::Ctx;
 using ui::Game;
@@ -220,6 +221,19 @@ TEST(Screens, EveryTextIsReadableAtSmallWindows) {
                 testsupport::savePng(f, testsupport::artefactDir() + "/readable_question_" +
                                             std::to_string(w) + ".png");
             check("new game question");
+        }
+        // The game's longest question, the reset of progress, in every language.
+        for (const i18n::Language& l : i18n::languages()) {
+            i18n::setLanguage(l.code);
+            ui::recordDrawnTexts(true);
+            win.setUpdate([](ui::Ctx& c) {
+                ui::confirmDialog(c, i18n::tr("settings.resetProgress"),
+                                  i18n::tr("settings.resetProgressMessage"), i18n::tr("common.ok"),
+                                  i18n::tr("common.cancel"));
+            });
+            win.frame(t += 1);
+            for (const ui::DrawnText& d : ui::drawnTexts())
+                EXPECT_GE(d.px, 10) << l.code << " " << w << "x" << h << ": " << d.text;
         }
     }
     ui::recordDrawnTexts(false);

@@ -303,13 +303,14 @@ int confirmDialog(Ctx& c, const std::string& title, const std::string& message,
     const double pcx = panel.x + pw / 2;
     drawTextCentered(cr, pcx, panel.y + c.s(40), title,
                      textStyle(c.s(20), true, kAccentPink, 1.0, pw - c.s(48)));
-    // The message wraps onto up to three lines (smaller type when it needs more) centred
-    // between the title and the buttons.
+    // The message wraps onto up to three lines (smaller type when it needs more, but never
+    // below the readable size: then more lines) centred between the title and the buttons.
     double size = c.s(15);
     std::vector<std::string> lines;
-    for (int i = 0; i < 4; ++i, size *= 0.85) {
+    for (int i = 0;; ++i) {
         lines = wrapText(cr, message, textStyle(size, false, kWhite), pw - c.s(48));
-        if (lines.size() <= 3) break;
+        if (lines.size() <= 3 || i == 3 || size <= kMinTextSize) break;
+        size = std::max(0.85 * size, kMinTextSize);
     }
     const double lineH = 1.3 * size;
     double ly = panel.y + c.s(100) - lineH * (static_cast<double>(lines.size()) - 1) / 2;
