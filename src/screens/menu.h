@@ -59,7 +59,7 @@ MenuLayout menuLayout(double w, double h, double u, int n);
 class NewGameQuestion {
   public:
     // Starts s at once (pushes it) when no game is stored and returns true; otherwise
-    // keeps s and asks from the next frame on.
+    // keeps s for the question, which the next call of ask puts.
     bool request(const GameState& s);
     bool asking() const { return asking_; }
     // Call first in a frame: while asking, the screen's own controls see no pointer,

@@ -13,8 +13,8 @@ namespace ui {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kNone = 1e9;     // nextBallAt_ when no marble is scheduled
-constexpr double kFreeze = 0.15;  // a hit letter hangs still this long before it flies
+constexpr double kNone = 1e9;      // nextBallAt_ when no marble is scheduled
+constexpr double kFreeze = 0.15;   // a hit letter hangs still this long before it flies
 constexpr double kGravity = 1800;  // units per second squared on a letter
 // A letter's box reaches this many font sizes above its base line.
 constexpr double kLetterTop = 0.85;
