@@ -36,6 +36,8 @@ const Entry kEntries_de[] = {
     {"tarnwick.tapToResume", "Tippen zum Fortsetzen"},
     {"common.cancel", "Abbrechen"},
     {"common.ok", "OK"},
+    {"common.newGame", "Neues Spiel starten?"},
+    {"common.savedGameLost", "Dein gespeichertes Spiel ({{game}}) geht dabei verloren."},
     {"ending.back", "Zurück zum Menü"},
     {"ending.buddhaIncomplete",
      "Du hast jedes Level bezwungen – aber noch nicht jedes mit drei Sternen. Der "
@@ -125,6 +127,8 @@ const Entry kEntries_en[] = {
     {"tarnwick.tapToResume", "Tap to resume"},
     {"common.cancel", "Cancel"},
     {"common.ok", "OK"},
+    {"common.newGame", "Start a new game?"},
+    {"common.savedGameLost", "Your saved game ({{game}}) will be lost."},
     {"ending.back", "Back to menu"},
     {"ending.buddhaIncomplete",
      "You have conquered every level — but not yet each one with three stars. The "
@@ -211,6 +215,8 @@ const Entry kEntries_fr[] = {
     {"tarnwick.tapToResume", "Touchez pour reprendre"},
     {"common.cancel", "Annuler"},
     {"common.ok", "OK"},
+    {"common.newGame", "Commencer une nouvelle partie ?"},
+    {"common.savedGameLost", "Votre partie sauvegardée ({{game}}) sera perdue."},
     {"ending.back", "Retour au menu"},
     {"ending.buddhaIncomplete",
      "Vous avez conquis tous les niveaux — mais pas encore chacun avec trois "
@@ -300,6 +306,8 @@ const Entry kEntries_es[] = {
     {"tarnwick.tapToResume", "Toca para continuar"},
     {"common.cancel", "Cancelar"},
     {"common.ok", "Aceptar"},
+    {"common.newGame", "¿Empezar una partida nueva?"},
+    {"common.savedGameLost", "Se perderá tu partida guardada ({{game}})."},
     {"ending.back", "Volver al menú"},
     {"ending.buddhaIncomplete",
      "Has conquistado todos los niveles, pero aún no todos con tres estrellas. El "
@@ -389,6 +397,8 @@ const Entry kEntries_it[] = {
     {"tarnwick.tapToResume", "Tocca per riprendere"},
     {"common.cancel", "Annulla"},
     {"common.ok", "OK"},
+    {"common.newGame", "Iniziare una nuova partita?"},
+    {"common.savedGameLost", "La tua partita salvata ({{game}}) andrà persa."},
     {"ending.back", "Torna al menu"},
     {"ending.buddhaIncomplete",
      "Hai conquistato ogni livello, ma non ancora tutti con tre stelle. Il Buddha "
@@ -476,6 +486,8 @@ const Entry kEntries_pt[] = {
     {"tarnwick.tapToResume", "Toque para continuar"},
     {"common.cancel", "Cancelar"},
     {"common.ok", "OK"},
+    {"common.newGame", "Começar uma nova partida?"},
+    {"common.savedGameLost", "Sua partida salva ({{game}}) será perdida."},
     {"ending.back", "Voltar ao menu"},
     {"ending.buddhaIncomplete",
      "Você conquistou todos os níveis, mas ainda não todos com três estrelas. O "
@@ -564,6 +576,8 @@ const Entry kEntries_nl[] = {
     {"tarnwick.tapToResume", "Tik om te hervatten"},
     {"common.cancel", "Annuleren"},
     {"common.ok", "OK"},
+    {"common.newGame", "Een nieuw spel beginnen?"},
+    {"common.savedGameLost", "Je opgeslagen spel ({{game}}) gaat verloren."},
     {"ending.back", "Terug naar menu"},
     {"ending.buddhaIncomplete",
      "Je hebt elk niveau veroverd, maar nog niet allemaal met drie sterren. De "
@@ -651,6 +665,8 @@ const Entry kEntries_pl[] = {
     {"tarnwick.tapToResume", "Dotknij, aby wznowić"},
     {"common.cancel", "Anuluj"},
     {"common.ok", "OK"},
+    {"common.newGame", "Rozpocząć nową grę?"},
+    {"common.savedGameLost", "Twoja zapisana gra ({{game}}) zostanie utracona."},
     {"ending.back", "Powrót do menu"},
     {"ending.buddhaIncomplete",
      "Pokonałeś każdy poziom, ale jeszcze nie każdy na trzy gwiazdki. Budda "
@@ -740,6 +756,8 @@ const Entry kEntries_cs[] = {
     {"tarnwick.tapToResume", "Klepni pro pokračování"},
     {"common.cancel", "Zrušit"},
     {"common.ok", "OK"},
+    {"common.newGame", "Začít novou hru?"},
+    {"common.savedGameLost", "Tvoje uložená hra ({{game}}) bude ztracena."},
     {"ending.back", "Zpět do menu"},
     {"ending.buddhaIncomplete",
      "Pokořil jsi každou úroveň – ale ještě ne každou na tři hvězdy. Buddha se "
@@ -825,6 +843,8 @@ const Entry kEntries_hu[] = {
     {"tarnwick.tapToResume", "Koppints a folytatáshoz"},
     {"common.cancel", "Mégse"},
     {"common.ok", "OK"},
+    {"common.newGame", "Új játékot kezdesz?"},
+    {"common.savedGameLost", "A mentett játékod ({{game}}) elvész."},
     {"ending.back", "Vissza a menübe"},
     {"ending.buddhaIncomplete",
      "Minden pályát legyőztél – de még nem mindet három csillaggal. A Buddha "
@@ -912,6 +932,8 @@ const Entry kEntries_ro[] = {
     {"tarnwick.tapToResume", "Atinge pentru a continua"},
     {"common.cancel", "Anulează"},
     {"common.ok", "OK"},
+    {"common.newGame", "Începi un joc nou?"},
+    {"common.savedGameLost", "Jocul tău salvat ({{game}}) se va pierde."},
     {"ending.back", "Înapoi la meniu"},
     {"ending.buddhaIncomplete",
      "Ai cucerit fiecare nivel — dar încă nu pe fiecare cu trei stele. Buddha "
@@ -999,6 +1021,8 @@ const Entry kEntries_sv[] = {
     {"tarnwick.tapToResume", "Tryck för att fortsätta"},
     {"common.cancel", "Avbryt"},
     {"common.ok", "OK"},
+    {"common.newGame", "Starta ett nytt spel?"},
+    {"common.savedGameLost", "Ditt sparade spel ({{game}}) går förlorat."},
     {"ending.back", "Tillbaka till menyn"},
     {"ending.buddhaIncomplete",
      "Du har erövrat varje nivå – men ännu inte alla med tre stjärnor. Buddha ler "
@@ -1087,6 +1111,8 @@ const Entry kEntries_da[] = {
     {"tarnwick.tapToResume", "Tryk for at fortsætte"},
     {"common.cancel", "Annuller"},
     {"common.ok", "OK"},
+    {"common.newGame", "Start et nyt spil?"},
+    {"common.savedGameLost", "Dit gemte spil ({{game}}) går tabt."},
     {"ending.back", "Tilbage til menuen"},
     {"ending.buddhaIncomplete",
      "Du har erobret hver eneste bane – men endnu ikke dem alle med tre stjerner. "
@@ -1172,6 +1198,8 @@ const Entry kEntries_fi[] = {
     {"tarnwick.tapToResume", "Napauta jatkaaksesi"},
     {"common.cancel", "Peruuta"},
     {"common.ok", "OK"},
+    {"common.newGame", "Aloitetaanko uusi peli?"},
+    {"common.savedGameLost", "Tallennettu pelisi ({{game}}) menetetään."},
     {"ending.back", "Takaisin valikkoon"},
     {"ending.buddhaIncomplete",
      "Olet valloittanut jokaisen tason – mutta et vielä jokaista kolmella tähdellä. "
@@ -1259,6 +1287,8 @@ const Entry kEntries_el[] = {
     {"tarnwick.tapToResume", "Πάτησε για συνέχεια"},
     {"common.cancel", "Άκυρο"},
     {"common.ok", "OK"},
+    {"common.newGame", "Να ξεκινήσει νέο παιχνίδι;"},
+    {"common.savedGameLost", "Το αποθηκευμένο παιχνίδι σου ({{game}}) θα χαθεί."},
     {"ending.back", "Πίσω στο μενού"},
     {"ending.buddhaIncomplete",
      "Κατέκτησες κάθε πίστα — αλλά όχι ακόμη όλες με τρία αστέρια. Ο Βούδας "
@@ -1348,6 +1378,8 @@ const Entry kEntries_tr[] = {
     {"tarnwick.tapToResume", "Devam etmek için dokun"},
     {"common.cancel", "İptal"},
     {"common.ok", "Tamam"},
+    {"common.newGame", "Yeni bir oyun başlatılsın mı?"},
+    {"common.savedGameLost", "Kayıtlı oyunun ({{game}}) kaybolacak."},
     {"ending.back", "Menüye dön"},
     {"ending.buddhaIncomplete",
      "Her bölümü fethettin — ama henüz hepsini üç yıldızla değil. Buda gülümsüyor "
@@ -1435,6 +1467,8 @@ const Entry kEntries_ru[] = {
     {"tarnwick.tapToResume", "Коснитесь, чтобы продолжить"},
     {"common.cancel", "Отмена"},
     {"common.ok", "ОК"},
+    {"common.newGame", "Начать новую игру?"},
+    {"common.savedGameLost", "Ваша сохранённая игра ({{game}}) будет потеряна."},
     {"ending.back", "В меню"},
     {"ending.buddhaIncomplete",
      "Вы покорили все уровни — но ещё не каждый на три звезды. Будда улыбается и "
@@ -1521,6 +1555,8 @@ const Entry kEntries_ja[] = {
     {"tarnwick.tapToResume", "タップして再開"},
     {"common.cancel", "キャンセル"},
     {"common.ok", "OK"},
+    {"common.newGame", "新しいゲームを始めますか？"},
+    {"common.savedGameLost", "保存したゲーム（{{game}}）は失われます。"},
     {"ending.back", "メニューに戻る"},
     {"ending.buddhaIncomplete",
      "すべてのレベルを制覇しました。でも、まだすべてを星3つでクリアしたわけではあり"
@@ -1610,6 +1646,8 @@ const Entry kEntries_zh[] = {
     {"tarnwick.tapToResume", "点击继续"},
     {"common.cancel", "取消"},
     {"common.ok", "确定"},
+    {"common.newGame", "开始新游戏？"},
+    {"common.savedGameLost", "已保存的游戏（{{game}}）将会丢失。"},
     {"ending.back", "返回菜单"},
     {"ending.buddhaIncomplete",
      "你已征服了每一个关卡——但还没有全部获得三颗星。佛陀微笑着劝告你：回去再玩一遍"
@@ -1693,6 +1731,8 @@ const Entry kEntries_ko[] = {
     {"tarnwick.tapToResume", "탭하여 계속하기"},
     {"common.cancel", "취소"},
     {"common.ok", "확인"},
+    {"common.newGame", "새 게임을 시작할까요?"},
+    {"common.savedGameLost", "저장된 게임({{game}})은 사라집니다."},
     {"ending.back", "메뉴로 돌아가기"},
     {"ending.buddhaIncomplete",
      "모든 레벨을 정복했습니다. 하지만 아직 모든 레벨에서 별 세 개를 받지는 "
@@ -1779,6 +1819,8 @@ const Entry kEntries_ar[] = {
     {"tarnwick.tapToResume", "المس للمتابعة"},
     {"common.cancel", "إلغاء"},
     {"common.ok", "موافق"},
+    {"common.newGame", "هل تبدأ لعبة جديدة؟"},
+    {"common.savedGameLost", "ستفقد لعبتك المحفوظة ({{game}})."},
     {"ending.back", "العودة إلى القائمة"},
     {"ending.buddhaIncomplete",
      "لقد تغلبت على كل المراحل — لكن ليس كلها بثلاث نجوم بعد. يبتسم بوذا وينصحك: "
@@ -1863,6 +1905,8 @@ const Entry kEntries_he[] = {
     {"tarnwick.tapToResume", "הקישו כדי להמשיך"},
     {"common.cancel", "ביטול"},
     {"common.ok", "אישור"},
+    {"common.newGame", "להתחיל משחק חדש?"},
+    {"common.savedGameLost", "המשחק השמור ({{game}}) יאבד."},
     {"ending.back", "חזרה לתפריט"},
     {"ending.buddhaIncomplete",
      "כבשתם את כל השלבים — אבל עדיין לא את כולם בשלושה כוכבים. הבודהה מחייך ומייעץ: "

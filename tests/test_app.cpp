@@ -2,14 +2,22 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "core/storage.h"
+#include "i18n.h"
 #include "platform/crash.h"
+#include "screens/menu.h"
 #include "support/headless.h"
+#include "support/store_files.h"
 #include "support/tmpdir.h"
 #include "ui/app.h"
+#include "ui/draw.h"
+#include "ui/widgets.h"
 
 using ui::Ctx;
 using ui::Game;
@@ -123,4 +131,106 @@ TEST(Game, StackOperationsAndRebuilds) {
     EXPECT_EQ(g.builds(), 6);
     EXPECT_EQ(store::unlockedLevel(), 6);
     EXPECT_EQ(store::levelBests().count(4), 1u);
+}
+
+// Every screen with something to show, its dialogs and the paused game, at the smallest
+// window the game allows and at a tall narrow one, in two languages: the drawing layer's
+// record of what the frames drew holds no text below 10 pixels.
+TEST(Screens, EveryTextIsReadableAtSmallWindows) {
+    testsupport::usePrivateFonts();
+    store::openAt(testsupport::freshDir("readable"));
+    store::advanceUnlockedLevel(24);
+    for (int level = 0; level < 23; ++level) {
+        const int stars = 1 + level % 3;
+        store::recordBest(level, {.stars = stars, .moves = 30, .elapsedMs = 95000});
+        store::recordSolve({.level = level, .marbles = 30, .score = 4350, .elapsedMs = 95000,
+                            .solvedAt = 0, .stars = stars});
+    }
+    for (int i = 1; i <= 10; ++i)
+        store::recordArcadeHigh(
+            {.score = 900 * i, .marbles = 40, .elapsedMs = 120000, .achievedAt = 1700000000000});
+    store::SavedGame saved = testsupport::gameFor(5);
+    saved.level = 6;
+    saved.arcade = false;
+
+    using K = ScreenKind;
+    struct Shown {
+        const char* name;
+        GameState state;
+        int key = 0;  // pressed in the second frame
+    };
+    const std::vector<Shown> screens = {
+        {"splash", {.kind = K::Splash}},
+        {"menu", {.kind = K::Menu}},
+        {"levels", {.kind = K::LevelSelect}},
+        {"playing", {.kind = K::Playing, .level = 30, .seed = 5}},
+        {"paused", {.kind = K::Playing, .level = 30, .seed = 5}, SDLK_p},
+        {"arcade", {.kind = K::Playing, .seed = 5, .arcade = true}},
+        {"solved",
+         {.kind = K::Solved, .level = 33, .marbles = 21, .score = 4350, .elapsedMs = 83000,
+          .starOrbs = 2, .starOrbsTotal = 3}},
+        {"lost",
+         {.kind = K::GameOver, .level = 12, .marbles = 48, .score = 1720, .elapsedMs = 191000,
+          .starOrbs = 1, .starOrbsTotal = 3}},
+        {"lost-arcade",
+         {.kind = K::GameOver, .arcade = true, .marbles = 48, .score = 9900, .highScore = 9900}},
+        {"ending", {.kind = K::Ending}},
+        {"highscores", {.kind = K::HighScores}},
+        {"gallery", {.kind = K::Gallery}},
+        {"settings", {.kind = K::Settings}},
+        {"about", {.kind = K::About}},
+        {"licenses", {.kind = K::Licenses}},
+    };
+    double t = 100;
+    for (auto [w, h] : {std::pair{820, 560}, {700, 1000}}) {
+        testsupport::Headless win(w, h);
+        ASSERT_TRUE(win.ok());
+        const std::string size = std::to_string(w) + "x" + std::to_string(h);
+        // Reports every text recorded below 10 pixels; keeps the English frame to look at.
+        auto check = [&](const std::string& name, const std::string& lang) {
+            std::set<std::string> small;
+            for (const ui::DrawnText& d : ui::drawnTexts())
+                if (d.px < 10) small.insert(d.text + " (" + std::to_string(d.px) + " px)");
+            for (const std::string& s : small)
+                ADD_FAILURE() << name << " " << size << " " << lang << ": " << s;
+            if (lang == "en")
+                testsupport::savePng(win.last(), testsupport::artefactDir() + "/readable_" +
+                                                     name + "_" + size + ".png");
+        };
+        for (const char* lang : {"en", "de"}) {
+            i18n::setLanguage(lang);
+            for (const Shown& s : screens) {
+                store::saveGame(saved);
+                ui::recordDrawnTexts(true);
+                win.start(s.state);
+                win.frame(t += 1);
+                if (s.key != 0) win.key(s.key, t += 0.1);
+                win.frame(t += 2.5);
+                check(s.name, lang);
+            }
+            // The question before a new game takes the place of the stored one.
+            store::saveGame(saved);
+            win.start({.kind = K::Menu});
+            win.frame(t += 1);
+            const ui::MenuLayout L = ui::menuLayout(w, h, win.ctx().ui, 8);
+            ui::recordDrawnTexts(true);
+            win.click(L.columnX + L.columnW / 2, L.firstY + 0.6 * L.buttonH, t += 1);
+            win.frame(t += 0.5);
+            check("question", lang);
+        }
+        // The game's longest question, the reset of progress, in every language.
+        for (const i18n::Language& l : i18n::languages()) {
+            i18n::setLanguage(l.code);
+            ui::recordDrawnTexts(true);
+            win.setUpdate([](ui::Ctx& c) {
+                ui::confirmDialog(c, i18n::tr("settings.resetProgress"),
+                                  i18n::tr("settings.resetProgressMessage"), i18n::tr("common.ok"),
+                                  i18n::tr("common.cancel"));
+            });
+            win.frame(t += 1);
+            check("reset", l.code);
+        }
+    }
+    ui::recordDrawnTexts(false);
+    i18n::setLanguage("en");
 }

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/headless.h"
@@ -155,6 +157,31 @@ TEST(Text, FittingMeasuringAndAnchoring) {
     EXPECT_GE(rightEnd, 690);
     const auto [first, last] = inkColumns(ui::Align::Center, 400, 100);
     EXPECT_NEAR((first + last) / 2.0, 400, 4);
+
+    // Fitting gives way to readability: a text never shrinks below the smallest size.
+    ui::TextStyle tight = style;
+    tight.size = 14;
+    tight.maxWidth = 20;
+    tight.minScale = 0.3;
+    EXPECT_NEAR(ui::fitScale(c.cr, text, tight) * 14, ui::kMinTextSize, 1e-9);
+    // The record of drawn texts holds the size on the surface: after fitting and through
+    // the context's transform. Measuring is not drawing; nothing is noted once stopped.
+    tight.size = 30;
+    tight.minScale = 0.5;
+    ui::recordDrawnTexts(true);
+    ui::drawTextCentered(c.cr, 400, 150, text, tight);
+    ui::measureText(c.cr, text, style, nullptr, nullptr);
+    cairo_save(c.cr);
+    cairo_scale(c.cr, 2, 2);
+    ui::drawText(c.cr, 10, 60, "x", style);
+    cairo_restore(c.cr);
+    ui::recordDrawnTexts(false);
+    ui::drawText(c.cr, 10, 60, "y", style);
+    const auto& drawn = ui::drawnTexts();
+    ASSERT_EQ(drawn.size(), 2u);
+    EXPECT_EQ(std::tuple(drawn[0].text, drawn[1].text), std::tuple(text, std::string("x")));
+    EXPECT_NEAR(drawn[0].px, 15, 1e-9);
+    EXPECT_NEAR(drawn[1].px, 60, 1e-9);
 }
 
 TEST(Text, GoldenRendering) {

@@ -125,11 +125,18 @@ TEST(LevelSelect, TilesPagesAndNavigation) {
         EXPECT_EQ(firstTileLevel(), level) << moves;
     }
 
-    // Starting a solved level starts it afresh and drops the interrupted game.
+    // Starting a solved level over an interrupted game asks first: Escape keeps the game
+    // and the level select (the key does not leave it), OK starts the level afresh and
+    // drops the game.
     openSelect(h, 9, t += 1);
     store::recordBest(0, {.stars = 2});
     store::saveGame(testsupport::gameFor(5));
     h.click(first.x + first.w / 2, first.y + first.h / 2, t += 1);
+    h.key(SDLK_ESCAPE, t += 1);
+    EXPECT_EQ(std::tuple(g.top().kind, store::hasSavedGame()),
+              std::tuple(ScreenKind::LevelSelect, true));
+    h.click(first.x + first.w / 2, first.y + first.h / 2, t += 1);
+    h.key(SDLK_RETURN, t += 1);
     ASSERT_EQ(g.top().kind, ScreenKind::Playing);
     EXPECT_EQ(std::tuple(g.top().level, g.top().resume, g.top().arcade),
               std::tuple(0, false, false));

@@ -17,6 +17,7 @@
 #include "support/tmpdir.h"
 #include "support/xsession.h"
 #include "ui/app.h"
+#include "ui/draw.h"
 
 using testsupport::Headless;
 using ui::Game;
@@ -174,7 +175,7 @@ TEST(MenuScreen, EveryButtonPushesItsRecord) {
         bool savedAfter;  // the interrupted game is still stored afterwards
     };
     const std::vector<Case> cases = {
-        {&campaign, 9, 0, ScreenKind::Playing, 0, true, false, false},  // arcade discards
+        {nullptr, 9, 0, ScreenKind::Playing, 0, true, false, false},
         {&campaign, 9, 1, ScreenKind::Playing, 6, false, true, true},
         {&arcade, 9, 1, ScreenKind::Playing, 0, true, true, true},
         {nullptr, 7, 1, ScreenKind::LevelSelect, 0, false, false, false},
@@ -204,6 +205,39 @@ TEST(MenuScreen, EveryButtonPushesItsRecord) {
             EXPECT_EQ(s.seed, c.resume ? 4242u : 0u);
         }
         EXPECT_EQ(s.score + s.marbles + s.starOrbs + s.highScore, 0);
+    }
+
+    // Over a stored game a new arcade run asks first, naming the stored game. Escape and a
+    // click beside the dialog keep the game (and neither quit nor reach the menu under
+    // it); OK or Return drop it and start the run.
+    const Point play = entryCentre(L, 0);
+    const auto asks = [&](const std::string& message) {
+        ui::recordDrawnTexts(true);
+        h.click(play.x, play.y, t += 1);
+        h.frame(t += 1);
+        const auto& drawn = ui::drawnTexts();
+        const bool named = std::any_of(drawn.begin(), drawn.end(),
+                                       [&](const ui::DrawnText& d) { return d.text == message; });
+        ui::recordDrawnTexts(false);
+        return named && g.stack().size() == 1u;
+    };
+    for (const store::SavedGame* saved : {&campaign, &arcade}) {
+        freshStore("menu-actions", 9, saved);
+        h.start(menuState());
+        h.frame(t += 1);
+        const std::string message = saved->arcade ? "Your saved game (Arcade) will be lost."
+                                                  : "Your saved game (Level 7) will be lost.";
+        ASSERT_TRUE(asks(message));
+        h.key(SDLK_ESCAPE, t += 1);
+        ASSERT_TRUE(asks(message));
+        h.click(20, entryCentre(L, 7).y, t += 1);  // beside the dialog, on the Quit row
+        EXPECT_EQ(std::tuple(g.stack().size(), h.ctx().quitRequested, store::hasSavedGame()),
+                  std::tuple(1u, false, true));
+        ASSERT_TRUE(asks(message));
+        h.key(SDLK_RETURN, t += 1);
+        ASSERT_EQ(g.stack().size(), 2u);
+        EXPECT_EQ(std::tuple(g.top().arcade, g.top().resume, store::hasSavedGame()),
+                  std::tuple(true, false, false));
     }
 
     // Quit, by its button and by Escape; a click between buttons does nothing.

@@ -518,6 +518,12 @@ TEST(PlayScreen, LeavingAndResumingRestoresTheWholeGame) {
     EXPECT_EQ(p.view().destroyed, std::vector<int>{0});
     EXPECT_EQ(p.view().obstacles.size(), core::obstaclesForStage(2).size() - 1);
 
+    // A saved play time longer than the program has been running goes on counting.
+    g.elapsedMs = 600000;
+    p.resume(g);
+    p.wait(1.0);
+    EXPECT_NEAR(static_cast<double>(p.view().elapsedMs), 601000, 60);
+
     // A save from the other mode is not resumed: a fresh arcade run starts instead.
     p.start(playing(0, true, true));
     EXPECT_TRUE(p.view().arcade);

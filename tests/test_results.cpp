@@ -23,7 +23,9 @@
 #include "support/headless.h"
 #include "support/tmpdir.h"
 #include "support/xsession.h"
+#include "theme.h"
 #include "ui/app.h"
+#include "ui/scene.h"
 
 using testsupport::Frame;
 using testsupport::Headless;
@@ -260,6 +262,20 @@ TEST(ResultScreens, WhatEachCaseShows) {
     EXPECT_GT(band(show(plain, 1), 560, lostStarY, 160, 26, 0xffd700, 30), 60);
     plain.starOrbsTotal = plain.starOrbs = 0;
     EXPECT_LT(band(show(plain, 1), 560, lostStarY, 160, 26, 0xffd700, 30), 5);
+
+    // The landscape is that of the world the level was played in. Level 21 is played in
+    // the first world although its block of ten has the second: against bare landscapes
+    // of both, on the left edge where nothing else is drawn on the first frame.
+    const int level21 = 20;
+    ASSERT_NE(&theme::worldForStage(theme::stageForLevel(level21)),
+              &theme::worldForStage(core::levelConfig(level21).stage));
+    const Frame shown = show(solved(level21, 2, 3), 0);
+    auto bare = [&](int stage) {
+        h.setUpdate([stage, level21](ui::Ctx& c) { ui::drawScreenScene(c, stage, level21 + 97); });
+        return h.frame(20);
+    };
+    EXPECT_LT(countDiff(shown, bare(theme::stageForLevel(level21)), 0, 150, 120, 450), 100);
+    EXPECT_GT(countDiff(shown, bare(core::levelConfig(level21).stage), 0, 150, 120, 450), 20000);
 
     // Ending: three gold stars when forced or when all 100 levels hold three, else two.
     auto endingGold = [&](bool forced) {

@@ -105,6 +105,34 @@ TEST(SplashTitle, LayoutAndDropIn) {
     EXPECT_DOUBLE_EQ(calm.nextBallAt(), t + 0.35);
 }
 
+TEST(SplashTitle, BouncesStayBelowTheWindowTop) {
+    // The menu sets its title close under the top edge. The letters drop in from above;
+    // once all have come down, no bounce carries one out through the top again.
+    Canvas cv(800, 300);
+    SplashTitle title;
+    const Layout menu{400, 83, 46};
+    std::vector<bool> landed(8, false);
+    double t = 0;
+    int checked = 0;
+    bool bounced = false;
+    ASSERT_TRUE(runUntil(
+        cv, title, t, 3.0,
+        [&] {
+            for (std::size_t i = 0; i < title.letters().size(); ++i) {
+                landed[i] = landed[i] || title.letters()[i].y >= menu.base;
+                bounced = bounced || (landed[i] && title.letters()[i].vy < 0);
+            }
+            if (std::all_of(landed.begin(), landed.end(), [](bool b) { return b; })) {
+                ++checked;
+                EXPECT_EQ(cv.inked(0, 0, 800, 2), 0) << "at " << t;
+            }
+            return knocking(title);
+        },
+        "Tarnwick", 150, kDt, menu));
+    EXPECT_TRUE(bounced);
+    EXPECT_GT(checked, 10);
+}
+
 TEST(SplashTitle, LongFramesSnapAfterTwoSeconds) {
     Canvas cv(800, 400);
     SplashTitle title;

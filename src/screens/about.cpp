@@ -27,6 +27,9 @@ constexpr const char* kWebsite = "https://tarnwick.org/";
 constexpr const char* kMusicPage = "https://tarnwick.org/";
 constexpr const char* kSoundToolPage = "https://numpy.org/";
 
+// The height of the page below the header, in units of its scale.
+constexpr double kPageHeight = 490;
+
 class AboutScreen : public Screen {
   public:
     void update(Ctx& c) override {
@@ -43,7 +46,10 @@ class AboutScreen : public Screen {
             k = 0.62;
         else if (c.w >= c.s(1100) && c.h >= c.s(640))
             k = 1.0;
-        const double ku = k * c.ui;
+        // A smaller window shrinks the page only as far as it must: where there is room
+        // below the header, the page grows back towards its size in a 1280 x 720 window.
+        const double room = (c.h - headerH - c.s(12)) / kPageHeight;
+        const double ku = std::max(k * c.ui, std::min(room, 1.0));
         ku_ = ku;
         fitWidth_ = c.w - c.s(48);
         const double cx = c.w / 2;

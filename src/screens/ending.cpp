@@ -52,7 +52,6 @@ class EndingScreen : public Screen {
         const double y0 = c.s(110 * k);
         wobbleText(c, cx, y0, i18n::tr("ending.headline"), resultText(c, c.s(38 * k), kGold, true),
                    start_, 0);
-        drawMascotLoop(c);
 
         double y = y0 + resultSize(c, 56);
         starRating(c.cr, cx, y, resultSize(c, 40), perfect ? 3 : 2, 3,
@@ -78,6 +77,7 @@ class EndingScreen : public Screen {
         const double bw = std::min(c.w - c.s(64), c.s(300));
         const double bh = resultSize(c, 50);
         const double top = std::min(c.h - resultSize(c, 90), y + resultSize(c, 50));
+        drawMascotLoop(c, top + bh);
         if (menuButton(c, Rect{cx - bw / 2, top, bw, bh}, i18n::tr("ending.back"), true) ||
             c.in.hasKey(SDLK_ESCAPE)) {
             GameState menu;
@@ -104,7 +104,9 @@ class EndingScreen : public Screen {
         }
     }
 
-    void drawMascotLoop(Ctx& c) {
+    // The mascot stands under the column, whose bottom edge is columnEnd, and never
+    // higher than 0.72 of the window.
+    void drawMascotLoop(Ctx& c, double columnEnd) {
         const double p = std::fmod(std::max(0.0, c.t - start_), kTrickLoop);
         Trick trick = Trick::Hop;
         double age = p - 2.2;
@@ -115,8 +117,9 @@ class EndingScreen : public Screen {
             trick = Trick::Spin;
             age = p - 1;
         }
-        drawMascot(c, c.w / 2, 0.72 * c.h, std::min(0.18 * c.w, c.s(150)), kAccentPink, Mood::Happy,
-                   0, 0, trick, age);
+        const double size = std::min(0.18 * c.w, c.s(150));
+        const double y = std::max(0.72 * c.h, columnEnd + 0.55 * size);
+        drawMascot(c, c.w / 2, y, size, kAccentPink, Mood::Happy, 0, 0, trick, age);
     }
 
     Fx fx_;

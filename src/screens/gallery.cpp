@@ -148,8 +148,11 @@ void drawTile(Ctx& c, ThumbCache& thumbs, const Rect& r, int level, const store:
     fillRoundedRect(cr, r, c.s(14), kPanelViolet, solved ? 0.72 : 0.42);
     strokeRoundedRect(cr, r, c.s(14), c.s(1.2), solved ? kSolvedGreen : kWhite, solved ? 0.6 : 0.2);
 
+    // The lines under the picture grow where the interface scale would make their small
+    // print unreadable; the picture gives up the room.
+    const double tu = std::max(c.ui, kMinTextSize / 11);
     const Rect pic{r.x + c.s(9), r.y + c.s(9), r.w - c.s(18),
-                   std::max(r.h - c.s(76) - c.s(18), c.s(30))};
+                   std::max(r.h - 76 * tu - c.s(18), c.s(30))};
     if (solved) {
         thumbs.draw(cr, pic, level);
     } else {
@@ -161,29 +164,29 @@ void drawTile(Ctx& c, ThumbCache& thumbs, const Rect& r, int level, const store:
 
     // Long translations shrink rather than spill over the tile's edge.
     const double textW = r.w - c.s(12);
-    double y = pic.y + pic.h + c.s(13);
-    TextStyle title = lightText(c.s(15));
+    double y = pic.y + pic.h + 13 * tu;
+    TextStyle title = lightText(15 * tu);
     title.bold = true;
     title.color = solved ? kWhite : kDimLilac;
     title.maxWidth = textW;
     drawTextCentered(cr, cx, y, i18n::tr("gallery.levelLine", {{"n", std::to_string(level + 1)}}),
                      title);
-    y += c.s(15);
-    TextStyle world = lightText(c.s(11));
+    y += 15 * tu;
+    TextStyle world = lightText(11 * tu);
     world.maxWidth = textW;
     drawTextCentered(cr, cx, y, i18n::tr(theme::worldForLevel(level).nameKey), world);
     if (!solved) return;
 
-    y += c.s(16);
-    starRating(cr, cx, y, c.s(12), std::clamp(e->stars, 0, 3), 3, 1.0);
-    y += c.s(17);
-    TextStyle line = lightText(c.s(11.5));
+    y += 16 * tu;
+    starRating(cr, cx, y, 12 * tu, std::clamp(e->stars, 0, 3), 3, 1.0);
+    y += 17 * tu;
+    TextStyle line = lightText(11.5 * tu);
     line.maxWidth = textW;
     const std::string score = i18n::tr("gallery.scoreLine", {{"n", std::to_string(e->score)}}) +
                               "  ·  " + i18n::tr("tarnwick.marbles") + ": " +
                               std::to_string(e->marbles);
     drawTextCentered(cr, cx, y, score, line);
-    y += c.s(14);
+    y += 14 * tu;
     drawTextCentered(cr, cx, y, i18n::tr("gallery.timeLine", {{"time", formatTime(e->elapsedMs)}}),
                      line);
 }

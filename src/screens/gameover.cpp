@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <string>
 
-#include "core/levels.h"
 #include "i18n.h"
 #include "screens/results.h"
+#include "theme.h"
 #include "ui/decor.h"
 #include "ui/scene.h"
 #include "ui/widgets.h"
@@ -27,7 +27,7 @@ class GameOverScreen : public Screen {
     }
 
     void update(Ctx& c) override {
-        const int stage = gs_.arcade ? kArcadeStage : core::levelConfig(gs_.level).stage;
+        const int stage = gs_.arcade ? kArcadeStage : theme::stageForLevel(gs_.level);
         drawScreenScene(c, stage, static_cast<std::uint32_t>(gs_.level + 53));
 
         const double k = resultCompactFactor(c);

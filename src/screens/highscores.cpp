@@ -68,7 +68,8 @@ void HighScoresScreen::update(Ctx& c) {
     const double xMarbles = x0 + tw - c.s(190);
     // A date is wider than its 96 units at full size in most faces: the column moves left
     // as far as it must to keep the date inside the row rather than shrinking it.
-    const TextStyle dateStyle = textStyle(c.s(12), false, kDimLilac);
+    const double small = std::max(c.s(12), kMinTextSize);
+    const TextStyle dateStyle = textStyle(small, false, kDimLilac);
     double dateW = 0;
     double dateH = 0;
     measureText(cr, "00.00.0000 00:00", dateStyle, &dateW, &dateH);
@@ -80,7 +81,7 @@ void HighScoresScreen::update(Ctx& c) {
 
     const double headTop = headerH + c.s(16);
     const double headMid = headTop + 0.4 * rh;
-    TextStyle head = textStyle(c.s(12), false, kDimLilac);
+    TextStyle head = textStyle(small, false, kDimLilac);
     head.maxWidth = c.s(76);
     drawTextCentered(cr, xRank, headMid, i18n::tr("highscores.rank"), head);
     columnText(cr, xScore, headMid, wScore, i18n::tr("tarnwick.score"), head);

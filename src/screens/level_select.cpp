@@ -14,6 +14,7 @@
 #include "core/storage.h"
 #include "i18n.h"
 #include "platform/audio.h"
+#include "screens/menu.h"
 #include "ui/draw.h"
 #include "ui/levelthumb.h"
 #include "ui/scene.h"
@@ -31,6 +32,7 @@ class LevelSelectScreen : public Screen {
 
     void update(Ctx& c) override {
         drawScreenScene(c, std::min(2 * page_, 9), static_cast<std::uint32_t>(page_ + 31));
+        question_.hold(c);
         bool back = false;
         const double headerBottom = screenHeader(c, i18n::tr("menu.levelSelect"), &back);
         if (back || c.in.hasKey(SDLK_ESCAPE)) {
@@ -53,16 +55,15 @@ class LevelSelectScreen : public Screen {
                 play.level = level;
                 play.seed = static_cast<std::uint32_t>(store::nowMs() & 0x7fffffff);
                 // A level chosen here starts afresh and takes the place of any
-                // interrupted game.
-                store::clearGame();
-                Game::instance().push(play);
-                return;
+                // interrupted game, once the player agrees.
+                if (question_.request(play)) return;
             }
         }
         pageBar(c);
 
         if (c.in.wheel < 0 || c.in.hasKey(SDLK_RIGHT)) turn(+1);
         if (c.in.wheel > 0 || c.in.hasKey(SDLK_LEFT)) turn(-1);
+        question_.ask(c);
     }
 
   private:
@@ -121,6 +122,7 @@ class LevelSelectScreen : public Screen {
     }
 
     int page_ = 0;
+    NewGameQuestion question_;
 };
 
 }  // namespace

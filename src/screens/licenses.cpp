@@ -6,6 +6,7 @@
 #include <SDL.h>
 #include <sodium/version.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <string>
@@ -88,9 +89,13 @@ class LicensesScreen : public Screen {
             return;
         }
 
-        const double pitch = c.s(92);
+        // The page's unit: the interface scale, but never so small that the 11-unit links
+        // fall below the smallest readable size (the page scrolls, so it may grow).
+        const double lu = std::max(c.ui, kMinTextSize / 11);
+        const auto ls = [lu](double v) { return v * lu; };
+        const double pitch = ls(92);
         const Rect view{0, headerH, c.w, c.h - headerH};
-        const double contentH = kLicenses.size() * pitch + c.s(50) + c.s(20);
+        const double contentH = kLicenses.size() * pitch + ls(50) + ls(20);
         applyScroll(c, view, contentH, &scroll_);
 
         cairo_t* cr = c.cr;
@@ -98,9 +103,9 @@ class LicensesScreen : public Screen {
         cairo_rectangle(cr, view.x, view.y, view.w, view.h);
         cairo_clip(cr);
 
-        TextStyle intro = textStyle(c.s(13), false, kDimLilac);
-        intro.maxWidth = c.w - c.s(48);
-        drawTextCentered(cr, c.w / 2, headerH + c.s(22) - scroll_, i18n::tr("licenses.intro"),
+        TextStyle intro = textStyle(ls(13), false, kDimLilac);
+        intro.maxWidth = c.w - ls(48);
+        drawTextCentered(cr, c.w / 2, headerH + ls(22) - scroll_, i18n::tr("licenses.intro"),
                          intro);
 
         // A link hidden under the header must not take a click meant for the header.
@@ -108,32 +113,32 @@ class LicensesScreen : public Screen {
         const double cx = c.w / 2;
         for (size_t i = 0; i < kLicenses.size(); ++i) {
             const LicenseRow& row = kLicenses[i];
-            const double top = headerH + c.s(50) + i * pitch - scroll_;
+            const double top = headerH + ls(50) + i * pitch - scroll_;
             if (top + pitch < view.y || top > view.y + view.h) continue;
-            TextStyle name = textStyle(c.s(16), true, kWhite);
-            name.maxWidth = c.w - c.s(48);
-            drawTextCentered(cr, cx, top + c.s(14), row.name, name);
-            TextStyle line = textStyle(c.s(12), false, kAccentPink);
-            line.maxWidth = c.w - c.s(48);
-            drawTextCentered(cr, cx, top + c.s(36), licenseLine(row), line);
-            TextStyle holder = textStyle(c.s(12), false, kDimLilac);
-            holder.maxWidth = c.w - c.s(48);
-            drawTextCentered(cr, cx, top + c.s(55), row.copyright, holder);
+            TextStyle name = textStyle(ls(16), true, kWhite);
+            name.maxWidth = c.w - ls(48);
+            drawTextCentered(cr, cx, top + ls(14), row.name, name);
+            TextStyle line = textStyle(ls(12), false, kAccentPink);
+            line.maxWidth = c.w - ls(48);
+            drawTextCentered(cr, cx, top + ls(36), licenseLine(row), line);
+            TextStyle holder = textStyle(ls(12), false, kDimLilac);
+            holder.maxWidth = c.w - ls(48);
+            drawTextCentered(cr, cx, top + ls(55), row.copyright, holder);
             if (row.homepage[0] != '\0') {
-                TextStyle link = textStyle(c.s(11), false, kAccentPink);
-                link.maxWidth = c.w - c.s(48);
+                TextStyle link = textStyle(ls(11), false, kAccentPink);
+                link.maxWidth = c.w - ls(48);
                 double lw = 0;
                 double lh = 0;
                 measureText(cr, row.homepage, link, &lw, &lh);
-                const Rect hit{cx - lw / 2, top + c.s(66), lw, lh};
-                drawTextCentered(cr, cx, top + c.s(72), row.homepage, link);
+                const Rect hit{cx - lw / 2, top + ls(66), lw, lh};
+                drawTextCentered(cr, cx, top + ls(72), row.homepage, link);
                 if (pointerInside && c.hover(hit))
-                    drawLine(cr, hit.x, hit.y + lh, hit.x + lw, hit.y + lh, c.s(1), kAccentPink, 1);
+                    drawLine(cr, hit.x, hit.y + lh, hit.x + lw, hit.y + lh, ls(1), kAccentPink, 1);
                 if (pointerInside) c.takeClick(hit);
             }
             if (i + 1 < kLicenses.size()) {
-                const double sepY = top + pitch - c.s(6);
-                drawLine(cr, cx - c.s(120), sepY, cx + c.s(120), sepY, c.s(1), kWhite, 0.22);
+                const double sepY = top + pitch - ls(6);
+                drawLine(cr, cx - ls(120), sepY, cx + ls(120), sepY, ls(1), kWhite, 0.22);
             }
         }
         cairo_restore(cr);

@@ -36,17 +36,17 @@ std::uint32_t freshSeed() {
     return static_cast<std::uint32_t>(store::nowMs() & 0x7fffffff);
 }
 
-// Pushes the entry's screen, or asks the program to end.
-void perform(Ctx& c, MenuAction action) {
+// Pushes the entry's screen, or asks the program to end. A new arcade run takes the place
+// of whatever game was interrupted, so it goes through the question.
+void perform(Ctx& c, MenuAction action, NewGameQuestion& question) {
     GameState s;
     switch (action) {
         case MenuAction::Arcade:
-            // A new arcade run takes the place of whatever game was interrupted.
-            store::clearGame();
             s.kind = ScreenKind::Playing;
             s.arcade = true;
             s.seed = freshSeed();
-            break;
+            question.request(s);
+            return;
         case MenuAction::Resume: {
             const store::SavedGame& g = store::savedGame();
             s.kind = ScreenKind::Playing;
@@ -95,6 +95,7 @@ class MenuScreen : public Screen {
         rain_.update(c, world);
         rain_.draw(c, world);
         profEnd("menu.rain");
+        question_.hold(c);
 
         const std::vector<MenuItem> items = menuItems(store::savedGame(), store::unlockedLevel());
         const int n = static_cast<int>(items.size());
@@ -126,7 +127,7 @@ class MenuScreen : public Screen {
                                         : menuButton(c, r, item.label, false);
             profEnd(label);
             if (clicked) {
-                perform(c, item.action);
+                perform(c, item.action, question_);
                 return;
             }
             y += bh + L.gap;
@@ -141,14 +142,54 @@ class MenuScreen : public Screen {
             drawMascot(c, mx, my, m, kMascotPink, Mood::Happy, lookX, lookY, Trick::None, 1e9);
         }
         footer(c, c.h);
+        question_.ask(c);
     }
 
   private:
     SplashTitle title_;
     MarbleRain rain_;
+    NewGameQuestion question_;
 };
 
 }  // namespace
+
+bool NewGameQuestion::request(const GameState& s) {
+    if (!store::hasSavedGame()) {
+        asking_ = false;
+        Game::instance().push(s);
+        return true;
+    }
+    start_ = s;
+    asking_ = true;
+    return false;
+}
+
+void NewGameQuestion::hold(Ctx& c) {
+    held_ = c.in;
+    if (!asking_) return;
+    c.in = Input{};
+    c.in.mouseX = -1e9;
+    c.in.mouseY = -1e9;
+}
+
+bool NewGameQuestion::ask(Ctx& c) {
+    using i18n::tr;
+    c.in = held_;
+    if (!asking_) return false;
+    const store::SavedGame& saved = store::savedGame();
+    const std::string game = saved.arcade
+                                 ? tr("tarnwick.arcade")
+                                 : tr("levels.tileLevel", {{"n", numberText(saved.level + 1)}});
+    const int answer =
+        confirmDialog(c, tr("common.newGame"), tr("common.savedGameLost", {{"game", game}}),
+                      tr("common.ok"), tr("common.cancel"));
+    if (answer == 0) return false;
+    asking_ = false;
+    if (answer < 0) return false;
+    store::clearGame();
+    Game::instance().push(start_);
+    return true;
+}
 
 std::vector<MenuItem> menuItems(const store::SavedGame& saved, int unlocked) {
     using i18n::tr;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/storage.h"
+#include "ui/app.h"
 
 namespace ui {
 
@@ -52,5 +53,28 @@ struct MenuLayout {
 // Shrinks title and gaps (at most six rounds) until the buttons reach 30u or the title its
 // 20u floor, then centres the column in the space between title block and footer.
 MenuLayout menuLayout(double w, double h, double u, int n);
+
+// A new game that would take the place of the interrupted one waits for the player's
+// word; the menu and the level select share it.
+class NewGameQuestion {
+  public:
+    // Starts s at once (pushes it) when no game is stored and returns true; otherwise
+    // keeps s for the question, which the next call of ask puts.
+    bool request(const GameState& s);
+    bool asking() const { return asking_; }
+    // Call first in a frame: while asking, the screen's own controls see no pointer,
+    // click, wheel or key, so that the dialog is the only thing the player can reach.
+    void hold(Ctx& c);
+    // Call last in a frame: gives the frame's input back and, while asking, draws the
+    // dialog naming the stored game. OK drops the stored game and pushes the waiting
+    // start (true on that frame); Cancel, Escape or a click beside the dialog forgets the
+    // start and keeps the stored game.
+    bool ask(Ctx& c);
+
+  private:
+    bool asking_ = false;
+    GameState start_;
+    Input held_;
+};
 
 }  // namespace ui

@@ -226,7 +226,10 @@ class PlayingScreen : public Screen {
     double aim_ = -kPi / 2;
     bool paused_ = false;
     bool finished_ = false;
-    double startT_ = -1.0;
+    // Clock origin: elapsed play time is t - startT_. It is negative whenever the resumed
+    // time exceeds how long the program has run, so "started" needs a flag of its own.
+    double startT_ = 0;
+    bool clockStarted_ = false;
     double fillDue_ = -1.0;
     double cheerAt_ = -100.0;
     Trick trick_ = Trick::None;
@@ -334,7 +337,10 @@ void PlayingScreen::layout(Ctx& c) {
 // ---- turn loop -------------------------------------------------------------------------
 
 void PlayingScreen::update(Ctx& c) {
-    if (startT_ < 0) startT_ = c.t - static_cast<double>(resumedMs_) / 1000.0;
+    if (!clockStarted_) {
+        startT_ = c.t - static_cast<double>(resumedMs_) / 1000.0;
+        clockStarted_ = true;
+    }
     layout(c);
     if (paused_) {
         startT_ += c.dt;
@@ -1033,7 +1039,8 @@ void PlayingScreen::drawHud(Ctx& c) {
     {
         const double nx = shooterX_ + 3.2 * R_;
         const double ny = shooterY_ + 0.1 * R_;
-        TextStyle label = textStyle(std::max(c.s(11), 0.42 * R_), true, 0xffffff, 0.85);
+        TextStyle label =
+            textStyle(std::max({c.s(11), 0.42 * R_, kMinTextSize}), true, 0xffffff, 0.85);
         drawTextCentered(cr, nx, ny - 1.3 * R_, i18n::tr("tarnwick.next"), label);
         fillCircle(cr, nx, ny, 0.86 * R_, 0x000000, 0.22);
         strokeCircle(cr, nx, ny, 0.86 * R_, std::max(c.s(2), 0.08 * R_), 0xffffff, 0.7);
@@ -1058,7 +1065,7 @@ void PlayingScreen::drawHud(Ctx& c) {
 // The pills of the top bar: mode, score, shots, stars and time, repainted when what they
 // show changes.
 void PlayingScreen::drawPills(Ctx& c, double y, double hb, bool wide) {
-    const std::string time = formatTime(startT_ < 0 ? 0 : elapsedMs(c));
+    const std::string time = formatTime(clockStarted_ ? elapsedMs(c) : 0);
     char key[320];
     std::snprintf(key, sizeof key, "%s %s %.3f %.3f %.3f %d %d %d %d %d %zu %zu %d %s",
                   world().id.c_str(), i18n::currentLanguage().c_str(), c.w, c.ui, hudH_,
@@ -1085,9 +1092,8 @@ void PlayingScreen::paintPills(Ctx& c, double y, double hb, bool wide, const std
     // A pill as wide as its shown texts plus room for its icon, never under s(56).
     auto pillWidth = [&](const std::string& caption, const std::string& value, double icon) {
         double vw = 0, vh = 0, cw = 0, ch = 0;
-        measureText(cr, value, textStyle(std::min(0.42 * hb, 17.0), true, ink), &vw, &vh);
-        if (wide) measureText(cr, caption, textStyle(std::min(0.28 * hb, 11.0), false, ink),
-                              &cw, &ch);
+        measureText(cr, value, textStyle(hudPillValueSize(hb), true, ink), &vw, &vh);
+        if (wide) measureText(cr, caption, textStyle(hudPillCaptionSize(hb), false, ink), &cw, &ch);
         return std::max(std::max(vw, cw) + icon + c.s(22), c.s(56));
     };
 
@@ -1195,7 +1201,7 @@ void PlayingScreen::publish(const Ctx& c) {
     v.paused = paused_;
     v.finished = finished_;
     v.fillDue = fillDue_;
-    v.elapsedMs = startT_ < 0 ? 0 : elapsedMs(c);
+    v.elapsedMs = clockStarted_ ? elapsedMs(c) : 0;
     v.trick = static_cast<int>(trick_);
     v.cheerAt = cheerAt_;
     v.popups = static_cast<int>(fx_.popups().size());

@@ -8,7 +8,12 @@
 namespace ui {
 
 double resultCompactFactor(const Ctx& c) {
-    return c.h < 620 ? 0.7 : 1.0;
+    const double k = c.h < 620 ? 0.7 : 1.0;
+    // The tallest column (game over with a new record, and its buttons) takes about 530
+    // units; a window with room for it grows a shrunk column back towards its full size,
+    // so that its small lines stay readable.
+    const double room = std::min(c.h / 600, 1.0) / c.ui;
+    return std::max(k, room);
 }
 
 double resultSize(const Ctx& c, double n) {

@@ -13,8 +13,9 @@
 
 namespace ui {
 
-// The layout factor k: 0.7 when the window is lower than 620 units, 1 otherwise. Sizes
-// written as n·k are n·k·Ctx::ui.
+// The layout factor k: 0.7 when the window is lower than 620 units, 1 otherwise, but
+// where the window has the room, at least enough for k·Ctx::ui to reach min(h / 600, 1).
+// Sizes written as n·k are n·k·Ctx::ui.
 double resultCompactFactor(const Ctx& c);
 
 // n·k·u for this frame.

@@ -50,7 +50,7 @@ class SolvedScreen : public Screen {
     }
 
     void update(Ctx& c) override {
-        drawScreenScene(c, core::levelConfig(gs_.level).stage,
+        drawScreenScene(c, theme::stageForLevel(gs_.level),
                         static_cast<std::uint32_t>(gs_.level + 97));
         if (start_ < 0) {
             start_ = c.t;

@@ -12,7 +12,8 @@
 namespace ui {
 namespace {
 
-// One layout and one font description, reused while the context and style stay the same.
+// One layout and one font description, reused while the context and style stay the same,
+// and the record of drawn texts while it is kept.
 struct TextCache {
     PangoLayout* layout = nullptr;
     cairo_t* owner = nullptr;
@@ -21,6 +22,8 @@ struct TextCache {
     double size = -1;
     bool bold = false;
     bool italic = false;
+    bool recording = false;
+    std::vector<DrawnText> drawn;
 };
 
 TextCache& textCache() {
@@ -86,6 +89,16 @@ PangoLayout* fittedLayout(cairo_t* cr, const std::string& text, const TextStyle&
     PangoLayout* layout = layoutFor(cr, text, style, factor);
     pixelSize(layout, w, h);
     return layout;
+}
+
+// Notes a text about to be drawn with the size the cache holds for it now.
+void noteDrawn(cairo_t* cr, const std::string& text) {
+    TextCache& c = textCache();
+    if (!c.recording) return;
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    const double scale = std::sqrt(std::fabs(m.xx * m.yy - m.xy * m.yx));
+    c.drawn.push_back(DrawnText{text, c.size * scale});
 }
 
 }  // namespace
@@ -242,7 +255,8 @@ double fitScale(cairo_t* cr, const std::string& text, const TextStyle& style) {
     double h = 0;
     pixelSize(layoutFor(cr, text, style, 1.0), &w, &h);
     if (style.maxWidth >= w || w < 1) return 1.0;
-    return std::max(style.maxWidth / w, style.minScale);
+    const double readable = style.size > kMinTextSize ? kMinTextSize / style.size : 1.0;
+    return std::max({style.maxWidth / w, style.minScale, readable});
 }
 
 void measureText(cairo_t* cr, const std::string& text, const TextStyle& style, double* w,
@@ -261,6 +275,7 @@ void drawText(cairo_t* cr, double x, double y, const std::string& text, const Te
     PangoLayout* layout = fittedLayout(cr, text, style, &w, &h);
     if (style.align == Align::Center) x -= w / 2;
     if (style.align == Align::Right) x -= w;
+    noteDrawn(cr, text);
     setColor(cr, style.color, style.alpha);
     cairo_move_to(cr, x, y);
     pango_cairo_show_layout(cr, layout);
@@ -272,9 +287,20 @@ void drawTextCentered(cairo_t* cr, double cx, double cy, const std::string& text
     double w = 0;
     double h = 0;
     PangoLayout* layout = fittedLayout(cr, text, style, &w, &h);
+    noteDrawn(cr, text);
     setColor(cr, style.color, style.alpha);
     cairo_move_to(cr, cx - w / 2, cy - h / 2);
     pango_cairo_show_layout(cr, layout);
+}
+
+void recordDrawnTexts(bool on) {
+    TextCache& c = textCache();
+    c.recording = on;
+    if (on) c.drawn.clear();
+}
+
+const std::vector<DrawnText>& drawnTexts() {
+    return textCache().drawn;
 }
 
 std::vector<std::string> splitUtf8(const std::string& s) {

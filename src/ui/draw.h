@@ -15,6 +15,10 @@ namespace ui {
 
 enum class Align : int { Left = 0, Center = 1, Right = 2 };
 
+// The smallest font size, in logical units, at which the game draws a text: screens keep
+// their small print at least this large, and fitting never shrinks a text below it.
+inline constexpr double kMinTextSize = 10;
+
 struct TextStyle {
     const char* family = "DejaVu Sans, Quendra CJK";  // pango family list
     double size = 16;                                 // absolute size in user-space units
@@ -50,7 +54,8 @@ void softShadowFromPath(cairo_t* cr, double dx, double dy, double radius, std::u
 bool registerBundledFonts();
 
 // The factor by which style shrinks text to fit its maxWidth (1 when it fits or no width
-// is set; never below minScale).
+// is set; never below minScale, nor below kMinTextSize: unreadable text is worse than
+// text that runs a little wide).
 double fitScale(cairo_t* cr, const std::string& text, const TextStyle& style);
 // Size of the laid-out text after fitting, in whole user-space units.
 void measureText(cairo_t* cr, const std::string& text, const TextStyle& style, double* w,
@@ -60,6 +65,17 @@ void drawText(cairo_t* cr, double x, double y, const std::string& text, const Te
 // Text centred on (cx, cy); style.align is ignored. Empty text draws nothing.
 void drawTextCentered(cairo_t* cr, double cx, double cy, const std::string& text,
                       const TextStyle& style);
+
+// A text as it was drawn: px is its font size in pixels of the surface it went to, after
+// fitting and the context's transform.
+struct DrawnText {
+    std::string text;
+    double px = 0;
+};
+// Starts (emptying the record) or stops the record of every text that drawText and
+// drawTextCentered draw; off at start. Screens' readability checks read it.
+void recordDrawnTexts(bool on);
+const std::vector<DrawnText>& drawnTexts();
 
 // The characters of a UTF-8 string, one string each, split by their lead bytes; a cut-off
 // character at the end stays a short piece. Never reads past the end.

@@ -13,8 +13,11 @@ namespace ui {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kNone = 1e9;     // nextBallAt_ when no marble is scheduled
-constexpr double kFreeze = 0.15;  // a hit letter hangs still this long before it flies
+constexpr double kNone = 1e9;      // nextBallAt_ when no marble is scheduled
+constexpr double kFreeze = 0.15;   // a hit letter hangs still this long before it flies
+constexpr double kGravity = 1800;  // units per second squared on a letter
+// A letter's box reaches this many font sizes above its base line.
+constexpr double kLetterTop = 0.85;
 
 bool isSpace(const SplashTitle::Letter& l) { return l.ch == " "; }
 
@@ -110,26 +113,30 @@ void SplashTitle::advance(Ctx& c, double rainH, const std::vector<std::uint32_t>
             l.pendVx = l.pendVy = l.pendRot = 0;
         }
         l.x += l.vx * tau;
-        l.vy += 1800 * tau;
+        l.vy += kGravity * tau;
         l.y += l.vy * tau;
         l.rot += l.rotVel * tau;
     }
 
     if (phase_ == 0) {
+        // A rebound never carries a letter out through the window's top edge: a title
+        // close under it bounces lower.
+        const double headroom = std::max(floorY_ - kLetterTop * fontSize_, 0.0);
+        const double maxRebound = std::sqrt(2 * kGravity * headroom);
         bool settled = true;
         for (Letter& l : letters_) {
             if (t < l.startAt) {
                 settled = false;
                 continue;
             }
-            l.vy += 1800 * tau;
+            l.vy += kGravity * tau;
             l.y += l.vy * tau;
             if (l.y >= floorY_) {
                 l.y = floorY_;
                 if (std::fabs(l.vy) < std::max(2700 * tau, 25.0))
                     l.vy = 0;
                 else
-                    l.vy = -0.62 * l.vy;
+                    l.vy = -std::min(0.62 * l.vy, maxRebound);
             }
             if (!(l.y == floorY_ && l.vy == 0)) settled = false;
         }
@@ -173,7 +180,7 @@ void SplashTitle::advance(Ctx& c, double rainH, const std::vector<std::uint32_t>
             for (Letter& l : letters_) {
                 if (!l.alive || isSpace(l)) continue;
                 const double nx = std::clamp(b.x, l.x - 0.6 * letterW_, l.x + 0.6 * letterW_);
-                const double ny = std::clamp(b.y, l.y - 0.85 * fs, l.y + 0.1 * fs);
+                const double ny = std::clamp(b.y, l.y - kLetterTop * fs, l.y + 0.1 * fs);
                 if (std::hypot(b.x - nx, b.y - ny) > b.r) continue;
 
                 core::Mulberry32 g(frameSeed);

@@ -141,9 +141,9 @@ bool arcadeStartButton(Ctx& c, const Rect& r, const std::string& label,
         drawTextCentered(cr, cx, cy - 0.13 * R.h, label,
                          textStyle(std::round(std::min(c.s(24), r.h * 0.4)), true, 0x2a0a1c, 1.0,
                                maxW));
+        const double subSize = std::max(std::round(std::min(c.s(14), 0.24 * r.h)), kMinTextSize);
         drawTextCentered(cr, cx, cy + 0.22 * R.h, sublabel,
-                         textStyle(std::round(std::min(c.s(14), 0.24 * r.h)), false, 0x5b1236, 1.0,
-                               maxW));
+                         textStyle(subSize, false, 0x5b1236, 1.0, maxW));
     }
     return fire(c, R);
 }
@@ -196,6 +196,14 @@ double screenHeader(Ctx& c, const std::string& title, bool* backPressed) {
     return height;
 }
 
+double hudPillCaptionSize(double h) {
+    return std::max(std::min(0.28 * h, 11.0), kMinTextSize);
+}
+
+double hudPillValueSize(double h) {
+    return std::min(0.42 * h, 17.0);
+}
+
 void hudPill(Ctx& c, const Rect& r, const std::string& caption, const std::string& value,
              std::uint32_t fill, std::uint32_t border, std::uint32_t textColor,
              std::uint32_t captionColor, double iconW) {
@@ -215,9 +223,9 @@ void hudPill(Ctx& c, const Rect& r, const std::string& caption, const std::strin
                          textStyle(std::min(0.52 * r.h, 18.0), true, textColor, 1.0, colW - 12));
     } else {
         drawTextCentered(cr, mid, r.y + 0.3 * r.h, caption,
-                         textStyle(std::min(0.28 * r.h, 11.0), false, captionColor, 1.0, colW - 12));
+                         textStyle(hudPillCaptionSize(r.h), false, captionColor, 1.0, colW - 12));
         drawTextCentered(cr, mid, r.y + 0.68 * r.h, value,
-                         textStyle(std::min(0.42 * r.h, 17.0), true, textColor, 1.0, colW - 12));
+                         textStyle(hudPillValueSize(r.h), true, textColor, 1.0, colW - 12));
     }
 }
 
@@ -295,13 +303,14 @@ int confirmDialog(Ctx& c, const std::string& title, const std::string& message,
     const double pcx = panel.x + pw / 2;
     drawTextCentered(cr, pcx, panel.y + c.s(40), title,
                      textStyle(c.s(20), true, kAccentPink, 1.0, pw - c.s(48)));
-    // The message wraps onto up to three lines (smaller type when it needs more) centred
-    // between the title and the buttons.
+    // The message wraps onto up to three lines (smaller type when it needs more, but never
+    // below the readable size: then more lines) centred between the title and the buttons.
     double size = c.s(15);
     std::vector<std::string> lines;
-    for (int i = 0; i < 4; ++i, size *= 0.85) {
+    for (int i = 0;; ++i) {
         lines = wrapText(cr, message, textStyle(size, false, kWhite), pw - c.s(48));
-        if (lines.size() <= 3) break;
+        if (lines.size() <= 3 || i == 3 || size <= kMinTextSize) break;
+        size = std::max(0.85 * size, kMinTextSize);
     }
     const double lineH = 1.3 * size;
     double ly = panel.y + c.s(100) - lineH * (static_cast<double>(lines.size()) - 1) / 2;
@@ -435,7 +444,8 @@ double wavyTitle(Ctx& c, double cx, double cy, const std::string& text, double f
 void footer(Ctx& c, double bottomY) {
     const std::string line = std::string(version::kDisplayName) + " " + version::kVersion;
     drawTextCentered(c.cr, c.w / 2, bottomY - c.s(14), line,
-                     textStyle(c.s(11), false, kDimLilac, 0.6, c.w - c.s(32)));
+                     textStyle(std::max(c.s(11), kMinTextSize), false, kDimLilac, 0.6,
+                               c.w - c.s(32)));
 }
 
 std::string formatTime(long long ms) {

@@ -48,6 +48,10 @@ double screenHeader(Ctx& c, const std::string& title, bool* backPressed);
 // A glossy pill showing a value, with a small caption above it when caption is not empty.
 // The left iconW units are left free for an icon the caller draws. Text sizes here are
 // absolute, not scaled by Ctx::ui.
+// The font size of a hud pill's caption and of its value under the caption, for a pill h
+// units high; the caption never goes below kMinTextSize.
+double hudPillCaptionSize(double h);
+double hudPillValueSize(double h);
 void hudPill(Ctx& c, const Rect& r, const std::string& caption, const std::string& value,
              std::uint32_t fill, std::uint32_t border, std::uint32_t textColor,
              std::uint32_t captionColor, double iconW);
