@@ -685,7 +685,7 @@ void PlayingScreen::resolveLanding(Ctx& c, int row, int col, int color) {
         if (total >= 6 || popped >= 5) {
             const int earnedNow = core::scoreForPop(popped, dropped);
             combo_.trigger(c, formatInt("%d\u00d7 COMBO", total),
-                           i18n::tr("tarnwick.score") + " +" + std::to_string(earnedNow),
+                           i18n::tr("tarnwick.comboScore", {{"n", std::to_string(earnedNow)}}),
                            total >= 9 ? 0xffd700 : 0xff5fa3);
         }
     } else {
