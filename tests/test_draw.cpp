@@ -14,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "i18n.h"
 #include "support/headless.h"
 #include "ui/draw.h"
 
@@ -202,6 +203,38 @@ TEST(Text, GoldenRendering) {
     EXPECT_TRUE(testsupport::matchesGolden(h.frame(0), "text", 24, 40));
 }
 
+// Japanese and Chinese write 真 with different strokes. Drawn in each language (the current
+// one, or the one a text names) on one context, it must come out in that language's forms.
+TEST(Text, HanCharactersTakeTheFormsOfTheirLanguage) {
+    testsupport::usePrivateFonts();
+    Canvas c(90, 90);
+    auto picture = [&c](const char* current, const char* named) {
+        i18n::setLanguage(current);
+        cairo_save(c.cr);
+        cairo_set_operator(c.cr, CAIRO_OPERATOR_CLEAR);
+        cairo_paint(c.cr);
+        cairo_restore(c.cr);
+        ui::TextStyle s;
+        s.size = 64;
+        s.lang = named;
+        ui::drawTextCentered(c.cr, 45, 45, "\u771F", s);
+        std::vector<int> alpha;
+        for (int y = 0; y < 90; ++y)
+            for (int x = 0; x < 90; ++x) alpha.push_back(c.alphaAt(x, y));
+        return alpha;
+    };
+    const std::vector<int> ja = picture("ja", nullptr);
+    const std::vector<int> zh = picture("zh", nullptr);
+    const std::vector<int> named = picture("zh", "ja");
+    i18n::setLanguage("en");
+    EXPECT_GT(std::count_if(ja.begin(), ja.end(), [](int a) { return a > 128; }), 400)
+        << "a real glyph, not an empty box";
+    int differing = 0;
+    for (size_t i = 0; i < ja.size(); ++i) differing += std::abs(ja[i] - zh[i]) > 128;
+    EXPECT_GT(differing, 40) << "Japanese and Chinese drew the same forms";
+    EXPECT_EQ(named, ja) << "a text in Japanese keeps its forms under another language";
+}
+
 TEST(Fonts, RegistrationReportsEachMissingFileAndGoesOn) {
     // Paths are worked out once per process, so this runs in a child.
     const std::string dir = testsupport::scratchDir("fonts");
@@ -228,5 +261,9 @@ TEST(Fonts, RegistrationReportsEachMissingFileAndGoesOn) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     std::stringstream ss;
     ss << std::ifstream(log).rdbuf();
-    EXPECT_EQ(ss.str(), "[fonts] konnte " + dir + "/assets/fonts/QuendraCJK.ttf nicht anmelden\n");
+    std::string expected;
+    for (const char* face : {"JP", "SC", "KR"})
+        expected +=
+            "[fonts] konnte " + dir + "/assets/fonts/QuendraCJK-" + face + ".ttf nicht anmelden\n";
+    EXPECT_EQ(ss.str(), expected);
 }

@@ -3,9 +3,13 @@
 #include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -62,6 +66,72 @@ std::string hex(char32_t cp) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(cp));
     return buf;
+}
+
+// The source with its // comments blanked out (string literals are kept whole, so a "//"
+// inside one survives).
+std::string withoutComments(const std::string& src) {
+    std::string out = src;
+    bool inString = false;
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (inString) {
+            if (out[i] == '\\') {
+                ++i;
+            } else if (out[i] == '"') {
+                inString = false;
+            }
+        } else if (out[i] == '"' && (i == 0 || out[i - 1] != '\'')) {
+            inString = true;
+        } else if (out.compare(i, 2, "//") == 0) {
+            while (i < out.size() && out[i] != '\n') out[i++] = ' ';
+        }
+    }
+    return out;
+}
+
+struct Glued {
+    int calls = 0;                   // translation calls found
+    std::vector<std::string> where;  // "file:line" of each one joined to other text
+};
+
+// Every call tr(...) or i18n::tr(...) in the C++ sources under dir, and the ones whose
+// result is joined to something else with + or +=.
+Glued findGluedTexts(const std::string& dir) {
+    Glued out;
+    auto ident = [](char ch) { return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_'; };
+    for (const auto& file : std::filesystem::directory_iterator(dir)) {
+        if (file.path().extension() != ".cpp") continue;
+        std::stringstream buf;
+        buf << std::ifstream(file.path()).rdbuf();
+        const std::string src = withoutComments(buf.str());
+        for (size_t at = src.find("tr("); at != std::string::npos; at = src.find("tr(", at + 3)) {
+            if (at > 0 && ident(src[at - 1])) continue;  // strtol(, ptr( ...
+            ++out.calls;
+            size_t end = at + 3;
+            for (int depth = 1; end < src.size() && depth > 0; ++end) {
+                if (src[end] == '"') {
+                    for (++end; end < src.size() && src[end] != '"'; ++end)
+                        if (src[end] == '\\') ++end;
+                } else if (src[end] == '(') {
+                    ++depth;
+                } else if (src[end] == ')') {
+                    --depth;
+                }
+            }
+            size_t before = at >= 6 && src.compare(at - 6, 6, "i18n::") == 0 ? at - 6 : at;
+            while (before > 0 && std::isspace(static_cast<unsigned char>(src[before - 1])))
+                --before;
+            while (end < src.size() && std::isspace(static_cast<unsigned char>(src[end]))) ++end;
+            const bool glued = (before > 0 && src[before - 1] == '+') ||
+                               (before > 1 && src.compare(before - 2, 2, "+=") == 0) ||
+                               (end < src.size() && src[end] == '+');
+            if (glued) {
+                const auto line = std::count(src.begin(), src.begin() + at, '\n') + 1;
+                out.where.push_back(file.path().filename().string() + ":" + std::to_string(line));
+            }
+        }
+    }
+    return out;
 }
 
 struct BundledFont {
@@ -130,9 +200,14 @@ TEST(I18nCatalog, TranslationsAreRealAndCarryTheTrackTitle) {
 
 TEST(I18nCatalog, BundledFontsHaveAGlyphForEveryCharacter) {
     const std::string dir = TARNWICK_SOURCE_DIR "/assets/fonts/";
+    // The Latin faces, then one CJK face per language: Japanese, Chinese and Korean texts are
+    // drawn in their own face, so each of them must find every character there.
     std::vector<BundledFont> fonts = {{"DejaVuSans.ttf", "DejaVu Sans", "Book"},
                                       {"DejaVuSans-Bold.ttf", "DejaVu Sans", "Bold"},
-                                      {"QuendraCJK.ttf", "Quendra CJK", "Regular"}};
+                                      {"QuendraCJK-JP.ttf", "Quendra CJK JP", "Regular"},
+                                      {"QuendraCJK-SC.ttf", "Quendra CJK SC", "Regular"},
+                                      {"QuendraCJK-KR.ttf", "Quendra CJK KR", "Regular"}};
+    const std::map<std::string, size_t> ownFace = {{"ja", 2}, {"zh", 3}, {"ko", 4}};
     for (auto& f : fonts) {
         const std::string path = dir + f.file;
         int count = 0;
@@ -147,22 +222,28 @@ TEST(I18nCatalog, BundledFontsHaveAGlyphForEveryCharacter) {
         EXPECT_EQ(std::string(reinterpret_cast<char*>(style)), f.style) << f.file;
         ASSERT_EQ(FcPatternGetCharSet(f.pattern, FC_CHARSET, 0, &f.charset), FcResultMatch);
     }
-    // The CJK face is a subset: it must not quietly be the whole font again.
-    EXPECT_LT(FcCharSetCount(fonts[2].charset), 2000u);
+    // The CJK faces are subsets: none may quietly be the whole font again.
+    for (size_t i = 2; i < fonts.size(); ++i)
+        EXPECT_LT(FcCharSetCount(fonts[i].charset), 2000u) << fonts[i].file;
 
-    auto covered = [&](char32_t cp, bool latinFaces) {
-        for (size_t i = 0; i < fonts.size(); ++i) {
-            if (!latinFaces && i < 2) continue;
+    // A character of a text in lang has a glyph in the regular Latin face or in the
+    // language's own CJK face (any CJK face for the other languages).
+    auto covered = [&](char32_t cp, const std::string& lang) {
+        if (FcCharSetHasChar(fonts[0].charset, cp)) return true;
+        const auto own = ownFace.find(lang);
+        for (size_t i = 2; i < fonts.size(); ++i) {
+            if (own != ownFace.end() && own->second != i) continue;
             if (FcCharSetHasChar(fonts[i].charset, cp)) return true;
         }
         return false;
     };
     int checked = 0;
-    auto checkText = [&](const std::string& where, const std::string& text) {
+    auto checkText = [&](const std::string& lang, const std::string& where,
+                         const std::string& text) {
         for (char32_t cp : decodeUtf8(text)) {
             if (cp == U'\n') continue;
             ++checked;
-            EXPECT_TRUE(covered(cp, true)) << where << ": no glyph for " << hex(cp);
+            EXPECT_TRUE(covered(cp, lang)) << where << ": no glyph for " << hex(cp);
             // Bold labels in Latin, Greek and Cyrillic keep their own bold glyphs.
             if (cp < 0x0590) {
                 EXPECT_TRUE(FcCharSetHasChar(fonts[1].charset, cp))
@@ -171,16 +252,50 @@ TEST(I18nCatalog, BundledFontsHaveAGlyphForEveryCharacter) {
         }
     };
     for (const Catalog& c : kCatalogs) {
-        checkText(std::string(c.code) + " name", c.nativeName);
+        checkText(c.code, std::string(c.code) + " name", c.nativeName);
         for (size_t i = 0; i < c.count; ++i)
-            checkText(std::string(c.code) + " " + c.entries[i].key, c.entries[i].text);
+            checkText(c.code, std::string(c.code) + " " + c.entries[i].key, c.entries[i].text);
     }
     EXPECT_GT(checked, 20000);
-    // The kana and Hangul come from the CJK face, not from some system fallback.
-    for (char32_t cp : {U'ア', U'ゲ', U'설', U'한', U'关', U'実'}) EXPECT_TRUE(covered(cp, false));
-    // And the check can fail: a Han character no text uses is in none of the three files.
-    EXPECT_FALSE(covered(U'万', true));
+    // The kana, Hangul and Han characters come from each language's own face, not from a
+    // neighbour's or some system fallback.
+    for (char32_t cp : {U'ア', U'ゲ', U'実'}) EXPECT_TRUE(covered(cp, "ja")) << hex(cp);
+    for (char32_t cp : {U'关', U'戏'}) EXPECT_TRUE(covered(cp, "zh")) << hex(cp);
+    for (char32_t cp : {U'설', U'한'}) EXPECT_TRUE(covered(cp, "ko")) << hex(cp);
+    // And the check can fail: a Han character no text uses is in none of the files, and a
+    // simplified character only Chinese uses is not in the Japanese face.
+    EXPECT_FALSE(covered(U'万', "en"));
+    EXPECT_FALSE(covered(U'关', "ja"));
     for (auto& f : fonts) FcPatternDestroy(f.pattern);
     // Releases fontconfig's configuration, which the leak checker would otherwise report.
     FcFini();
+}
+
+// A text a player reads is one catalogue entry whose placeholders take the numbers and
+// names: each language places its own colon, space and word order, which a label glued to
+// ": " and a number cannot do.
+TEST(I18nCatalog, NoScreenGluesATranslatedTextToOtherText) {
+    int calls = 0;
+    for (const char* dir : {"/src/screens", "/src/ui"}) {
+        const Glued found = findGluedTexts(TARNWICK_SOURCE_DIR + std::string(dir));
+        calls += found.calls;
+        for (const std::string& where : found.where)
+            ADD_FAILURE() << where << ": a translated text joined to other text";
+    }
+    EXPECT_GT(calls, 60) << "the scan no longer finds the screens' texts";
+
+    // The scan itself catches the ways texts used to be glued, and passes whole entries.
+    const std::string scratch = std::filesystem::temp_directory_path() / "tarnwick-glue-scan";
+    std::filesystem::create_directories(scratch);
+    std::ofstream(scratch + "/sample.cpp")
+        << "auto a = i18n::tr(\"tarnwick.score\") + \": \" + std::to_string(n);\n"
+           "auto b = \"\\u2039 \" + tr(\"tarnwick.back\");\n"
+           "label += i18n::tr(\"x\", {{\"n\", f(1)}});\n"
+           "auto d = i18n::tr(\"solved.scoreLine\", {{\"n\", std::to_string(n)}});\n"
+           "long e = std::strtol(s + 1);  // tr(\"no call\") + 1\n";
+    const Glued sample = findGluedTexts(scratch);
+    std::filesystem::remove_all(scratch);
+    EXPECT_EQ(sample.calls, 4);
+    EXPECT_EQ(sample.where,
+              (std::vector<std::string>{"sample.cpp:1", "sample.cpp:2", "sample.cpp:3"}));
 }

@@ -142,12 +142,10 @@ TEST(AboutScreen, LinksGoNowhereAndTheButtonOpensTheLicences) {
     EXPECT_EQ(g.top().kind, ScreenKind::Menu);
 }
 
-TEST(AboutScreen, ScalesDownOnSmallWindows) {
-    // The name's pink glyphs grow with k times the interface scale: 1 on a large window,
-    // 0.78 when the window is narrow for its scale, 0.62 below 620 pixels of height.
+TEST(AboutScreen, UsesItsRoomInsteadOfShrinkingOnSmallWindows) {
+    // The page has room for its name at full size even in the smallest windows.
     double ref = 0;
-    for (auto [w, hh, ku] :
-         {std::tuple{1280, 720, 1.0}, {700, 700, 0.78 * 0.72}, {1280, 600, 0.62 * 600 / 720.0}}) {
+    for (auto [w, hh, ku] : {std::tuple{1280, 720, 1.0}, {700, 700, 1.0}, {1280, 600, 1.0}}) {
         Headless h(w, hh);
         ASSERT_TRUE(h.ok());
         open(ScreenKind::Menu, ScreenKind::About);

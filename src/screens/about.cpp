@@ -17,7 +17,6 @@
 namespace ui {
 namespace {
 
-constexpr const char* kDevelopers = "The Tarnwick developers";
 constexpr const char* kMaker = "Ostervall Software";
 // No contact address has been published yet; while there is none, the web address stands
 // alone.
@@ -67,7 +66,7 @@ class AboutScreen : public Screen {
         drawTextCentered(cr, cx, y, i18n::tr("about.developedBy"),
                          style(13 * ku, false, kDimLilac));
         y += 24 * ku;
-        drawTextCentered(cr, cx, y, kDevelopers, style(22 * ku, false, kWhite));
+        drawTextCentered(cr, cx, y, i18n::tr("about.developers"), style(22 * ku, false, kWhite));
         y += 26 * ku;
         drawTextCentered(cr, cx, y, kMaker, style(17 * ku, false, kWhite));
 

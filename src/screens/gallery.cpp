@@ -182,9 +182,9 @@ void drawTile(Ctx& c, ThumbCache& thumbs, const Rect& r, int level, const store:
     y += 17 * tu;
     TextStyle line = lightText(11.5 * tu);
     line.maxWidth = textW;
-    const std::string score = i18n::tr("gallery.scoreLine", {{"n", std::to_string(e->score)}}) +
-                              "  ·  " + i18n::tr("tarnwick.marbles") + ": " +
-                              std::to_string(e->marbles);
+    const std::string score =
+        i18n::tr("gallery.resultLine",
+                 {{"score", std::to_string(e->score)}, {"shots", std::to_string(e->marbles)}});
     drawTextCentered(cr, cx, y, score, line);
     y += 14 * tu;
     drawTextCentered(cr, cx, y, i18n::tr("gallery.timeLine", {{"time", formatTime(e->elapsedMs)}}),

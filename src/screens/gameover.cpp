@@ -94,13 +94,13 @@ class GameOverScreen : public Screen {
                          resultText(c, resultSize(c, 34), kWhite, true));
         y += resultSize(c, 34);
         const std::string line =
-            gs_.arcade ? i18n::tr("arcade.highScore") + ": " + std::to_string(gs_.highScore)
-                       : i18n::tr("tarnwick.level") + " " + std::to_string(gs_.level + 1);
+            gs_.arcade ? i18n::tr("gameover.bestLine", {{"n", std::to_string(gs_.highScore)}})
+                       : i18n::tr("gameover.levelLine", {{"n", std::to_string(gs_.level + 1)}});
         drawTextCentered(c.cr, cx, y, line, resultText(c, resultSize(c, 16), kDimLilac, false));
         y += resultSize(c, 26);
         drawTextCentered(c.cr, cx, y,
-                         i18n::tr("tarnwick.marbles") + ": " + std::to_string(gs_.marbles) + "   " +
-                             formatTime(gs_.elapsedMs),
+                         i18n::tr("gameover.shotsTimeLine", {{"n", std::to_string(gs_.marbles)},
+                                                             {"time", formatTime(gs_.elapsedMs)}}),
                          resultText(c, resultSize(c, 15), kDimLilac, false));
         if (!gs_.arcade && gs_.starOrbsTotal > 0) {
             y += resultSize(c, 26);

@@ -197,7 +197,7 @@ std::vector<MenuItem> menuItems(const store::SavedGame& saved, int unlocked) {
     items.push_back({tr("menu.play"), tr("menu.arcade"), MenuAction::Arcade});
     if (saved.valid) {
         const std::string label = saved.arcade
-                                      ? tr("tarnwick.resume") + " · " + tr("menu.arcade")
+                                      ? tr("menu.resumeArcade")
                                       : tr("menu.continue", {{"n", numberText(saved.level + 1)}});
         items.push_back({label, "", MenuAction::Resume});
     }

@@ -604,7 +604,7 @@ void PlayingScreen::resolveLanding(Ctx& c, int row, int col, int color) {
         pickTrick(c, total);
         if (total >= 6 || popped >= 5) {
             combo_.trigger(c, formatInt("%d\u00d7 COMBO", total),
-                           i18n::tr("tarnwick.score") + " +" + std::to_string(placed.earned),
+                           i18n::tr("tarnwick.comboScore", {{"n", std::to_string(placed.earned)}}),
                            total >= 9 ? 0xffd700 : 0xff5fa3);
         }
     } else {

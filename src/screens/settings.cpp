@@ -151,7 +151,9 @@ class SettingsScreen : public Screen {
             const std::string& text =
                 system ? i18n::tr("settings.languageSystem") : langs[i - 1].nativeName;
             const bool selected = system ? s.language.empty() : s.language == langs[i - 1].code;
-            if (plainButton(c, at.cells[i], text, selected)) chosen = static_cast<int>(i);
+            // Each language's name is drawn as that language writes it.
+            const char* lang = system ? nullptr : langs[i - 1].code.c_str();
+            if (plainButton(c, at.cells[i], text, selected, lang)) chosen = static_cast<int>(i);
         }
 
         const Rect& r = at.reset;

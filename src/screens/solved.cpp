@@ -124,10 +124,10 @@ class SolvedScreen : public Screen {
         wobbleText(c, cx, y, i18n::tr("solved.levelLine", {{"n", std::to_string(gs_.level + 1)}}),
                    resultText(c, resultSize(c, 22), kWhite, true), start_, 1);
         y += resultSize(c, 34);
-        wobbleText(c, cx, y, i18n::tr("tarnwick.score") + ": " + std::to_string(gs_.score),
+        wobbleText(c, cx, y, i18n::tr("solved.scoreLine", {{"n", std::to_string(gs_.score)}}),
                    resultText(c, resultSize(c, 17), kWhite, false), start_, 2);
         y += resultSize(c, 26);
-        wobbleText(c, cx, y, i18n::tr("tarnwick.marbles") + ": " + std::to_string(gs_.marbles),
+        wobbleText(c, cx, y, i18n::tr("solved.shotsLine", {{"n", std::to_string(gs_.marbles)}}),
                    resultText(c, resultSize(c, 17), kDimLilac, false), start_, 3);
         y += resultSize(c, 26);
         wobbleText(c, cx, y, i18n::tr("solved.timeLine", {{"time", formatTime(gs_.elapsedMs)}}),

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "i18n.h"
 #include "platform/paths.h"
 
 namespace ui {
@@ -19,6 +20,7 @@ struct TextCache {
     cairo_t* owner = nullptr;
     PangoFontDescription* desc = nullptr;
     std::string family;
+    std::string lang;
     double size = -1;
     bool bold = false;
     bool italic = false;
@@ -34,8 +36,26 @@ TextCache& textCache() {
 constexpr const char* kFontFiles[] = {
     "assets/fonts/DejaVuSans.ttf",
     "assets/fonts/DejaVuSans-Bold.ttf",
-    "assets/fonts/QuendraCJK.ttf",
+    "assets/fonts/QuendraCJK-JP.ttf",
+    "assets/fonts/QuendraCJK-SC.ttf",
+    "assets/fonts/QuendraCJK-KR.ttf",
 };
+
+constexpr const char* kGenericCjk = "Quendra CJK";
+
+// The pango family list that family stands for in lang: the generic CJK family becomes the
+// Japanese, Chinese and Korean faces. The three languages share most Han characters but draw
+// many of them differently, so each language leads with its own face and the other two only
+// fill in what it lacks.
+std::string familyForLanguage(const std::string& family, const std::string& lang) {
+    const std::size_t at = family.find(kGenericCjk);
+    const std::size_t end = at == std::string::npos ? at : at + std::string(kGenericCjk).size();
+    if (at == std::string::npos || (end < family.size() && family[end] != ',')) return family;
+    const char* faces = lang == "ja"   ? "Quendra CJK JP, Quendra CJK SC, Quendra CJK KR"
+                        : lang == "ko" ? "Quendra CJK KR, Quendra CJK SC, Quendra CJK JP"
+                                       : "Quendra CJK SC, Quendra CJK JP, Quendra CJK KR";
+    return family.substr(0, at) + faces + family.substr(end);
+}
 
 // The shared layout holding text in style at the given factor; valid until the next call.
 PangoLayout* layoutFor(cairo_t* cr, const std::string& text, const TextStyle& style, double scale) {
@@ -54,18 +74,26 @@ PangoLayout* layoutFor(cairo_t* cr, const std::string& text, const TextStyle& st
     }
     const double px = scale * style.size;
     const char* family = style.family != nullptr ? style.family : "";
-    const bool same = c.desc != nullptr && c.family == family && c.size == px &&
+    const std::string lang = style.lang != nullptr ? style.lang : i18n::currentLanguage();
+    if (c.size < 0 || c.lang != lang) {
+        // Pango breaks lines and shapes by the language of the text.
+        pango_context_set_language(pango_layout_get_context(c.layout),
+                                   pango_language_from_string(lang.c_str()));
+        pango_layout_context_changed(c.layout);
+    }
+    const bool same = c.desc != nullptr && c.family == family && c.lang == lang && c.size == px &&
                       c.bold == style.bold && c.italic == style.italic;
     if (!same) {
         if (c.desc != nullptr) pango_font_description_free(c.desc);
         c.desc = pango_font_description_new();
-        pango_font_description_set_family(c.desc, family);
+        pango_font_description_set_family(c.desc, familyForLanguage(family, lang).c_str());
         pango_font_description_set_absolute_size(c.desc, px * PANGO_SCALE);
         pango_font_description_set_weight(c.desc,
                                           style.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
         pango_font_description_set_style(c.desc,
                                          style.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
         c.family = family;
+        c.lang = lang;
         c.size = px;
         c.bold = style.bold;
         c.italic = style.italic;

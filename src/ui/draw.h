@@ -29,6 +29,10 @@ struct TextStyle {
     Align align = Align::Left;  // anchoring of drawText at its x
     double maxWidth = 0;        // > 0: shrink the text to fit this width
     double minScale = 0.6;      // but never below this factor
+    // The catalogue code of the language the text is written in; null for the current
+    // language. It picks the glyph forms of Han characters, which differ between Japanese,
+    // Chinese and Korean.
+    const char* lang = nullptr;
 };
 
 // Source colour (r/255, g/255, b/255, alpha).
@@ -49,7 +53,7 @@ void drawLine(cairo_t* cr, double x1, double y1, double x2, double y2, double li
 void softShadowFromPath(cairo_t* cr, double dx, double dy, double radius, std::uint32_t rgb,
                         double alpha);
 
-// Adds the bundled font files to fontconfig; true when all three were registered. Each
+// Adds the bundled font files to fontconfig; true when all of them were registered. Each
 // failure is reported on standard error and text still draws with what fontconfig has.
 bool registerBundledFonts();
 

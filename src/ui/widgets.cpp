@@ -148,7 +148,7 @@ bool arcadeStartButton(Ctx& c, const Rect& r, const std::string& label,
     return fire(c, R);
 }
 
-bool plainButton(Ctx& c, const Rect& r, const std::string& text, bool selected) {
+bool plainButton(Ctx& c, const Rect& r, const std::string& text, bool selected, const char* lang) {
     cairo_t* cr = c.cr;
     const double radius = c.s(12);
     if (selected) {
@@ -158,9 +158,9 @@ bool plainButton(Ctx& c, const Rect& r, const std::string& text, bool selected) 
         fillRoundedRect(cr, r, radius, kPanelViolet, c.hover(r) ? 0.72 : 0.58);
         strokeRoundedRect(cr, r, radius, c.s(1.2), kWhite, 0.45);
     }
-    drawTextCentered(cr, r.x + r.w / 2, r.y + r.h / 2, text,
-                     textStyle(c.s(15), selected, selected ? kDarkText : kWhite, 1.0,
-                           r.w - c.s(16)));
+    TextStyle st = textStyle(c.s(15), selected, selected ? kDarkText : kWhite, 1.0, r.w - c.s(16));
+    st.lang = lang;
+    drawTextCentered(cr, r.x + r.w / 2, r.y + r.h / 2, text, st);
     return fire(c, r);
 }
 
@@ -182,8 +182,17 @@ Rect backButtonRect(const Ctx& c) {
 
 bool backButton(Ctx& c) {
     const Rect r = backButtonRect(c);
-    drawText(c.cr, r.x, r.y + c.s(6), "\u2039 " + i18n::tr("tarnwick.back"),
-             textStyle(c.s(16), false, kWhite, c.hover(r) ? 1.0 : 0.9));
+    // The chevron is drawn apart from the word so that the word stays one whole text in every
+    // language and script direction; it sits in the middle of the word's line, whose height
+    // depends on the script.
+    const TextStyle st = textStyle(c.s(16), false, kWhite, c.hover(r) ? 1.0 : 0.9);
+    const std::string word = i18n::tr("tarnwick.back");
+    double chevronW = 0, chevronH = 0, wordW = 0, wordH = 0;
+    measureText(c.cr, "\u2039 ", st, &chevronW, &chevronH);
+    measureText(c.cr, word, st, &wordW, &wordH);
+    const double y = r.y + c.s(6);
+    drawText(c.cr, r.x, y + (wordH - chevronH) / 2, "\u2039", st);
+    drawText(c.cr, r.x + chevronW, y, word, st);
     return fire(c, r);
 }
 

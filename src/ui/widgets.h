@@ -25,7 +25,8 @@ inline constexpr std::uint32_t kPanelViolet = 0x1b1030;
 inline constexpr std::uint32_t kDarkText = 0x1a1a1a;
 inline constexpr std::uint32_t kDimLilac = 0xd6cbe8;
 inline constexpr std::uint32_t kWhite = 0xffffff;
-// The family list of every widget text: the Latin face first, the CJK face as fallback.
+// The family list of every widget text: the Latin face first, the CJK faces (led by the
+// language's own) as fallback.
 inline constexpr const char* kWidgetFont = "DejaVu Sans, Quendra CJK";
 
 // A rounded button; primary ones are filled pink. True on the frame it is clicked.
@@ -34,8 +35,10 @@ bool menuButton(Ctx& c, const Rect& r, const std::string& text, bool primary);
 // its pulse. True on the frame it is clicked.
 bool arcadeStartButton(Ctx& c, const Rect& r, const std::string& label,
                        const std::string& sublabel);
-// A flat choice button; the selected one is pink. True on the frame it is clicked.
-bool plainButton(Ctx& c, const Rect& r, const std::string& text, bool selected);
+// A flat choice button; the selected one is pink. True on the frame it is clicked. lang
+// names the language of a text that is not in the current one (see TextStyle::lang).
+bool plainButton(Ctx& c, const Rect& r, const std::string& text, bool selected,
+                 const char* lang = nullptr);
 // A square button with one glyph; a disabled one is dimmed and never fires.
 bool letterButton(Ctx& c, const Rect& r, const std::string& glyph, bool disabled);
 // Where the back link sits: the top-left corner, inset by the window's margin.

@@ -29,7 +29,8 @@ std::string fontDir(const std::string& base) {
     const std::string dir = base + "/fonts";
     std::filesystem::create_directories(dir);
     const std::string bundled = std::string(TARNWICK_SOURCE_DIR) + "/assets/fonts/";
-    for (const char* name : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "QuendraCJK.ttf"}) {
+    for (const char* name : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "QuendraCJK-JP.ttf",
+                             "QuendraCJK-SC.ttf", "QuendraCJK-KR.ttf"}) {
         std::string from = bundled + name;
         if (!fileExists(from)) from = std::string("/usr/share/fonts/truetype/dejavu/") + name;
         if (!fileExists(from)) continue;
