@@ -226,8 +226,10 @@ TEST(DesktopIntegration, DebianPackageUnpacksIntoAWorkingGame) {
     // tools/test.sh builds the package once and names it here; a plain ctest run has none.
     const char* deb = std::getenv("TARNWICK_DEB");
     if (deb == nullptr || *deb == '\0') GTEST_SKIP() << "no package named in TARNWICK_DEB";
-    const Outcome fields = run("dpkg-deb --show --showformat='${Package} ${Version} "
-                               "${Section}\\n' " + quoted(deb));
+    const Outcome fields =
+        run("dpkg-deb --show --showformat='${Package} ${Version} "
+            "${Section}\\n' " +
+            quoted(deb));
     ASSERT_EQ(fields.status, 0) << fields.out;
     EXPECT_EQ(fields.out, "tarnwick 1.0.0-1 games\n");
 
@@ -240,8 +242,8 @@ TEST(DesktopIntegration, DebianPackageUnpacksIntoAWorkingGame) {
     EXPECT_TRUE(fs::is_regular_file(share + "/applications/" + std::string(kAppId) + ".desktop"));
     EXPECT_TRUE(fs::is_regular_file(share + "/metainfo/" + std::string(kAppId) + ".metainfo.xml"));
     EXPECT_TRUE(fs::is_regular_file(share + "/man/man6/tarnwick.6.gz"));
-    EXPECT_TRUE(fs::is_regular_file(share + "/icons/hicolor/512x512/apps/" + std::string(kAppId) +
-                                    ".png"));
+    EXPECT_TRUE(
+        fs::is_regular_file(share + "/icons/hicolor/512x512/apps/" + std::string(kAppId) + ".png"));
     EXPECT_NE(readText(share + "/doc/tarnwick/copyright").find("GPL-3.0-or-later"),
               std::string::npos);
     expectStartsAndFindsItsAssets("package", root + "/usr/games/tarnwick");

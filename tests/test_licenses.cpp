@@ -75,7 +75,8 @@ TEST(LicenseTable, TheGamesOwnWorkComesFirstUnderItsLicenceInEveryLanguage) {
     const auto rows = ui::licenseRows();
     const std::string src = TARNWICK_SOURCE_DIR;
     // The licence the software centres read is the one the screen shows.
-    const std::string meta = testsupport::readText(src + "/data/org.tarnwick.Tarnwick.metainfo.xml");
+    const std::string meta =
+        testsupport::readText(src + "/data/org.tarnwick.Tarnwick.metainfo.xml");
     const std::string tag = "<project_license>";
     const size_t at = meta.find(tag);
     ASSERT_NE(at, std::string::npos);
@@ -88,7 +89,8 @@ TEST(LicenseTable, TheGamesOwnWorkComesFirstUnderItsLicenceInEveryLanguage) {
     const std::string key = "MUSIC_TITLE = \"";
     const size_t t = gen.find(key);
     ASSERT_NE(t, std::string::npos);
-    const std::string title = gen.substr(t + key.size(), gen.find('"', t + key.size()) - t - key.size());
+    const std::string title =
+        gen.substr(t + key.size(), gen.find('"', t + key.size()) - t - key.size());
 
     const std::vector<size_t> own = {0, 20, 21};
     for (size_t i = 0; i < rows.size(); ++i)

@@ -2,7 +2,8 @@
 // later level, the level select and a solved level, each at 1280x720 after a few seconds
 // of animation. The pictures are committed and named in the AppStream metainfo; run this
 // again when the screens' look changes:
-//   cmake --build build --target tarnwick_screenshots && build/tests/tarnwick_screenshots data/screenshots
+//   cmake --build build --target tarnwick_screenshots
+//   build/tests/tarnwick_screenshots data/screenshots
 // It runs on SDL's offscreen driver with only the bundled fonts and a scratch home, so the
 // pictures do not depend on the machine and no real save is touched.
 #include <cstdio>
@@ -51,7 +52,9 @@ int main(int argc, char** argv) {
           .elapsedMs = 143000,
           .starOrbs = 3,
           .starOrbsTotal = 3},
-         3.0, 1100, 690},
+         3.0,
+         1100,
+         690},
     };
     testsupport::Headless h(1280, 720);
     if (!h.ok()) {
