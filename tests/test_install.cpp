@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -93,6 +94,30 @@ std::string without(const std::string& text, const std::string& open, const std:
     return text.substr(0, from) + text.substr(to + close.size());
 }
 
+// Starts binary on a virtual display from outside the source and build trees, with no
+// asset folder named, and expects it to find its fonts and sounds, name its window after
+// the desktop entry and quit cleanly.
+void expectStartsAndFindsItsAssets(const std::string& name, const std::string& binary) {
+    if (!testsupport::xSessionPossible() || !onPath("xprop"))
+        GTEST_SKIP() << "needs xvfb-run, xdotool, xwd, xprop";
+    const testsupport::Session s = testsupport::runXSession(name, R"(
+unset PLUMBRIX_ASSET_DIR SNAP APPDIR
+export TARNWICK_BIN=')" + binary + R"('
+cd /
+launch || exit 1
+xprop -id "$GAME_WIN" WM_CLASS > "$OUT/wmclass.txt"
+keys ctrl+q
+finish > "$OUT/quit.status"
+)");
+    ASSERT_EQ(s.status, 0) << s.log;
+    EXPECT_EQ(readText(s.dir + "/quit.status"), "0\n");
+    const std::string err = readText(s.dir + "/game.err");
+    EXPECT_EQ(err.find("[fonts]"), std::string::npos) << err;
+    EXPECT_EQ(err.find("fehlt"), std::string::npos) << err;
+    EXPECT_EQ(readText(s.dir + "/wmclass.txt"),
+              "WM_CLASS(STRING) = \"" + std::string(kAppId) + "\", \"" + kAppId + "\"\n");
+}
+
 }  // namespace
 
 TEST(DesktopIntegration, EntryAndMetainfoPassTheValidators) {
@@ -118,6 +143,16 @@ TEST(DesktopIntegration, EntryAndMetainfoPassTheValidators) {
     EXPECT_NE(meta.find("<control>pointing</control>"), std::string::npos);
     EXPECT_NE(meta.find("<control>keyboard</control>"), std::string::npos);
     EXPECT_NE(meta.find("<screenshot type=\"default\">"), std::string::npos);
+    // Every screenshot listed is committed under data/screenshots at the size it names.
+    size_t shots = 0;
+    const std::string host = "https://tarnwick.org/screenshots/";
+    for (size_t at = meta.find(host); at != std::string::npos; at = meta.find(host, at + 1)) {
+        const size_t from = at + host.size();
+        const std::string file = meta.substr(from, meta.find('<', from) - from);
+        EXPECT_EQ(pngSize(dataFile("screenshots/" + file)), std::make_pair(1280, 720)) << file;
+        ++shots;
+    }
+    EXPECT_EQ(shots, 4u);
     size_t langs = 0;
     for (size_t at = meta.find("<lang>"); at != std::string::npos; at = meta.find("<lang>", at + 1))
         ++langs;
@@ -184,23 +219,32 @@ TEST(DesktopIntegration, MovedInstallFindsItsAssetsAndNamesItsWindow) {
         EXPECT_EQ(tree.status, 0) << tree.out;
     }
 
-    if (!testsupport::xSessionPossible() || !onPath("xprop"))
-        GTEST_SKIP() << "needs xvfb-run, xdotool, xwd, xprop";
-    // Started from outside the source and build trees, with no asset folder named.
-    const testsupport::Session s = testsupport::runXSession("installed", R"(
-unset PLUMBRIX_ASSET_DIR SNAP APPDIR
-export TARNWICK_BIN=')" + moved + R"(/bin/tarnwick'
-cd /
-launch || exit 1
-xprop -id "$GAME_WIN" WM_CLASS > "$OUT/wmclass.txt"
-keys ctrl+q
-finish > "$OUT/quit.status"
-)");
-    ASSERT_EQ(s.status, 0) << s.log;
-    EXPECT_EQ(readText(s.dir + "/quit.status"), "0\n");
-    const std::string err = readText(s.dir + "/game.err");
-    EXPECT_EQ(err.find("[fonts]"), std::string::npos) << err;
-    EXPECT_EQ(err.find("fehlt"), std::string::npos) << err;
-    EXPECT_EQ(readText(s.dir + "/wmclass.txt"),
-              "WM_CLASS(STRING) = \"" + std::string(kAppId) + "\", \"" + kAppId + "\"\n");
+    expectStartsAndFindsItsAssets("installed", moved + "/bin/tarnwick");
+}
+
+TEST(DesktopIntegration, DebianPackageUnpacksIntoAWorkingGame) {
+    // tools/test.sh builds the package once and names it here; a plain ctest run has none.
+    const char* deb = std::getenv("TARNWICK_DEB");
+    if (deb == nullptr || *deb == '\0') GTEST_SKIP() << "no package named in TARNWICK_DEB";
+    const Outcome fields =
+        run("dpkg-deb --show --showformat='${Package} ${Version} "
+            "${Section}\\n' " +
+            quoted(deb));
+    ASSERT_EQ(fields.status, 0) << fields.out;
+    EXPECT_EQ(fields.out, "tarnwick 1.0.0-1 games\n");
+
+    const std::string root = testsupport::scratchDir("package") + "/root";
+    const Outcome unpack = run("dpkg -x " + quoted(deb) + " " + quoted(root));
+    ASSERT_EQ(unpack.status, 0) << unpack.out;
+    const std::string share = root + "/usr/share";
+    EXPECT_TRUE(fs::is_regular_file(share + "/Plumbrix/assets/fonts/QuendraCJK.ttf"));
+    EXPECT_TRUE(fs::is_regular_file(share + "/Plumbrix/assets/audio/bgm_calm.ogg"));
+    EXPECT_TRUE(fs::is_regular_file(share + "/applications/" + std::string(kAppId) + ".desktop"));
+    EXPECT_TRUE(fs::is_regular_file(share + "/metainfo/" + std::string(kAppId) + ".metainfo.xml"));
+    EXPECT_TRUE(fs::is_regular_file(share + "/man/man6/tarnwick.6.gz"));
+    EXPECT_TRUE(
+        fs::is_regular_file(share + "/icons/hicolor/512x512/apps/" + std::string(kAppId) + ".png"));
+    EXPECT_NE(readText(share + "/doc/tarnwick/copyright").find("GPL-3.0-or-later"),
+              std::string::npos);
+    expectStartsAndFindsItsAssets("package", root + "/usr/games/tarnwick");
 }

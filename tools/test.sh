@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Tarnwick and runs the whole test suite: first a plain
-# build, then the libFuzzer targets for a bounded time, then everything again under
+# Installs what is missing, checks the licence information, builds the Debian package and
+# runs the whole test suite: first a plain build (whose tests also unpack and start the
+# package), then the libFuzzer targets for a bounded time, then everything again under
 # AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -21,6 +22,13 @@ run_suite() {  # build dir, extra ctest arguments (before --), extra cmake argum
 }
 
 mkdir -p build build-asan
+echo "== licences (reuse lint) =="
+reuse lint > build/reuse.log 2>&1 || { cat build/reuse.log; exit 1; }
+echo "== Debian package =="
+deb=$(./tools/make_deb.sh build-deb | tail -n 1)
+# Errors and warnings alike fail; a warning that stays has an override with its reason.
+lintian --fail-on error,warning "$deb"
+export TARNWICK_DEB="$deb"  # the install tests unpack and start it
 echo "== plain build =="
 run_suite build --
 if [ -f tests/fuzz/CMakeLists.txt ]; then

@@ -1,5 +1,6 @@
-// The about screen: the game's name and version, who made it, where its music and sounds
-// come from, and the way to the licences. Link lines take their click and open nothing.
+// The about screen: the game's name and version, who made it and under which licence,
+// where its music and sounds come from, and the way to the licences. Link lines take their
+// click and open nothing.
 #include <SDL.h>
 
 #include <algorithm>
@@ -69,6 +70,9 @@ class AboutScreen : public Screen {
         drawTextCentered(cr, cx, y, i18n::tr("about.developers"), style(22 * ku, false, kWhite));
         y += 26 * ku;
         drawTextCentered(cr, cx, y, kMaker, style(17 * ku, false, kWhite));
+        y += 22 * ku;
+        drawTextCentered(cr, cx, y, i18n::tr("licenses.gameLicense"),
+                         style(13 * ku, false, kDimLilac));
 
         y += 30 * ku;
         divider(c, y);

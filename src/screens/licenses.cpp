@@ -22,9 +22,17 @@ namespace {
 
 // The rights holders are those of the Debian 12 packages the game is built against; the
 // libsodium version is the one whose headers this build was compiled with, which is the
-// one it links. The music and the sound effects are made by tools/gen_sounds.py and fall
-// under the game's own licence.
-constexpr std::array<LicenseRow, 21> kLicenses{{
+// one it links. The game's code, its icons and levels, and the music and sound effects made
+// by tools/gen_sounds.py are the game's own work under its own licence.
+constexpr const char* kOwnLicense = "GPL-3.0-or-later";
+constexpr const char* kOwnHolder = "The Tarnwick developers";
+constexpr const char* kHomepage = "https://tarnwick.org/";
+constexpr const char* kSoundTool = "tools/gen_sounds.py";
+// The title tools/gen_sounds.py gives the background track.
+constexpr const char* kMusicTitle = "Tarn at Dusk";
+
+constexpr std::array<LicenseRow, 22> kLicenses{{
+    {"licenses.ownCode", "", kOwnLicense, "licenses.ownCodeBy", kHomepage, true},
     {"SDL2", "", "Zlib", "© 1997–2023 Sam Lantinga", "https://www.libsdl.org/"},
     {"SDL2_mixer", "", "Zlib", "© 1997–2022 Sam Lantinga",
      "https://github.com/libsdl-org/SDL_mixer"},
@@ -72,11 +80,13 @@ constexpr std::array<LicenseRow, 21> kLicenses{{
     {"Quendra CJK (aus Noto Sans CJK)", "", "SIL OFL 1.1",
      "© 2014–2021 Adobe; Noto is a trademark of Google Inc.",
      "https://github.com/notofonts/noto-cjk"},
-    {"Musik: Tarn at Dusk", "", "LicenseRef-proprietary",
-     "© 2026 The Tarnwick developers, erzeugt mit tools/gen_sounds.py", "https://tarnwick.org/"},
-    {"Klangeffekte (synthetisiert mit tools/gen_sounds.py)", "", "LicenseRef-proprietary",
-     "© 2026 The Tarnwick developers", "https://tarnwick.org/"},
+    {"licenses.ownMusic", "", kOwnLicense, "licenses.ownMadeWith", kHomepage, true},
+    {"licenses.ownSounds", "", kOwnLicense, "licenses.ownMadeWith", kHomepage, true},
 }};
+
+std::string ownText(const char* key) {
+    return i18n::tr(key, {{"holder", kOwnHolder}, {"title", kMusicTitle}, {"tool", kSoundTool}});
+}
 
 class LicensesScreen : public Screen {
   public:
@@ -117,13 +127,13 @@ class LicensesScreen : public Screen {
             if (top + pitch < view.y || top > view.y + view.h) continue;
             TextStyle name = textStyle(ls(16), true, kWhite);
             name.maxWidth = c.w - ls(48);
-            drawTextCentered(cr, cx, top + ls(14), row.name, name);
+            drawTextCentered(cr, cx, top + ls(14), licenseName(row), name);
             TextStyle line = textStyle(ls(12), false, kAccentPink);
             line.maxWidth = c.w - ls(48);
             drawTextCentered(cr, cx, top + ls(36), licenseLine(row), line);
             TextStyle holder = textStyle(ls(12), false, kDimLilac);
             holder.maxWidth = c.w - ls(48);
-            drawTextCentered(cr, cx, top + ls(55), row.copyright, holder);
+            drawTextCentered(cr, cx, top + ls(55), licenseHolder(row), holder);
             if (row.homepage[0] != '\0') {
                 TextStyle link = textStyle(ls(11), false, kAccentPink);
                 link.maxWidth = c.w - ls(48);
@@ -153,6 +163,14 @@ class LicensesScreen : public Screen {
 
 std::span<const LicenseRow> licenseRows() {
     return kLicenses;
+}
+
+std::string licenseName(const LicenseRow& row) {
+    return row.own ? ownText(row.name) : row.name;
+}
+
+std::string licenseHolder(const LicenseRow& row) {
+    return row.own ? ownText(row.copyright) : row.copyright;
 }
 
 std::string licenseLine(const LicenseRow& row) {
