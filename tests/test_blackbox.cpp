@@ -125,6 +125,13 @@ launch || exit 1
 window_size > "$OUT/after.size"
 keys ctrl+q
 finish > /dev/null
+
+# An absurd size starts the game in a window that fits the screen.
+launch --size 100000x100000 || exit 1
+window_size > "$OUT/huge.size"
+cp "$OUT/game.err" "$OUT/huge.err"
+keys ctrl+q
+finish > "$OUT/huge.status"
 exit 0
 )");
     ASSERT_EQ(s.status, 0) << s.log;
@@ -152,6 +159,10 @@ exit 0
     EXPECT_EQ(firstLine(s.dir + "/quit.status"), "0");
     EXPECT_EQ(firstLine(s.dir + "/windowed.size"), "900 640");
     EXPECT_EQ(firstLine(s.dir + "/after.size"), "900 640");
+    EXPECT_EQ(firstLine(s.dir + "/huge.size"), "1280 1024");
+    EXPECT_EQ(firstLine(s.dir + "/huge.status"), "0");
+    EXPECT_EQ(readText(s.dir + "/huge.err"),
+              "[video] Fenster größer als der Bildschirm — verkleinert auf 1280x1024\n");
 }
 
 TEST(GameWindow, NavigatesWithPointerAndKeysAndLeavesACrashReport) {

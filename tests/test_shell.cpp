@@ -180,9 +180,10 @@ TEST(WindowPlacement, SizesPositionsAndClamps) {
         int x, y, w, h;  // -2: not checked
     } cases[] = {
         {"default, centred", none, {}, hd, 365, 205, 1190, 669},
-        {"--size wins, centred by SDL even beyond the display",
-         {1300, 900, 100, 100, false, false}, {true, 1024, 768}, {0, 0, 800, 600}, centred, -2,
-         1024, 768},
+        {"--size wins, centred by SDL", {1300, 900, 100, 100, false, false},
+         {true, 1024, 768}, hd, centred, centred, 1024, 768},
+        {"--size larger than the display is cut to it", none, {true, 100000, 700},
+         {0, 0, 800, 600}, centred, -2, 800, 600},
         {"stored size and place clamped into the display", big, {}, {100, 0, 1920, 1080},
          100 + 1920 - 1900, 30, 1900, 1000},
         {"without a display area the stored values stand", big, {}, unknown, 5000, -300, 2500,
@@ -201,6 +202,8 @@ TEST(WindowPlacement, SizesPositionsAndClamps) {
         for (int i = 0; i < 4; ++i)
             EXPECT_TRUE(want[i] == -2 || got[i] == want[i]) << "x y w h"[2 * i] << " " << got[i];
     }
+    EXPECT_TRUE(ui::placeWindow(none, {true, 100000, 700}, {0, 0, 800, 600}).shrunk);
+    EXPECT_FALSE(ui::placeWindow(none, {true, 1024, 768}, hd).shrunk);
     // No display and nothing stored: a usable default.
     const ui::WindowPlacement p = ui::placeWindow(none, {}, unknown);
     EXPECT_GE(p.w, 820);

@@ -269,7 +269,16 @@ const char* startScreenUsage() {
 
 WindowPlacement placeWindow(const WindowPrefs& prefs, const WindowOptions& opts,
                             const DisplayArea& d) {
-    if (opts.sizeSet) return {SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, opts.w, opts.h};
+    if (opts.sizeSet) {
+        // A window larger than the display could not be created at all: it fits instead.
+        WindowPlacement p{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, opts.w, opts.h};
+        if (d.known() && (p.w > d.w || p.h > d.h)) {
+            p.w = std::min(p.w, d.w);
+            p.h = std::min(p.h, d.h);
+            p.shrunk = true;
+        }
+        return p;
+    }
     WindowPlacement p;
     if (prefs.windowW > 0 && prefs.windowH > 0) {
         p.w = prefs.windowW;
@@ -291,6 +300,7 @@ WindowPlacement placeWindow(const WindowPrefs& prefs, const WindowOptions& opts,
         p.h = 720;
     }
     if (d.known()) {
+        p.shrunk = p.w > d.w || p.h > d.h;
         p.w = std::min(p.w, d.w - 20);
         p.h = std::min(p.h, d.h - 80);
     }
@@ -333,6 +343,10 @@ double pacingWait(double start, double now, double interval) {
 
 bool shellOpen(Shell& sh, const WindowPrefs& prefs, const WindowOptions& opts) {
     const WindowPlacement p = placeWindow(prefs, opts, queryDisplayArea());
+    if (p.shrunk) {
+        std::fprintf(stderr, "[video] Fenster größer als der Bildschirm — verkleinert auf %dx%d\n",
+                     p.w, p.h);
+    }
     sh.window =
         SDL_CreateWindow(version::kDisplayName, p.x, p.y, p.w, p.h,
                          SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);

@@ -41,6 +41,7 @@ struct WindowPlacement {
     int y = 0;
     int w = 0;
     int h = 0;
+    bool shrunk = false;  // the size asked for was larger than the display and was cut to it
 };
 
 // What the window options of the command line asked for.
