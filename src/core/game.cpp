@@ -279,6 +279,31 @@ TurnEnd refill(GameModel& m) {
     return out;
 }
 
+std::vector<int> crushObstacles(GameModel& m, const FlightField& f,
+                                const std::vector<ResolvedObstacle>& all) {
+    std::vector<int> out;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const int idx = static_cast<int>(i);
+        if (m.destroyed.count(idx)) continue;
+        const ResolvedObstacle& o = all[i];
+        const double reach = 0.75 * f.R + o.cr;
+        bool crushed = false;
+        for (int r = 0; r < boardRows(m.board) && !crushed; ++r) {
+            const auto& row = m.board[static_cast<std::size_t>(r)];
+            for (int c = 0; c < static_cast<int>(row.size()) && !crushed; ++c) {
+                if (row[static_cast<std::size_t>(c)] == -1) continue;
+                const Point p = cellCenter(r, c, f.R, m.parity);
+                const double dx = p.x + f.gridX - o.cx, dy = p.y + f.gridTop - o.cy;
+                crushed = dx * dx + dy * dy <= reach * reach;
+            }
+        }
+        if (!crushed) continue;
+        m.destroyed.insert(idx);
+        out.push_back(idx);
+    }
+    return out;
+}
+
 int shotsToDescent(const GameModel& m) {
     const int p = m.arcade ? arcadeShotsPerDrop(m.shots) : m.cfg.shotsPerDescent;
     if (p <= 0) return 0;

@@ -14,8 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "core/flight.h"
 #include "core/grid.h"
 #include "core/levels.h"
+#include "core/obstacles.h"
 
 namespace core {
 
@@ -92,6 +94,12 @@ std::string storedGameFault(const GameModel& m, std::int64_t elapsedMs);
 int refillDue(const GameModel& m);
 // Lets those rows enter at the top; the result lists the rows moved and what fell.
 TurnEnd refill(GameModel& m);
+
+// Crushes every standing obstacle of `all` (the stage's, laid out in the field f) that a
+// marble of the pack now reaches: a marble centre within 0.75 R of its rim. Returns the
+// indices newly crushed, ascending.
+std::vector<int> crushObstacles(GameModel& m, const FlightField& f,
+                                const std::vector<ResolvedObstacle>& all);
 
 // Shots left until the next descent; 0 when the ceiling never comes down.
 int shotsToDescent(const GameModel& m);

@@ -177,11 +177,18 @@ Landing tryLand(const ShotState& s, const Board& b, double R, int rows, int cols
     }
     if (rows < 1) return {};
 
-    // Contact: the topmost, then leftmost, marble within 2R.
+    // Contact: the topmost, then leftmost, marble within 2R. Only rows whose centres lie
+    // within 2R of the marble's height can hold it, so the scan starts and ends there.
     const double touch = 4.0 * R * R;
     bool touching = false;
     RC contact;
-    for (int r = 0; r < boardRows(b) && !touching; ++r) {
+    const double rowPitch = kSqrt3 * R;
+    const double firstRow = std::floor((s.y - 3.0 * R) / rowPitch);
+    const double lastRow = std::ceil((s.y + R) / rowPitch);
+    if (!(firstRow <= lastRow)) return {};  // not a number
+    const int rFrom = static_cast<int>(std::clamp(firstRow, 0.0, static_cast<double>(boardRows(b))));
+    const int rTo = static_cast<int>(std::clamp(lastRow + 1, 0.0, static_cast<double>(boardRows(b))));
+    for (int r = rFrom; r < rTo && !touching; ++r) {
         const auto& row = b[static_cast<std::size_t>(r)];
         for (int c = 0; c < static_cast<int>(row.size()); ++c) {
             if (row[static_cast<std::size_t>(c)] == -1) continue;

@@ -321,14 +321,9 @@ void PlayingScreen::layout(Ctx& c) {
     splatFloorY_ = g.splatFloorY;
 
     obstacles_.clear();
-    if (gs_.arcade) {
-        allObstacles_.clear();
-    } else {
-        allObstacles_ = core::resolveObstacles(core::obstaclesForStage(game_.cfg.stage), fieldLeft_,
-                                               fieldTop_, fieldW_, fieldH_, R_);
-        for (size_t i = 0; i < allObstacles_.size(); ++i) {
-            if (!game_.destroyed.count(static_cast<int>(i))) obstacles_.push_back(allObstacles_[i]);
-        }
+    allObstacles_ = stageObstacles(g, game_);
+    for (size_t i = 0; i < allObstacles_.size(); ++i) {
+        if (!game_.destroyed.count(static_cast<int>(i))) obstacles_.push_back(allObstacles_[i]);
     }
     const int stage = gs_.arcade ? game_.cfg.stage : theme::stageForLevel(game_.level);
     drawScene(c, stage, game_.seed ^ static_cast<std::uint32_t>(game_.level));
@@ -410,17 +405,8 @@ void PlayingScreen::leave() {
 }
 
 core::FlightField PlayingScreen::flightField(const Ctx& c) const {
-    core::FlightField f;
-    f.R = R_;
-    f.gridX = gridX_;
-    f.gridTop = fieldTop_;
-    f.left = gridX_;
-    f.right = gridX_ + gridW_;
+    core::FlightField f = flightFieldFor(geo_, game_);
     f.lostBelow = c.h + R_;
-    f.rows = game_.cfg.rows;
-    f.cols = game_.cfg.cols;
-    f.parity = game_.parity;
-    f.ceilingRow = game_.ceilingRow;
     return f;
 }
 
@@ -492,24 +478,8 @@ void PlayingScreen::followPack(Ctx& c, const core::TurnEnd& end) {
 }
 
 void PlayingScreen::checkObstacleCrush(Ctx& c) {
-    for (size_t i = 0; i < allObstacles_.size(); ++i) {
-        if (game_.destroyed.count(static_cast<int>(i))) continue;
-        const core::ResolvedObstacle& o = allObstacles_[i];
-        const double reach = 0.75 * R_ + o.cr;
-        bool crushed = false;
-        for (int r = 0; r < static_cast<int>(game_.board.size()) && !crushed; ++r) {
-            for (int col = 0; col < static_cast<int>(game_.board[r].size()); ++col) {
-                if (game_.board[r][col] == -1) continue;
-                const Point p = cellPoint(r, col);
-                const double dx = p.x - o.cx, dy = p.y - o.cy;
-                if (dx * dx + dy * dy <= reach * reach) {
-                    crushed = true;
-                    break;
-                }
-            }
-        }
-        if (!crushed) continue;
-        game_.destroyed.insert(static_cast<int>(i));
+    for (int i : core::crushObstacles(game_, flightField(c), allObstacles_)) {
+        const core::ResolvedObstacle& o = allObstacles_[static_cast<size_t>(i)];
         const std::uint32_t colour = o.kind == core::ObstacleKind::Bumper   ? 0xff5fa3
                                      : o.kind == core::ObstacleKind::Puddle ? 0x3a4a78
                                                                             : 0xa18a72;
@@ -1209,6 +1179,27 @@ void PlayingScreen::publish(const Ctx& c) {
 }
 
 }  // namespace
+
+core::FlightField flightFieldFor(const PlayGeometry& g, const core::GameModel& m) {
+    core::FlightField f;
+    f.R = g.R;
+    f.gridX = g.gridX;
+    f.gridTop = g.fieldTop;
+    f.left = g.gridX;
+    f.right = g.gridX + g.gridW;
+    f.lostBelow = g.h + g.R;
+    f.rows = m.cfg.rows;
+    f.cols = m.cfg.cols;
+    f.parity = m.parity;
+    f.ceilingRow = m.ceilingRow;
+    return f;
+}
+
+std::vector<core::ResolvedObstacle> stageObstacles(const PlayGeometry& g, const core::GameModel& m) {
+    if (m.arcade) return {};
+    return core::resolveObstacles(core::obstaclesForStage(m.cfg.stage), g.fieldLeft, g.fieldTop,
+                                  g.fieldW, g.fieldH, g.R);
+}
 
 PlayGeometry playLayout(double w, double h, double ui, int rows, int cols) {
     const auto s = [ui](double v) { return v * ui; };

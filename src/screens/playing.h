@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/flight.h"
+#include "core/game.h"
 #include "core/grid.h"
 #include "core/obstacles.h"
 
@@ -28,6 +30,12 @@ struct PlayGeometry {
 
 // The geometry of one frame; the same window always gives the same answer.
 PlayGeometry playLayout(double w, double h, double ui, int rows, int cols);
+
+// The field a marble of game m flies in, in a window laid out as g.
+core::FlightField flightFieldFor(const PlayGeometry& g, const core::GameModel& m);
+// Every obstacle of m's stage (crushed ones included, so indices stay stable) in the
+// window laid out as g; none in arcade.
+std::vector<core::ResolvedObstacle> stageObstacles(const PlayGeometry& g, const core::GameModel& m);
 
 // What the live play screen showed at the end of its latest frame. `frame` counts the
 // play screen's frames since the program started (0 before the first one), so a caller can
