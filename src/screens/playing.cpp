@@ -255,6 +255,7 @@ class PlayingScreen : public Screen {
     bool paused_ = false;
     bool finished_ = false;
     double startT_ = -1.0;
+    double lastT_ = -1.0;  // Ctx::t of the previous frame
     double fillDue_ = -1.0;
     double cheerAt_ = -100.0;
     Trick trick_ = Trick::None;
@@ -377,8 +378,12 @@ void PlayingScreen::layout(Ctx& c) {
 void PlayingScreen::update(Ctx& c) {
     if (startT_ < 0) startT_ = c.t - static_cast<double>(resumedMs_) / 1000.0;
     layout(c);
+    // A window left for another one, or an unplugged game controller, pauses the game.
+    // The whole time since the previous frame is taken off the clock, not just the capped
+    // frame time: a hidden window may not be painted for a while.
+    if ((c.away || c.in.padRemoved) && !finished_) paused_ = true;
     if (paused_) {
-        startT_ += c.dt;
+        startT_ += lastT_ < 0 ? c.dt : c.t - lastT_;
     } else if (!finished_) {
         if (shot_.active) stepShot(c);
         if (!gs_.arcade) {
@@ -396,6 +401,7 @@ void PlayingScreen::update(Ctx& c) {
     profEnd("play.hud");
     if (paused_) drawPauseOverlay(c);
     if (!finished_) handleInput(c);
+    lastT_ = c.t;
     publish(c);
 }
 
@@ -420,6 +426,7 @@ void PlayingScreen::handleInput(Ctx& c) {
         if (k == kKeyLeft) aim_ -= 0.02;
         if (k == kKeyRight) aim_ += 0.02;
     }
+    aim_ += in.aimRate * c.dt;
     aim_ = std::clamp(aim_, -kPi + 0.12, -0.12);
 
     const bool click = in.released && !c.clickUsed && in.mouseY > hudH_;
@@ -755,7 +762,7 @@ void PlayingScreen::popCluster(Ctx& c, const std::vector<core::RC>& cluster, int
     for (size_t i = 0; i < cluster.size(); ++i) {
         const double born = c.t + static_cast<double>(i) * kPopStagger;
         const Point p = cellPoint(cluster[i].r, cluster[i].c);
-        fx_.popGhost(p.x, p.y, colour, skin, born, 0.96 * R_);
+        fx_.popGhost(p.x, p.y, colour, skin, born, 0.96 * R_, marbleSymbol(color));
         for (int k = 0; k < n; ++k) {
             const double u1 = rnd_.next(), u2 = rnd_.next(), u3 = rnd_.next();
             const double a = 2 * kPi * k / n + 0.5 * u1;
@@ -798,7 +805,7 @@ void PlayingScreen::dropFloaters(Ctx& c, const std::vector<core::RC>& floaters,
             const Point p = cellPoint(floaters[i].r, floaters[i].c);
             const double u = rnd_.next();
             fx_.fallingBubble(p.x, p.y, (u - 0.5) * R_ * 1.6, colour, skin, born, splatFloorY_,
-                              0.96 * R_);
+                              0.96 * R_, marbleSymbol(groups[g].first));
             sx += p.x;
             sy += p.y;
         }
@@ -924,12 +931,13 @@ void PlayingScreen::drawBoard(Ctx& c) {
     fx_.drawGpu(c);
     if (shot_.active) {
         drawBubbleSpun(w.marbleSkin, colorOf(shot_.s.color), shot_.s.x, shot_.s.y, 0.96 * R_,
-                       shot_.spin, 1.0);
+                       shot_.spin, 1.0, marbleSymbol(shot_.s.color));
     }
 
     // 9. aim guide, 10. launcher
     drawAim(c);
-    drawShooter(c.cr, shooterX_, shooterY_, 0.9 * R_, aim_, colorOf(currentColor_), w);
+    drawShooter(c.cr, shooterX_, shooterY_, 0.9 * R_, aim_, colorOf(currentColor_), w,
+                marbleSymbol(currentColor_));
 
     // 11. mascot
     const double m = std::max(std::min(c.s(130), 3.4 * R_), c.s(76));
@@ -964,12 +972,13 @@ void PlayingScreen::drawMarbles(Ctx& c) {
     const std::vector<int> colours = core::colorsOnBoard(board_);
     for (int colour : colours) {
         const std::uint32_t rgb = colorOf(colour);
+        const int symbol = marbleSymbol(colour);
         for (int row = 0; row < static_cast<int>(board_.size()); ++row) {
             for (int col = 0; col < static_cast<int>(board_[row].size()); ++col) {
                 if (board_[row][col] != colour) continue;
                 if (row == settleRow_ && col == settleCol_) continue;
                 const Point p = cellPoint(row, col);
-                drawBubbleSpun(w.marbleSkin, rgb, p.x, p.y, r, spin, 1.0);
+                drawBubbleSpun(w.marbleSkin, rgb, p.x, p.y, r, spin, 1.0, symbol);
             }
         }
     }
@@ -978,7 +987,7 @@ void PlayingScreen::drawMarbles(Ctx& c) {
         const double k = (c.t - settleT_) / kSettleTime;
         const Point p = cellPoint(settleRow_, settleCol_);
         drawBubbleSpun(w.marbleSkin, colorOf(settling), p.x, p.y, r,
-                       spin + settleSpin_ * (1 - k) * (1 - k), 1.0);
+                       spin + settleSpin_ * (1 - k) * (1 - k), 1.0, marbleSymbol(settling));
     }
 }
 
@@ -1180,7 +1189,8 @@ void PlayingScreen::drawHud(Ctx& c) {
         drawTextCentered(cr, nx, ny - 1.3 * R_, i18n::tr("tarnwick.next"), label);
         fillCircle(cr, nx, ny, 0.86 * R_, 0x000000, 0.22);
         strokeCircle(cr, nx, ny, 0.86 * R_, std::max(c.s(2), 0.08 * R_), 0xffffff, 0.7);
-        paintBubbleCairo(cr, w.marbleSkin, colorOf(nextColor_), nx, ny, 0.62 * R_);
+        paintBubbleCairo(cr, w.marbleSkin, colorOf(nextColor_), nx, ny, 0.62 * R_,
+                         marbleSymbol(nextColor_));
     }
 
     // progress through the level's rows
@@ -1259,8 +1269,8 @@ void PlayingScreen::paintPills(Ctx& c, double y, double hb, bool wide, const std
         const double pw = pillWidth(caption, value, iw);
         hudPill(c, Rect{x, y, pw, hb}, wide ? caption : "", value, pillFill, border, ink, muted,
                 iw);
-        paintBubbleCairo(cr, w.marbleSkin, colorOf(currentColor_), x + c.s(6) + iw / 2,
-                         y + hb / 2, c.s(8));
+        paintBubbleCairo(cr, w.marbleSkin, colorOf(currentColor_), x + c.s(6) + iw / 2, y + hb / 2,
+                         c.s(8), marbleSymbol(currentColor_));
         x += pw + gap;
     }
     // shots pill
