@@ -355,12 +355,19 @@ TEST(WidgetScroll, DragVersusClickCoastAndShortLists) {
     scroll(&other);
     EXPECT_DOUBLE_EQ(other, 50);
 
-    // The wheel moves 60u per step, within the ends.
+    // The wheel and the Up and Down keys move 60u per step, the page keys 0.9 of the view,
+    // within the ends; keys also with the pointer outside the list.
     Canvas big(800, 800, 2.0);
     double off2 = 300;
-    at(big, 0, 100, 100);
-    for (const auto& [wheel, want] : {std::pair{1, 180.0}, {10, 0.0}, {-100, 1700.0}}) {
+    for (const auto& [wheel, keys, want] :
+         {std::tuple{1, std::vector<int>{}, 180.0},
+          {10, {}, 0.0},
+          {-100, {}, 1700.0},
+          {0, {SDLK_UP, SDLK_UP, SDLK_PAGEUP}, 1190.0},
+          {0, {SDLK_DOWN, SDLK_PAGEDOWN, SDLK_PAGEDOWN}, 1700.0}}) {
+        at(big, 0, 100, keys.empty() ? 100 : 700);
         big.ctx().in.wheel = wheel;
+        big.ctx().in.keys = keys;
         ui::applyScroll(big.ctx(), vp, 2000, &off2);
         EXPECT_DOUBLE_EQ(off2, want) << wheel;
     }

@@ -373,6 +373,13 @@ void applyScroll(Ctx& c, const Rect& viewport, double contentH, double* offset) 
         if (!in.mouseDown) sd.active = false;
     }
 
+    // Keys work wherever the pointer is: arrows that focus left unused step like the wheel,
+    // the page keys move by most of a page.
+    for (int k : in.keys) {
+        if (k == SDLK_UP || k == SDLK_DOWN) *offset += (k == SDLK_UP ? -1 : 1) * c.s(60);
+        if (k == SDLK_PAGEUP || k == SDLK_PAGEDOWN)
+            *offset += (k == SDLK_PAGEUP ? -0.9 : 0.9) * viewport.h;
+    }
     if (c.hover(viewport)) {
         if (in.wheel != 0) *offset -= c.s(60) * in.wheel;
         if (maxOff > 0 && in.pressed) {
