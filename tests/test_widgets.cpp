@@ -266,10 +266,13 @@ TEST(WidgetFocus, KeysMoveActivateAndShowTheRingLikeTheirClicks) {
     EXPECT_EQ(left, (V{SDLK_RIGHT, SDLK_RIGHT, SDLK_LEFT, SDLK_RIGHT}));
     frame({SDLK_UP}, false, 5, 5);
     EXPECT_EQ(c.focus.index, 2) << "Up goes to the nearest control in line";
-    // An arrow with nowhere to go is left for the screen (a page turn); other keys too.
-    frame({SDLK_LEFT, SDLK_ESCAPE}, false, 5, 5);
+    // An arrow with nowhere to go is left for the screen (a page turn), other keys too;
+    // it still shows the ring.
+    frame({}, false, 6, 6);
+    frame({SDLK_LEFT, SDLK_ESCAPE}, false, 6, 6);
     EXPECT_EQ(left, (V{SDLK_LEFT, SDLK_ESCAPE}));
     EXPECT_EQ(c.focus.index, 2);
+    EXPECT_TRUE(c.focus.visible);
     // A click fires its button like the key does, and takes the focus along.
     EXPECT_EQ(frame({}, false, 500, 280, true), V{3});
     EXPECT_EQ(c.focus.index, 3);

@@ -124,6 +124,7 @@ void focusBeginFrame(Ctx& c) {
             f.activate = true;
             to = f.index;
         } else if (k == SDLK_LEFT || k == SDLK_RIGHT || k == SDLK_UP || k == SDLK_DOWN) {
+            f.visible = true;  // shows where focus is even when it cannot move that way
             const bool sideways = f.prev[static_cast<size_t>(f.index)].sideways;
             if (!(sideways && (k == SDLK_LEFT || k == SDLK_RIGHT))) {
                 const double dx = k == SDLK_LEFT ? -1 : k == SDLK_RIGHT ? 1 : 0;
