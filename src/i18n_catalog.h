@@ -21,7 +21,7 @@ struct Catalog {
 };
 
 inline constexpr std::size_t kCatalogCount = 22;
-inline constexpr std::size_t kEntryCount = 90;
+inline constexpr std::size_t kEntryCount = 91;
 
 // Catalogue order: de, en, fr, es, it, pt, nl, pl, cs, hu, ro, sv, da, fi, el, tr, ru, ja,
 // zh, ko, ar, he.

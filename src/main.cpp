@@ -97,6 +97,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
         return 1;
     }
+    // Without game controllers the game is played by keyboard and pointer as before.
+    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0)
+        std::fprintf(stderr, "[input] keine Gamepads: %s\n", SDL_GetError());
     ui::Shell sh;
     if (!ui::shellOpen(sh, prefs, opts)) {
         SDL_Quit();

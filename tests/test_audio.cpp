@@ -23,6 +23,7 @@ namespace {
 // Brings the module back to its first-use defaults on the dummy driver.
 void resetAudio() {
     audio::shutdown();
+    audio::setSuspended(false);
     audio::setEnabled(true);
     audio::stopMusic();
     audio::setMusicVolume(0.35);
@@ -209,7 +210,24 @@ TEST(Audio, MusicFollowsTheWishAndTheSoundSwitch) {
     audio::setEnabled(true);
     EXPECT_FALSE(Mix_PlayingMusic()) << "switching off withdrew the wish";
 
+    // Away from the window: music pauses (not halted), effects are dropped, a wish made
+    // meanwhile waits; coming back resumes the music where it stood.
     audio::startMusic();
+    audio::setSuspended(true);
+    EXPECT_TRUE(Mix_PausedMusic());
+    EXPECT_TRUE(audio::musicWanted());
+    audio::play(audio::Sfx::Click);
+    EXPECT_EQ(Mix_Playing(-1), 0);
+    audio::setSuspended(false);
+    EXPECT_FALSE(Mix_PausedMusic());
+    EXPECT_TRUE(Mix_PlayingMusic());
+    audio::stopMusic();
+    audio::setSuspended(true);
+    audio::startMusic();
+    EXPECT_FALSE(Mix_PlayingMusic()) << "no music starts while away";
+    audio::setSuspended(false);
+    EXPECT_TRUE(Mix_PlayingMusic());
+
     audio::stopMusic();
     EXPECT_FALSE(Mix_PlayingMusic());
     EXPECT_FALSE(audio::musicWanted());

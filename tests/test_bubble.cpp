@@ -1,9 +1,11 @@
 // Marble, orb, obstacle and launcher sprites: cache keys and sizes, layers, and pixels.
+#include <cairo.h>
 #include <gtest/gtest.h>
 
-#include <cairo.h>
-
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <vector>
 
 #include "support/soft_gpu.h"
 #include "theme.h"
@@ -186,4 +188,59 @@ TEST(BubbleSprites, DirectPaintingAndLauncher) {
     EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
     cairo_destroy(cr);
     cairo_surface_destroy(s);
+}
+
+TEST(MarbleSymbols, EachStandsApartInGreyAtTheSmallestRadius) {
+    // Every symbol on every world's first six marble colours at R = 11, turned to grey: two
+    // symbols must differ clearly in enough pixels, and each must show against the plain
+    // marble, whatever colour carries it.
+    constexpr int kSide = 26;
+    constexpr double kR = 11;
+    const auto grey = [](std::uint32_t colour, theme::MarbleSkin skin, int symbol) {
+        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kSide, kSide);
+        cairo_t* cr = cairo_create(s);
+        ui::paintBubbleCairo(cr, skin, colour, kSide / 2.0, kSide / 2.0, kR, symbol);
+        cairo_destroy(cr);
+        cairo_surface_flush(s);
+        std::vector<double> g(kSide * kSide);
+        const unsigned char* data = cairo_image_surface_get_data(s);
+        const int stride = cairo_image_surface_get_stride(s);
+        for (int y = 0; y < kSide; ++y) {
+            for (int x = 0; x < kSide; ++x) {
+                const auto* p = data + y * stride + 4 * x;
+                g[static_cast<size_t>(y * kSide + x)] = 0.299 * p[2] + 0.587 * p[1] + 0.114 * p[0];
+            }
+        }
+        cairo_surface_destroy(s);
+        return g;
+    };
+    const auto apart = [](const std::vector<double>& a, const std::vector<double>& b) {
+        int n = 0;
+        for (size_t i = 0; i < a.size(); ++i) n += std::fabs(a[i] - b[i]) > 60;
+        return n;
+    };
+    int closest = 1 << 30;
+    int faintest = 1 << 30;
+    for (const theme::World& w : theme::allWorlds()) {
+        for (int c = 0; c < 6; ++c) {
+            const std::uint32_t colour = w.marbleColors[static_cast<size_t>(c)];
+            const std::vector<double> plain = grey(colour, w.marbleSkin, -1);
+            std::vector<std::vector<double>> with;
+            for (int k = 0; k < ui::kMarbleSymbols; ++k) {
+                with.push_back(grey(colour, w.marbleSkin, k));
+                faintest = std::min(faintest, apart(with.back(), plain));
+            }
+            for (int a = 0; a < ui::kMarbleSymbols; ++a) {
+                for (int b = a + 1; b < ui::kMarbleSymbols; ++b) {
+                    const int d = apart(with[static_cast<size_t>(a)], with[static_cast<size_t>(b)]);
+                    closest = std::min(closest, d);
+                    EXPECT_GE(d, 24) << w.id << " colour " << c << ": symbols " << a << ", " << b
+                                     << " differ in " << d;
+                }
+            }
+        }
+    }
+    std::printf("[ symbols ] fewest pixels between two symbols %d, symbol against plain %d\n",
+                closest, faintest);
+    EXPECT_GE(faintest, 20);
 }

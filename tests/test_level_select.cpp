@@ -101,16 +101,21 @@ TEST(LevelSelect, TilesPagesAndNavigation) {
     h.click(second.x + second.w / 2, second.y + second.h / 2, t += 1);
     EXPECT_EQ(g.top().kind, ScreenKind::LevelSelect) << "level 2 is locked";
 
-    // Turning pages from the last one (every level cleared): buttons, arrow keys and the
-    // wheel move one page at a time and stop at both ends. n/p: next/previous button,
-    // R/L: arrow keys, +/-: one wheel step back/forward, W: a two-step wheel turn back.
+    // Turning pages from the last one (every level cleared): buttons, page keys, the wheel
+    // and arrows that run off the grid move one page at a time and stop at both ends.
+    // n/p: next/previous button, D/U: PageDown/PageUp, +/-: one wheel step back/forward,
+    // W: a two-step wheel turn back, </>: arrow keys, which first move the focus from the
+    // last level (the bottom-right tile) across the grid.
     for (auto [moves, level] : {std::pair{"n", 80},
-                                {"L", 60},
+                                {"U", 60},
                                 {"W", 60},
-                                {"LR", 80},
+                                {"UD", 80},
                                 {"p", 60},
                                 {"++++++pn", 20},
-                                {"--", 80}}) {
+                                {"--", 80},
+                                {">", 80},
+                                {"<<<<", 80},
+                                {"<<<<<", 60}}) {
         openSelect(h, 101, t += 1);
         for (const char* m = moves; *m != 0; ++m) {
             if (*m == 'n' || *m == 'p') {
@@ -118,7 +123,12 @@ TEST(LevelSelect, TilesPagesAndNavigation) {
                 continue;
             }
             ui::Input in;
-            if (*m == 'R' || *m == 'L') in.keys.push_back(*m == 'R' ? SDLK_RIGHT : SDLK_LEFT);
+            for (auto [c, key] : {std::pair{'D', SDLK_PAGEDOWN},
+                                  {'U', SDLK_PAGEUP},
+                                  {'>', SDLK_RIGHT},
+                                  {'<', SDLK_LEFT}}) {
+                if (*m == c) in.keys.push_back(key);
+            }
             in.wheel = *m == '+' ? 1 : *m == '-' ? -1 : *m == 'W' ? 2 : 0;
             h.frame(in, t += 1);
         }

@@ -374,3 +374,41 @@ exit 0
     ASSERT_TRUE(g.valid);
     EXPECT_EQ(std::tuple(g.arcade, g.level, g.shotsFired), std::tuple(false, 0, 2));
 }
+
+TEST(MenuWindow, KeysAloneReachLevelOneFireLeaveAndContinueIt) {
+    if (!testsupport::xSessionPossible()) GTEST_SKIP() << "needs xvfb-run, xdotool, xwd";
+    // Not one pointer event: a key leaves the splash, Down and Return choose Choose Level,
+    // Return starts the level focus starts on (the newest, the first), Space fires, Escape
+    // twice back to the menu, Down and Return choose Continue, Space fires again.
+    const testsupport::Session s = testsupport::runXSession("menu-keys", R"(
+launch || exit 1
+sleep 0.5
+keys space
+sleep 0.5
+keys Down Return
+sleep 0.5
+keys Return
+sleep 0.5
+keys space
+sleep 2
+keys Escape Escape
+sleep 0.5
+shot continue
+keys Down Return
+sleep 0.5
+keys space
+sleep 2
+keys ctrl+q
+finish > "$OUT/quit.status"
+exit 0
+)");
+    ASSERT_EQ(s.status, 0) << s.log;
+    EXPECT_EQ(testsupport::readText(s.dir + "/quit.status"), "0\n");
+    const testsupport::Frame f = testsupport::loadXwd(s.dir + "/continue.xwd");
+    ASSERT_FALSE(f.empty());
+    testsupport::savePng(f, testsupport::artefactDir() + "/x-menu-keys-continue.png");
+    store::openAt(s.dir + "/data/Plumbrix");
+    const store::SavedGame& g = store::savedGame();
+    ASSERT_TRUE(g.valid);
+    EXPECT_EQ(std::tuple(g.arcade, g.level, g.shotsFired), std::tuple(false, 0, 2));
+}

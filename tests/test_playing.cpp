@@ -2,13 +2,16 @@
 // input. Boards for particular situations are set up as interrupted games and resumed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "core/levels.h"
 #include "core/storage.h"
+#include "platform/audio.h"
 #include "screens/playing.h"
 #include "support/bot.h"
 #include "support/child.h"
@@ -269,6 +272,38 @@ TEST(PlayScreen, TopBarClicksNeverFireAndPauseFreezesTheClock) {
     p.wait(1.0);
     EXPECT_NEAR(static_cast<double>(p.view().elapsedMs - resumed), 1000, 40);
     EXPECT_LT(p.view().elapsedMs, 3000);  // the 5 paused seconds are not counted
+}
+
+TEST(PlayScreen, LeavingTheWindowPausesSilencesAndStopsTheClock) {
+    Play p("play-away");
+    p.start(playing(0));
+    const auto windowEvent = [&p](SDL_WindowEventID id) {
+        SDL_Event e{};
+        e.type = SDL_WINDOWEVENT;
+        e.window.event = static_cast<Uint8>(id);
+        SDL_PushEvent(&e);
+        ui::WindowPrefs prefs;
+        ui::FrameOutcome out;
+        ui::shellGatherInput(p.h.shell(), prefs, out);
+    };
+    for (SDL_WindowEventID away : {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_MINIMIZED}) {
+        SCOPED_TRACE(away);
+        p.wait(1.0);
+        const std::int64_t before = p.view().elapsedMs;
+        windowEvent(away);
+        p.step({}, 6.0);  // gone for six seconds without a frame painted
+        EXPECT_TRUE(p.view().paused);
+        EXPECT_TRUE(audio::isSuspended());
+        EXPECT_EQ(p.view().elapsedMs, before);
+        windowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+        EXPECT_FALSE(audio::isSuspended());
+        p.wait(1.0);
+        EXPECT_TRUE(p.view().paused) << "back, but paused until the player resumes";
+        EXPECT_EQ(p.view().elapsedMs, before);
+        p.key(' ');
+        EXPECT_FALSE(p.view().paused);
+        EXPECT_FALSE(p.view().shotActive) << "the resuming key does not fire";
+    }
 }
 
 TEST(PlayScreen, AStalledFrameMovesTheMarbleByOnly50ms) {
@@ -575,6 +610,123 @@ TEST(PlayBot, PlaysLevelOneToASolvedRecord) {
     EXPECT_GT(p.top().score, 0);
     EXPECT_EQ(p.top().starOrbsTotal, 3);
     EXPECT_FALSE(store::hasSavedGame());
+}
+
+namespace {
+
+// One of SDL's virtual game controllers with the standard buttons and axes, plugged in for
+// its lifetime unless pulled out earlier.
+struct VirtualPad {
+    SDL_Joystick* joy = nullptr;
+    VirtualPad() {
+        SDL_VirtualJoystickDesc d{};
+        d.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+        d.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+        d.naxes = SDL_CONTROLLER_AXIS_MAX;
+        d.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+        d.axis_mask = (1u << SDL_CONTROLLER_AXIS_MAX) - 1;
+        d.button_mask = (1u << SDL_CONTROLLER_BUTTON_MAX) - 1;
+        const int index = SDL_JoystickAttachVirtualEx(&d);
+        if (index >= 0) joy = SDL_JoystickOpen(index);
+    }
+    ~VirtualPad() { pullOut(); }
+    void pullOut() {
+        if (joy == nullptr) return;
+        const SDL_JoystickID id = SDL_JoystickInstanceID(joy);
+        SDL_JoystickClose(joy);
+        joy = nullptr;
+        for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+            if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
+        }
+    }
+    void hold(SDL_GameControllerButton b, bool down) { SDL_JoystickSetVirtualButton(joy, b, down); }
+    // The left stick's deflection, -1..1 each way, positive right and down.
+    void stick(double x, double y = 0) {
+        for (auto [axis, v] :
+             {std::pair{SDL_CONTROLLER_AXIS_LEFTX, x}, {SDL_CONTROLLER_AXIS_LEFTY, y}})
+            SDL_JoystickSetVirtualAxis(
+                joy, axis, static_cast<Sint16>(std::lround(std::clamp(v, -1.0, 1.0) * 32767)));
+    }
+};
+
+}  // namespace
+
+TEST(PlayGamepad, APadWalksTheMenusAndSolvesLevelOneAndUnpluggingPauses) {
+    Play p("play-gamepad");
+    // The headless window never has the focus, without which SDL drops pad input.
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER), 0) << SDL_GetError();
+    ui::GameState menu;
+    menu.kind = ui::ScreenKind::Menu;
+    p.h.start(menu);
+    const auto frame = [&p](double dt = kFrame) { p.h.pump(p.t += dt); };
+    VirtualPad pad;
+    ASSERT_TRUE(pad.joy != nullptr) << SDL_GetError();
+    frame();
+    EXPECT_EQ(p.h.shell().pads.size(), 1u) << "a pad is opened as it arrives";
+    const auto press = [&](SDL_GameControllerButton b) {
+        pad.hold(b, true);
+        frame();
+        pad.hold(b, false);
+        frame();
+    };
+    // Menu: a nudge inside the stick's dead zone does nothing, a push down moves once to the
+    // level select, the d-pad down and up again; A there starts the newest level, the first.
+    for (double y : {0.2, 0.0, 0.9, 0.0}) {
+        pad.stick(0, y);
+        frame();
+    }
+    press(SDL_CONTROLLER_BUTTON_DPAD_DOWN);
+    press(SDL_CONTROLLER_BUTTON_DPAD_UP);
+    press(SDL_CONTROLLER_BUTTON_A);
+    ASSERT_EQ(p.top().kind, ui::ScreenKind::LevelSelect);
+    press(SDL_CONTROLLER_BUTTON_A);
+    ASSERT_EQ(p.top().kind, ui::ScreenKind::Playing);
+    ASSERT_EQ(p.top().level, 0);
+
+    // Aims with the stick alone, steering like a player until on target, then fires with A.
+    // Frames of 50 ms, the longest the game advances a marble by in one go.
+    constexpr double kStep = 0.05;
+    const auto shoot = [&](double angle) {
+        for (int i = 0; i < 100 && std::fabs(angle - p.view().aim) > 2e-4; ++i) {
+            const double err = angle - p.view().aim;
+            // Past the dead zone, a deflection that closes about half the gap per frame.
+            pad.stick(
+                std::copysign(0.25 + 0.75 * std::min(std::fabs(err) / (4.0 * kStep), 1.0), err));
+            frame(kStep);
+        }
+        pad.stick(0);
+        press(SDL_CONTROLLER_BUTTON_A);
+        for (int i = 0; i < 100 && p.view().shotActive; ++i) frame(kStep);
+    };
+    shoot(testsupport::chooseAim(p.view(), kStep).angle);
+    ASSERT_EQ(p.view().shots, 1);
+    // A second pad plugged in mid-game is taken up; pulling it out pauses, and A on the
+    // first resumes without firing.
+    auto spare = std::make_unique<VirtualPad>();
+    frame();
+    EXPECT_EQ(p.h.shell().pads.size(), 2u);
+    EXPECT_FALSE(p.view().paused);
+    spare.reset();
+    frame();
+    EXPECT_TRUE(p.view().paused);
+    EXPECT_EQ(p.h.shell().pads.size(), 1u);
+    press(SDL_CONTROLLER_BUTTON_A);
+    EXPECT_FALSE(p.view().paused);
+    EXPECT_FALSE(p.view().shotActive);
+    // Start pauses and resumes.
+    press(SDL_CONTROLLER_BUTTON_START);
+    EXPECT_TRUE(p.view().paused);
+    press(SDL_CONTROLLER_BUTTON_START);
+    EXPECT_FALSE(p.view().paused);
+
+    int shots = 1;
+    while (p.top().kind == ui::ScreenKind::Playing && shots < 250) {
+        shoot(testsupport::chooseAim(p.view(), kStep).angle);
+        ++shots;
+        for (int i = 0; i < 14; ++i) frame(kStep);  // lets any refill happen
+    }
+    EXPECT_EQ(p.top().kind, ui::ScreenKind::Solved) << "after " << shots << " shots";
 }
 
 TEST(PlayBlackBox, ShotsAreSavedAndSurviveAKill) {

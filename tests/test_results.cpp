@@ -140,7 +140,7 @@ TEST(ResultScreens, ButtonsAndEscapeNavigate) {
         const char* name;
         bool overSelect;  // the level select lies between the menu and the result screen
         GameState screen;
-        double y;                       // the click's height; below 0: press Escape
+        double y;                       // the click's height; -1: Escape, -2: Return
         std::vector<ScreenKind> after;  // the stack above the menu afterwards
         int level;                      // a new game's level and mode
         bool arcade;
@@ -155,6 +155,8 @@ TEST(ResultScreens, ButtonsAndEscapeNavigate) {
         {"again", true, won, at(solvedEnd, 1), {LevelSelect, Playing}, 4, false},
         {"solved to menu", true, won, at(solvedEnd, 2), {}, 0, false},
         {"solved escape", true, solved(4, 2, 3), -1, {}, 0, false},
+        {"next level by key", true, won, -2, {LevelSelect, Playing}, 5, false},
+        {"retry by key", true, lostLevel, -2, {LevelSelect, Playing}, 12, false},
         {"last level", true, solved(99, 3, 3), at(solvedEnd, 0), {LevelSelect, Ending}, 0, false},
         {"retry", true, lostLevel, at(lostEnd + 36, 0), {LevelSelect, Playing}, 12, false},
         {"back to level select", true, lostLevel, at(lostEnd + 36, 1), {LevelSelect}, 0, false},
@@ -177,7 +179,7 @@ TEST(ResultScreens, ButtonsAndEscapeNavigate) {
         h.frame(t);
         h.frame(t + 1.5);
         if (c.y < 0)
-            h.key(SDLK_ESCAPE, t + 1.6);
+            h.key(c.y == -1 ? SDLK_ESCAPE : SDLK_RETURN, t + 1.6);
         else
             h.click(640, c.y, t + 1.6);
         t += 5;

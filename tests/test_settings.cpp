@@ -102,9 +102,11 @@ TEST(SettingsScreen, SwitchesWriteAtOnceAndSlidersOnRelease) {
     double t = 0;
 
     // Each switch flips its field and the file holds the new value when the click is done.
-    for (auto [row, field, key] : {std::tuple{l.sound, &store::Settings::soundOn, "soundOn"},
-                                   {l.aimGuide, &store::Settings::aimGuide, "aimGuide"},
-                                   {l.fullscreen, &store::Settings::fullscreen, "fullscreen"}}) {
+    for (auto [row, field, key] :
+         {std::tuple{l.sound, &store::Settings::soundOn, "soundOn"},
+          {l.aimGuide, &store::Settings::aimGuide, "aimGuide"},
+          {l.fullscreen, &store::Settings::fullscreen, "fullscreen"},
+          {l.marbleSymbols, &store::Settings::marbleSymbols, "marble_symbols"}}) {
         for (int round = 0; round < 2; ++round) {
             const bool before = store::settings().*field;
             platform::fs::remove(file);

@@ -44,7 +44,7 @@ std::string openCapturing(const std::string& dir) {
 // Every field as a tuple, so whole records compare (and print) at once.
 auto tie(const store::Settings& s) {
     return std::tuple(s.language, s.soundOn, s.musicVolume, s.sfxVolume, s.aimGuide, s.windowW,
-                      s.windowH, s.windowX, s.windowY, s.maximized, s.fullscreen);
+                      s.windowH, s.windowX, s.windowY, s.maximized, s.fullscreen, s.marbleSymbols);
 }
 auto tie(const store::LevelBest& b) {
     return std::tuple(b.stars, b.moves, b.elapsedMs);
@@ -80,7 +80,7 @@ TEST(Store, FirstRunHasDefaultsAndWritesNothing) {
     const std::string dir = testsupport::freshDir("store-first-run");
     EXPECT_EQ(openCapturing(dir), "");
     EXPECT_EQ(tie(store::settings()),
-              tie(store::Settings{"", true, 0.35, 0.75, true, 0, 0, -1, -1, false, false}));
+              tie(store::Settings{"", true, 0.35, 0.75, true, 0, 0, -1, -1, false, false, false}));
     EXPECT_EQ(store::unlockedLevel(), 1);
     EXPECT_TRUE(store::levelBests().empty());
     EXPECT_TRUE(store::solves().empty());
@@ -100,10 +100,10 @@ TEST(Store, SettingsLoadWithTypedFallbacksAndClamps) {
     ASSERT_TRUE(writeSealed(settingsFile(dir), R"({
         "language":"de","soundOn":0,"aimGuide":false,"maximized":true,"fullscreen":"yes",
         "musicVolume":1.7,"sfxVolume":-0.5,"windowW":300,"windowH":700.6,
-        "windowX":-40,"windowY":"12","unknown":[1,2]})"));
+        "windowX":-40,"windowY":"12","unknown":[1,2],"marble_symbols":1})"));
     openCapturing(dir);
-    EXPECT_EQ(tie(store::settings()),
-              tie(store::Settings{"de", true, 1.0, 0.0, false, 560, 701, -40, -1, true, false}));
+    EXPECT_EQ(tie(store::settings()), tie(store::Settings{"de", true, 1.0, 0.0, false, 560, 701,
+                                                          -40, -1, true, false, false}));
 
     // Zero and negative sizes keep "none stored"; small heights rise to 620; volumes that
     // are not numbers at all keep their defaults; huge numbers saturate.
@@ -112,7 +112,7 @@ TEST(Store, SettingsLoadWithTypedFallbacksAndClamps) {
                                 "windowX":1e300,"language":5})"));
     openCapturing(dir);
     EXPECT_EQ(tie(store::settings()), tie(store::Settings{"", true, 0.35, 0.75, true, 0, 620,
-                                                          2147483647, -1, false, false}));
+                                                          2147483647, -1, false, false, false}));
     ASSERT_TRUE(writeSealed(settingsFile(dir), R"({"windowW":-5})"));
     openCapturing(dir);
     EXPECT_EQ(store::settings().windowW, 0);
@@ -128,7 +128,8 @@ TEST(Store, SettingsLoadWithTypedFallbacksAndClamps) {
 TEST(Store, SettingsAreWrittenAndReadBack) {
     const std::string dir = testsupport::freshDir("store-settings-save");
     openCapturing(dir);
-    const store::Settings written{"fr", false, 0.35, 0.1, true, 1280, 800, -3, 40, false, true};
+    const store::Settings written{"fr", false, 0.35, 0.1,   true, 1280,
+                                  800,  -3,    40,   false, true, true};
     store::settings() = written;
     store::saveSettings();
 
@@ -137,7 +138,8 @@ TEST(Store, SettingsAreWrittenAndReadBack) {
     ASSERT_TRUE(platform::looksSealed(sealed));
     std::string text;
     ASSERT_EQ(platform::saveDecrypt(sealed, &text), platform::SaveReadResult::Ok);
-    EXPECT_EQ(text, R"({"aimGuide":true,"fullscreen":true,"language":"fr","maximized":false,)"
+    EXPECT_EQ(text, R"({"aimGuide":true,"fullscreen":true,"language":"fr","marble_symbols":true,)"
+                    R"("maximized":false,)"
                     R"("musicVolume":0.34999999999999998,"sfxVolume":0.10000000000000001,)"
                     R"("soundOn":false,"windowH":800,"windowW":1280,"windowX":-3,"windowY":40})");
     EXPECT_FALSE(platform::fs::isFile(settingsFile(dir) + ".neu"));

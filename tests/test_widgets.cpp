@@ -1,9 +1,9 @@
 // Controls: who takes a click, the slider's grab, the dialog's keys, drag and coast
 // scrolling, the formatters, star reveal and title colours; plus the widget gallery
 // screenshots at the smallest and largest interface scale.
-#include <gtest/gtest.h>
-
+#include <SDL.h>
 #include <cairo.h>
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -212,6 +212,89 @@ TEST(WidgetDialog, KeysClicksAndModality) {
     }
 }
 
+TEST(WidgetFocus, KeysMoveActivateAndShowTheRingLikeTheirClicks) {
+    Canvas cv(800, 600);
+    ui::Ctx& c = cv.ctx();
+    // Four buttons in a 2 x 2 grid, the third marked as the main control, a slider under
+    // the left column.
+    const Rect cells[4] = {
+        {100, 100, 200, 60}, {400, 100, 200, 60}, {100, 250, 200, 60}, {400, 250, 200, 60}};
+    const Rect track{100, 420, 200, 20};
+    double volume = 0.5;
+    // One frame with keys (and optionally a pointer); returns the buttons that fired and
+    // leaves the keys focus did not use in `left`.
+    std::vector<int> left;
+    auto frame = [&](std::vector<int> keys, bool shift = false, double px = 0, double py = 0,
+                     bool release = false) {
+        at(cv, 0, px, py, false, false, release);
+        c.in.keys = std::move(keys);
+        c.in.shift = shift;
+        ui::focusBeginFrame(c);
+        left = c.in.keys;
+        std::vector<int> fired;
+        for (int i = 0; i < 4; ++i) {
+            if (i == 2) c.mainControl();
+            if (ui::menuButton(c, cells[i], "b", false)) fired.push_back(i);
+        }
+        volume = ui::slider(c, track, volume);
+        ui::focusEndFrame(c);
+        return fired;
+    };
+    using V = std::vector<int>;
+    ui::focusReset(c);
+    frame({});
+    EXPECT_EQ(c.focus.index, 2) << "a screen starts on its main control";
+    EXPECT_FALSE(c.focus.visible);
+    EXPECT_EQ(frame({SDLK_RETURN}), V{2}) << "Return activates the main control at once";
+    EXPECT_EQ(frame({SDLK_RIGHT, SDLK_UP}), V{});
+    EXPECT_EQ(c.focus.index, 1);
+    EXPECT_EQ(frame({SDLK_SPACE}), V{1});
+    // The ring shows around the focused control only, until the pointer moves.
+    EXPECT_GT(cv.inked(396, 92, 208, 6), 100);
+    EXPECT_EQ(cv.inked(96, 92, 208, 6), 0);
+    frame({}, false, 5, 5);
+    EXPECT_FALSE(c.focus.visible);
+    EXPECT_EQ(cv.inked(396, 92, 208, 6), 0);
+    // Tab in reading order with wrap-around, Shift+Tab back.
+    EXPECT_EQ(frame({SDLK_TAB, SDLK_TAB, SDLK_TAB, SDLK_TAB}, false, 5, 5), V{});
+    EXPECT_EQ(c.focus.index, 0);
+    frame({SDLK_TAB}, true, 5, 5);
+    EXPECT_EQ(c.focus.index, 4);
+    // The focused slider takes Left and Right in steps of a twentieth; Up leaves it.
+    frame({SDLK_RIGHT, SDLK_RIGHT, SDLK_LEFT, SDLK_RIGHT}, false, 5, 5);
+    EXPECT_DOUBLE_EQ(volume, 0.6);
+    EXPECT_EQ(left, (V{SDLK_RIGHT, SDLK_RIGHT, SDLK_LEFT, SDLK_RIGHT}));
+    frame({SDLK_UP}, false, 5, 5);
+    EXPECT_EQ(c.focus.index, 2) << "Up goes to the nearest control in line";
+    // An arrow with nowhere to go is left for the screen (a page turn), other keys too;
+    // it still shows the ring.
+    frame({}, false, 6, 6);
+    frame({SDLK_LEFT, SDLK_ESCAPE}, false, 6, 6);
+    EXPECT_EQ(left, (V{SDLK_LEFT, SDLK_ESCAPE}));
+    EXPECT_EQ(c.focus.index, 2);
+    EXPECT_TRUE(c.focus.visible);
+    // A click fires its button like the key does, and takes the focus along.
+    EXPECT_EQ(frame({}, false, 500, 280, true), V{3});
+    EXPECT_EQ(c.focus.index, 3);
+    EXPECT_EQ(frame({SDLK_RETURN}, false, 500, 280), V{3});
+
+    // A dialog over the controls keeps focus to itself: it starts on OK, Tab reaches
+    // Cancel and never the controls under it.
+    auto dialog = [&](std::vector<int> keys) {
+        at(cv, 0, 5, 5);
+        c.in.keys = std::move(keys);
+        ui::focusBeginFrame(c);
+        for (const Rect& r : cells) EXPECT_FALSE(ui::menuButton(c, r, "under", false));
+        const int answer = ui::confirmDialog(c, "Reset?", "Sure?", "OK", "Cancel");
+        ui::focusEndFrame(c);
+        return answer;
+    };
+    EXPECT_EQ(dialog({}), 0);
+    EXPECT_EQ(dialog({SDLK_SPACE}), 1);
+    EXPECT_EQ(dialog({SDLK_TAB, SDLK_TAB, SDLK_TAB}), 0);
+    EXPECT_EQ(dialog({SDLK_RETURN}), -1);
+}
+
 TEST(WidgetScroll, DragVersusClickCoastAndShortLists) {
     Canvas cv(400, 400);
     ui::Ctx& c = cv.ctx();
@@ -275,12 +358,19 @@ TEST(WidgetScroll, DragVersusClickCoastAndShortLists) {
     scroll(&other);
     EXPECT_DOUBLE_EQ(other, 50);
 
-    // The wheel moves 60u per step, within the ends.
+    // The wheel and the Up and Down keys move 60u per step, the page keys 0.9 of the view,
+    // within the ends; keys also with the pointer outside the list.
     Canvas big(800, 800, 2.0);
     double off2 = 300;
-    at(big, 0, 100, 100);
-    for (const auto& [wheel, want] : {std::pair{1, 180.0}, {10, 0.0}, {-100, 1700.0}}) {
+    for (const auto& [wheel, keys, want] :
+         {std::tuple{1, std::vector<int>{}, 180.0},
+          {10, {}, 0.0},
+          {-100, {}, 1700.0},
+          {0, {SDLK_UP, SDLK_UP, SDLK_PAGEUP}, 1190.0},
+          {0, {SDLK_DOWN, SDLK_PAGEDOWN, SDLK_PAGEDOWN}, 1700.0}}) {
+        at(big, 0, 100, keys.empty() ? 100 : 700);
         big.ctx().in.wheel = wheel;
+        big.ctx().in.keys = keys;
         ui::applyScroll(big.ctx(), vp, 2000, &off2);
         EXPECT_DOUBLE_EQ(off2, want) << wheel;
     }

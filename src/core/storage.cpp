@@ -190,6 +190,7 @@ void loadSettings() {
     };
     flag("soundOn", s.soundOn);
     flag("aimGuide", s.aimGuide);
+    flag("marble_symbols", s.marbleSymbols);
     flag("maximized", s.maximized);
     flag("fullscreen", s.fullscreen);
     if (doc["musicVolume"].isNumber())
@@ -214,6 +215,7 @@ json::Value settingsToJson(const Settings& s) {
     o["aimGuide"] = s.aimGuide;
     o["fullscreen"] = s.fullscreen;
     o["language"] = s.language;
+    o["marble_symbols"] = s.marbleSymbols;
     o["maximized"] = s.maximized;
     o["musicVolume"] = s.musicVolume;
     o["sfxVolume"] = s.sfxVolume;

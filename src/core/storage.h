@@ -30,6 +30,7 @@ struct Settings {
     int windowY = -1;
     bool maximized = false;
     bool fullscreen = false;
+    bool marbleSymbols = false;  // every marble colour carries its own symbol
 };
 
 // Best result of one level; each field is a separate best and may come from another run.

@@ -37,6 +37,7 @@ struct State {
     double musicVolume = 0.35;
     double sfxVolume = 0.75;
     bool musicWanted = false;
+    bool suspended = false;
     Mix_Music* music = nullptr;
     std::map<Sfx, Mix_Chunk*> sfx;
     std::vector<Pending> pending;
@@ -59,7 +60,7 @@ void playLater(Sfx k, std::uint32_t delayMs) {
 
 bool audible() {
     const State& s = st();
-    return s.ready && s.enabled && s.sfxVolume > 0.0;
+    return s.ready && s.enabled && !s.suspended && s.sfxVolume > 0.0;
 }
 
 }  // namespace
@@ -173,7 +174,8 @@ double sfxVolume() {
 void startMusic() {
     State& s = st();
     s.musicWanted = true;
-    if (s.ready && s.enabled && s.music && !Mix_PlayingMusic()) Mix_PlayMusic(s.music, -1);
+    if (s.ready && s.enabled && !s.suspended && s.music && !Mix_PlayingMusic())
+        Mix_PlayMusic(s.music, -1);
 }
 
 void stopMusic() {
@@ -189,6 +191,24 @@ void setEnabled(bool on) {
         stopMusic();
     else if (s.musicWanted)
         startMusic();
+}
+
+void setSuspended(bool on) {
+    State& s = st();
+    if (s.suspended == on) return;
+    s.suspended = on;
+    if (!s.ready) return;
+    if (on) {
+        Mix_PauseMusic();
+        Mix_HaltChannel(-1);
+    } else {
+        Mix_ResumeMusic();
+        if (s.musicWanted) startMusic();  // a wish made while away
+    }
+}
+
+bool isSuspended() {
+    return st().suspended;
 }
 
 bool isEnabled() {

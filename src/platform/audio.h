@@ -70,6 +70,12 @@ void stopMusic();
 // Switches all sound on or off; off also stops the music and withdraws the wish for it,
 // on restarts it only when music is still wanted.
 void setEnabled(bool on);
+// Silences everything while the window is away: pauses the music where it is, cuts the
+// effects that sound and drops new ones until lifted; lifting resumes the music. The
+// user's switch and the wish for music are left alone.
+void setSuspended(bool on);
+// True while suspended.
+bool isSuspended();
 // The user's sound switch.
 bool isEnabled();
 // True when music has been asked for and not withdrawn since.

@@ -276,6 +276,7 @@ void GalleryScreen::update(Ctx& c) {
     const bool first = page_ == 0;
     const bool last = page_ == g.pages - 1;
     const bool prev = letterButton(c, {c.w / 2 - c.s(130), yb, c.s(44), c.s(40)}, "‹", first);
+    c.mainControl();
     const bool next = letterButton(c, {c.w / 2 + c.s(86), yb, c.s(44), c.s(40)}, "›", last);
     TextStyle range;
     range.family = kWidgetFont;
@@ -285,10 +286,11 @@ void GalleryScreen::update(Ctx& c) {
     std::snprintf(label, sizeof label, "%d – %d", pg.first + 1, pg.last + 1);
     drawTextCentered(c.cr, c.w / 2, yb + c.s(14), label, range);
 
-    // Buttons, arrow keys and the wheel all turn the page the same way; the wheel turned
-    // away from the player goes back, like scrolling a list up.
-    const bool goBack = prev || c.in.hasKey(SDLK_LEFT) || c.in.wheel > 0;
-    const bool goOn = next || c.in.hasKey(SDLK_RIGHT) || c.in.wheel < 0;
+    // Buttons, page keys, arrow keys focus leaves unused and the wheel all turn the page the
+    // same way; the wheel turned away from the player goes back, like scrolling a list up.
+    const Input& in = c.in;
+    const bool goBack = prev || in.hasKey(SDLK_LEFT) || in.hasKey(SDLK_PAGEUP) || in.wheel > 0;
+    const bool goOn = next || in.hasKey(SDLK_RIGHT) || in.hasKey(SDLK_PAGEDOWN) || in.wheel < 0;
     if (goBack != goOn) turnPage(goBack ? -1 : 1, g);
 }
 

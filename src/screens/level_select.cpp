@@ -1,6 +1,7 @@
 // The level select: five pages of twenty tiles. A playable level shows its starting board
 // and its best stars and starts afresh on a click; a locked one shows a padlock and takes
-// no click. The page bar, the wheel and the arrow keys turn pages; Back and Escape return.
+// no click. The page bar, the wheel, the page keys and arrow keys that run off the grid's
+// edge turn pages; Back and Escape return.
 #include "screens/level_select.h"
 
 #include <SDL.h>
@@ -49,6 +50,7 @@ class LevelSelectScreen : public Screen {
             const auto best = bests.find(level);
             const bool solved = best != bests.end();
             const int stars = solved ? best->second.stars : 0;
+            if (level == std::min(unlocked, kLevelCount) - 1) c.mainControl();
             if (drawTile(c, grid.tile(i), level, level >= unlocked, solved, stars)) {
                 GameState play;
                 play.kind = ScreenKind::Playing;
@@ -61,8 +63,10 @@ class LevelSelectScreen : public Screen {
         }
         pageBar(c);
 
-        if (c.in.wheel < 0 || c.in.hasKey(SDLK_RIGHT)) turn(+1);
-        if (c.in.wheel > 0 || c.in.hasKey(SDLK_LEFT)) turn(-1);
+        // Arrows reach here only when focus has nowhere to go that way: at the grid's edge
+        // they turn the page.
+        if (c.in.wheel < 0 || c.in.hasKey(SDLK_RIGHT) || c.in.hasKey(SDLK_PAGEDOWN)) turn(+1);
+        if (c.in.wheel > 0 || c.in.hasKey(SDLK_LEFT) || c.in.hasKey(SDLK_PAGEUP)) turn(-1);
         question_.ask(c);
     }
 
@@ -102,7 +106,7 @@ class LevelSelectScreen : public Screen {
                          i18n::tr("levels.tileLevel", {{"n", n}}), label);
         if (locked) return false;
         starRating(c.cr, r.x + r.w / 2, r.y + r.h - c.s(14), c.s(13), stars, 3, 1.0);
-        if (!c.takeClick(r)) return false;
+        if (!c.takeControl(r)) return false;
         audio::play(audio::Sfx::Click);  // a tile answers like every other control
         return true;
     }

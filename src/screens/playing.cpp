@@ -230,6 +230,7 @@ class PlayingScreen : public Screen {
     // time exceeds how long the program has run, so "started" needs a flag of its own.
     double startT_ = 0;
     bool clockStarted_ = false;
+    double lastT_ = -1.0;  // Ctx::t of the previous frame
     double fillDue_ = -1.0;
     double cheerAt_ = -100.0;
     Trick trick_ = Trick::None;
@@ -337,8 +338,12 @@ void PlayingScreen::update(Ctx& c) {
         clockStarted_ = true;
     }
     layout(c);
+    // A window left for another one, or an unplugged game controller, pauses the game.
+    // The whole time since the previous frame is taken off the clock, not just the capped
+    // frame time: a hidden window may not be painted for a while.
+    if ((c.away || c.in.padRemoved) && !finished_) paused_ = true;
     if (paused_) {
-        startT_ += c.dt;
+        startT_ += lastT_ < 0 ? c.dt : c.t - lastT_;
     } else if (!finished_) {
         if (shotActive_) stepShot(c);
         if (!gs_.arcade) {
@@ -356,6 +361,7 @@ void PlayingScreen::update(Ctx& c) {
     profEnd("play.hud");
     if (paused_) drawPauseOverlay(c);
     if (!finished_) handleInput(c);
+    lastT_ = c.t;
     publish(c);
 }
 
@@ -380,6 +386,7 @@ void PlayingScreen::handleInput(Ctx& c) {
         if (k == kKeyLeft) aim_ -= 0.02;
         if (k == kKeyRight) aim_ += 0.02;
     }
+    aim_ += in.aimRate * c.dt;
     aim_ = std::clamp(aim_, -kPi + 0.12, -0.12);
 
     const bool click = in.released && !c.clickUsed && in.mouseY > hudH_;
@@ -613,7 +620,7 @@ void PlayingScreen::popCluster(Ctx& c, const std::vector<core::RC>& cluster, int
     for (size_t i = 0; i < cluster.size(); ++i) {
         const double born = c.t + static_cast<double>(i) * kPopStagger;
         const Point p = cellPoint(cluster[i].r, cluster[i].c);
-        fx_.popGhost(p.x, p.y, colour, skin, born, 0.96 * R_);
+        fx_.popGhost(p.x, p.y, colour, skin, born, 0.96 * R_, marbleSymbol(color));
         for (int k = 0; k < n; ++k) {
             const double u1 = game_.rnd.next(), u2 = game_.rnd.next(), u3 = game_.rnd.next();
             const double a = 2 * kPi * k / n + 0.5 * u1;
@@ -656,7 +663,7 @@ void PlayingScreen::dropFloaters(Ctx& c, const std::vector<core::RC>& floaters,
             const Point p = cellPoint(floaters[i].r, floaters[i].c);
             const double u = game_.rnd.next();
             fx_.fallingBubble(p.x, p.y, (u - 0.5) * R_ * 1.6, colour, skin, born, splatFloorY_,
-                              0.96 * R_);
+                              0.96 * R_, marbleSymbol(groups[g].first));
             sx += p.x;
             sy += p.y;
         }
@@ -774,12 +781,13 @@ void PlayingScreen::drawBoard(Ctx& c) {
     fx_.drawGpu(c);
     if (shotActive_) {
         drawBubbleSpun(w.marbleSkin, colorOf(shot_.s.color), shot_.s.x, shot_.s.y, 0.96 * R_,
-                       shot_.spin, 1.0);
+                       shot_.spin, 1.0, marbleSymbol(shot_.s.color));
     }
 
     // 9. aim guide, 10. launcher
     drawAim(c);
-    drawShooter(c.cr, shooterX_, shooterY_, 0.9 * R_, aim_, colorOf(game_.currentColor), w);
+    drawShooter(c.cr, shooterX_, shooterY_, 0.9 * R_, aim_, colorOf(game_.currentColor), w,
+                marbleSymbol(game_.currentColor));
 
     // 11. mascot
     const double m = std::max(std::min(c.s(130), 3.4 * R_), c.s(76));
@@ -814,12 +822,13 @@ void PlayingScreen::drawMarbles(Ctx& c) {
     const std::vector<int> colours = core::colorsOnBoard(game_.board);
     for (int colour : colours) {
         const std::uint32_t rgb = colorOf(colour);
+        const int symbol = marbleSymbol(colour);
         for (int row = 0; row < static_cast<int>(game_.board.size()); ++row) {
             for (int col = 0; col < static_cast<int>(game_.board[row].size()); ++col) {
                 if (game_.board[row][col] != colour) continue;
                 if (row == settleRow_ && col == settleCol_) continue;
                 const Point p = cellPoint(row, col);
-                drawBubbleSpun(w.marbleSkin, rgb, p.x, p.y, r, spin, 1.0);
+                drawBubbleSpun(w.marbleSkin, rgb, p.x, p.y, r, spin, 1.0, symbol);
             }
         }
     }
@@ -828,7 +837,7 @@ void PlayingScreen::drawMarbles(Ctx& c) {
         const double k = (c.t - settleT_) / kSettleTime;
         const Point p = cellPoint(settleRow_, settleCol_);
         drawBubbleSpun(w.marbleSkin, colorOf(settling), p.x, p.y, r,
-                       spin + settleSpin_ * (1 - k) * (1 - k), 1.0);
+                       spin + settleSpin_ * (1 - k) * (1 - k), 1.0, marbleSymbol(settling));
     }
 }
 
@@ -1014,7 +1023,8 @@ void PlayingScreen::drawHud(Ctx& c) {
         drawTextCentered(cr, nx, ny - 1.3 * R_, i18n::tr("tarnwick.next"), label);
         fillCircle(cr, nx, ny, 0.86 * R_, 0x000000, 0.22);
         strokeCircle(cr, nx, ny, 0.86 * R_, std::max(c.s(2), 0.08 * R_), 0xffffff, 0.7);
-        paintBubbleCairo(cr, w.marbleSkin, colorOf(game_.nextColor), nx, ny, 0.62 * R_);
+        paintBubbleCairo(cr, w.marbleSkin, colorOf(game_.nextColor), nx, ny, 0.62 * R_,
+                         marbleSymbol(game_.nextColor));
     }
 
     // progress through the level's rows
@@ -1092,8 +1102,8 @@ void PlayingScreen::paintPills(Ctx& c, double y, double hb, bool wide, const std
         const double pw = pillWidth(caption, value, iw);
         hudPill(c, Rect{x, y, pw, hb}, wide ? caption : "", value, pillFill, border, ink, muted,
                 iw);
-        paintBubbleCairo(cr, w.marbleSkin, colorOf(game_.currentColor), x + c.s(6) + iw / 2,
-                         y + hb / 2, c.s(8));
+        paintBubbleCairo(cr, w.marbleSkin, colorOf(game_.currentColor), x + c.s(6) + iw / 2, y + hb / 2,
+                         c.s(8), marbleSymbol(game_.currentColor));
         x += pw + gap;
     }
     // shots pill

@@ -63,7 +63,10 @@ class SettingsScreen : public Screen {
         }
 
         const SettingsLayout lay = settingsLayout(c, headerH, scroll_);
-        if (!confirming_ && !c.hover(lay.viewport)) c.in = withoutPointer(real);
+        if (!confirming_ && !c.hover(lay.viewport)) {
+            c.in = withoutPointer(real);
+            c.in.keys = real.keys;  // the keyboard works wherever the pointer rests
+        }
         applyScroll(c, lay.viewport, lay.contentH, &scroll_);
         const SettingsLayout at = settingsLayout(c, headerH, scroll_);
 
@@ -71,8 +74,10 @@ class SettingsScreen : public Screen {
         cairo_save(cr);
         cairo_rectangle(cr, at.viewport.x, at.viewport.y, at.viewport.w, at.viewport.h);
         cairo_clip(cr);
+        const int firstInside = static_cast<int>(c.focus.slots.size());
         const bool rebuilt = paintContent(c, at);
         cairo_restore(cr);
+        revealFocus(c, at.viewport, firstInside);
         scrollbar(c, at.viewport, at.contentH, scroll_);
         c.in = real;
         if (rebuilt) return;
@@ -92,6 +97,19 @@ class SettingsScreen : public Screen {
     }
 
   private:
+    // Scrolls a control that keys moved the focus to fully into view.
+    void revealFocus(const Ctx& c, const Rect& viewport, int firstInside) {
+        const Focus& f = c.focus;
+        if (!f.visible || f.index < firstInside || f.index >= static_cast<int>(f.slots.size()))
+            return;
+        const Rect& r = f.slots[static_cast<size_t>(f.index)].r;
+        const double margin = c.s(12);
+        if (r.y < viewport.y + margin)
+            scroll_ -= viewport.y + margin - r.y;
+        else if (r.y + r.h > viewport.y + viewport.h - margin)
+            scroll_ += r.y + r.h - (viewport.y + viewport.h - margin);
+    }
+
     // Draws and runs everything in the scrolling area; true when a language was chosen and
     // the screen is about to be rebuilt.
     bool paintContent(Ctx& c, const SettingsLayout& at) {
@@ -102,6 +120,7 @@ class SettingsScreen : public Screen {
 
         sectionHeading(c, x, at.sound.y - c.s(30), i18n::tr("settings.music"));
 
+        c.mainControl();
         const bool sound = toggleRow(c, at.sound, i18n::tr("settings.sound"), s.soundOn);
         if (sound != s.soundOn) {
             s.soundOn = sound;
@@ -142,6 +161,12 @@ class SettingsScreen : public Screen {
             s.fullscreen = full;
             store::saveSettings();
         }
+        const bool symbols =
+            toggleRow(c, at.marbleSymbols, i18n::tr("settings.marbleSymbols"), s.marbleSymbols);
+        if (symbols != s.marbleSymbols) {
+            s.marbleSymbols = symbols;
+            store::saveSettings();
+        }
 
         sectionHeading(c, x, at.cells.front().y - c.s(30), i18n::tr("settings.language"));
         const auto& langs = i18n::languages();
@@ -163,7 +188,7 @@ class SettingsScreen : public Screen {
         resetText.maxWidth = r.w - c.s(24);
         drawTextCentered(cr, r.x + r.w / 2, r.y + r.h / 2, i18n::tr("settings.resetProgress"),
                          resetText);
-        if (c.takeClick(r)) confirming_ = true;
+        if (c.takeControl(r)) confirming_ = true;
 
         if (chosen < 0) return false;
         // "System" stores no code: the environment decides at every start.
@@ -206,6 +231,8 @@ SettingsLayout settingsLayout(const Ctx& c, double headerH, double scroll) {
     l.aimGuide = Rect{x, y, cw, c.s(34)};
     y += c.s(42);
     l.fullscreen = Rect{x, y, cw, c.s(34)};
+    y += c.s(42);
+    l.marbleSymbols = Rect{x, y, cw, c.s(34)};
     y += c.s(50) + c.s(30);
 
     l.columns = cw > c.s(420) ? 3 : 2;
@@ -218,7 +245,7 @@ SettingsLayout settingsLayout(const Ctx& c, double headerH, double scroll) {
     l.reset = Rect{x, y + (rows - 1) * c.s(44) + c.s(38) + c.s(24), cw, c.s(46)};
     // Counted with the grid's real column count: two columns take more rows, and the reset
     // button must stay reachable on a narrow window.
-    l.contentH = rows * c.s(44) + c.s(470);
+    l.contentH = rows * c.s(44) + c.s(512);
     return l;
 }
 

@@ -19,6 +19,7 @@ struct SettingsLayout {
     Rect sfxVolume;
     Rect aimGuide;
     Rect fullscreen;
+    Rect marbleSymbols;
     int columns = 0;          // of the language grid: 3 on a wide column, else 2
     std::vector<Rect> cells;  // "System" first, then every language in catalogue order
     Rect reset;

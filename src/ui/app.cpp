@@ -68,7 +68,9 @@ void Game::resetTo(const GameState& s) {
 }
 
 void Game::update(Ctx& ctx) {
+    const int before = builds_;
     ensureScreen();
+    if (builds_ != before) focusReset(ctx);
     if (screen_) screen_->update(ctx);
 }
 

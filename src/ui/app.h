@@ -46,6 +46,8 @@ struct Input {
     std::vector<int> keys;  // SDL key codes pressed this frame, in event order
     bool ctrl = false;
     bool shift = false;
+    double aimRate = 0;       // turn of the aim a game controller asks for, rad/s, + clockwise
+    bool padRemoved = false;  // a game controller was unplugged this frame
 
     // True when key was pressed this frame.
     bool hasKey(int key) const;
@@ -59,8 +61,32 @@ struct ScrollDrag {
     double* target = nullptr;
 };
 
+// One control offered to keyboard focus in a frame.
+struct FocusSlot {
+    Rect r;
+    bool sideways = false;  // the control uses Left and Right itself (a slider)
+};
+
+// Keyboard focus, carried from frame to frame. Controls offer themselves every frame in
+// reading order; the keys of a frame act on the order of the frame before, which a screen
+// repeats as long as it shows the same controls. A new screen starts on its main control.
+struct Focus {
+    int index = -1;         // the focused control's place in the order; -1 until chosen
+    bool visible = false;   // the ring shows: a key was used since the pointer last moved
+    bool activate = false;  // the focused control is activated this frame
+    bool nextMain = false;  // the next control offered is the screen's main control
+    int main = -1;          // this frame's main control
+    int modalFrom = -1;     // this frame's first control of a modal dialog
+    int prevMain = -1;
+    int prevModalFrom = -1;
+    std::vector<FocusSlot> slots;  // this frame's controls
+    std::vector<FocusSlot> prev;   // the previous frame's
+    double lastX = -1;             // the pointer at the previous frame
+    double lastY = -1;
+};
+
 // The context of one frame. One object lives for the whole run; the frame loop refreshes
-// every field but quitRequested and scrollDrag each painted frame.
+// every field but quitRequested, scrollDrag and away each painted frame.
 struct Ctx {
     cairo_t* cr = nullptr;  // the overlay canvas, already scaled to logical units
     double w = 0;           // logical window size
@@ -71,6 +97,9 @@ struct Ctx {
     bool quitRequested = false;  // set by a screen to end the program after this frame
     bool clickUsed = false;      // a control took this frame's click
     ScrollDrag scrollDrag;
+    // The window lost the keyboard focus, or was minimised or hidden, and has not come
+    // back yet. Kept across frames (also frames that are not painted) until it returns.
+    bool away = false;
     double ui = 1.0;  // layout scale, min(w / 1280, h / 720) clamped to 0.72 .. 2.0
 
     // v in layout units: v * ui.
@@ -84,7 +113,29 @@ struct Ctx {
     bool takeRightClick(const Rect& r) const;
     // True when the pointer is inside r.
     bool hover(const Rect& r) const;
+
+    Focus focus;
+    // Offers a control at r to keyboard focus; true when it has the focus this frame.
+    // sideways: the control takes Left and Right itself instead of moving focus.
+    bool focusable(const Rect& r, bool sideways = false);
+    // The whole behaviour of a clickable control: offers it to focus and returns true once
+    // when it is clicked (takeClick) or activated by key while focused. A click also moves
+    // the focus to it.
+    bool takeControl(const Rect& r);
+    // Makes the next control offered the one where focus starts on this screen.
+    void mainControl() { focus.nextMain = true; }
+    // Starts a modal dialog: while it shows, focus stays on controls offered after this.
+    void modal() { focus.modalFrom = static_cast<int>(focus.slots.size()); }
 };
+
+// Moves and activates focus from this frame's keys against the previous frame's controls;
+// navigation keys it uses are taken out of Ctx::in.keys. Runs before the screen.
+void focusBeginFrame(Ctx& c);
+// Settles where focus is (the main control when none was chosen or it went away) and
+// paints the ring when it is visible. Runs after the screen, on its canvas.
+void focusEndFrame(Ctx& c);
+// Forgets focus: the next frame starts on its screen's main control.
+void focusReset(Ctx& c);
 
 // Screen kinds; the numbers are part of crash reports and must not change.
 enum class ScreenKind : int {

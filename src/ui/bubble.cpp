@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/storage.h"
 #include "ui/app.h"
 #include "ui/draw.h"
 #include "ui/gpu.h"
@@ -27,6 +28,7 @@ struct BubbleSpec {
     std::uint32_t color;
     double r;
     Layer layer;
+    int symbol;
 };
 
 struct OrbSpec {
@@ -166,6 +168,21 @@ void gloss(cairo_t* cr, std::uint32_t c, double r) {
     cairo_fill(cr);
 }
 
+// A white symbol in a dark rim: it reads on every marble colour and in grey alike.
+void paintSymbol(cairo_t* cr, int k, double r) {
+    if (k < 0) return;
+    cairo_save(cr);
+    marbleSymbolPath(cr, k, r);
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    setColor(cr, 0x141018, 0.9);
+    cairo_set_line_width(cr, std::max(0.16 * r, 1.6));
+    cairo_stroke_preserve(cr);
+    setColor(cr, kWhite, 1.0);
+    cairo_fill(cr);
+    cairo_restore(cr);
+}
+
 void paintBubble(cairo_t* cr, void* user) {
     const BubbleSpec& s = *static_cast<const BubbleSpec*>(user);
     const double r = s.r;
@@ -183,7 +200,10 @@ void paintBubble(cairo_t* cr, void* user) {
         body(cr, s.color, r);
     }
     if (s.layer == Layer::All || s.layer == Layer::Pattern) pattern(cr, s.skin, r);
-    if (s.layer == Layer::All || s.layer == Layer::Gloss) gloss(cr, s.color, r);
+    if (s.layer == Layer::All || s.layer == Layer::Gloss) {
+        paintSymbol(cr, s.symbol, r);
+        gloss(cr, s.color, r);
+    }
     cairo_restore(cr);
 }
 
@@ -195,13 +215,16 @@ int spritePx(double logicalEdge) {
     return static_cast<int>(std::lround(px));
 }
 
-SDL_Texture* bubbleLayer(MarbleSkin skin, std::uint32_t colour, double r, Layer layer) {
+SDL_Texture* bubbleLayer(MarbleSkin skin, std::uint32_t colour, double r, Layer layer, int sym) {
     const int px = spritePx(2 * r * kMargin);
     if (px < 1) return nullptr;
+    if (layer == Layer::Base || layer == Layer::Pattern) sym = -1;  // shared by every symbol
     char key[64];
-    std::snprintf(key, sizeof key, "bub_%d_%06x_%d_%d", static_cast<int>(skin),
-                  static_cast<unsigned>(colour & 0xFFFFFF), px, static_cast<int>(layer));
-    BubbleSpec look{skin, colour & 0xFFFFFF, r, layer};
+    const int n =
+        std::snprintf(key, sizeof key, "bub_%d_%06x_%d_%d", static_cast<int>(skin),
+                      static_cast<unsigned>(colour & 0xFFFFFF), px, static_cast<int>(layer));
+    if (sym >= 0 && n > 0) std::snprintf(key + n, sizeof key - n, "_s%d", sym);
+    BubbleSpec look{skin, colour & 0xFFFFFF, r, layer, sym};
     return gpuTexture(key, px, px, paintBubble, &look);
 }
 
@@ -288,29 +311,81 @@ void paintObstacle(cairo_t* cr, void* user) {
 
 }  // namespace
 
-void drawBubble(MarbleSkin skin, std::uint32_t colour, double cx, double cy, double r,
-                double alpha) {
-    SDL_Texture* tex = bubbleLayer(skin, colour, r, Layer::All);
+int marbleSymbol(int colorIndex) {
+    if (!store::settings().marbleSymbols || colorIndex < 0) return -1;
+    return colorIndex % kMarbleSymbols;
+}
+
+void marbleSymbolPath(cairo_t* cr, int k, double r) {
+    const double s = 0.46 * r;
+    // A plus sign of arm half-width a and reach b, optionally turned into an X.
+    const auto cross = [cr](double a, double b, double turn) {
+        const double c = std::cos(turn);
+        const double d = std::sin(turn);
+        const double pts[12][2] = {{-a, -b}, {a, -b}, {a, -a}, {b, -a}, {b, a},   {a, a},
+                                   {a, b},   {-a, b}, {-a, a}, {-b, a}, {-b, -a}, {-a, -a}};
+        for (int i = 0; i < 12; ++i) {
+            const double x = c * pts[i][0] - d * pts[i][1];
+            const double y = d * pts[i][0] + c * pts[i][1];
+            if (i == 0)
+                cairo_move_to(cr, x, y);
+            else
+                cairo_line_to(cr, x, y);
+        }
+        cairo_close_path(cr);
+    };
+    cairo_new_path(cr);
+    switch (((k % kMarbleSymbols) + kMarbleSymbols) % kMarbleSymbols) {
+        case 0:  // disc
+            circle(cr, 0, 0, 0.8 * s);
+            break;
+        case 1:  // triangle, point up
+            cairo_move_to(cr, 0, -1.05 * s);
+            cairo_line_to(cr, 1.0 * s, 0.72 * s);
+            cairo_line_to(cr, -1.0 * s, 0.72 * s);
+            cairo_close_path(cr);
+            break;
+        case 2:  // X
+            cross(0.28 * s, 1.05 * s, kPi / 4);
+            break;
+        case 3:  // plus
+            cross(0.28 * s, 1.0 * s, 0);
+            break;
+        case 4:  // ring
+            circle(cr, 0, 0, 1.0 * s);
+            circle(cr, 0, 0, 0.5 * s);
+            break;
+        default:  // two bars
+            cairo_rectangle(cr, -0.95 * s, -0.75 * s, 1.9 * s, 0.55 * s);
+            cairo_rectangle(cr, -0.95 * s, 0.2 * s, 1.9 * s, 0.55 * s);
+            break;
+    }
+}
+
+void drawBubble(MarbleSkin skin, std::uint32_t colour, double cx, double cy, double r, double alpha,
+                int symbol) {
+    SDL_Texture* tex = bubbleLayer(skin, colour, r, Layer::All, symbol);
     const double e = 2 * r * kMargin;
     gpuBlit(tex, cx - e / 2, cy - e / 2, e, e, alpha);
 }
 
 void drawBubbleSpun(MarbleSkin skin, std::uint32_t colour, double cx, double cy, double r,
-                    double angle, double alpha) {
+                    double angle, double alpha, int symbol) {
     const double a = std::fmod(angle, 360.0);
     if (!(std::fabs(a) >= 0.05)) {  // a NaN angle, too, draws the marble unturned
-        drawBubble(skin, colour, cx, cy, r, alpha);
+        drawBubble(skin, colour, cx, cy, r, alpha, symbol);
         return;
     }
     const double e = 2 * r * kMargin;
     // Blit each layer right after fetching it: a later fetch may evict an earlier texture.
-    gpuBlit(bubbleLayer(skin, colour, r, Layer::Base), cx - e / 2, cy - e / 2, e, e, alpha);
-    gpuBlitRotated(bubbleLayer(skin, colour, r, Layer::Pattern), cx, cy, e, e, a, alpha);
-    gpuBlit(bubbleLayer(skin, colour, r, Layer::Gloss), cx - e / 2, cy - e / 2, e, e, alpha);
+    gpuBlit(bubbleLayer(skin, colour, r, Layer::Base, -1), cx - e / 2, cy - e / 2, e, e, alpha);
+    gpuBlitRotated(bubbleLayer(skin, colour, r, Layer::Pattern, -1), cx, cy, e, e, a, alpha);
+    gpuBlit(bubbleLayer(skin, colour, r, Layer::Gloss, symbol), cx - e / 2, cy - e / 2, e, e,
+            alpha);
 }
 
-SDL_Texture* bubbleTexture(MarbleSkin skin, std::uint32_t colour, double d) {
-    return bubbleLayer(skin, colour, d / 2, Layer::All);
+SDL_Texture* bubbleTexture(MarbleSkin skin, std::uint32_t colour, double d, int symbol) {
+    return bubbleLayer(skin, colour, d / 2, Layer::All, symbol);
 }
 
 void drawStarOrb(double cx, double cy, double r, double t) {
@@ -337,17 +412,18 @@ void drawObstacle(int kind, double cx, double cy, double r, double t) {
 }
 
 void paintBubbleCairo(cairo_t* cr, MarbleSkin skin, std::uint32_t colour, double x, double y,
-                      double r) {
+                      double r, int sym) {
     cairo_save(cr);
     cairo_translate(cr, x, y);
     body(cr, colour & 0xFFFFFF, r);
     pattern(cr, skin, r);
+    paintSymbol(cr, sym, r);
     gloss(cr, colour & 0xFFFFFF, r);
     cairo_restore(cr);
 }
 
 void drawShooter(cairo_t* cr, double x, double y, double r, double angle, std::uint32_t colour,
-                 const theme::World& world) {
+                 const theme::World& world, int sym) {
     cairo_save(cr);
     const double D = 3.1 * r;
     if (D > 0) {  // a zero-size plate would make the squash matrix singular
@@ -373,7 +449,7 @@ void drawShooter(cairo_t* cr, double x, double y, double r, double angle, std::u
     fillRoundedRect(cr, Rect{-0.24 * r, -1.7 * r, 0.48 * r, 1.4 * r}, 0.24 * r, kWhite, 0.35);
     cairo_restore(cr);
 
-    paintBubbleCairo(cr, world.marbleSkin, colour, x, y, r);
+    paintBubbleCairo(cr, world.marbleSkin, colour, x, y, r, sym);
     cairo_restore(cr);
 }
 

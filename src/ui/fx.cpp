@@ -52,31 +52,32 @@ SDL_Texture* sharedSprite(const char* key, double logicalEdge, void (*paint)(cai
 
 void Fx::droplet(double x, double y, double vx, double vy, std::uint32_t colour, double bornAt,
                  double size) {
-    parts_.push_back({x, y, vx, vy, colour, bornAt, 0.9, size, 0, 0, 0, 0});
+    parts_.push_back({x, y, vx, vy, colour, bornAt, 0.9, size, 0, 0, 0, 0, -1});
 }
 
 void Fx::sparkle(double x, double y, double vx, double vy, std::uint32_t colour, double bornAt,
                  double size) {
-    parts_.push_back({x, y, vx, vy, colour, bornAt, 0.75, size, 1, 0, 0, 0});
+    parts_.push_back({x, y, vx, vy, colour, bornAt, 0.75, size, 1, 0, 0, 0, -1});
 }
 
 void Fx::shockwave(double cx, double cy, std::uint32_t colour, double bornAt, double scale,
                    double R) {
-    parts_.push_back({cx, cy, 0, 0, colour, bornAt, 0.5, scale, 2, R * 2.6 * scale, 0, 0});
+    parts_.push_back({cx, cy, 0, 0, colour, bornAt, 0.5, scale, 2, R * 2.6 * scale, 0, 0, -1});
 }
 
 void Fx::fallingBubble(double x, double y0, double vx, std::uint32_t colour, int skin,
-                       double bornAt, double floorY, double R) {
+                       double bornAt, double floorY, double R, int symbol) {
     // Even a marble that starts right above the floor falls as if from 60 units, so every
     // marble gets a visible tumble before it splashes.
     const double d = floorY - 0.8 * R - y0;
     const double T = d > 60 ? std::sqrt(2 * d / kFallAccel) : std::sqrt(120 / kFallAccel);
-    parts_.push_back({x, y0, vx, 0, colour, bornAt, T + kSplashTime, R, 3, floorY, T, skin});
+    parts_.push_back(
+        {x, y0, vx, 0, colour, bornAt, T + kSplashTime, R, 3, floorY, T, skin, symbol});
 }
 
-void Fx::popGhost(double cx, double cy, std::uint32_t colour, int skin, double bornAt,
-                  double R) {
-    parts_.push_back({cx, cy, 0, 0, colour, bornAt, 0.28, R, 4, 0, 0, skin});
+void Fx::popGhost(double cx, double cy, std::uint32_t colour, int skin, double bornAt, double R,
+                  int symbol) {
+    parts_.push_back({cx, cy, 0, 0, colour, bornAt, 0.28, R, 4, 0, 0, skin, symbol});
 }
 
 void Fx::popup(double x, double y, const std::string& text, std::uint32_t colour, double bornAt,
@@ -168,7 +169,7 @@ void Fx::drawGpu(Ctx& c) {
         if (!o.visible) continue;
         if (o.sprite == Sprite::Marble) {
             drawBubbleSpun(static_cast<theme::MarbleSkin>(p.skin), p.color, o.x, o.y, o.hw,
-                           o.angleDeg, o.alpha);
+                           o.angleDeg, o.alpha, p.symbol);
             continue;
         }
         SDL_Texture* tex = o.sprite == Sprite::Ring ? ring : blob;

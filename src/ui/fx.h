@@ -29,6 +29,7 @@ public:
         double extra = 0;   // shockwave: final ring radius; falling marble: floor line y
         double extra2 = 0;  // falling marble: fall time before the splash
         int skin = 0;       // marble skin of a falling marble or pop ghost
+        int symbol = -1;    // its colour symbol, -1 none (ui/bubble.h)
     };
     struct Popup {
         double x = 0, y = 0;
@@ -47,8 +48,9 @@ public:
                    double R);
     // A marble of radius R falling from y0 to the floor line, then splashing on it.
     void fallingBubble(double x, double y0, double vx, std::uint32_t colour, int skin,
-                       double bornAt, double floorY, double R);
-    void popGhost(double cx, double cy, std::uint32_t colour, int skin, double bornAt, double R);
+                       double bornAt, double floorY, double R, int symbol = -1);
+    void popGhost(double cx, double cy, std::uint32_t colour, int skin, double bornAt, double R,
+                  int symbol = -1);
     void popup(double x, double y, const std::string& text, std::uint32_t colour, double bornAt,
                bool big);
 

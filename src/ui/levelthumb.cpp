@@ -46,8 +46,8 @@ void drawLevelThumb(cairo_t* cr, const Rect& r, int level) {
             // other out-of-palette value rather than index before the palette.
             const int idx = ((v % n) + n) % n;
             const core::Point p = core::cellCenter(row, col, R);
-            paintBubbleCairo(cr, world.marbleSkin, palette[static_cast<std::size_t>(idx)],
-                             p.x + x0, p.y + y0, 0.94 * R);
+            paintBubbleCairo(cr, world.marbleSkin, palette[static_cast<std::size_t>(idx)], p.x + x0,
+                             p.y + y0, 0.94 * R, marbleSymbol(idx));
         }
     }
 }

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
 
+#include "platform/audio.h"
 #include "ui/gpu.h"
 #include "version.h"
 
@@ -18,6 +20,15 @@ constexpr double kGeometrySaveDelay = 2.0;
 constexpr double kMaxDt = 0.1;
 constexpr double kDefaultRefreshHz = 60.0;
 constexpr double kVsyncMargin = 0.002;
+// The left stick: the part of its travel that counts as rest, the deflection that moves
+// focus, and its key repeat.
+constexpr double kStickDeadZone = 0.25;
+constexpr double kStickNavigate = 0.6;
+constexpr double kStickFirstRepeat = 0.45;
+constexpr double kStickRepeat = 0.15;
+// Aim turn rates: the stick fully over, and the fine turn of a held d-pad or shoulder.
+constexpr double kStickAimRate = 2.0;
+constexpr double kFineAimRate = 0.35;
 
 bool envSet(const char* name) {
     const char* v = std::getenv(name);
@@ -101,8 +112,110 @@ void handleWindowEvent(Shell& sh, WindowPrefs& prefs, const SDL_WindowEvent& e) 
             prefs.maximized = false;
             sh.geometryDirty = true;
             break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+        case SDL_WINDOWEVENT_MINIMIZED:
+        case SDL_WINDOWEVENT_HIDDEN:
+            sh.ctx.away = true;
+            audio::setSuspended(true);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            sh.ctx.away = false;
+            audio::setSuspended(false);
+            break;
         default:
             break;
+    }
+}
+
+// The key a controller button stands for; 0 for none.
+int padKey(Uint8 button) {
+    switch (button) {
+        case SDL_CONTROLLER_BUTTON_A:
+            return SDLK_SPACE;
+        case SDL_CONTROLLER_BUTTON_B:
+        case SDL_CONTROLLER_BUTTON_BACK:
+            return SDLK_ESCAPE;
+        case SDL_CONTROLLER_BUTTON_START:
+            return SDLK_p;
+        case SDL_CONTROLLER_BUTTON_DPAD_UP:
+            return SDLK_UP;
+        case SDL_CONTROLLER_BUTTON_DPAD_DOWN:
+            return SDLK_DOWN;
+        case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
+            return SDLK_LEFT;
+        case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
+            return SDLK_RIGHT;
+        case SDL_CONTROLLER_BUTTON_LEFTSHOULDER:
+            return SDLK_PAGEUP;
+        case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER:
+            return SDLK_PAGEDOWN;
+        default:
+            return 0;
+    }
+}
+
+void padAdded(Shell& sh, int deviceIndex) {
+    const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(deviceIndex);
+    for (SDL_GameController* p : sh.pads) {
+        if (SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(p)) == id) return;
+    }
+    SDL_GameController* pad = SDL_GameControllerOpen(deviceIndex);
+    if (pad != nullptr) sh.pads.push_back(pad);
+}
+
+bool padRemoved(Shell& sh, SDL_JoystickID id) {
+    for (auto it = sh.pads.begin(); it != sh.pads.end(); ++it) {
+        if (SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(*it)) == id) {
+            SDL_GameControllerClose(*it);
+            sh.pads.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+// A stick axis as -1..1 with the dead zone cut out and the rest stretched to full range.
+double stickAxis(Sint16 raw) {
+    const double v = std::clamp(raw / 32767.0, -1.0, 1.0);
+    const double a = std::fabs(v);
+    if (a <= kStickDeadZone) return 0;
+    return std::copysign((a - kStickDeadZone) / (1 - kStickDeadZone), v);
+}
+
+// The held state of every pad: aim turn rate, and the stick's menu moves with repeat.
+void readPads(Shell& sh, Input& in) {
+    double sx = 0;
+    double sy = 0;
+    int fine = 0;
+    for (SDL_GameController* p : sh.pads) {
+        const double x = stickAxis(SDL_GameControllerGetAxis(p, SDL_CONTROLLER_AXIS_LEFTX));
+        const double y = stickAxis(SDL_GameControllerGetAxis(p, SDL_CONTROLLER_AXIS_LEFTY));
+        if (std::hypot(x, y) > std::hypot(sx, sy)) {
+            sx = x;
+            sy = y;
+        }
+        fine += SDL_GameControllerGetButton(p, SDL_CONTROLLER_BUTTON_DPAD_RIGHT) +
+                SDL_GameControllerGetButton(p, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER) -
+                SDL_GameControllerGetButton(p, SDL_CONTROLLER_BUTTON_DPAD_LEFT) -
+                SDL_GameControllerGetButton(p, SDL_CONTROLLER_BUTTON_LEFTSHOULDER);
+    }
+    in.aimRate = sx * kStickAimRate + std::clamp(fine, -1, 1) * kFineAimRate;
+
+    int key = 0;
+    if (std::max(std::fabs(sx), std::fabs(sy)) >= kStickNavigate) {
+        if (std::fabs(sx) > std::fabs(sy))
+            key = sx > 0 ? SDLK_RIGHT : SDLK_LEFT;
+        else
+            key = sy > 0 ? SDLK_DOWN : SDLK_UP;
+    }
+    const double now = sh.clock();
+    if (key != sh.stickKey) {
+        sh.stickKey = key;
+        if (key != 0) in.keys.push_back(key);
+        sh.stickRepeat = now + kStickFirstRepeat;
+    } else if (key != 0 && now >= sh.stickRepeat) {
+        in.keys.push_back(key);
+        sh.stickRepeat = now + kStickRepeat;
     }
 }
 
@@ -141,6 +254,15 @@ void handleEvent(Shell& sh, WindowPrefs& prefs, FrameOutcome& out, const SDL_Eve
             break;
         case SDL_WINDOWEVENT:
             handleWindowEvent(sh, prefs, e.window);
+            break;
+        case SDL_CONTROLLERDEVICEADDED:
+            padAdded(sh, e.cdevice.which);
+            break;
+        case SDL_CONTROLLERDEVICEREMOVED:
+            if (padRemoved(sh, e.cdevice.which)) in.padRemoved = true;
+            break;
+        case SDL_CONTROLLERBUTTONDOWN:
+            if (const int key = padKey(e.cbutton.button)) in.keys.push_back(key);
             break;
         default:
             break;
@@ -400,6 +522,8 @@ void shellAdopt(Shell& sh, SDL_Window* window, SDL_Renderer* renderer, bool full
 }
 
 void shellClose(Shell& sh) {
+    for (SDL_GameController* p : sh.pads) SDL_GameControllerClose(p);
+    sh.pads.clear();
     destroyCanvas(sh);
     if (sh.renderer != nullptr) SDL_DestroyRenderer(sh.renderer);
     if (sh.window != nullptr) SDL_DestroyWindow(sh.window);
@@ -430,6 +554,7 @@ void shellGatherInput(Shell& sh, WindowPrefs& prefs, FrameOutcome& out) {
     const SDL_Keymod mod = SDL_GetModState();
     in.ctrl = (mod & KMOD_CTRL) != 0;
     in.shift = (mod & KMOD_SHIFT) != 0;
+    readPads(sh, in);
 }
 
 void shellPaint(Shell& sh, FrameOutcome& out) {
@@ -468,10 +593,12 @@ void shellPaint(Shell& sh, FrameOutcome& out) {
     gpuBeginFrame();
     SDL_SetRenderDrawColor(sh.renderer, 13, 6, 32, 255);
     SDL_RenderClear(sh.renderer);
+    focusBeginFrame(ctx);
     if (sh.update)
         sh.update(ctx);
     else
         Game::instance().update(ctx);
+    focusEndFrame(ctx);
     if (sh.afterScreen) sh.afterScreen();
 
     cairo_destroy(cr);

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ui/app.h"
 
@@ -110,6 +111,12 @@ struct Shell {
     bool geometryDirty = false;
     double lastGeometrySave = 0;
 
+    // Open game controllers, and the left stick's menu direction (0 none, else the arrow key
+    // it stands for) with the time its next repeat is due.
+    std::vector<SDL_GameController*> pads;
+    int stickKey = 0;
+    double stickRepeat = 0;
+
     bool stats = false;
     int statFrames = 0;
     double statCpu = 0;
@@ -144,11 +151,14 @@ struct FrameOutcome {
 bool shellOpen(Shell& sh, const WindowPrefs& prefs, const WindowOptions& opts);
 // Adopts an existing window and renderer (tests) and prepares the loop state.
 void shellAdopt(Shell& sh, SDL_Window* window, SDL_Renderer* renderer, bool fullscreen);
-// Destroys canvas, canvas texture, renderer and window.
+// Destroys canvas, canvas texture, renderer and window, and closes the game controllers.
 void shellClose(Shell& sh);
 
 // Resets the frame's input and turns the pending SDL events, the pointer and the
-// modifiers into sh.ctx.in; applies a changed fullscreen setting.
+// modifiers into sh.ctx.in; applies a changed fullscreen setting. Game controllers are
+// opened and closed as they come and go, and read as keys: the d-pad and the left stick as
+// arrows, A as Space, B as Escape, Start as "p", the shoulders as PageUp and PageDown; the
+// stick and the held d-pad or shoulders also turn the aim (Input::aimRate).
 void shellGatherInput(Shell& sh, WindowPrefs& prefs, FrameOutcome& out);
 // Paints and presents one frame from sh.ctx.in through the live screen, prints the
 // statistics, runs the geometry debounce and checks the quit conditions.

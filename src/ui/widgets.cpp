@@ -1,5 +1,7 @@
 #include "ui/widgets.h"
 
+#include <SDL.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -20,9 +22,10 @@ constexpr int kKeyReturn = 0x0d;
 constexpr int kKeyReturn2 = 0x4000009e;
 constexpr int kKeyEscape = 0x1b;
 
-// Every control that fires goes through here, so the click sound can never be forgotten.
+// Every control that fires goes through here, by pointer or by key alike, so the click
+// sound can never be forgotten.
 bool fire(Ctx& c, const Rect& r) {
-    if (!c.takeClick(r)) return false;
+    if (!c.takeControl(r)) return false;
     audio::play(audio::Sfx::Click);
     return true;
 }
@@ -97,6 +100,7 @@ bool menuButton(Ctx& c, const Rect& r, const std::string& text, bool primary) {
     drawTextCentered(cr, r.x + r.w / 2, r.y + r.h / 2, text,
                      textStyle(std::min(c.s(18), 0.42 * r.h), true, primary ? kDarkText : kWhite,
                            1.0, r.w - c.s(24)));
+    if (primary && c.focus.main < 0) c.mainControl();
     return fire(c, r);
 }
 
@@ -272,6 +276,13 @@ double slider(Ctx& c, const Rect& r, double value) {
         c.clickUsed = true;
         result = std::clamp((c.in.mouseX - r.x) / r.w, 0.0, 1.0);
     }
+    if (c.focusable(grab, true)) {
+        // Twenty steps from end to end, snapped so that the ends are always reachable.
+        for (int k : c.in.keys) {
+            const double step = k == SDLK_RIGHT ? 1 : k == SDLK_LEFT ? -1 : 0;
+            if (step != 0) result = std::clamp(std::round(result * 20 + step) / 20, 0.0, 1.0);
+        }
+    }
 
     // Painted with the value being returned, so the knob never lags the pointer a frame.
     cairo_t* cr = c.cr;
@@ -342,8 +353,16 @@ int confirmDialog(Ctx& c, const std::string& title, const std::string& message,
     drawTextCentered(cr, ok.x + bw / 2, by + bh / 2, okLabel,
                      textStyle(c.s(15), true, kDarkText, 1.0, bw - c.s(16)));
 
+    c.modal();
+    const bool cancelFocused = c.focusable(cancel);
+    c.mainControl();
+    const bool okFocused = c.focusable(ok);
     int result = 0;
-    if (c.in.released && !c.clickUsed) {
+    if (c.focus.activate && (cancelFocused || okFocused)) {
+        c.focus.activate = false;
+        result = okFocused ? 1 : -1;
+        audio::play(audio::Sfx::Click);
+    } else if (c.in.released && !c.clickUsed) {
         const double mx = c.in.mouseX;
         const double my = c.in.mouseY;
         if (ok.contains(mx, my))
@@ -372,6 +391,13 @@ void applyScroll(Ctx& c, const Rect& viewport, double contentH, double* offset) 
         if (!in.mouseDown) sd.active = false;
     }
 
+    // Keys work wherever the pointer is: arrows that focus left unused step like the wheel,
+    // the page keys move by most of a page.
+    for (int k : in.keys) {
+        if (k == SDLK_UP || k == SDLK_DOWN) *offset += (k == SDLK_UP ? -1 : 1) * c.s(60);
+        if (k == SDLK_PAGEUP || k == SDLK_PAGEDOWN)
+            *offset += (k == SDLK_PAGEUP ? -0.9 : 0.9) * viewport.h;
+    }
     if (c.hover(viewport)) {
         if (in.wheel != 0) *offset -= c.s(60) * in.wheel;
         if (maxOff > 0 && in.pressed) {

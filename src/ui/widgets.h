@@ -72,7 +72,8 @@ bool toggleRow(Ctx& c, const Rect& r, const std::string& text, bool value);
 // consumes every click of the frames it is shown in.
 int confirmDialog(Ctx& c, const std::string& title, const std::string& message,
                   const std::string& okLabel, const std::string& cancelLabel);
-// Wheel, drag and coasting for a list whose content is contentH tall inside viewport;
+// Wheel, drag, coasting and the Up, Down, PageUp and PageDown keys (a step of the wheel,
+// nine tenths of the viewport) for a list whose content is contentH tall inside viewport;
 // keeps *offset within 0..max(contentH - viewport.h, 0). A drag farther than 5 units
 // consumes the frame's click so that letting go does not click an item. The drag and
 // coast state lives in Ctx::scrollDrag, owned by the list whose offset it targets.

@@ -125,6 +125,15 @@ const Frame& Headless::frame(double t) {
     return frame(ui::Input{}, t);
 }
 
+const Frame& Headless::pump(double t) {
+    now_ = t;
+    outcome_ = ui::FrameOutcome{};
+    ui::WindowPrefs prefs;
+    ui::shellGatherInput(sh_, prefs, outcome_);
+    ui::shellPaint(sh_, outcome_);
+    return last_;
+}
+
 void Headless::click(double x, double y, double t) {
     ui::Input in;
     in.mouseX = x;

@@ -67,6 +67,9 @@ class Headless {
     const Frame& frame(const ui::Input& in, double t);
     // Same with no input.
     const Frame& frame(double t);
+    // Runs one frame at time t whose input the shell gathers from SDL's events and device
+    // state, as the game does (window events and game controllers included).
+    const Frame& pump(double t);
     // Runs frames with the pointer at (x, y): a press frame, then a release frame.
     void click(double x, double y, double t);
     // Runs one frame with key pressed.
