@@ -248,6 +248,10 @@ SDL_Renderer* gpuRenderer() {
     return st().ren;
 }
 
+bool gpuSoftware() {
+    return st().ren != nullptr && st().software;
+}
+
 bool gpuPremultiplied() {
     return !st().straight;
 }

@@ -26,6 +26,8 @@ void gpuInit(SDL_Renderer* ren);
 void gpuShutdown();
 // The adopted renderer, or null.
 SDL_Renderer* gpuRenderer();
+// True on SDL's software renderer, where every scaled pixel costs the processor.
+bool gpuSoftware();
 // True when textures blend as premultiplied alpha; false on the straight-alpha fallback,
 // where every uploaded image is converted to straight alpha first.
 bool gpuPremultiplied();

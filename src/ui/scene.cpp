@@ -51,6 +51,7 @@ struct State {
     double bakeVeil = -1;
     int bakeLand = -1;  // landscape paints counted when the bake was made
     double lastBake = 0;
+    std::array<std::array<int, 4>, 5> cloudLooks{};  // tint and fade of each cloud's copy
 };
 
 State& st() {
@@ -828,6 +829,44 @@ void drawStars(const Scene& sc, const Frame& f, double nightFactor) {
     }
 }
 
+struct CloudLook {
+    SDL_Texture* from = nullptr;
+    double w = 0, h = 0;
+    Rgb tint;
+    double alpha = 0;
+};
+
+void paintCloudLook(void* user) {
+    const CloudLook& c = *static_cast<const CloudLook*>(user);
+    SDL_SetTextureBlendMode(c.from, SDL_BLENDMODE_NONE);
+    gpuBlitTintedRgb(c.from, 0, 0, c.w, c.h, c.tint.r, c.tint.g, c.tint.b, c.alpha);
+    SDL_SetTextureBlendMode(c.from, SDL_BLENDMODE_BLEND);  // straight alpha on this renderer
+}
+
+// SDL's software renderer stretches and tints a blended copy pixel by pixel through its
+// slowest path: there each cloud is kept at its own size with its tint and fade applied
+// (made again when they change, one cloud a frame), so that drawing it is one plain
+// blended copy.
+void blitCloudSoftware(int k, SDL_Texture* cloud, double x, double y, double w, double h,
+                       Rgb tint, double alpha) {
+    State& s = st();
+    const int wPx = static_cast<int>(std::lround(w * gpuScale()));
+    const int hPx = static_cast<int>(std::lround(h * gpuScale()));
+    const std::array<int, 4> look{static_cast<int>(std::lround(tint.r)),
+                                  static_cast<int>(std::lround(tint.g)),
+                                  static_cast<int>(std::lround(tint.b)),
+                                  static_cast<int>(std::lround(255 * alpha))};
+    const std::string key = "scene_cloud" + std::to_string(k);
+    const bool redraw =
+        !gpuCached(key) || (s.cloudLooks[k] != look && gpuFrame() % 5 == k);
+    CloudLook c{cloud, w, h, tint, alpha};
+    SDL_Texture* tex = gpuRenderTarget(key, wPx, hPx, paintCloudLook, &c, redraw);
+    if (tex == nullptr) return;
+    s.cloudLooks[k] = look;
+    SDL_SetTextureBlendMode(tex, SDL_BLENDMODE_BLEND);
+    gpuBlit(tex, x, y, w, h, 1);
+}
+
 void drawClouds(const Scene& sc, const Frame& f, SDL_Texture* cloud) {
     core::Mulberry32 g(sc.seed * 131u);
     const std::uint32_t tint = theme::mix(0xFFFFFF, 0x2A2B5A, 0.75 * f.night);
@@ -839,7 +878,10 @@ void drawClouds(const Scene& sc, const Frame& f, SDL_Texture* cloud) {
         const double offset = g.next() * (f.w + 2 * cw);
         const double alpha = (0.3 + 0.22 * g.next()) * (1 - 0.45 * f.night);
         const double x = wrap(speed * f.t + offset, f.w + 2 * cw) - cw;
-        blitVeiled(f, cloud, x, y, cw, ch, tint, alpha);
+        if (gpuSoftware())
+            blitCloudSoftware(k, cloud, x, y, cw, ch, veiled(f, tint), alpha);
+        else
+            blitVeiled(f, cloud, x, y, cw, ch, tint, alpha);
     }
 }
 
@@ -1417,6 +1459,7 @@ void drawVeiledScene(Ctx& c, int stage, std::uint32_t seed, double veil) {
     f.dot = dotTexture();
     const Frame still = frameOf(f, s.strip >= 0 ? s.target : s.baked);
     const Orb disc = orbAt(f, f.phase);
+    profBegin("scene.copy");
     if (bake != nullptr) {
         gpuCopyOpaque(bake, 0, 0, c.w, c.h);
         // The disc sits beneath the landscape's haze and hills: its square is painted
@@ -1432,6 +1475,8 @@ void drawVeiledScene(Ctx& c, int stage, std::uint32_t seed, double veil) {
         Still whole{&sc, still, land, &disc};
         paintStill(&whole);
     }
+    profEnd("scene.copy");
+    profBegin("scene.sprites");
     const Frame sky = under(f, Under::Both);
     if (f.night > 0.05) drawStars(sc, sky, f.night);
     drawClouds(sc, sky, cloudTexture());
@@ -1441,6 +1486,7 @@ void drawVeiledScene(Ctx& c, int stage, std::uint32_t seed, double veil) {
     drawFlyers(sc, top);
     top.dot = dotTexture();
     drawMovers(sc, top);
+    profEnd("scene.sprites");
     profEnd("scene");
 }
 

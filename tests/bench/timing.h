@@ -1,6 +1,7 @@
 // Clocks and the median shared by the frame benchmarks.
 #pragma once
 
+#include <SDL.h>
 #include <cairo.h>
 #include <time.h>
 
@@ -32,6 +33,14 @@ inline double wallSeconds() {
 inline double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// SDL's software renderer presents through a plain window framebuffer, as on the dummy
+// video driver, rather than through an OpenGL texture SDL makes for it on the offscreen
+// driver (and on X11): the software figures then hold the renderer's own cost alone.
+// Decided once per process, before the first window.
+inline void plainFramebuffer() {
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
 }
 
 // The floor every frame of a full-window canvas pays: a mark in every canvas tile, so the
