@@ -44,6 +44,25 @@ DisplayArea queryDisplayArea() {
     return {r.x, r.y, r.w, r.h};
 }
 
+// True for an OpenGL renderer whose driver rasterises on the processor (Mesa's llvmpipe
+// and softpipe, and the like).
+bool rasterisedByCpu(SDL_Renderer* ren) {
+    SDL_RendererInfo info{};
+    if (SDL_GetRendererInfo(ren, &info) != 0 || info.name == nullptr ||
+        std::strncmp(info.name, "opengl", 6) != 0)
+        return false;
+    using GetString = const unsigned char* (*)(unsigned int);
+    auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    if (getString == nullptr) return false;
+    constexpr unsigned int kGlRenderer = 0x1F01;
+    const unsigned char* name = getString(kGlRenderer);
+    if (name == nullptr) return false;
+    const std::string n = reinterpret_cast<const char*>(name);
+    for (const char* cpu : {"llvmpipe", "softpipe", "Software Rasterizer", "SWR"})
+        if (n.find(cpu) != std::string::npos) return true;
+    return false;
+}
+
 void destroyCanvas(Shell& sh) {
     if (sh.canvas != nullptr) cairo_surface_destroy(sh.canvas);  // may borrow the texture's pixels
     if (sh.canvasTex != nullptr) SDL_DestroyTexture(sh.canvasTex);
@@ -516,9 +535,18 @@ bool shellOpen(Shell& sh, const WindowPrefs& prefs, const WindowOptions& opts) {
     if (prefs.fullscreen) SDL_SetWindowFullscreen(sh.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
 
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    // SDL's software renderer presents its picture straight to the window, not through an
+    // OpenGL texture made for the purpose (which costs a rasteriser pass on machines
+    // without a GPU, the only ones where that renderer runs).
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
     SDL_Renderer* ren =
         SDL_CreateRenderer(sh.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
     if (ren == nullptr) ren = SDL_CreateRenderer(sh.window, -1, SDL_RENDERER_ACCELERATED);
+    if (ren != nullptr && rasterisedByCpu(ren)) {
+        // OpenGL drawn by the processor costs it more than SDL's own software renderer.
+        SDL_DestroyRenderer(ren);
+        ren = nullptr;
+    }
     if (ren == nullptr) ren = SDL_CreateRenderer(sh.window, -1, SDL_RENDERER_SOFTWARE);
     if (ren == nullptr) {
         std::fprintf(stderr, "SDL_CreateRenderer: %s\n", SDL_GetError());
