@@ -44,13 +44,9 @@ DisplayArea queryDisplayArea() {
     return {r.x, r.y, r.w, r.h};
 }
 
-// True for an OpenGL renderer whose driver rasterises on the processor (Mesa's llvmpipe
-// and softpipe, and the like).
-bool rasterisedByCpu(SDL_Renderer* ren) {
-    SDL_RendererInfo info{};
-    if (SDL_GetRendererInfo(ren, &info) != 0 || info.name == nullptr ||
-        std::strncmp(info.name, "opengl", 6) != 0)
-        return false;
+// True when the current OpenGL context's driver rasterises on the processor (Mesa's
+// llvmpipe and softpipe, and the like).
+bool currentGlOnCpu() {
     using GetString = const unsigned char* (*)(unsigned int);
     auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
     if (getString == nullptr) return false;
@@ -61,6 +57,31 @@ bool rasterisedByCpu(SDL_Renderer* ren) {
     for (const char* cpu : {"llvmpipe", "softpipe", "Software Rasterizer", "SWR"})
         if (n.find(cpu) != std::string::npos) return true;
     return false;
+}
+
+// True for an OpenGL renderer drawn by the processor.
+bool rasterisedByCpu(SDL_Renderer* ren) {
+    SDL_RendererInfo info{};
+    if (SDL_GetRendererInfo(ren, &info) != 0 || info.name == nullptr ||
+        std::strncmp(info.name, "opengl", 6) != 0)
+        return false;
+    return currentGlOnCpu();
+}
+
+// Asks a hidden probe window whether OpenGL here would be drawn by the processor, so that
+// the game window never loads such a driver (its code and buffers stay resident).
+bool openglOnCpu() {
+    if (std::getenv("SDL_RENDER_DRIVER") != nullptr) return false;  // the user chose
+    SDL_Window* probe = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (probe == nullptr) return false;
+    bool cpu = false;
+    SDL_GLContext gl = SDL_GL_CreateContext(probe);
+    if (gl != nullptr) {
+        cpu = currentGlOnCpu();
+        SDL_GL_DeleteContext(gl);
+    }
+    SDL_DestroyWindow(probe);
+    return cpu;
 }
 
 void destroyCanvas(Shell& sh) {
@@ -539,9 +560,12 @@ bool shellOpen(Shell& sh, const WindowPrefs& prefs, const WindowOptions& opts) {
     // OpenGL texture made for the purpose (which costs a rasteriser pass on machines
     // without a GPU, the only ones where that renderer runs).
     SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
-    SDL_Renderer* ren =
-        SDL_CreateRenderer(sh.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
-    if (ren == nullptr) ren = SDL_CreateRenderer(sh.window, -1, SDL_RENDERER_ACCELERATED);
+    SDL_Renderer* ren = nullptr;
+    if (!openglOnCpu()) {
+        ren = SDL_CreateRenderer(sh.window, -1,
+                                 SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+        if (ren == nullptr) ren = SDL_CreateRenderer(sh.window, -1, SDL_RENDERER_ACCELERATED);
+    }
     if (ren != nullptr && rasterisedByCpu(ren)) {
         // OpenGL drawn by the processor costs it more than SDL's own software renderer.
         SDL_DestroyRenderer(ren);
