@@ -389,7 +389,8 @@ TEST(SceneFrames, RebuildOnlyWhenTheKeyChanges) {
     };
     const Frame a = sceneFrame(h, 0, 5, 1);
     since(1, 1);
-    for (const char* t : {"scene", "scene_dot", "scene_cloud"}) EXPECT_TRUE(ui::gpuCached(t)) << t;
+    for (const char* t : {"scene", "scene_bake", "scene_dot", "scene_cloud"})
+        EXPECT_TRUE(ui::gpuCached(t)) << t;
     // The same key draws from the cache, at the same time and later.
     EXPECT_EQ(testsupport::maxChannelDiff(a, sceneFrame(h, 0, 5, 1)), 0);
     sceneFrame(h, 0, 5, 30);
@@ -422,6 +423,53 @@ TEST(SceneFrames, RebuildOnlyWhenTheKeyChanges) {
     since(0, 0);
 }
 
+// The picture of sky, landscape and veils is baked again for a new key or veil, or when
+// the light of the day changes what it shows; not while it holds still, and a change too
+// small to see is followed over a few frames rather than at once.
+TEST(SceneFrames, BakedPictureFollowsKeyAndVisibleLight) {
+    if (overridden()) GTEST_SKIP() << "day phase overridden";
+    const LinearScaling linear;
+    Headless h(320, 180);
+    ASSERT_TRUE(h.ok());
+    const double noon = timeForPhase(5, 0.3);
+    sceneFrame(h, 0, 5, noon);
+    int before = ui::sceneStats().rebakes;
+    auto rebakes = [&] {
+        const int n = ui::sceneStats().rebakes - before;
+        before = ui::sceneStats().rebakes;
+        return n;
+    };
+    // Plain day light: a second of frames shows the same bake.
+    for (int i = 1; i <= 60; ++i) sceneFrame(h, 0, 5, noon + i / 60.0);
+    EXPECT_EQ(rebakes(), 0);
+    sceneFrame(h, 0, 6, noon);
+    EXPECT_EQ(rebakes(), 1) << "seed";
+    sceneFrame(h, 2, 6, noon);
+    EXPECT_EQ(rebakes(), 1) << "stage";
+    h.setUpdate([](ui::Ctx& c) { ui::drawScreenScene(c, 2, 6); });
+    h.frame(noon);
+    EXPECT_EQ(rebakes(), 1) << "veil";
+    SDL_SetWindowSize(h.shell().window, 400, 200);
+    sceneFrame(h, 2, 6, noon);
+    EXPECT_EQ(rebakes(), 1) << "size";
+    SDL_SetWindowSize(h.shell().window, 320, 180);
+    sceneFrame(h, 2, 6, noon);
+    EXPECT_EQ(rebakes(), 1);
+    // Dusk: the light changes a little every frame; the bake follows at a bounded rate
+    // and never drifts visibly from a picture baked for the moment itself.
+    const double dusk = timeForPhase(6, 0.6);
+    sceneFrame(h, 2, 6, dusk);
+    EXPECT_EQ(rebakes(), 1) << "a jump in time";
+    Frame followed;
+    for (int i = 1; i <= 120; ++i) followed = sceneFrame(h, 2, 6, dusk + i / 60.0);
+    const int steps = rebakes();
+    EXPECT_GE(steps, 2);
+    EXPECT_LE(steps, 8);
+    sceneFrame(h, 0, 5, noon);  // elsewhere and back: baked whole for that very moment
+    const Frame exact = sceneFrame(h, 2, 6, dusk + 2);
+    EXPECT_LE(testsupport::maxChannelDiff(followed, exact), 10);
+}
+
 TEST(SceneFrames, MenuAndScreenVariantsAndTheCanvasStaysClean) {
     const LinearScaling linear;
     Headless h(320, 180);
@@ -443,7 +491,8 @@ TEST(SceneFrames, MenuAndScreenVariantsAndTheCanvasStaysClean) {
     });
     const Frame veiled = h.frame(12);
     EXPECT_TRUE(canvasClean);
-    // Every pixel is the scene's under the veil 0x1b1030 at 0.55.
+    // Every pixel is the scene's under the veil 0x1b1030 at 0.55 (the veil is baked into
+    // the picture beneath the moving things, which adds one rounding to theirs).
     int worst = 0;
     for (int y = 0; y < 180; y += 3)
         for (int x = 0; x < 320; x += 3) {
@@ -453,7 +502,7 @@ TEST(SceneFrames, MenuAndScreenVariantsAndTheCanvasStaysClean) {
                               std::abs(testsupport::green(got) - testsupport::green(want)),
                               std::abs(testsupport::blue(got) - testsupport::blue(want))});
         }
-    EXPECT_LE(worst, 2);
+    EXPECT_LE(worst, 3);
 }
 
 TEST(SceneFrames, SameSeedAndTimeSameFrame) {

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -496,4 +497,97 @@ TEST(FrameLoop, StatisticsLineOncePerSecond) {
     EXPECT_EQ(hh, 240);
     EXPECT_EQ(line.back(), '\n');
     EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << "one line per second";
+}
+
+// Only the canvas tiles that hold paint are cleared, uploaded and drawn: whatever was
+// painted before, a frame shows exactly what it painted itself, on either renderer (the
+// software one uploads straight alpha), after a small popup, one over most of the window
+// and a veil laid over the frame in the middle of painting.
+TEST(FrameLoop, CanvasLeavesNoStalePaint) {
+    auto base = [](ui::Ctx& c) {
+        ui::fillRect(c.cr, {40, 30, 50, 20}, 0x3366FF, 0.8);
+        ui::fillCircle(c.cr, 250, 200, 17, 0xFFCC00, 0.6);
+    };
+    auto veiled = [&](ui::Ctx& c, bool flush) {
+        softFrame(c);
+        base(c);
+        if (flush) {
+            ui::veilWindow(c, 0x000000, 0.5);
+        } else {
+            ui::fillRect(c.cr, {0, 0, c.w, c.h}, 0x000000, 0.5);
+        }
+        ui::fillRect(c.cr, {150, 100, 40, 30}, 0xFFFFFF, 0.9);
+    };
+    for (auto path : {testsupport::RenderPath::OpenGL, testsupport::RenderPath::Software}) {
+        testsupport::Frame fresh, onCanvas;
+        {
+            testsupport::Headless h(320, 240, path);
+            ASSERT_TRUE(h.ok());
+            h.setUpdate(base);
+            fresh = h.frame(0);
+            h.setUpdate([&](ui::Ctx& c) { veiled(c, false); });
+            onCanvas = h.frame(0.1);
+        }
+        const std::function<void(ui::Ctx&)> popups[] = {
+            [&](ui::Ctx& c) {
+                softFrame(c);
+                base(c);
+                ui::fillRect(c.cr, {70, 50, 45, 40}, 0xFFFFFF, 0.5);
+            },
+            [&](ui::Ctx& c) {
+                base(c);
+                ui::fillRect(c.cr, {5, 5, 310, 220}, 0xFFFFFF, 0.5);
+            },
+            [&](ui::Ctx& c) { veiled(c, true); }};
+        for (const auto& popup : popups) {
+            testsupport::Headless h(320, 240, path);
+            ASSERT_TRUE(h.ok());
+            h.setUpdate(popup);
+            const testsupport::Frame withPopup = h.frame(0);
+            EXPECT_GT(testsupport::pixelsOver(withPopup, fresh, 8), 800);
+            if (&popup == &popups[2]) {
+                EXPECT_LE(testsupport::maxChannelDiff(withPopup, onCanvas), 2);
+            }
+            h.setUpdate(base);
+            EXPECT_EQ(testsupport::maxChannelDiff(h.frame(0.1), fresh), 0);
+            EXPECT_EQ(testsupport::maxChannelDiff(h.frame(0.2), fresh), 0);
+        }
+    }
+}
+
+// A minimised or hidden window paints nothing until it is back; without focus it keeps
+// painting, paced to a slower rate.
+TEST(FrameLoop, ObscuredWindowsPaintNothingAndUnfocusedOnesSlowDown) {
+    testsupport::Headless h(320, 240, testsupport::RenderPath::Software);
+    ASSERT_TRUE(h.ok());
+    ui::Shell& sh = h.shell();
+    int painted = 0;
+    h.setUpdate([&painted](ui::Ctx&) { ++painted; });
+    double now = 1.0;
+    double slept = 0;
+    sh.clock = [&now] { return now; };
+    sh.sleep = [&](double s) { slept += s, now += s; };
+    sh.pace = true;
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    WindowPrefs prefs;
+    const struct {
+        Uint8 event;
+        bool paints;
+    } steps[] = {{SDL_WINDOWEVENT_MINIMIZED, false}, {SDL_WINDOWEVENT_RESTORED, true},
+                 {SDL_WINDOWEVENT_HIDDEN, false},    {SDL_WINDOWEVENT_SHOWN, true}};
+    for (const auto& s : steps) {
+        pushWindow(s.event);
+        const int before = painted;
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(ui::shellIteration(sh, prefs).painted, s.paints);
+        EXPECT_EQ(painted - before, s.paints ? 3 : 0) << int(s.event);
+    }
+    pushWindow(SDL_WINDOWEVENT_FOCUS_LOST);
+    slept = 0;
+    EXPECT_TRUE(ui::shellIteration(sh, prefs).painted);
+    EXPECT_NEAR(slept, ui::kUnfocusedInterval, 1e-9);
+    pushWindow(SDL_WINDOWEVENT_FOCUS_GAINED);
+    slept = 0;
+    EXPECT_TRUE(ui::shellIteration(sh, prefs).painted);
+    EXPECT_LT(slept, 0.02);
 }

@@ -11,12 +11,14 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/storage.h"
 #include "i18n.h"
 #include "platform/audio.h"
 #include "screens/menu.h"
 #include "ui/draw.h"
+#include "ui/gpu.h"
 #include "ui/levelthumb.h"
 #include "ui/scene.h"
 #include "ui/widgets.h"
@@ -75,8 +77,60 @@ class LevelSelectScreen : public Screen {
 
     // Paints one tile; true when a playable one was clicked.
     static bool drawTile(Ctx& c, const Rect& r, int level, bool locked, bool solved, int stars) {
-        const double corner = c.s(14);
         const bool hot = !locked && c.hover(r);
+        copyTile(c, r, level, locked, solved, stars, hot);
+        if (locked) return false;
+        if (!c.takeControl(r)) return false;
+        audio::play(audio::Sfx::Click);  // a tile answers like every other control
+        return true;
+    }
+
+    struct TilePaint {
+        Ctx* c;
+        Rect r;
+        int level;
+        bool locked, solved, hot;
+        int stars;
+    };
+
+    static void paintTileImage(cairo_t* cr, void* user) {
+        TilePaint& t = *static_cast<TilePaint*>(user);
+        cairo_t* frameCr = t.c->cr;
+        t.c->cr = cr;
+        paintTile(*t.c, t.r, t.level, t.locked, t.solved, t.stars, t.hot);
+        t.c->cr = frameCr;
+    }
+
+    // A tile's picture changes only with the level's state, the pointer over it, the
+    // language and the size: it is painted once into a cached texture and copied from
+    // there, above the scene and beneath the canvas.
+    static void copyTile(Ctx& c, const Rect& r, int level, bool locked, bool solved, int stars,
+                         bool hot) {
+        const double scale = gpuScale();
+        const double pad = c.s(3);
+        char key[96];
+        std::snprintf(key, sizeof key, "tile|%d|%d%d%d%d%d|%.2f|%.2f|%.3f|", level, locked, solved,
+                      stars, hot, store::settings().marbleSymbols ? 1 : 0, r.w, r.h, c.ui);
+        const int wPx = static_cast<int>(std::ceil((r.w + 2 * pad) * scale));
+        const int hPx = static_cast<int>(std::ceil((r.h + 2 * pad) * scale));
+        TilePaint paint{&c, Rect{pad, pad, r.w, r.h}, level, locked, solved, hot, stars};
+        // The label's wording is part of the picture: the key carries it.
+        const std::string label = i18n::tr("levels.tileLevel", {{"n", "#"}});
+        SDL_Texture* tex = gpuTexture(std::string(key).append(label), wPx, hPx, paintTileImage,
+                                      &paint);
+        if (tex == nullptr) {
+            paintTile(c, r, level, locked, solved, stars, hot);
+            return;
+        }
+        // Placed on whole pixels, so the copy is as sharp as the painting.
+        const double x = std::round((r.x - pad) * scale) / scale;
+        const double y = std::round((r.y - pad) * scale) / scale;
+        gpuBlit(tex, x, y, wPx / scale, hPx / scale, 1);
+    }
+
+    static void paintTile(Ctx& c, const Rect& r, int level, bool locked, bool solved, int stars,
+                          bool hot) {
+        const double corner = c.s(14);
         fillRoundedRect(c.cr, r, corner, kPanelViolet, locked ? 0.7 : hot ? 0.95 : 0.88);
         if (locked)
             strokeRoundedRect(c.cr, r, corner, c.s(1.2), solved ? kSolvedGreen : kWhite, 0.25);
@@ -104,11 +158,7 @@ class LevelSelectScreen : public Screen {
         std::snprintf(n, sizeof n, "%d", level + 1);
         drawTextCentered(c.cr, r.x + r.w / 2, r.y + r.h - c.s(34),
                          i18n::tr("levels.tileLevel", {{"n", n}}), label);
-        if (locked) return false;
-        starRating(c.cr, r.x + r.w / 2, r.y + r.h - c.s(14), c.s(13), stars, 3, 1.0);
-        if (!c.takeControl(r)) return false;
-        audio::play(audio::Sfx::Click);  // a tile answers like every other control
-        return true;
+        if (!locked) starRating(c.cr, r.x + r.w / 2, r.y + r.h - c.s(14), c.s(13), stars, 3, 1.0);
     }
 
     void pageBar(Ctx& c) {

@@ -1139,7 +1139,7 @@ void PlayingScreen::paintPills(Ctx& c, double y, double hb, bool wide, const std
 
 void PlayingScreen::drawPauseOverlay(Ctx& c) {
     cairo_t* cr = c.cr;
-    fillRect(cr, Rect{0, 0, c.w, c.h}, 0x000000, 0.55);
+    veilWindow(c, 0x000000, 0.55);
     TextStyle big = textStyle(c.s(30), true, 0xffffff);
     big.align = Align::Center;
     big.maxWidth = c.w * 0.9;

@@ -45,6 +45,29 @@ void radial(cairo_t* cr, double cx, double cy, double r, std::uint32_t inner, do
     cairo_pattern_destroy(p);
 }
 
+constexpr int kGlowPx = 128;
+
+void paintGlow(cairo_t* cr, void*) {
+    const double r = kGlowPx / 2.0 / gpuScale();
+    cairo_pattern_t* p = cairo_pattern_create_radial(r, r, 0, r, r, r);
+    cairo_pattern_add_color_stop_rgba(p, 0, 1, 1, 1, 1);
+    cairo_pattern_add_color_stop_rgba(p, 1, 1, 1, 1, 0);
+    cairo_set_source(cr, p);
+    cairo_paint(cr);
+    cairo_pattern_destroy(p);
+}
+
+// A large soft light fading from rgb at alpha in the centre to nothing at radius r: one
+// cached sprite stretched and tinted on the renderer, a gradient on cr only without one.
+void softGlow(cairo_t* cr, double cx, double cy, double r, std::uint32_t rgb, double alpha) {
+    if (!(r > 0)) return;
+    SDL_Texture* tex = gpuTexture("fx_glow", kGlowPx, kGlowPx, paintGlow, nullptr);
+    if (tex != nullptr)
+        gpuBlitTinted(tex, cx - r, cy - r, 2 * r, 2 * r, rgb, alpha);
+    else
+        radial(cr, cx, cy, r, rgb, alpha, rgb, 0);
+}
+
 // cairo has only cubic curves: the quadratic through control point (qx, qy).
 void quadTo(cairo_t* cr, double x0, double y0, double qx, double qy, double x1, double y1) {
     cairo_curve_to(cr, x0 + 2.0 / 3.0 * (qx - x0), y0 + 2.0 / 3.0 * (qy - y0),
@@ -484,8 +507,7 @@ void drawFireworks(Ctx& c, std::uint32_t seed) {
         const double tp = tau - 0.9;
         if (tp > 1.6) continue;
         if (tp < 0.32)
-            radial(cr, x, yb, (tp / 0.32 + 0.3) * 70 * u, 0xffffff, (1 - tp / 0.32) * 0.85,
-                   0xffffff, 0);
+            softGlow(cr, x, yb, (tp / 0.32 + 0.3) * 70 * u, 0xffffff, (1 - tp / 0.32) * 0.85);
         const double f = std::max(0.0, 1 - tp / 1.6);
         for (int j = 0; j < 20; ++j) {
             const double a = g.next();
@@ -557,9 +579,8 @@ void ComboBurst::draw(Ctx& c) {
     const double e = std::min(a / 0.55, 1.0);
     const double k = 1 - e;
 
-    // The glow is gone once the burst has spread (k = 0); filling it invisibly would still
-    // cost a large gradient fill every frame of the banner's last second.
-    if (k > 0) radial(cr, cx, cy, 180 * u * (e + 0.4), accent_, 0.28 * f * k, accent_, 0);
+    // The glow is gone once the burst has spread (k = 0).
+    if (k > 0) softGlow(cr, cx, cy, 180 * u * (e + 0.4), accent_, 0.28 * f * k);
     if (k > 0) strokeCircle(cr, cx, cy, 60 * u + 150 * u * e, 3 * u * k, accent_, 0.8 * f * k);
 
     if (k > 0) {

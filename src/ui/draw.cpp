@@ -9,6 +9,7 @@
 
 #include "i18n.h"
 #include "platform/paths.h"
+#include "ui/gpu.h"
 
 namespace ui {
 namespace {
@@ -141,6 +142,14 @@ void fillRect(cairo_t* cr, const Rect& r, std::uint32_t rgb, double alpha) {
     cairo_rectangle(cr, r.x, r.y, r.w, r.h);
     setColor(cr, rgb, alpha);
     cairo_fill(cr);
+}
+
+void veilWindow(Ctx& c, std::uint32_t rgb, double alpha) {
+    if (gpuFlushCanvas()) {
+        gpuFillRect(0, 0, c.w, c.h, rgb, alpha);
+    } else if (c.cr != nullptr) {
+        fillRect(c.cr, Rect{0, 0, c.w, c.h}, rgb, alpha);
+    }
 }
 
 void roundedRectPath(cairo_t* cr, const Rect& r, double radius) {

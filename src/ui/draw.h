@@ -38,6 +38,10 @@ struct TextStyle {
 // Source colour (r/255, g/255, b/255, alpha).
 void setColor(cairo_t* cr, std::uint32_t rgb, double alpha);
 void fillRect(cairo_t* cr, const Rect& r, std::uint32_t rgb, double alpha);
+// A flat veil over the whole window and everything drawn so far: filled by the renderer
+// above the canvas's paint (flushed first), so a veil does not make the whole canvas
+// paint; onto c.cr when the frame loop offers no flush (gpuFlushCanvas).
+void veilWindow(Ctx& c, std::uint32_t rgb, double alpha);
 // A closed rounded-rectangle sub-path; the radius is limited to half the shorter side.
 void roundedRectPath(cairo_t* cr, const Rect& r, double radius);
 void fillRoundedRect(cairo_t* cr, const Rect& r, double radius, std::uint32_t rgb, double alpha);

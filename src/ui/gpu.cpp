@@ -27,10 +27,17 @@ struct State {
     int drawCalls = 0;
     std::int64_t frame = 0;
     std::map<std::string, Entry> cache;
+    std::int64_t bytes = 0;  // pixels held by the cached textures, 4 bytes each
     SDL_BlendMode premultiplied = SDL_BLENDMODE_BLEND;
     // Set when the renderer refused the premultiplied mode: images are then uploaded as
     // straight alpha and faded by alpha alone.
     bool straight = false;
+    // SDL's software renderer: it scales a copy that reaches past the target's edge into a
+    // temporary image of the whole copy, however little of it shows, so copies are cut
+    // to what shows first.
+    bool software = false;
+    DrawFn canvasFlush = nullptr;
+    void* canvasFlushUser = nullptr;
 };
 
 State& st() {
@@ -50,6 +57,7 @@ std::map<std::string, ProfEntry>& profEntries() {
 }
 
 constexpr size_t kMaxEntries = 900;
+constexpr std::int64_t kMaxBytes = std::int64_t{64} << 20;
 
 double clamp01(double a) {
     return a < 0 ? 0 : (a > 1 ? 1 : a);
@@ -77,6 +85,15 @@ SDL_Rect pxRect(double x, double y, double w, double h) {
 void destroy(Entry& e) {
     if (e.tex != nullptr) SDL_DestroyTexture(e.tex);
     e.tex = nullptr;
+    st().bytes -= static_cast<std::int64_t>(e.w) * e.h * 4;
+    e.w = 0;
+    e.h = 0;
+}
+
+void remember(const std::string& key, SDL_Texture* tex, int w, int h) {
+    State& s = st();
+    s.cache[key] = Entry{tex, w, h, s.frame};
+    s.bytes += static_cast<std::int64_t>(w) * h * 4;
 }
 
 // Fading: premultiplied pixels need colour scaled with alpha; straight ones only alpha.
@@ -89,8 +106,23 @@ void applyFade(SDL_Texture* tex, double alpha) {
         SDL_SetTextureColorMod(tex, b, b, b);
 }
 
+// Past kMaxEntries entries the third that went longest unused is dropped; past kMaxBytes
+// the entries unused for longest go until a quarter of the budget is free again, sparing
+// those drawn in this frame.
 void evictOldest() {
     State& s = st();
+    if (s.bytes > kMaxBytes) {
+        std::vector<std::pair<std::int64_t, std::string>> order;
+        for (const auto& [key, e] : s.cache)
+            if (e.lastUsed < s.frame) order.emplace_back(e.lastUsed, key);
+        std::sort(order.begin(), order.end());
+        for (const auto& [used, key] : order) {
+            if (s.bytes <= kMaxBytes / 4 * 3) break;
+            auto it = s.cache.find(key);
+            destroy(it->second);
+            s.cache.erase(it);
+        }
+    }
     if (s.cache.size() <= kMaxEntries) return;
     std::vector<std::pair<std::int64_t, std::string>> order;
     order.reserve(s.cache.size());
@@ -122,9 +154,49 @@ void renderInto(SDL_Texture* tex, DrawFn draw, void* user) {
     SDL_SetRenderTarget(ren, previous);
 }
 
+// The part of dst that shows within the target and the clip; false when none does.
+bool visiblePart(const SDL_Rect& dst, SDL_Rect* vis) {
+    SDL_Renderer* ren = st().ren;
+    SDL_Rect bounds{};
+    SDL_RenderGetViewport(ren, &bounds);
+    bounds.x = 0;
+    bounds.y = 0;
+    if (SDL_RenderIsClipEnabled(ren)) {
+        SDL_Rect clip{};
+        SDL_RenderGetClipRect(ren, &clip);
+        if (!SDL_IntersectRect(&bounds, &clip, &bounds)) return false;
+    }
+    return SDL_IntersectRect(&dst, &bounds, vis) == SDL_TRUE;
+}
+
 void copy(SDL_Texture* tex, const SDL_Rect& dst) {
-    SDL_RenderCopy(st().ren, tex, nullptr, &dst);
-    ++st().drawCalls;
+    State& s = st();
+    ++s.drawCalls;
+    SDL_Rect vis{};
+    int tw = 0;
+    int th = 0;
+    if (!s.software || dst.w <= 0 || dst.h <= 0 ||
+        SDL_QueryTexture(tex, nullptr, nullptr, &tw, &th) != 0 || (tw == dst.w && th == dst.h)) {
+        SDL_RenderCopy(s.ren, tex, nullptr, &dst);
+        return;
+    }
+    if (!visiblePart(dst, &vis)) return;
+    if (vis.x == dst.x && vis.y == dst.y && vis.w == dst.w && vis.h == dst.h) {
+        SDL_RenderCopy(s.ren, tex, nullptr, &dst);
+        return;
+    }
+    // The texels under the visible part, and where exactly they land.
+    const double kx = static_cast<double>(tw) / dst.w;
+    const double ky = static_cast<double>(th) / dst.h;
+    const int x0 = std::max(0, static_cast<int>(std::floor((vis.x - dst.x) * kx)));
+    const int y0 = std::max(0, static_cast<int>(std::floor((vis.y - dst.y) * ky)));
+    const int x1 = std::min(tw, static_cast<int>(std::ceil((vis.x + vis.w - dst.x) * kx)));
+    const int y1 = std::min(th, static_cast<int>(std::ceil((vis.y + vis.h - dst.y) * ky)));
+    if (x1 <= x0 || y1 <= y0) return;
+    const SDL_Rect src{x0, y0, x1 - x0, y1 - y0};
+    const SDL_FRect part{static_cast<float>(dst.x + x0 / kx), static_cast<float>(dst.y + y0 / ky),
+                         static_cast<float>(src.w / kx), static_cast<float>(src.h / ky)};
+    SDL_RenderCopyF(s.ren, tex, &src, &part);
 }
 
 void copyEx(SDL_Texture* tex, const SDL_Rect& dst, double angle, const SDL_Point* pivot,
@@ -152,6 +224,8 @@ void gpuInit(SDL_Renderer* ren) {
         SDL_BLENDFACTOR_ONE, SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA, SDL_BLENDOPERATION_ADD,
         SDL_BLENDFACTOR_ONE, SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA, SDL_BLENDOPERATION_ADD);
     if (ren == nullptr) return;
+    SDL_RendererInfo info{};
+    s.software = SDL_GetRendererInfo(ren, &info) == 0 && (info.flags & SDL_RENDERER_SOFTWARE) != 0;
     SDL_Texture* probe =
         SDL_CreateTexture(ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, 1, 1);
     if (probe == nullptr) return;
@@ -172,6 +246,10 @@ void gpuShutdown() {
 
 SDL_Renderer* gpuRenderer() {
     return st().ren;
+}
+
+bool gpuSoftware() {
+    return st().ren != nullptr && st().software;
 }
 
 bool gpuPremultiplied() {
@@ -235,7 +313,7 @@ SDL_Texture* gpuTexture(const std::string& key, int wPx, int hPx, PaintFn paint,
     }
     SDL_SetTextureBlendMode(tex, s.premultiplied);
     cairo_surface_destroy(surf);
-    s.cache[key] = Entry{tex, wPx, hPx, 0};
+    remember(key, tex, wPx, hPx);
     return tex;
 }
 
@@ -245,17 +323,31 @@ SDL_Texture* gpuRenderTarget(const std::string& key, int wPx, int hPx, DrawFn dr
     if (s.ren == nullptr || wPx < 1 || hPx < 1) return nullptr;
     auto hit = s.cache.find(key);
     if (hit != s.cache.end() && hit->second.w == wPx && hit->second.h == hPx) {
+        hit->second.lastUsed = s.frame;
         if (redraw) renderInto(hit->second.tex, draw, user);
         return hit->second.tex;
     }
     dropIfOtherSize(key, wPx, hPx);
+    evictOldest();
     SDL_Texture* tex =
         SDL_CreateTexture(s.ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, wPx, hPx);
     if (tex == nullptr) return nullptr;
     SDL_SetTextureBlendMode(tex, s.premultiplied);
     renderInto(tex, draw, user);
-    s.cache[key] = Entry{tex, wPx, hPx, s.frame};
+    remember(key, tex, wPx, hPx);
     return tex;
+}
+
+void gpuDrawInto(SDL_Texture* tex, int xPx, int yPx, int wPx, int hPx, DrawFn draw, void* user) {
+    SDL_Renderer* ren = st().ren;
+    if (ren == nullptr || tex == nullptr || draw == nullptr || wPx < 1 || hPx < 1) return;
+    SDL_Texture* previous = SDL_GetRenderTarget(ren);
+    if (SDL_SetRenderTarget(ren, tex) != 0) return;
+    const SDL_Rect clip{xPx, yPx, wPx, hPx};
+    SDL_RenderSetClipRect(ren, &clip);
+    draw(user);
+    SDL_RenderSetClipRect(ren, nullptr);
+    SDL_SetRenderTarget(ren, previous);
 }
 
 void gpuDrop(const std::string& key) {
@@ -267,6 +359,10 @@ void gpuDrop(const std::string& key) {
 
 int gpuCacheSize() {
     return static_cast<int>(st().cache.size());
+}
+
+std::int64_t gpuCacheBytes() {
+    return st().bytes;
 }
 
 bool gpuCached(const std::string& key) {
@@ -305,6 +401,15 @@ void gpuStrokeRect(double x, double y, double w, double h, std::uint32_t rgb, do
     ++st().drawCalls;
 }
 
+void gpuCopyOpaque(SDL_Texture* tex, double x, double y, double w, double h) {
+    if (tex == nullptr || st().ren == nullptr) return;
+    SDL_SetTextureBlendMode(tex, SDL_BLENDMODE_NONE);
+    SDL_SetTextureAlphaMod(tex, 255);
+    SDL_SetTextureColorMod(tex, 255, 255, 255);
+    copy(tex, pxRect(x, y, w, h));
+    SDL_SetTextureBlendMode(tex, st().premultiplied);
+}
+
 void gpuBlit(SDL_Texture* tex, double x, double y, double w, double h, double alpha) {
     if (tex == nullptr || st().ren == nullptr) return;
     applyFade(tex, alpha);
@@ -313,12 +418,19 @@ void gpuBlit(SDL_Texture* tex, double x, double y, double w, double h, double al
 
 void gpuBlitTinted(SDL_Texture* tex, double x, double y, double w, double h, std::uint32_t rgb,
                    double alpha) {
+    gpuBlitTintedRgb(tex, x, y, w, h, (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF, alpha);
+}
+
+void gpuBlitTintedRgb(SDL_Texture* tex, double x, double y, double w, double h, double r,
+                      double g, double b, double alpha) {
     if (tex == nullptr || st().ren == nullptr) return;
     const double a = clamp01(alpha);
     SDL_SetTextureAlphaMod(tex, alphaByte(a));
-    const double colourScale = st().straight ? 1.0 : a;
-    SDL_SetTextureColorMod(tex, scaledChannel(rgb, 16, colourScale),
-                           scaledChannel(rgb, 8, colourScale), scaledChannel(rgb, 0, colourScale));
+    const double k = st().straight ? 1.0 : a;
+    auto channel = [k](double c) {
+        return static_cast<Uint8>(std::clamp(std::floor(c * k + 0.5), 0.0, 255.0));
+    };
+    SDL_SetTextureColorMod(tex, channel(r), channel(g), channel(b));
     copy(tex, pxRect(x, y, w, h));
 }
 
@@ -354,6 +466,17 @@ void gpuBlitPivot(SDL_Texture* tex, double x, double y, double w, double h, doub
     applyFade(tex, alpha);
     const SDL_Point pivot{px(pivotX), px(pivotY)};
     copyEx(tex, pxRect(x, y, w, h), angleDeg, &pivot, flipH);
+}
+
+void gpuSetCanvasFlush(DrawFn flush, void* user) {
+    st().canvasFlush = flush;
+    st().canvasFlushUser = user;
+}
+
+bool gpuFlushCanvas() {
+    if (st().canvasFlush == nullptr || st().ren == nullptr) return false;
+    st().canvasFlush(st().canvasFlushUser);
+    return true;
 }
 
 void unpremultiplyPixels(unsigned char* data, int w, int h, int stride) {

@@ -26,6 +26,8 @@ void gpuInit(SDL_Renderer* ren);
 void gpuShutdown();
 // The adopted renderer, or null.
 SDL_Renderer* gpuRenderer();
+// True on SDL's software renderer, where every scaled pixel costs the processor.
+bool gpuSoftware();
 // True when textures blend as premultiplied alpha; false on the straight-alpha fallback,
 // where every uploaded image is converted to straight alpha first.
 bool gpuPremultiplied();
@@ -48,10 +50,16 @@ SDL_Texture* gpuTexture(const std::string& key, int wPx, int hPx, PaintFn paint,
 // is new or when redraw is set.
 SDL_Texture* gpuRenderTarget(const std::string& key, int wPx, int hPx, DrawFn draw, void* user,
                              bool redraw);
+// Renders draw into the render target tex, limited to the pixel rectangle (x, y, w, h) and
+// without clearing it first; the frame's own target and clip are restored afterwards.
+void gpuDrawInto(SDL_Texture* tex, int xPx, int yPx, int wPx, int hPx, DrawFn draw, void* user);
 // Destroys and forgets the entry under key, if any.
 void gpuDrop(const std::string& key);
 // Number of cached entries.
 int gpuCacheSize();
+// Bytes of pixels the cached textures hold. Past 64 MiB the entries unused for longest are
+// dropped (never one drawn in the current frame); past 900 entries the oldest third.
+std::int64_t gpuCacheBytes();
 // True when key is cached.
 bool gpuCached(const std::string& key);
 
@@ -62,11 +70,18 @@ void gpuFillRect(double x, double y, double w, double h, std::uint32_t rgb, doub
 // One-pixel outline, plain alpha blending; nothing for w or h <= 0.
 void gpuStrokeRect(double x, double y, double w, double h, std::uint32_t rgb, double alpha);
 
+// Whole texture into the rectangle, replacing what is there (no blending): the cheap copy
+// of an opaque picture.
+void gpuCopyOpaque(SDL_Texture* tex, double x, double y, double w, double h);
 // Whole texture into the rectangle, faded by alpha.
 void gpuBlit(SDL_Texture* tex, double x, double y, double w, double h, double alpha);
 // Whole texture multiplied by the colour rgb, faded by alpha.
 void gpuBlitTinted(SDL_Texture* tex, double x, double y, double w, double h, std::uint32_t rgb,
                    double alpha);
+// As gpuBlitTinted with the colour's channels given as numbers 0..255 that need not be
+// whole, so that a colour worked out in steps is rounded once.
+void gpuBlitTintedRgb(SDL_Texture* tex, double x, double y, double w, double h, double r,
+                      double g, double b, double alpha);
 // Whole texture multiplied by rgb * alpha and added onto the frame.
 void gpuBlitAdditive(SDL_Texture* tex, double x, double y, double w, double h, std::uint32_t rgb,
                      double alpha);
@@ -79,6 +94,12 @@ void gpuBlitMirrored(SDL_Texture* tex, double cx, double cy, double w, double h,
 // Top-left at (x, y), turned about (pivotX, pivotY) measured from that corner.
 void gpuBlitPivot(SDL_Texture* tex, double x, double y, double w, double h, double pivotX,
                   double pivotY, double angleDeg, bool flipH, double alpha);
+
+// The frame loop's way to put what its canvas holds so far onto the frame and clear it,
+// so that renderer drawing issued next lies above that paint; null outside a frame.
+void gpuSetCanvasFlush(DrawFn flush, void* user);
+// Runs that flush; false when there is none.
+bool gpuFlushCanvas();
 
 // Converts premultiplied ARGB32 pixels in place to straight alpha.
 void unpremultiplyPixels(unsigned char* data, int w, int h, int stride);

@@ -3,6 +3,7 @@
 #include "ui/scene.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -18,10 +19,39 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kTau = 2 * kPi;
 
+constexpr int kSkyBands = 48;
+constexpr std::uint32_t kNightVeil = 0x0A0A24;
+constexpr std::uint32_t kScreenVeil = 0x1B1030;
+constexpr double kScreenVeilAlpha = 0.55;
+// A re-bake for a small change of light is spread over this many frames, one strip each.
+constexpr int kBakeStrips = 6;
+// Small changes start a re-bake at most this often (seconds of scene time).
+constexpr double kBakeGap = 0.3;
+
+// What the baked picture shows: the light it was painted under and what of it can be
+// seen (band colours, glow and veil strengths, where the sun's or moon's halo stands).
+struct Look {
+    double night = 0, sunset = 0, sunrise = 0, phase = 0;
+    std::array<std::uint32_t, kSkyBands> bands{};
+    int glow = 0;       // glow strength, 0..255
+    int nightVeil = 0;  // night veil strength, 0..255
+    double haloX = 0, haloY = 0;  // pixels
+    bool moon = false;
+};
+
 struct State {
     Scene scene;  // the built scene; stage -1 until the first draw
     SceneStats stats;
     long lastFlyerReport = -1;  // half-second slot of the last flyer debug line
+    // The baked background "scene_bake": valid while bakeW > 0 and the texture is cached.
+    Look baked;
+    Look target;    // what a re-bake in progress paints
+    int strip = -1;  // next strip of that re-bake; -1 when none runs
+    int bakeW = 0, bakeH = 0;
+    double bakeVeil = -1;
+    int bakeLand = -1;  // landscape paints counted when the bake was made
+    double lastBake = 0;
+    std::array<std::array<int, 4>, 5> cloudLooks{};  // tint and fade of each cloud's copy
 };
 
 State& st() {
@@ -548,10 +578,35 @@ void paintBatWing(cairo_t* cr, void* user) {
     fillNow(cr, a.color);
 }
 
-// A sprite painted once for a fixed logical canvas, at the current scale.
-SDL_Texture* sprite(const char* key, double w, double h, PaintFn paint, void* user = nullptr) {
-    return gpuTexture(key, static_cast<int>(w * gpuScale()), static_cast<int>(h * gpuScale()),
-                      paint, user);
+struct VeiledPaint {
+    PaintFn paint = nullptr;
+    void* user = nullptr;
+};
+
+// The sprite as it looks under the screen veil, so that it can be drawn over a picture
+// whose veil is baked in.
+void paintVeiled(cairo_t* cr, void* user) {
+    const VeiledPaint& v = *static_cast<const VeiledPaint*>(user);
+    v.paint(cr, v.user);
+    cairo_set_operator(cr, CAIRO_OPERATOR_ATOP);
+    setRgba(cr, kScreenVeil, kScreenVeilAlpha);
+    cairo_paint(cr);
+}
+
+// A sprite painted once for a fixed logical canvas, at the current scale; its veiled twin
+// when veiled is set.
+SDL_Texture* sprite(bool veiled, const char* key, double w, double h, PaintFn paint,
+                    void* user = nullptr) {
+    const int wPx = static_cast<int>(w * gpuScale());
+    const int hPx = static_cast<int>(h * gpuScale());
+    if (!veiled) return gpuTexture(key, wPx, hPx, paint, user);
+    VeiledPaint v{paint, user};
+    return gpuTexture(std::string(key) + "_v", wPx, hPx, paintVeiled, &v);
+}
+
+SDL_Texture* cloudTexture() {
+    return gpuTexture("scene_cloud", static_cast<int>(std::lround(256 * gpuScale())),
+                      static_cast<int>(std::lround(128 * gpuScale())), paintCloud, nullptr);
 }
 
 SDL_Texture* dotTexture() {
@@ -559,10 +614,6 @@ SDL_Texture* dotTexture() {
     return gpuTexture("scene_dot", px, px, paintDot, nullptr);
 }
 
-SDL_Texture* cloudTexture() {
-    return gpuTexture("scene_cloud", static_cast<int>(std::lround(256 * gpuScale())),
-                      static_cast<int>(std::lround(128 * gpuScale())), paintCloud, nullptr);
-}
 
 // ---------------------------------------------------------------------------------------
 // The day cycle
@@ -627,19 +678,69 @@ std::uint32_t gradientAt(const std::vector<std::uint32_t>& g, double pos) {
     return theme::mix(g[i], g[i + 1], pos - static_cast<double>(i));
 }
 
+// How a sprite drawn over the baked picture stands in for one painted beneath the veils
+// the bake already holds.
+enum class Under : int {
+    Nothing = 0,  // painted into the bake itself, before its veils
+    Screen = 1,   // beneath the screen veil
+    Both = 2,     // beneath the night veil and the screen veil
+};
+
 struct Frame {
     double w = 0, h = 0, u = 1, t = 0;
     double night = 0, sunset = 0, sunrise = 0, phase = 0;
+    double veil = 0;  // the screen veil's strength
+    Under under = Under::Nothing;
     SDL_Texture* dot = nullptr;
+    double nightVeil() const { return night > 0.02 ? 0.42 * night : 0; }
 };
 
+// A white sprite tinted rgb and then veiled looks like one tinted with the veiled colour;
+// an added light is dimmed by what the veils keep.
+struct Rgb {
+    double r = 0, g = 0, b = 0;
+};
+
+Rgb veiled(const Frame& f, std::uint32_t rgb) {
+    Rgb c{static_cast<double>((rgb >> 16) & 0xFF), static_cast<double>((rgb >> 8) & 0xFF),
+          static_cast<double>(rgb & 0xFF)};
+    auto over = [&c](std::uint32_t v, double a) {
+        c.r += (static_cast<double>((v >> 16) & 0xFF) - c.r) * a;
+        c.g += (static_cast<double>((v >> 8) & 0xFF) - c.g) * a;
+        c.b += (static_cast<double>(v & 0xFF) - c.b) * a;
+    };
+    if (f.under == Under::Both) over(kNightVeil, f.nightVeil());
+    if (f.under != Under::Nothing) over(kScreenVeil, f.veil);
+    return c;
+}
+
+void blitVeiled(const Frame& f, SDL_Texture* tex, double x, double y, double w, double h,
+                std::uint32_t rgb, double alpha) {
+    const Rgb c = veiled(f, rgb);
+    gpuBlitTintedRgb(tex, x, y, w, h, c.r, c.g, c.b, alpha);
+}
+
+double veiledLight(const Frame& f) {
+    double k = 1;
+    if (f.under == Under::Both) k *= 1 - f.nightVeil();
+    if (f.under != Under::Nothing) k *= 1 - f.veil;
+    return k;
+}
+
+Frame under(const Frame& f, Under u) {
+    Frame g = f;
+    g.under = u;
+    return g;
+}
+
 void dotTinted(const Frame& f, double cx, double cy, double side, std::uint32_t rgb, double alpha) {
-    gpuBlitTinted(f.dot, cx - side / 2, cy - side / 2, side, side, rgb, alpha);
+    blitVeiled(f, f.dot, cx - side / 2, cy - side / 2, side, side, rgb, alpha);
 }
 
 void dotAdditive(const Frame& f, double cx, double cy, double side, std::uint32_t rgb,
                  double alpha) {
-    gpuBlitAdditive(f.dot, cx - side / 2, cy - side / 2, side, side, rgb, alpha);
+    gpuBlitAdditive(f.dot, cx - side / 2, cy - side / 2, side, side, rgb,
+                    alpha * veiledLight(f));
 }
 
 // The sky's colour at height fraction k (0 top, 1 bottom) under this frame's light.
@@ -654,10 +755,13 @@ std::uint32_t skyColor(const Scene& sc, const Frame& f, double k) {
     return theme::mix(c, dark, 0.88 * f.night);
 }
 
-void drawSky(const Scene& sc, const Frame& f) {
-    for (int i = 0; i < 48; ++i) {
-        const double k = i / 47.0;
-        gpuFillRect(0, k * f.h, f.w, f.h / 48 + 2, skyColor(sc, f, k), 1);
+// The bands that reach into top..bottom.
+void drawSky(const Scene& sc, const Frame& f, double top = -1e9, double bottom = 1e9) {
+    for (int i = 0; i < kSkyBands; ++i) {
+        const double k = i / (kSkyBands - 1.0);
+        const double y = k * f.h, h = f.h / kSkyBands + 2;
+        if (y + h <= top || y >= bottom) continue;
+        gpuFillRect(0, y, f.w, h, skyColor(sc, f, k), 1);
     }
 }
 
@@ -670,28 +774,49 @@ void drawGlows(const Scene& sc, const Frame& f) {
     }
 }
 
-void drawSunAndMoon(const Scene& sc, const Frame& f) {
-    const double p = f.phase;
+// The sun by day, the moon by night, on an arc from the left horizon to the right.
+struct Orb {
+    double x = 0, y = 0, rho = 0;
+    bool moon = false;
+};
+
+Orb orbAt(const Frame& f, double p) {
     const double q = p < 0.5 ? 2 * p : 2 * (p - 0.5);
-    const double x = (0.06 + 0.88 * q) * f.w;
-    const double y = (0.7 - 0.44 * std::sin(kPi * q)) * f.h;
     const double m = std::min(f.w, f.h);
-    if (p < 0.5) {
-        const double rho = 0.075 * m;
-        dotTinted(f, x, y, 8 * rho, 0xFFC76A, 0.3);
-        dotTinted(f, x, y, 2 * rho, 0xFFF0A8, 0.95);
-    } else {
-        const double rho = 0.055 * m;
-        dotTinted(f, x, y, 8 * rho, 0x9FB4FF, 0.22);
-        dotTinted(f, x, y, 2 * rho, 0xDFE6FF, 0.95);
-        // The shadow that cuts the crescent takes the colour of the sky band behind the
-        // moon under the moon's own halo, so it hides the lit disc without showing as a
-        // dark blot of its own (a fixed night colour would, at dusk and low in the sky).
-        const int band = std::clamp(static_cast<int>(y / f.h * 48), 0, 47);
-        const double side = 1.7 * rho;
-        gpuBlitTinted(f.dot, x - 0.62 * rho, y - 1.06 * rho, side, side,
-                      theme::mix(skyColor(sc, f, band / 47.0), 0x9FB4FF, 0.2), 0.9);
+    Orb o;
+    o.x = (0.06 + 0.88 * q) * f.w;
+    o.y = (0.7 - 0.44 * std::sin(kPi * q)) * f.h;
+    o.moon = p >= 0.5;
+    o.rho = (o.moon ? 0.055 : 0.075) * m;
+    return o;
+}
+
+void drawHalo(const Frame& f, const Orb& o) {
+    if (o.moon)
+        dotTinted(f, o.x, o.y, 8 * o.rho, 0x9FB4FF, 0.22);
+    else
+        dotTinted(f, o.x, o.y, 8 * o.rho, 0xFFC76A, 0.3);
+}
+
+// The disc, and the moon's crescent shadow, lie inside this square about the centre.
+double discReach(const Orb& o) {
+    return 1.1 * o.rho + 2;
+}
+
+void drawDisc(const Scene& sc, const Frame& f, const Orb& o) {
+    if (!o.moon) {
+        dotTinted(f, o.x, o.y, 2 * o.rho, 0xFFF0A8, 0.95);
+        return;
     }
+    const double x = o.x, y = o.y, rho = o.rho;
+    dotTinted(f, x, y, 2 * rho, 0xDFE6FF, 0.95);
+    // The shadow that cuts the crescent takes the colour of the sky band behind the
+    // moon under the moon's own halo, so it hides the lit disc without showing as a
+    // dark blot of its own (a fixed night colour would, at dusk and low in the sky).
+    const int band = std::clamp(static_cast<int>(y / f.h * kSkyBands), 0, kSkyBands - 1);
+    const double side = 1.7 * rho;
+    blitVeiled(f, f.dot, x - 0.62 * rho, y - 1.06 * rho, side, side,
+               theme::mix(skyColor(sc, f, band / (kSkyBands - 1.0)), 0x9FB4FF, 0.2), 0.9);
 }
 
 double twinkle(const Particle& s, double t) {
@@ -702,6 +827,44 @@ void drawStars(const Scene& sc, const Frame& f, double nightFactor) {
     for (const Particle& s : sc.stars) {
         dotTinted(f, s.x, s.y, 4.4 * s.r, 0xFFFFFF, twinkle(s, f.t) * s.alpha * nightFactor);
     }
+}
+
+struct CloudLook {
+    SDL_Texture* from = nullptr;
+    double w = 0, h = 0;
+    Rgb tint;
+    double alpha = 0;
+};
+
+void paintCloudLook(void* user) {
+    const CloudLook& c = *static_cast<const CloudLook*>(user);
+    SDL_SetTextureBlendMode(c.from, SDL_BLENDMODE_NONE);
+    gpuBlitTintedRgb(c.from, 0, 0, c.w, c.h, c.tint.r, c.tint.g, c.tint.b, c.alpha);
+    SDL_SetTextureBlendMode(c.from, SDL_BLENDMODE_BLEND);  // straight alpha on this renderer
+}
+
+// SDL's software renderer stretches and tints a blended copy pixel by pixel through its
+// slowest path: there each cloud is kept at its own size with its tint and fade applied
+// (made again when they change, one cloud a frame), so that drawing it is one plain
+// blended copy.
+void blitCloudSoftware(int k, SDL_Texture* cloud, double x, double y, double w, double h,
+                       Rgb tint, double alpha) {
+    State& s = st();
+    const int wPx = static_cast<int>(std::lround(w * gpuScale()));
+    const int hPx = static_cast<int>(std::lround(h * gpuScale()));
+    const std::array<int, 4> look{static_cast<int>(std::lround(tint.r)),
+                                  static_cast<int>(std::lround(tint.g)),
+                                  static_cast<int>(std::lround(tint.b)),
+                                  static_cast<int>(std::lround(255 * alpha))};
+    const std::string key = "scene_cloud" + std::to_string(k);
+    const bool redraw =
+        !gpuCached(key) || (s.cloudLooks[k] != look && gpuFrame() % 5 == k);
+    CloudLook c{cloud, w, h, tint, alpha};
+    SDL_Texture* tex = gpuRenderTarget(key, wPx, hPx, paintCloudLook, &c, redraw);
+    if (tex == nullptr) return;
+    s.cloudLooks[k] = look;
+    SDL_SetTextureBlendMode(tex, SDL_BLENDMODE_BLEND);
+    gpuBlit(tex, x, y, w, h, 1);
 }
 
 void drawClouds(const Scene& sc, const Frame& f, SDL_Texture* cloud) {
@@ -715,7 +878,10 @@ void drawClouds(const Scene& sc, const Frame& f, SDL_Texture* cloud) {
         const double offset = g.next() * (f.w + 2 * cw);
         const double alpha = (0.3 + 0.22 * g.next()) * (1 - 0.45 * f.night);
         const double x = wrap(speed * f.t + offset, f.w + 2 * cw) - cw;
-        gpuBlitTinted(cloud, x, y, cw, ch, tint, alpha);
+        if (gpuSoftware())
+            blitCloudSoftware(k, cloud, x, y, cw, ch, veiled(f, tint), alpha);
+        else
+            blitVeiled(f, cloud, x, y, cw, ch, tint, alpha);
     }
 }
 
@@ -792,31 +958,32 @@ void drawFlight(const Flight& fl, const Frame& f) {
     double x = 0, y = 0;
     flyerPosition(fl, f, flyerSpan(fl, f), &x, &y);
     const bool flip = !fl.toRight;
+    const bool v = f.veil > 0;
     switch (fl.kind) {
         // Each sprite is fetched right before its blit: a first paint of the next one may
         // evict older cache entries.
         case Flyer::Gull: {
             const double theta = 34 * kPi * fl.speed * fl.q;
-            drawWing(sprite("flyer_wf", 22, 14, paintWing, wingArg(kGullFarWing)), 22, 14, 11, 13.5,
+            drawWing(sprite(v, "flyer_wf", 22, 14, paintWing, wingArg(kGullFarWing)), 22, 14, 11, 13.5,
                      30, 27, x, y, k, flip, 30 * std::sin(theta + 0.7) - 35, 1);
-            gpuBlitMirrored(sprite("flyer_gull", 66, 46, paintGullBody), x, y, 66 * k, 46 * k, 0,
+            gpuBlitMirrored(sprite(v, "flyer_gull", 66, 46, paintGullBody), x, y, 66 * k, 46 * k, 0,
                             flip, 1);
-            drawWing(sprite("flyer_wn", 26, 16, paintWing, wingArg(kGullNearWing)), 26, 16, 13,
+            drawWing(sprite(v, "flyer_wn", 26, 16, paintWing, wingArg(kGullNearWing)), 26, 16, 13,
                      15.5, 36, 28.5, x, y, k, flip, 38 * std::sin(theta) - 40, 1);
             break;
         }
         case Flyer::Bat: {
             const double theta = 52 * kPi * fl.speed * fl.q;
-            drawWing(sprite("flyer_batwf", 34, 20, paintBatWing, wingArg(kBatFarWing)), 34, 20, 33,
+            drawWing(sprite(v, "flyer_batwf", 34, 20, paintBatWing, wingArg(kBatFarWing)), 34, 20, 33,
                      9, 25, 13, x, y, k, flip, 34 * std::sin(theta), 0.95);
-            gpuBlitMirrored(sprite("flyer_bat", 66, 46, paintBat), x, y, 66 * k, 46 * k, 0, flip,
+            gpuBlitMirrored(sprite(v, "flyer_bat", 66, 46, paintBat), x, y, 66 * k, 46 * k, 0, flip,
                             0.95);
-            drawWing(sprite("flyer_batwn", 34, 20, paintBatWing, wingArg(kBatNearWing)), 34, 20, 33,
+            drawWing(sprite(v, "flyer_batwn", 34, 20, paintBatWing, wingArg(kBatNearWing)), 34, 20, 33,
                      9, 27, 15.5, x, y, k, flip, 26 * std::sin(theta + 0.55), 0.95);
             break;
         }
         case Flyer::Fish: {
-            SDL_Texture* fish = sprite("flyer_fish", 56, 34, paintFish);
+            SDL_Texture* fish = sprite(v, "flyer_fish", 56, 34, paintFish);
             const double tilt = 6 * std::sin(24 * kPi * fl.q);
             gpuBlitMirrored(fish, x, y, 56 * k, 34 * k, flip ? -tilt : tilt, flip, 0.9);
             break;
@@ -904,6 +1071,172 @@ void drawMovers(const Scene& sc, const Frame& f) {
         dotAdditive(f, x, y, 9 * ff.r * f.u, 0xBFFF7A, 0.8 * a);
         dotTinted(f, x, y, 2.4 * ff.r * f.u, 0xE8FFB0, a);
     }
+}
+
+// ---------------------------------------------------------------------------------------
+// The baked picture: everything that holds still or changes only with the slow light of
+// the day (sky, glows, the halo of sun or moon, landscape, veils) in one opaque texture,
+// re-baked when what it shows would visibly change.
+
+Look lookOf(const Scene& sc, const Frame& f) {
+    Look k;
+    k.night = f.night;
+    k.sunset = f.sunset;
+    k.sunrise = f.sunrise;
+    k.phase = f.phase;
+    for (int i = 0; i < kSkyBands; ++i) k.bands[i] = skyColor(sc, f, i / (kSkyBands - 1.0));
+    k.glow = static_cast<int>(std::lround(255 * (1 - 0.7 * f.night)));
+    k.nightVeil = static_cast<int>(std::lround(255 * f.nightVeil()));
+    const Orb o = orbAt(f, f.phase);
+    k.haloX = o.x * gpuScale();
+    k.haloY = o.y * gpuScale();
+    k.moon = o.moon;
+    return k;
+}
+
+// How far apart two looks are: 0 alike, 1 a step too small to notice in one frame (the
+// bake follows over a few frames), 2 a jump (re-baked at once).
+int lookDistance(const Look& a, const Look& b) {
+    int colour = std::max(std::abs(a.glow - b.glow), std::abs(a.nightVeil - b.nightVeil));
+    for (int i = 0; i < kSkyBands; ++i)
+        for (int shift = 0; shift <= 16; shift += 8)
+            colour = std::max(colour, std::abs(static_cast<int>((a.bands[i] >> shift) & 0xFF) -
+                                               static_cast<int>((b.bands[i] >> shift) & 0xFF)));
+    // The halo is soft: a few pixels of travel change none of its pixels by more than a
+    // level or two.
+    const double moved = std::hypot(a.haloX - b.haloX, a.haloY - b.haloY);
+    if (a.moon != b.moon || colour > 8 || moved > 32) return 2;
+    return colour > 0 || moved > 8 ? 1 : 0;
+}
+
+Frame frameOf(const Frame& f, const Look& k) {
+    Frame g = f;
+    g.night = k.night;
+    g.sunset = k.sunset;
+    g.sunrise = k.sunrise;
+    g.phase = k.phase;
+    g.under = Under::Nothing;
+    return g;
+}
+
+struct Still {
+    const Scene* sc = nullptr;
+    Frame f;                 // under the light of the look being painted
+    SDL_Texture* land = nullptr;
+    const Orb* disc = nullptr;  // the disc of sun or moon to paint in its place, if any
+    double top = -1e9, bottom = 1e9;  // the rows painted (the rest is clipped away)
+    SDL_Texture* sky = nullptr;       // the small sky of this look, stretched, if any
+};
+
+// Sky, glows and halo: soft enough to be painted at a quarter of the window's size and
+// stretched, which costs a fraction of painting them whole.
+void paintSky(void* user) {
+    const Still& a = *static_cast<const Still*>(user);
+    drawSky(*a.sc, a.f);
+    drawGlows(*a.sc, a.f);
+    drawHalo(a.f, orbAt(a.f, a.f.phase));
+}
+
+constexpr int kSkyShrink = 4;
+
+// The small sky for the look of a.f, painted afresh into "scene_sky"; null without
+// render targets.
+SDL_Texture* paintSmallSky(const Still& a) {
+    const double scale = gpuScale();
+    const int wPx = std::max(1, static_cast<int>(std::lround(a.f.w * scale)) / kSkyShrink);
+    const double k = wPx / (a.f.w * scale);
+    const int hPx = std::max(1, static_cast<int>(std::lround(a.f.h * scale * k)));
+    gpuSetScale(scale * k);
+    SDL_Texture* tex = gpuRenderTarget("scene_sky", wPx, hPx, paintSky,
+                                       const_cast<Still*>(&a), true);
+    gpuSetScale(scale);
+    return tex;
+}
+
+void paintStill(void* user) {
+    const Still& a = *static_cast<const Still*>(user);
+    const Frame& f = a.f;
+    if (a.sky != nullptr) {
+        gpuCopyOpaque(a.sky, 0, 0, f.w, f.h);
+    } else {
+        drawSky(*a.sc, f, a.top, a.bottom);
+        drawGlows(*a.sc, f);
+        drawHalo(f, orbAt(f, f.phase));
+    }
+    if (a.disc != nullptr) drawDisc(*a.sc, f, *a.disc);
+    gpuBlit(a.land, 0, 0, f.w, f.h, 1);
+    if (f.nightVeil() > 0) gpuFillRect(0, 0, f.w, f.h, kNightVeil, f.nightVeil());
+    if (f.veil > 0) gpuFillRect(0, 0, f.w, f.h, kScreenVeil, f.veil);
+}
+
+// The small sky as last painted, or null when it is gone.
+SDL_Texture* smallSky(double scale, const Frame& f) {
+    const int wPx = std::max(1, static_cast<int>(std::lround(f.w * scale)) / kSkyShrink);
+    const double k = wPx / (f.w * scale);
+    const int hPx = std::max(1, static_cast<int>(std::lround(f.h * scale * k)));
+    if (!gpuCached("scene_sky")) return nullptr;
+    return gpuRenderTarget("scene_sky", wPx, hPx, nullptr, nullptr, false);
+}
+
+// Brings the bake up to date with this frame's look and returns it, or null when no
+// render target can be made.
+SDL_Texture* bakedPicture(State& s, const Frame& f, SDL_Texture* land) {
+    const double scale = gpuScale();
+    const int wPx = static_cast<int>(std::lround(f.w * scale));
+    const int hPx = static_cast<int>(std::lround(f.h * scale));
+    const Look now = lookOf(s.scene, f);
+    const bool fresh = !gpuCached("scene_bake") || s.bakeW != wPx || s.bakeH != hPx ||
+                       s.bakeVeil != f.veil || s.bakeLand != s.stats.bakes;
+    Still still;
+    still.sc = &s.scene;
+    still.land = land;
+    if (fresh || (s.strip < 0 && lookDistance(s.baked, now) == 2) ||
+        (s.strip >= 0 && lookDistance(s.target, now) == 2)) {
+        profBegin("scene.bake");
+        still.f = frameOf(f, now);
+        still.sky = paintSmallSky(still);
+        SDL_Texture* tex = gpuRenderTarget("scene_bake", wPx, hPx, paintStill, &still, true);
+        profEnd("scene.bake");
+        if (tex == nullptr) {
+            s.bakeW = 0;
+            return nullptr;
+        }
+        s.baked = now;
+        s.strip = -1;
+        s.bakeW = wPx;
+        s.bakeH = hPx;
+        s.bakeVeil = f.veil;
+        s.bakeLand = s.stats.bakes;
+        s.lastBake = f.t;
+        ++s.stats.rebakes;
+        return tex;
+    }
+    SDL_Texture* tex = gpuRenderTarget("scene_bake", wPx, hPx, nullptr, nullptr, false);
+    const bool due = f.t - s.lastBake >= kBakeGap || f.t < s.lastBake;
+    still.f = frameOf(f, s.target);
+    if (s.strip < 0 && due && lookDistance(s.baked, now) == 1) {
+        s.target = now;
+        s.strip = 0;
+        s.lastBake = f.t;
+        ++s.stats.rebakes;
+        still.f = frameOf(f, s.target);
+        paintSmallSky(still);
+    }
+    if (s.strip >= 0) {
+        profBegin("scene.bake");
+        still.sky = smallSky(scale, f);
+        const int y0 = hPx * s.strip / kBakeStrips;
+        const int y1 = hPx * (s.strip + 1) / kBakeStrips;
+        still.top = y0 / scale - 1;
+        still.bottom = y1 / scale + 1;
+        gpuDrawInto(tex, 0, y0, wPx, y1 - y0, paintStill, &still);
+        profEnd("scene.bake");
+        if (++s.strip == kBakeStrips) {
+            s.baked = s.target;
+            s.strip = -1;
+        }
+    }
+    return tex;
 }
 
 }  // namespace
@@ -1091,7 +1424,9 @@ double sunriseAmount(double p) {
     return std::max(0.0, 1 - phaseDistance(p, 0.02) / 0.1);
 }
 
-void drawScene(Ctx& c, int stage, std::uint32_t seed) {
+namespace {
+
+void drawVeiledScene(Ctx& c, int stage, std::uint32_t seed, double veil) {
     if (!(c.w >= 1) || !(c.h >= 1)) return;
     profBegin("scene");
     State& s = st();
@@ -1107,31 +1442,58 @@ void drawScene(Ctx& c, int stage, std::uint32_t seed) {
     f.h = c.h;
     f.u = c.ui;
     f.t = c.t;
+    f.veil = veil;
     f.phase = dayPhase(seed, c.t);
     f.night = nightAmount(f.phase);
     f.sunset = sunsetAmount(f.phase);
     f.sunrise = sunriseAmount(f.phase);
-    f.dot = dotTexture();
 
-    drawSky(sc, f);
-    drawGlows(sc, f);
-    drawSunAndMoon(sc, f);
-    if (f.night > 0.05) drawStars(sc, f, f.night);
-    drawClouds(sc, f, cloudTexture());
     const double scale = gpuScale();
     SDL_Texture* land =
         gpuTexture("scene", static_cast<int>(std::lround(c.w * scale)),
                    static_cast<int>(std::lround(c.h * scale)), paintLandscape, &s.scene);
-    gpuBlit(land, 0, 0, c.w, c.h, 1);
-    if (f.night > 0.02) gpuFillRect(0, 0, c.w, c.h, 0x0A0A24, 0.42 * f.night);
     // The dot is fetched again after every request that may have painted something new,
     // since a paint can evict a dot that was itself painted only this frame.
     f.dot = dotTexture();
-    drawPropLights(sc, f);
-    drawFlyers(sc, f);
+    SDL_Texture* bake = bakedPicture(s, f, land);
     f.dot = dotTexture();
-    drawMovers(sc, f);
+    const Frame still = frameOf(f, s.strip >= 0 ? s.target : s.baked);
+    const Orb disc = orbAt(f, f.phase);
+    profBegin("scene.copy");
+    if (bake != nullptr) {
+        gpuCopyOpaque(bake, 0, 0, c.w, c.h);
+        // The disc sits beneath the landscape's haze and hills: its square is painted
+        // afresh, layer by layer, with the disc in its place.
+        const double reach = discReach(disc);
+        Still patch{&sc, still, land, &disc, disc.y - reach, disc.y + reach,
+                    smallSky(scale, f)};
+        gpuSetClip(disc.x - reach, disc.y - reach, 2 * reach, 2 * reach);
+        paintStill(&patch);
+        gpuClearClip();
+    } else {
+        // No render target: the same layers straight onto the frame.
+        Still whole{&sc, still, land, &disc};
+        paintStill(&whole);
+    }
+    profEnd("scene.copy");
+    profBegin("scene.sprites");
+    const Frame sky = under(f, Under::Both);
+    if (f.night > 0.05) drawStars(sc, sky, f.night);
+    drawClouds(sc, sky, cloudTexture());
+    Frame top = under(f, Under::Screen);
+    top.dot = dotTexture();
+    drawPropLights(sc, top);
+    drawFlyers(sc, top);
+    top.dot = dotTexture();
+    drawMovers(sc, top);
+    profEnd("scene.sprites");
     profEnd("scene");
+}
+
+}  // namespace
+
+void drawScene(Ctx& c, int stage, std::uint32_t seed) {
+    drawVeiledScene(c, stage, seed, 0);
 }
 
 void drawMenuScene(Ctx& c) {
@@ -1139,8 +1501,7 @@ void drawMenuScene(Ctx& c) {
 }
 
 void drawScreenScene(Ctx& c, int stage, std::uint32_t seed) {
-    drawScene(c, stage, seed);
-    gpuFillRect(0, 0, c.w, c.h, 0x1B1030, 0.55);
+    drawVeiledScene(c, stage, seed, kScreenVeilAlpha);
 }
 
 SceneStats sceneStats() {

@@ -3,9 +3,12 @@
 // of the world, and things that move (flyers, motes, rising bubbles, fireflies).
 //
 // The still part (ridges, props, seaweed, light rays) is generated once per
-// (stage, seed, window size) and baked into one window-sized cached texture "scene";
-// everything that moves is blitted each frame from the small shared textures "scene_dot"
-// and "scene_cloud" and the flyer sprites. The day phase and all motion are functions of
+// (stage, seed, window size) and painted into one window-sized cached texture "scene".
+// Sky, glows, the halo of sun or moon, that landscape and the veils are baked together
+// into the opaque "scene_bake", copied whole each frame and re-baked only when the day's
+// light visibly changes (small steps spread over a few frames); everything that moves is
+// blitted on top each frame from the small shared textures "scene_dot" and "scene_cloud"
+// and the flyer sprites, coloured as it would look beneath the baked veils. The day phase and all motion are functions of
 // Ctx::t and the seed, so the same seed and time always give the same picture.
 // Lengths are logical (window) units, colours 0xRRGGBB, alphas 0..1, angles degrees.
 #pragma once
@@ -106,7 +109,8 @@ double sunsetAmount(double p);
 double sunriseAmount(double p);
 
 // The full animated background of that stage's world into the renderer (never into
-// c.cr), rebuilt and rebaked only when stage, seed or the window size change.
+// c.cr), rebuilt and its landscape repainted only when stage, seed or the window size
+// change.
 void drawScene(Ctx& c, int stage, std::uint32_t seed);
 // The main menu's landscape: stage 0, seed 7.
 void drawMenuScene(Ctx& c);
@@ -117,6 +121,7 @@ void drawScreenScene(Ctx& c, int stage, std::uint32_t seed);
 struct SceneStats {
     int builds = 0;
     int bakes = 0;
+    int rebakes = 0;  // pictures of sky, landscape and veils baked together
 };
 SceneStats sceneStats();
 

@@ -55,13 +55,170 @@ DisplayArea queryDisplayArea() {
     return {r.x, r.y, r.w, r.h};
 }
 
+// True when the current OpenGL context's driver rasterises on the processor (Mesa's
+// llvmpipe and softpipe, and the like).
+bool currentGlOnCpu() {
+    using GetString = const unsigned char* (*)(unsigned int);
+    auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    if (getString == nullptr) return false;
+    constexpr unsigned int kGlRenderer = 0x1F01;
+    const unsigned char* name = getString(kGlRenderer);
+    if (name == nullptr) return false;
+    const std::string n = reinterpret_cast<const char*>(name);
+    for (const char* cpu : {"llvmpipe", "softpipe", "Software Rasterizer", "SWR"})
+        if (n.find(cpu) != std::string::npos) return true;
+    return false;
+}
+
+// True for an OpenGL renderer drawn by the processor.
+bool rasterisedByCpu(SDL_Renderer* ren) {
+    SDL_RendererInfo info{};
+    if (SDL_GetRendererInfo(ren, &info) != 0 || info.name == nullptr ||
+        std::strncmp(info.name, "opengl", 6) != 0)
+        return false;
+    return currentGlOnCpu();
+}
+
+// Asks a hidden probe window whether OpenGL here would be drawn by the processor, so that
+// the game window never loads such a driver (its code and buffers stay resident).
+bool openglOnCpu() {
+    if (std::getenv("SDL_RENDER_DRIVER") != nullptr) return false;  // the user chose
+    SDL_Window* probe = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (probe == nullptr) return false;
+    bool cpu = false;
+    SDL_GLContext gl = SDL_GL_CreateContext(probe);
+    if (gl != nullptr) {
+        cpu = currentGlOnCpu();
+        SDL_GL_DeleteContext(gl);
+    }
+    SDL_DestroyWindow(probe);
+    return cpu;
+}
+
 void destroyCanvas(Shell& sh) {
+    if (sh.canvas != nullptr) cairo_surface_destroy(sh.canvas);  // may borrow the texture's pixels
     if (sh.canvasTex != nullptr) SDL_DestroyTexture(sh.canvasTex);
-    if (sh.canvas != nullptr) cairo_surface_destroy(sh.canvas);
+    sh.canvasShared = false;
     sh.canvasTex = nullptr;
     sh.canvas = nullptr;
     sh.canvasW = 0;
     sh.canvasH = 0;
+    sh.canvasTiles.clear();
+    sh.tilesX = 0;
+    sh.tilesY = 0;
+}
+
+// Calls fn(x, y, w, h) in pixels for each rectangle of painted tiles: runs of neighbouring
+// tiles in a tile row, joined with the run straight above when it spans the same columns.
+template <typename Fn>
+void forPaintedRects(const Shell& sh, Fn fn) {
+    struct Run {
+        int x0, x1, y0, y1;  // tiles
+    };
+    std::vector<Run> open;
+    std::vector<Run> next;
+    auto emit = [&](const Run& r) {
+        const int x = r.x0 * kCanvasTile;
+        const int y = r.y0 * kCanvasTile;
+        fn(x, y, std::min(r.x1 * kCanvasTile, sh.canvasW) - x,
+           std::min(r.y1 * kCanvasTile, sh.canvasH) - y);
+    };
+    for (int ty = 0; ty < sh.tilesY; ++ty) {
+        next.clear();
+        const std::uint8_t* row = &sh.canvasTiles[static_cast<size_t>(ty) * sh.tilesX];
+        for (int tx = 0; tx < sh.tilesX; ++tx) {
+            if (row[tx] == 0) continue;
+            int end = tx + 1;
+            while (end < sh.tilesX && row[end] != 0) ++end;
+            Run r{tx, end, ty, ty + 1};
+            for (Run& o : open) {
+                if (o.x0 == tx && o.x1 == end) {
+                    r.y0 = o.y0;
+                    o.x1 = -1;  // carried on in this row
+                    break;
+                }
+            }
+            next.push_back(r);
+            tx = end;
+        }
+        for (const Run& o : open)
+            if (o.x1 >= 0) emit(o);
+        open.swap(next);
+    }
+    for (const Run& o : open) emit(o);
+}
+
+// Clears the tiles the previous frame painted; the rest of the canvas is clear already.
+void clearPaintedTiles(Shell& sh) {
+    unsigned char* data = cairo_image_surface_get_data(sh.canvas);
+    const int stride = cairo_image_surface_get_stride(sh.canvas);
+    forPaintedRects(sh, [&](int x, int y, int w, int h) {
+        for (int row = y; row < y + h; ++row)
+            std::memset(data + static_cast<size_t>(row) * stride + static_cast<size_t>(x) * 4, 0,
+                        static_cast<size_t>(w) * 4);
+    });
+    cairo_surface_mark_dirty(sh.canvas);
+}
+
+// Marks the tiles holding any paint; returns their number.
+int markPaintedTiles(Shell& sh) {
+    std::fill(sh.canvasTiles.begin(), sh.canvasTiles.end(), 0);
+    const unsigned char* data = cairo_image_surface_get_data(sh.canvas);
+    const int stride = cairo_image_surface_get_stride(sh.canvas);
+    int painted = 0;
+    for (int ty = 0; ty < sh.tilesY; ++ty) {
+        std::uint8_t* tiles = &sh.canvasTiles[static_cast<size_t>(ty) * sh.tilesX];
+        const int y1 = std::min((ty + 1) * kCanvasTile, sh.canvasH);
+        int left = sh.tilesX;  // tiles of this row not yet known to hold paint
+        for (int y = ty * kCanvasTile; y < y1 && left > 0; ++y) {
+            const unsigned char* row = data + static_cast<size_t>(y) * stride;
+            for (int tx = 0; tx < sh.tilesX; ++tx) {
+                if (tiles[tx] != 0) continue;
+                const int x0 = tx * kCanvasTile;
+                const int n = std::min(kCanvasTile, sh.canvasW - x0);
+                std::uint64_t any = 0;
+                int i = 0;
+                for (; i + 2 <= n; i += 2) {
+                    std::uint64_t v;
+                    std::memcpy(&v, row + static_cast<size_t>(x0 + i) * 4, sizeof v);
+                    any |= v;
+                }
+                if (i < n) {
+                    std::uint32_t v;
+                    std::memcpy(&v, row + static_cast<size_t>(x0 + i) * 4, sizeof v);
+                    any |= v;
+                }
+                if (any != 0) {
+                    tiles[tx] = 1;
+                    --left;
+                    ++painted;
+                }
+            }
+        }
+    }
+    return painted;
+}
+
+// Uploads and draws the painted part of the canvas. A canvas painted over most of its
+// area goes up and is drawn whole, in one call each.
+void presentCanvas(Shell& sh, int painted) {
+    if (painted == 0) return;
+    unsigned char* data = cairo_image_surface_get_data(sh.canvas);
+    const int stride = cairo_image_surface_get_stride(sh.canvas);
+    SDL_RenderSetClipRect(sh.renderer, nullptr);
+    if (2 * painted > sh.tilesX * sh.tilesY) {
+        if (sh.canvasStraight) unpremultiplyPixels(data, sh.canvasW, sh.canvasH, stride);
+        if (!sh.canvasShared) SDL_UpdateTexture(sh.canvasTex, nullptr, data, stride);
+        SDL_RenderCopy(sh.renderer, sh.canvasTex, nullptr, nullptr);
+        return;
+    }
+    forPaintedRects(sh, [&](int x, int y, int w, int h) {
+        unsigned char* at = data + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 4;
+        if (sh.canvasStraight) unpremultiplyPixels(at, w, h, stride);
+        const SDL_Rect r{x, y, w, h};
+        if (!sh.canvasShared) SDL_UpdateTexture(sh.canvasTex, &r, at, stride);
+        SDL_RenderCopy(sh.renderer, sh.canvasTex, &r, &r);
+    });
 }
 
 // (Re)creates the canvas and its texture for a new pixel size; false when that fails.
@@ -69,15 +226,35 @@ bool ensureCanvas(Shell& sh, int pw, int ph) {
     if (sh.canvas != nullptr && sh.canvasTex != nullptr && sh.canvasW == pw && sh.canvasH == ph)
         return true;
     destroyCanvas(sh);
-    sh.canvas = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph);
     sh.canvasTex = SDL_CreateTexture(sh.renderer, SDL_PIXELFORMAT_ARGB8888,
                                      SDL_TEXTUREACCESS_STREAMING, pw, ph);
+    // SDL's software renderer keeps a streaming texture's pixels in memory it hands out
+    // when the texture is locked: cairo paints straight into them, which saves a window's
+    // worth of memory and the upload.
+    SDL_RendererInfo info{};
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (sh.canvasTex != nullptr && SDL_GetRendererInfo(sh.renderer, &info) == 0 &&
+        (info.flags & SDL_RENDERER_SOFTWARE) != 0 &&
+        SDL_LockTexture(sh.canvasTex, nullptr, &pixels, &pitch) == 0) {
+        SDL_UnlockTexture(sh.canvasTex);
+        if (pitch == cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, pw)) {
+            std::memset(pixels, 0, static_cast<size_t>(pitch) * ph);
+            sh.canvas = cairo_image_surface_create_for_data(static_cast<unsigned char*>(pixels),
+                                                            CAIRO_FORMAT_ARGB32, pw, ph, pitch);
+            sh.canvasShared = true;
+        }
+    }
+    if (sh.canvas == nullptr) sh.canvas = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph);
     if (cairo_surface_status(sh.canvas) != CAIRO_STATUS_SUCCESS || sh.canvasTex == nullptr) {
         destroyCanvas(sh);
         return false;
     }
     sh.canvasW = pw;
     sh.canvasH = ph;
+    sh.tilesX = (pw + kCanvasTile - 1) / kCanvasTile;
+    sh.tilesY = (ph + kCanvasTile - 1) / kCanvasTile;
+    sh.canvasTiles.assign(static_cast<size_t>(sh.tilesX) * sh.tilesY, 0);  // created clear
     const SDL_BlendMode premultiplied = SDL_ComposeCustomBlendMode(
         SDL_BLENDFACTOR_ONE, SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA, SDL_BLENDOPERATION_ADD,
         SDL_BLENDFACTOR_ONE, SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA, SDL_BLENDOPERATION_ADD);
@@ -86,12 +263,49 @@ bool ensureCanvas(Shell& sh, int pw, int ph) {
     return true;
 }
 
+// Draws what the canvas holds so far and clears it, in the middle of a frame.
+void flushCanvas(void* user) {
+    Shell& sh = *static_cast<Shell*>(user);
+    if (sh.canvas == nullptr || sh.ctx.cr == nullptr) return;
+    cairo_surface_flush(sh.canvas);
+    presentCanvas(sh, markPaintedTiles(sh));
+    // A shared canvas is read by the queued copies: they run before it is cleared.
+    if (sh.canvasShared) SDL_RenderFlush(sh.renderer);
+    clearPaintedTiles(sh);
+    std::fill(sh.canvasTiles.begin(), sh.canvasTiles.end(), 0);
+}
+
 void handleWindowEvent(Shell& sh, WindowPrefs& prefs, const SDL_WindowEvent& e) {
     const Uint32 busy = SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP |
                         SDL_WINDOW_MINIMIZED | SDL_WINDOW_MAXIMIZED;
     const bool plain =
         !prefs.fullscreen && sh.window != nullptr && (SDL_GetWindowFlags(sh.window) & busy) == 0;
     switch (e.event) {
+        case SDL_WINDOWEVENT_SHOWN:
+            sh.hidden = false;
+            break;
+        // A window the player left (hidden, minimised or behind another one) is away: the
+        // game pauses itself and the sound falls silent until focus comes back.
+        case SDL_WINDOWEVENT_HIDDEN:
+            sh.hidden = true;
+            sh.ctx.away = true;
+            audio::setSuspended(true);
+            break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            sh.minimized = true;
+            sh.ctx.away = true;
+            audio::setSuspended(true);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            sh.focused = true;
+            sh.returning = sh.ctx.away;
+            audio::setSuspended(false);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            sh.focused = false;
+            sh.ctx.away = true;
+            audio::setSuspended(true);
+            break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             if (!plain) break;
             prefs.windowW = e.data1;
@@ -105,22 +319,14 @@ void handleWindowEvent(Shell& sh, WindowPrefs& prefs, const SDL_WindowEvent& e) 
             sh.geometryDirty = true;
             break;
         case SDL_WINDOWEVENT_MAXIMIZED:
+            sh.minimized = false;
             prefs.maximized = true;
             sh.geometryDirty = true;
             break;
         case SDL_WINDOWEVENT_RESTORED:
+            sh.minimized = false;
             prefs.maximized = false;
             sh.geometryDirty = true;
-            break;
-        case SDL_WINDOWEVENT_FOCUS_LOST:
-        case SDL_WINDOWEVENT_MINIMIZED:
-        case SDL_WINDOWEVENT_HIDDEN:
-            sh.ctx.away = true;
-            audio::setSuspended(true);
-            break;
-        case SDL_WINDOWEVENT_FOCUS_GAINED:
-            sh.ctx.away = false;
-            audio::setSuspended(false);
             break;
         default:
             break;
@@ -273,12 +479,17 @@ void printStats(Shell& sh, double end) {
     if (end - sh.statStart < 1.0) return;
     const double n = sh.statFrames > 0 ? sh.statFrames : 1;
     const std::string prof = profReport();
-    std::fprintf(stderr, "[stats] %3d fps   CPU %5.1f ms   GPU %5.1f ms   %d Kopien  %dx%d %s\n",
+    const double tiles = sh.tilesX * sh.tilesY > 0 ? sh.tilesX * sh.tilesY : 1;
+    std::fprintf(stderr,
+                 "[stats] %3d fps   CPU %5.1f ms   GPU %5.1f ms   %d Kopien  %dx%d  Leinwand %.0f%%"
+                 "  Cache %.1f MiB%s\n",
                  sh.statFrames, 1000 * sh.statCpu / n, 1000 * sh.statGpu / n, gpuDrawCalls(),
-                 sh.canvasW, sh.canvasH, prof.c_str());
+                 sh.canvasW, sh.canvasH, 100.0 * static_cast<double>(sh.statTiles) / (n * tiles),
+                 static_cast<double>(gpuCacheBytes()) / (1 << 20), prof.c_str());
     sh.statFrames = 0;
     sh.statCpu = 0;
     sh.statGpu = 0;
+    sh.statTiles = 0;
     sh.statStart = end;
 }
 
@@ -481,9 +692,21 @@ bool shellOpen(Shell& sh, const WindowPrefs& prefs, const WindowOptions& opts) {
     if (prefs.fullscreen) SDL_SetWindowFullscreen(sh.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
 
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-    SDL_Renderer* ren =
-        SDL_CreateRenderer(sh.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
-    if (ren == nullptr) ren = SDL_CreateRenderer(sh.window, -1, SDL_RENDERER_ACCELERATED);
+    // SDL's software renderer presents its picture straight to the window, not through an
+    // OpenGL texture made for the purpose (which costs a rasteriser pass on machines
+    // without a GPU, the only ones where that renderer runs).
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+    SDL_Renderer* ren = nullptr;
+    if (!openglOnCpu()) {
+        ren = SDL_CreateRenderer(sh.window, -1,
+                                 SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+        if (ren == nullptr) ren = SDL_CreateRenderer(sh.window, -1, SDL_RENDERER_ACCELERATED);
+    }
+    if (ren != nullptr && rasterisedByCpu(ren)) {
+        // OpenGL drawn by the processor costs it more than SDL's own software renderer.
+        SDL_DestroyRenderer(ren);
+        ren = nullptr;
+    }
     if (ren == nullptr) ren = SDL_CreateRenderer(sh.window, -1, SDL_RENDERER_SOFTWARE);
     if (ren == nullptr) {
         std::fprintf(stderr, "SDL_CreateRenderer: %s\n", SDL_GetError());
@@ -519,6 +742,9 @@ void shellAdopt(Shell& sh, SDL_Window* window, SDL_Renderer* renderer, bool full
     sh.stats = std::getenv("PLUMBRIX_STATS") != nullptr;
     sh.statStart = sh.clock();
     sh.lastRelease = -10.0;
+    sh.minimized = false;
+    sh.hidden = false;
+    sh.focused = true;
 }
 
 void shellClose(Shell& sh) {
@@ -563,7 +789,7 @@ void shellPaint(Shell& sh, FrameOutcome& out) {
     const double pointerY = ctx.in.mouseY;
     int pw = 0;
     int ph = 0;
-    if (sh.renderer == nullptr || SDL_GetRendererOutputSize(sh.renderer, &pw, &ph) != 0 ||
+    if (sh.minimized || sh.hidden || sh.renderer == nullptr || SDL_GetRendererOutputSize(sh.renderer, &pw, &ph) != 0 ||
         pw <= 0 || ph <= 0 || !ensureCanvas(sh, pw, ph)) {
         sh.prevX = pointerX;
         sh.prevY = pointerY;
@@ -574,11 +800,8 @@ void shellPaint(Shell& sh, FrameOutcome& out) {
     if (sh.window != nullptr) SDL_GetWindowSize(sh.window, &ww, &wh);
     const double ratio = ww > 0 ? static_cast<double>(pw) / ww : 1.0;
 
+    clearPaintedTiles(sh);
     cairo_t* cr = cairo_create(sh.canvas);
-    cairo_save(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-    cairo_paint(cr);
-    cairo_restore(cr);
     cairo_scale(cr, ratio, ratio);
 
     ctx.cr = cr;
@@ -594,26 +817,25 @@ void shellPaint(Shell& sh, FrameOutcome& out) {
     SDL_SetRenderDrawColor(sh.renderer, 13, 6, 32, 255);
     SDL_RenderClear(sh.renderer);
     focusBeginFrame(ctx);
+    gpuSetCanvasFlush(flushCanvas, &sh);
     if (sh.update)
         sh.update(ctx);
     else
         Game::instance().update(ctx);
     focusEndFrame(ctx);
+    gpuSetCanvasFlush(nullptr, nullptr);
+    if (sh.returning) {
+        ctx.away = false;
+        sh.returning = false;
+    }
     if (sh.afterScreen) sh.afterScreen();
 
     cairo_destroy(cr);
     ctx.cr = nullptr;
     cairo_surface_flush(sh.canvas);
     const double gpuStart = sh.clock();
-    unsigned char* data = cairo_image_surface_get_data(sh.canvas);
-    const int stride = cairo_image_surface_get_stride(sh.canvas);
-    if (sh.canvasStraight) {
-        unpremultiplyPixels(data, pw, ph, stride);
-        cairo_surface_mark_dirty(sh.canvas);
-    }
-    SDL_UpdateTexture(sh.canvasTex, nullptr, data, stride);
-    SDL_RenderSetClipRect(sh.renderer, nullptr);
-    SDL_RenderCopy(sh.renderer, sh.canvasTex, nullptr, nullptr);
+    const int painted = markPaintedTiles(sh);
+    presentCanvas(sh, painted);
     if (sh.beforePresent) sh.beforePresent(sh.renderer);
     SDL_RenderPresent(sh.renderer);
     const double end = sh.clock();
@@ -621,6 +843,7 @@ void shellPaint(Shell& sh, FrameOutcome& out) {
 
     if (sh.stats) {
         ++sh.statFrames;
+        sh.statTiles += painted;
         sh.statCpu += gpuStart - cpuStart;
         sh.statGpu += end - gpuStart;
         printStats(sh, end);
@@ -644,8 +867,14 @@ void shellPace(Shell& sh, double start, bool painted) {
     // early (some drivers and virtual displays ignore it), the rest of the interval is
     // slept so that the loop does not burn a whole core. With vsync claimed the wait ends
     // a little early so that it never makes the loop miss a refresh.
-    const double interval = refreshInterval(sh.window);
-    const bool trusted = sh.vsync && painted;
+    if (!painted && (sh.minimized || sh.hidden) && !sh.sleep) {
+        // Nothing to show: sleep until the window system has news, without polling.
+        SDL_WaitEventTimeout(nullptr, 250);
+        return;
+    }
+    double interval = refreshInterval(sh.window);
+    if (!sh.focused) interval = std::max(interval, kUnfocusedInterval);
+    const bool trusted = sh.vsync && painted && sh.focused;
     const double target = trusted ? interval - kVsyncMargin : interval;
     const double wait = pacingWait(start, sh.clock(), target);
     if (wait <= 0) return;

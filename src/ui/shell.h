@@ -8,6 +8,7 @@
 #include <cairo.h>
 
 #include <csignal>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -83,6 +84,11 @@ inline constexpr const char* kAppId = "org.tarnwick.Tarnwick";
 // to its desktop entry and icon; must run before SDL video is initialised. A value already
 // in the environment is kept.
 void setAppIdentity();
+// Edge of one canvas tile in pixels.
+inline constexpr int kCanvasTile = 32;
+// The longest pause between frames of a window without keyboard focus, in seconds: it
+// keeps moving, at a rate that costs little.
+inline constexpr double kUnfocusedInterval = 1.0 / 15.0;
 // Seconds left to wait so that an iteration that started at start lasts one refresh
 // interval; 0 when it already did.
 double pacingWait(double start, double now, double interval);
@@ -100,6 +106,16 @@ struct Shell {
     int canvasH = 0;
     // The renderer refused premultiplied blending: the canvas is uploaded as straight alpha.
     bool canvasStraight = false;
+    // The canvas paints straight into the texture's pixels (SDL's software renderer), so
+    // nothing is uploaded.
+    bool canvasShared = false;
+    // The canvas in square tiles of kCanvasTile pixels, row by row: 1 where the latest
+    // frame left paint. Only those tiles are cleared before the next frame and only this
+    // frame's are uploaded and drawn, so a frame pays for what it paints, not for the
+    // window's area.
+    std::vector<std::uint8_t> canvasTiles;
+    int tilesX = 0;
+    int tilesY = 0;
 
     Ctx ctx;
     bool running = true;
@@ -108,6 +124,14 @@ struct Shell {
     double prevX = 0;
     double prevY = 0;
     bool appliedFullscreen = false;
+    // What the window system last said about the window: while it is minimised or hidden
+    // frames are neither painted nor presented; without keyboard focus they come slower.
+    bool minimized = false;
+    bool hidden = false;
+    bool focused = true;
+    // Focus came back: the screens still see the window as away in the first frame painted
+    // after it, so a game that had no frame while it was gone still pauses.
+    bool returning = false;
     bool geometryDirty = false;
     double lastGeometrySave = 0;
 
@@ -122,6 +146,7 @@ struct Shell {
     double statCpu = 0;
     double statGpu = 0;
     double statStart = 0;
+    long statTiles = 0;  // painted canvas tiles summed over the frames of the second
 
     // Set by the first termination signal; read once per painted frame.
     const volatile std::sig_atomic_t* terminate = nullptr;
@@ -165,7 +190,8 @@ void shellGatherInput(Shell& sh, WindowPrefs& prefs, FrameOutcome& out);
 void shellPaint(Shell& sh, FrameOutcome& out);
 // Sleeps out the rest of the display's refresh interval for an iteration that began at
 // start, when vsync does not pace the loop (no vsync, nothing painted, or a present that
-// returned far too early).
+// returned far too early); without keyboard focus the interval is kUnfocusedInterval, and
+// an obscured window sleeps until an event arrives (at most a quarter second).
 void shellPace(Shell& sh, double start, bool painted);
 // One whole iteration: input, paint, and pacing when vsync does not pace.
 FrameOutcome shellIteration(Shell& sh, WindowPrefs& prefs);

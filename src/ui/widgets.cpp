@@ -312,7 +312,7 @@ bool toggleRow(Ctx& c, const Rect& r, const std::string& text, bool value) {
 int confirmDialog(Ctx& c, const std::string& title, const std::string& message,
                   const std::string& okLabel, const std::string& cancelLabel) {
     cairo_t* cr = c.cr;
-    fillRect(cr, Rect{0, 0, c.w, c.h}, 0x000000, 0.7);
+    veilWindow(c, 0x000000, 0.7);
 
     const double pw = std::min(c.w - c.s(64), c.s(360));
     const double ph = c.s(220);

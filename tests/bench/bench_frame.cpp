@@ -59,10 +59,6 @@ Timing timeFrames(testsupport::Headless& h, bool gl) {
     return {median(cpu), median(wall)};
 }
 
-// The floor: the canvas gets one small mark so that cairo cannot skip clearing it.
-void floorFrame(ui::Ctx& ctx) {
-    ui::fillRect(ctx.cr, {ctx.t * 10 - 10, 0, 2, 2}, 0xFFFFFF, 1);
-}
 
 void BM_Frame(benchmark::State& state, testsupport::RenderPath path, int w, int h) {
     const char* name = std::getenv("TARNWICK_BENCH_SCREEN");
@@ -71,6 +67,7 @@ void BM_Frame(benchmark::State& state, testsupport::RenderPath path, int w, int 
         state.SkipWithError("unknown TARNWICK_BENCH_SCREEN");
         return;
     }
+    benchtiming::plainFramebuffer();
     testsupport::Headless hl(w, h, path);
     if (!hl.ok()) {
         state.SkipWithError("no renderer");
@@ -80,7 +77,7 @@ void BM_Frame(benchmark::State& state, testsupport::RenderPath path, int w, int 
     Timing floor;
     Timing frame;
     for (auto _ : state) {
-        hl.setUpdate(floorFrame);
+        hl.setUpdate(benchtiming::floorFrame);
         floor = timeFrames(hl, gl);
         hl.setUpdate(nullptr);
         ui::Game::instance().resetTo(screen);
@@ -92,6 +89,7 @@ void BM_Frame(benchmark::State& state, testsupport::RenderPath path, int w, int 
     state.counters["wall_ms"] = frame.wallMs;
     state.counters["floor_wall_ms"] = floor.wallMs;
     state.counters["above_floor_ms"] = frame.cpuMs - floor.cpuMs;
+    state.counters["x_floor"] = floor.cpuMs > 0 ? frame.cpuMs / floor.cpuMs : 0;
 }
 
 BENCHMARK_CAPTURE(BM_Frame, OpenGL_1280x720, testsupport::RenderPath::OpenGL, 1280, 720)
@@ -141,6 +139,7 @@ namespace {
 // A full board of resting marbles from the cache plus 200 live particles, against the
 // floor, at 1920 x 1080: what the play screen's sprites cost on top of every frame.
 void BM_BoardSprites(benchmark::State& state, testsupport::RenderPath path) {
+    benchtiming::plainFramebuffer();
     testsupport::Headless hl(1920, 1080, path);
     if (!hl.ok()) {
         state.SkipWithError("no renderer");
@@ -152,7 +151,7 @@ void BM_BoardSprites(benchmark::State& state, testsupport::RenderPath path) {
     std::vector<double> issue;  // CPU spent in our drawing code, before the rasteriser
     auto board = [&](ui::Ctx& ctx) {
         const double c0 = processCpuSeconds();
-        floorFrame(ctx);
+        benchtiming::floorFrame(ctx);
         const double R = 30;
         for (int r = 0; r < 14; ++r)
             for (int c = 0; c < 11; ++c) {
@@ -179,7 +178,7 @@ void BM_BoardSprites(benchmark::State& state, testsupport::RenderPath path) {
     Timing floor;
     Timing frame;
     for (auto _ : state) {
-        hl.setUpdate(floorFrame);
+        hl.setUpdate(benchtiming::floorFrame);
         floor = timeFrames(hl, gl);
         hl.setUpdate(board);
         frame = timeFrames(hl, gl);

@@ -42,13 +42,12 @@ double profiled(const std::string& report, const std::string& label) {
     return at == std::string::npos ? -1 : std::atof(report.c_str() + at + key.size());
 }
 
-void floorFrame(ui::Ctx& ctx) {
-    ui::fillRect(ctx.cr, {ctx.t * 10 - 10, 0, 2, 2}, 0xFFFFFF, 1);
-}
+using benchtiming::floorFrame;
 
 void BM_PlayScreen(benchmark::State& state, testsupport::RenderPath path) {
     setenv("PLUMBRIX_STATS", "1", 0);  // the profiler decides once, on first use
     store::openAt(testsupport::freshDir("bench-playing"));
+    benchtiming::plainFramebuffer();
     testsupport::Headless hl(1920, 1080, path);
     if (!hl.ok()) {
         state.SkipWithError("no renderer");
@@ -133,6 +132,7 @@ void BM_PlayScreen(benchmark::State& state, testsupport::RenderPath path) {
     state.counters["cpu_ms"] = median(playCpu);
     state.counters["floor_cpu_ms"] = median(floorCpu);
     state.counters["above_floor_ms"] = median(playCpu) - median(floorCpu);
+    state.counters["x_floor"] = median(floorCpu) > 0 ? median(playCpu) / median(floorCpu) : 0;
     state.counters["scene_cpu_ms"] = median(sceneCpu);
     state.counters["above_scene_ms"] = median(playCpu) - median(sceneCpu);
     state.counters["landings"] = landings;

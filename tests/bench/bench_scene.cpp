@@ -40,7 +40,7 @@ SceneTiming timeFrames(testsupport::Headless& h, bool gl, int stage, bool withSc
     double sceneMs = 0;
     h.setUpdate([&](ui::Ctx& c) {
         if (!withScene) {
-            ui::fillRect(c.cr, {c.t * 10 - 10, 0, 2, 2}, 0xFFFFFF, 1);
+            benchtiming::floorFrame(c);
             return;
         }
         const double s0 = wallSeconds();
@@ -64,6 +64,7 @@ SceneTiming timeFrames(testsupport::Headless& h, bool gl, int stage, bool withSc
 
 void BM_Scene(benchmark::State& state, testsupport::RenderPath path, int stage) {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    benchtiming::plainFramebuffer();
     testsupport::Headless hl(1920, 1080, path);
     if (!hl.ok()) {
         state.SkipWithError("no renderer");

@@ -1,10 +1,17 @@
 // Clocks and the median shared by the frame benchmarks.
 #pragma once
 
+#include <SDL.h>
+#include <cairo.h>
 #include <time.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <vector>
+
+#include "ui/app.h"
+#include "ui/shell.h"
 
 namespace benchtiming {
 
@@ -26,6 +33,31 @@ inline double wallSeconds() {
 inline double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// SDL's software renderer presents through a plain window framebuffer, as on the dummy
+// video driver, rather than through an OpenGL texture SDL makes for it on the offscreen
+// driver (and on X11): the software figures then hold the renderer's own cost alone.
+// Decided once per process, before the first window.
+inline void plainFramebuffer() {
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+}
+
+// The floor every frame of a full-window canvas pays: a mark in every canvas tile, so the
+// whole canvas is cleared, uploaded and drawn before the frame is presented.
+inline void floorFrame(ui::Ctx& ctx) {
+    cairo_surface_t* s = cairo_get_target(ctx.cr);
+    cairo_surface_flush(s);
+    unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    const int w = cairo_image_surface_get_width(s);
+    const int h = cairo_image_surface_get_height(s);
+    const std::uint32_t mark = 0x01000000u;  // black at alpha 1/255, premultiplied
+    for (int y = 0; y < h; y += ui::kCanvasTile)
+        for (int x = 0; x < w; x += ui::kCanvasTile)
+            std::memcpy(data + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 4, &mark,
+                        sizeof mark);
+    cairo_surface_mark_dirty(s);
 }
 
 }  // namespace benchtiming
