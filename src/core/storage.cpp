@@ -255,21 +255,7 @@ SavedGame gameFromJson(const json::Value& g) {
 // A stored game that the rules could not play (a board of the wrong shape, colours out of
 // range, a negative score...) is never offered; the reason, or "" for a playable game.
 std::string gameFault(const SavedGame& g) {
-    core::GameModel m;
-    m.arcade = g.arcade;
-    m.level = g.level;
-    m.board = g.board;
-    m.parity = g.rowParity;
-    m.ceilingRow = g.ceilingRow;
-    m.incoming = g.incomingQueue;
-    m.starOrbs = g.starOrbPositions;
-    m.freed.insert(g.freedStarOrbs.begin(), g.freedStarOrbs.end());
-    m.destroyed.insert(g.destroyedObstacles.begin(), g.destroyedObstacles.end());
-    m.currentColor = g.currentColor;
-    m.nextColor = g.nextColor;
-    m.shots = g.shotsFired;
-    m.score = g.score;
-    return core::storedGameFault(m, g.elapsedMs);
+    return core::storedGameFault(gameModelOf(g), g.elapsedMs);
 }
 
 json::Value gameToJson(const SavedGame& g) {
@@ -491,6 +477,45 @@ const std::vector<ArcadeHigh>& recordArcadeHigh(const ArcadeHigh& a) {
     if (table.size() > static_cast<std::size_t>(kMaxArcadeEntries)) table.resize(kMaxArcadeEntries);
     writeSaves();
     return table;
+}
+
+core::GameModel gameModelOf(const SavedGame& g) {
+    core::GameModel m;
+    m.arcade = g.arcade;
+    m.level = g.level;
+    m.seed = g.seed;
+    m.board = g.board;
+    m.parity = g.rowParity;
+    m.ceilingRow = g.ceilingRow;
+    m.incoming = g.incomingQueue;
+    m.starOrbs = g.starOrbPositions;
+    m.freed.insert(g.freedStarOrbs.begin(), g.freedStarOrbs.end());
+    m.destroyed.insert(g.destroyedObstacles.begin(), g.destroyedObstacles.end());
+    m.currentColor = g.currentColor;
+    m.nextColor = g.nextColor;
+    m.shots = g.shotsFired;
+    m.score = g.score;
+    return m;
+}
+
+SavedGame savedGameOf(const core::GameModel& m, std::int64_t elapsedMs) {
+    SavedGame g;
+    g.level = m.level;
+    g.seed = m.seed;
+    g.arcade = m.arcade;
+    g.board = m.board;
+    g.rowParity = m.parity;
+    g.ceilingRow = m.ceilingRow;
+    g.incomingQueue = m.incoming;
+    g.starOrbPositions = m.starOrbs;
+    g.freedStarOrbs.assign(m.freed.begin(), m.freed.end());
+    g.destroyedObstacles.assign(m.destroyed.begin(), m.destroyed.end());
+    g.currentColor = m.currentColor;
+    g.nextColor = m.nextColor;
+    g.shotsFired = m.shots;
+    g.score = m.score;
+    g.elapsedMs = elapsedMs;
+    return g;
 }
 
 const SavedGame& savedGame() {

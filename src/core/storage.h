@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/game.h"
 #include "core/grid.h"
 
 namespace store {
@@ -111,6 +112,9 @@ const std::vector<ArcadeHigh>& arcadeHighs();
 const std::vector<ArcadeHigh>& recordArcadeHigh(const ArcadeHigh& a);
 // The interrupted game; valid says whether there is one.
 const SavedGame& savedGame();
+// The stored pieces of a game as the rules hold them (before core::resumeGame), and back.
+core::GameModel gameModelOf(const SavedGame& g);
+SavedGame savedGameOf(const core::GameModel& m, std::int64_t elapsedMs);
 bool hasSavedGame();
 // Stores g as the interrupted game (valid, savedAt = now) and writes.
 void saveGame(const SavedGame& g);

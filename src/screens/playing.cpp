@@ -257,20 +257,7 @@ class PlayingScreen : public Screen {
 PlayingScreen::PlayingScreen(const GameState& gs) : gs_(gs) {
     const store::SavedGame& saved = store::savedGame();
     if (gs.resume && saved.valid && saved.arcade == gs.arcade) {
-        game_.arcade = gs.arcade;
-        game_.level = saved.level;
-        game_.seed = saved.seed;
-        game_.board = saved.board;
-        game_.parity = saved.rowParity;
-        game_.ceilingRow = saved.ceilingRow;
-        game_.incoming = saved.incomingQueue;
-        game_.starOrbs = saved.starOrbPositions;
-        game_.freed.insert(saved.freedStarOrbs.begin(), saved.freedStarOrbs.end());
-        game_.destroyed.insert(saved.destroyedObstacles.begin(), saved.destroyedObstacles.end());
-        game_.currentColor = saved.currentColor;
-        game_.nextColor = saved.nextColor;
-        game_.shots = saved.shotsFired;
-        game_.score = saved.score;
+        game_ = store::gameModelOf(saved);
         core::resumeGame(game_);
         resumedMs_ = saved.elapsedMs;
         lastElapsed_ = saved.elapsedMs;
@@ -534,22 +521,8 @@ void PlayingScreen::finish(Ctx& c, bool solved) {
 
 void PlayingScreen::save(double t) {
     if (t > 0) lastElapsed_ = static_cast<std::int64_t>((t - startT_) * 1000.0);
-    store::SavedGame g;
-    g.level = game_.level;
-    g.seed = game_.seed;
+    store::SavedGame g = store::savedGameOf(game_, lastElapsed_);
     g.arcade = gs_.arcade;
-    g.board = game_.board;
-    g.rowParity = game_.parity;
-    g.ceilingRow = game_.ceilingRow;
-    g.incomingQueue = game_.incoming;
-    g.starOrbPositions = game_.starOrbs;
-    g.freedStarOrbs.assign(game_.freed.begin(), game_.freed.end());
-    g.destroyedObstacles.assign(game_.destroyed.begin(), game_.destroyed.end());
-    g.currentColor = game_.currentColor;
-    g.nextColor = game_.nextColor;
-    g.shotsFired = game_.shots;
-    g.score = game_.score;
-    g.elapsedMs = lastElapsed_;
     store::saveGame(g);
 }
 
