@@ -237,7 +237,9 @@ TEST(DesktopIntegration, DebianPackageUnpacksIntoAWorkingGame) {
     const Outcome unpack = run("dpkg -x " + quoted(deb) + " " + quoted(root));
     ASSERT_EQ(unpack.status, 0) << unpack.out;
     const std::string share = root + "/usr/share";
-    EXPECT_TRUE(fs::is_regular_file(share + "/Plumbrix/assets/fonts/QuendraCJK.ttf"));
+    for (const char* face : {"JP", "SC", "KR"}) {
+        EXPECT_TRUE(fs::is_regular_file(share + "/Plumbrix/assets/fonts/QuendraCJK-" + face + ".ttf"));
+    }
     EXPECT_TRUE(fs::is_regular_file(share + "/Plumbrix/assets/audio/bgm_calm.ogg"));
     EXPECT_TRUE(fs::is_regular_file(share + "/applications/" + std::string(kAppId) + ".desktop"));
     EXPECT_TRUE(fs::is_regular_file(share + "/metainfo/" + std::string(kAppId) + ".metainfo.xml"));
