@@ -185,21 +185,17 @@ TEST(PlayLayout, SameWindowSameGeometryAndLimitsHold) {
 TEST(PlayScreen, FreshGamesStartFromTheLevelOrTheSeed) {
     Play p("play-fresh");
     p.start(playing(0));
-    const core::LevelBoard lb = core::levelBoard(0);
-    EXPECT_EQ(p.view().board, lb.board);
-    EXPECT_EQ(p.view().incomingRows, static_cast<int>(lb.incomingRows.size()));
-    EXPECT_EQ(p.view().starOrbs.size(), lb.starOrbs.size());
-    // The first two colours are single draws of generators seeded from the seed.
-    const int n = core::levelConfig(0).numColors;
-    core::Mulberry32 a(12345), b(12345u * 31u + 7u);
-    EXPECT_EQ(p.view().currentColor, a.nextInt(n));
-    EXPECT_EQ(p.view().nextColor, b.nextInt(n));
+    // The screen shows the rules' fresh game of its level and seed.
+    const core::GameModel fresh = core::newCampaignGame(0, 12345);
+    EXPECT_EQ(p.view().board, fresh.board);
+    EXPECT_EQ(p.view().incomingRows, static_cast<int>(fresh.incoming.size()));
+    EXPECT_EQ(p.view().starOrbs, fresh.starOrbs);
+    EXPECT_EQ(std::pair(p.view().currentColor, p.view().nextColor),
+              std::pair(fresh.currentColor, fresh.nextColor));
     EXPECT_DOUBLE_EQ(p.view().aim, -kPi / 2);
 
     p.start(playing(0, true));
-    const core::LevelConfig ac = core::arcadeConfig(0);
-    EXPECT_EQ(p.view().board,
-              core::generateStartingBoard(ac.numColors, ac.startingMarbles, 12345, 14, 11));
+    EXPECT_EQ(p.view().board, core::newArcadeGame(12345).board);
     EXPECT_EQ(p.view().incomingRows, 0);
     EXPECT_TRUE(p.view().starOrbs.empty());
     EXPECT_TRUE(p.view().obstacles.empty());

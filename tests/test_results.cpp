@@ -333,30 +333,21 @@ ui::PlayView viewOfLevelOne() {
     v.geo = ui::playLayout(1280, 720, 1.0, cfg.rows, cfg.cols);
     std::tie(v.rows, v.cols, v.lossRow, v.numColors) =
         std::tuple(cfg.rows, cfg.cols, cfg.lossRow, cfg.numColors);
-    const store::SavedGame& g = store::savedGame();
-    if (store::hasSavedGame()) {
-        v.board = g.board;
-        v.incomingRows = static_cast<int>(g.incomingQueue.size());
-        v.starOrbs = g.starOrbPositions;
-        v.freed = g.freedStarOrbs;
-        v.destroyed = g.destroyedObstacles;
-        v.currentColor = g.currentColor;
-        v.nextColor = g.nextColor;
-        v.shots = g.shotsFired;
-    } else {
-        const core::LevelBoard lb = core::levelBoard(0);
-        v.board = lb.board;
-        v.incomingRows = static_cast<int>(lb.incomingRows.size());
-        v.starOrbs = lb.starOrbs;
-        v.currentColor = core::Mulberry32(12345).nextInt(cfg.numColors);
-        v.nextColor = core::Mulberry32(12345u * 31u + 7u).nextInt(cfg.numColors);
-    }
-    const auto all = core::resolveObstacles(core::obstaclesForStage(cfg.stage), v.geo.fieldLeft,
-                                            v.geo.fieldTop, v.geo.fieldW, v.geo.fieldH, v.geo.R);
+    core::GameModel m = store::hasSavedGame() ? store::gameModelOf(store::savedGame())
+                                              : core::newCampaignGame(0, 12345);
+    v.board = m.board;
+    v.parity = m.parity;
+    v.ceilingRow = m.ceilingRow;
+    v.incomingRows = static_cast<int>(m.incoming.size());
+    v.starOrbs = m.starOrbs;
+    v.freed.assign(m.freed.begin(), m.freed.end());
+    v.destroyed.assign(m.destroyed.begin(), m.destroyed.end());
+    v.currentColor = m.currentColor;
+    v.nextColor = m.nextColor;
+    v.shots = m.shots;
+    const auto all = ui::stageObstacles(v.geo, m);
     for (size_t i = 0; i < all.size(); ++i)
-        if (std::find(v.destroyed.begin(), v.destroyed.end(), static_cast<int>(i)) ==
-            v.destroyed.end())
-            v.obstacles.push_back(all[i]);
+        if (!m.destroyed.count(static_cast<int>(i))) v.obstacles.push_back(all[i]);
     return v;
 }
 
