@@ -11,6 +11,7 @@
 #include "core/flight.h"
 #include "core/game.h"
 #include "core/obstacles.h"
+#include "support/boards.h"
 
 namespace {
 
@@ -301,4 +302,70 @@ TEST(GameModel, DeterminismSignature) {
         }
     }
     EXPECT_EQ(h.h, 17758687345417713085ull) << h.h;
+}
+
+// Turns through the model: a board (drawn with odd rows indented, parity 0, rows 0..),
+// a shot, and what the turn did. The field is 11 columns of R = 10 with the launcher below.
+TEST(GameModel, GoldenTurns) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> board;
+        double startX, aimDeg;  // launch point and angle (0 right, -90 straight up)
+        int colour, shotsBefore;
+        bool waiting;  // rows still wait above the field
+        RC landing;
+        int popped, dropped, points;
+        bool descended;
+        int parity, ceilingRow;  // after the turn
+    };
+    const Case cases[] = {
+        {"sticks under the marble it grazes", {"1 1 . . .", " 2 . . . ."}, 30, -90, 1, 0, true,
+         {2, 1}, 0, 0, 0, false, 0, 0},
+        {"completes a triple under the ceiling", {"0 0 . . ."}, 30, -90, 0, 0, true, {1, 0}, 3,
+         0, 30, false, 0, 0},
+        {"a pop cuts a hanging marble loose", {"0 0 . 4 .", " 3 . . . ."}, 40, -90, 0, 0, true,
+         {1, 1}, 3, 1, 50, false, 0, 0},
+        {"clearing the ceiling row drops all that hung from it",
+         {"2 . . . .", " 2 . . . .", "3 . . . ."}, 30, -90, 2, 0, true, {2, 1}, 3, 1, 50, false,
+         0, 0},
+        {"a bank shot off the right wall", {}, 200, -60, 4, 0, true, {0, 3}, 0, 0, 0, false, 0,
+         0},
+        {"the sixth shot lets a waiting row in", {"1 1 . . ."}, 30, -90, 3, 5, true, {1, 0}, 0,
+         0, 0, true, 1, 0},
+        {"with nothing waiting the ceiling comes down", {"1 1 . . ."}, 30, -90, 3, 5, false,
+         {1, 0}, 0, 0, 0, true, 1, 1},
+    };
+    constexpr double kToRad = kPi / 180.0;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        GameModel m = core::newCampaignGame(0, 1);
+        for (auto& row : m.board) std::fill(row.begin(), row.end(), -1);
+        const core::Board drawn = testsupport::boardFrom(k.board);
+        for (int r = 0; r < core::boardRows(drawn); ++r)
+            for (int c = 0; c < core::boardCols(drawn); ++c) m.board[r][c] = drawn[r][c];
+        m.starOrbs.clear();
+        if (!k.waiting) m.incoming.clear();
+        m.shots = k.shotsBefore;
+        core::FlightField f;
+        f.R = 10;
+        f.right = core::gridWidth(11, 10);
+        f.lostBelow = 1000;
+        core::Flight fl;
+        fl.s = core::ShotState{k.startX, 300, 1200 * std::cos(k.aimDeg * kToRad),
+                               1200 * std::sin(k.aimDeg * kToRad), k.colour};
+        const core::FlightResult res = core::fly(fl, 5000, f, m.board, {});
+        ASSERT_EQ(res.end, FlightEnd::Landed);
+        EXPECT_EQ((RC{res.r, res.c}), k.landing);
+        EXPECT_EQ(res.bounces.size(), k.aimDeg == -90 ? 0u : 1u);
+        const core::Placement p = core::placeMarble(m, res.r, res.c, k.colour);
+        const core::TurnEnd end = core::endTurn(m, p.popped);
+        EXPECT_EQ(p.popped ? static_cast<int>(p.cluster.size()) : 0, k.popped);
+        EXPECT_EQ(static_cast<int>(p.floaters.size()), k.dropped);
+        EXPECT_EQ(p.earned, k.points);
+        EXPECT_EQ(m.score, k.points);
+        EXPECT_EQ(m.shots, k.shotsBefore + 1);
+        EXPECT_EQ(end.descended, k.descended);
+        EXPECT_EQ(std::pair(m.parity, m.ceilingRow), std::pair(k.parity, k.ceilingRow));
+        EXPECT_EQ(breach(m), "");
+    }
 }
