@@ -14,10 +14,10 @@ constexpr double kSpeed = 1200.0;
 // Longer than any flight, bumper rallies included.
 constexpr double kFlightCapMs = 20000;
 // The sweep of the shot to choose, and the coarser one of the shot after it.
-constexpr double kSweepStep = 0.004;
-constexpr double kAheadStep = 0.012;
+constexpr double kSweepStep = 0.006;
+constexpr double kAheadStep = 0.02;
 // How many of the best landings get the look ahead.
-constexpr std::size_t kAheadCandidates = 4;
+constexpr std::size_t kAheadCandidates = 3;
 constexpr double kWin = 1e6, kLoss = -1e7;
 
 // The field and standing obstacles of m in table t.
@@ -117,8 +117,17 @@ Played play(const core::GameModel& m, const Table& t, const Landing& l) {
         out.worth += kWin;
         out.over = true;
     }
-    // A low pack is a danger of its own.
-    out.worth -= 15.0 * std::max(0, core::occupiedRows(out.after.board) - 7);
+    // Every marble left is work still to do, and a pack near the loss row is a danger.
+    int marbles = 0, lowest = -1;
+    for (int r = 0; r < static_cast<int>(out.after.board.size()); ++r) {
+        for (int v : out.after.board[static_cast<std::size_t>(r)]) {
+            if (v == -1) continue;
+            ++marbles;
+            lowest = r;
+        }
+    }
+    out.worth -= 12.0 * marbles;
+    out.worth -= 400.0 * std::max(0, lowest - (out.after.cfg.lossRow - 4));
     return out;
 }
 

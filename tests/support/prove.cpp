@@ -90,7 +90,8 @@ int proveAll(std::ostream& out, const ProveOptions& o) {
     int levelsWon = 0;
     std::vector<int> blockShots;
     int blockWins = 0, blockGames = 0;
-    for (int level = 0; level < 100; ++level) {
+    const int first = std::clamp(o.firstLevel, 0, 99), last = std::clamp(o.lastLevel, first, 99);
+    for (int level = first; level <= last; ++level) {
         std::vector<int> shots, scores, descents;
         int wins = 0, stars = 0, unfinished = 0;
         for (int k = 0; k < seeds; ++k) {
@@ -109,8 +110,9 @@ int proveAll(std::ostream& out, const ProveOptions& o) {
         out << line("level %3d  %s %d/%d  shots %3d  stars %d  score %6d  descents %2d%s\n",
                     level + 1, wins > 0 ? "won " : "lost", wins, seeds, median(shots), stars,
                     median(scores), median(descents), unfinished ? "  (unfinished)" : "");
-        if (level % 10 == 9) {
-            out << line("levels %d-%d  median shots %d  win rate %d%%\n", level - 8, level + 1,
+        out.flush();
+        if (level % 10 == 9 || level == last) {
+            out << line("levels %d-%d  median shots %d  win rate %d%%\n", level / 10 * 10 + 1, level + 1,
                         median(blockShots), 100 * blockWins / blockGames);
             blockShots.clear();
             blockWins = blockGames = 0;
@@ -121,7 +123,7 @@ int proveAll(std::ostream& out, const ProveOptions& o) {
         out << line("arcade seed %d  survived %d shots%s  score %d\n", k + 1, g.shots,
                     g.ended ? "" : " (capped)", g.score);
     }
-    out << line("won %d/100\n", levelsWon);
+    out << line("won %d/%d\n", levelsWon, last - first + 1);
     out.flush();
     return levelsWon;
 }

@@ -25,10 +25,11 @@ struct ProveOptions {
     int seeds = 5;          // campaign seeds per level
     int arcadeSeeds = 3;    // arcade runs (0: none)
     int arcadeShots = 3000; // cap of one arcade run
+    int firstLevel = 0, lastLevel = 99;  // the campaign levels played
 };
 
 // Writes the report: a line per level, a line per block of ten, the arcade runs, then
-// "won N/100". Returns N.
+// "won N/M" for the M levels played (100 unless a range was asked for). Returns N.
 int proveAll(std::ostream& out, const ProveOptions& o);
 
 }  // namespace testsupport
