@@ -1,6 +1,6 @@
 // The level catalogue: configuration of campaign levels and of the arcade mode, the star
-// rating, levelBoard's copy of the records, and the level tool's check of the pictures the
-// records come from.
+// rating, levelBoard's copy of the records, the level tool's check of the pictures the
+// records come from, and the campaign played through by the test bot.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +16,7 @@
 #include "core/grid.h"
 #include "core/levels.h"
 #include "core/levels_data.h"
+#include "support/prove.h"
 
 using core::Board;
 using core::LevelConfig;
@@ -164,4 +165,34 @@ TEST(LevelValidator, BlockSizesFollowTheTable) {
         }
         EXPECT_EQ(ld::kLevels[i].incomingCount, 3 + i / 10 + i / 20) << "level " << i;
     }
+}
+
+// ---- the campaign played --------------------------------------------------------------
+
+// The test bot plays every level once through the game model, as the level prover does
+// with more seeds; its report goes to <build>/proof-report.txt. Every game must come to an
+// end, and the levels the bot wins must stay nearly all of them, so a level or rule change
+// that makes levels unwinnable shows here.
+TEST(LevelProver, TheBotPlaysEveryLevelToAnEndAndWinsNearlyAll) {
+    std::ostringstream report;
+    testsupport::ProveOptions o;
+    o.seeds = 1;
+    o.arcadeSeeds = 0;
+    const int won = testsupport::proveAll(report, o);
+    std::ofstream(std::string(TARNWICK_BINARY_DIR) + "/proof-report.txt") << report.str();
+
+    std::istringstream lines(report.str());
+    std::string l, last;
+    int levels = 0, levelsWon = 0;
+    while (std::getline(lines, l)) {
+        last = l;
+        if (l.rfind("level ", 0) != 0) continue;
+        ++levels;
+        levelsWon += l.find(" won ") != std::string::npos ? 1 : 0;
+        EXPECT_EQ(l.find("unfinished"), std::string::npos) << l;
+    }
+    EXPECT_EQ(levels, 100);
+    EXPECT_EQ(levelsWon, won);
+    EXPECT_EQ(last, "won " + std::to_string(won) + "/100");
+    EXPECT_GE(won, 95) << report.str();
 }
