@@ -13,9 +13,9 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kSpeed = 1200.0;
 // Longer than any flight, bumper rallies included.
 constexpr double kFlightCapMs = 20000;
-// The sweep of the shot to choose, and the coarser one of the shot after it.
-constexpr double kSweepStep = 0.006;
-constexpr double kAheadStep = 0.02;
+// The sweeps (coarse and fine steps) of the shot to choose and of the shot after it.
+constexpr double kSweepCoarse = 0.024, kSweepFine = 0.006;
+constexpr double kAheadCoarse = 0.05, kAheadFine = 0.0167;
 // How many of the best landings get the look ahead.
 constexpr std::size_t kAheadCandidates = 3;
 constexpr double kWin = 1e6, kLoss = -1e7;
@@ -68,26 +68,39 @@ double placementWorth(const core::Placement& p) {
 }
 
 // The distinct landings of one sweep: for each cell, the middle one of the angles that
-// reach it (the safest aim at it).
+// reach it (the safest aim at it). The sweep samples every `coarse` radians and looks at
+// every `fine` radians only between two samples that end differently, where the landing
+// changes; a cell reached only between two samples landing alike is left out.
 struct Landing {
     int r = 0, c = 0;
     double angle = 0;
 };
 
 template <class Snap>
-std::vector<Landing> sweep(const core::GameModel& m, const Table& t, double step, Snap snap,
-                           bool* anyLanding = nullptr) {
+std::vector<Landing> sweep(const core::GameModel& m, const Table& t, double coarse, double fine,
+                           Snap snap, bool* anyLanding = nullptr) {
     const Flying fl = flyingIn(m, t);
     std::map<std::pair<int, int>, std::vector<double>> byCell;
-    for (double a0 = -kPi + 0.13; a0 < -0.13; a0 += step) {
-        const double a = snap(a0);
-        const ShotOutcome o = shoot(m, fl, t.launcher, a);
+    auto at = [&](double a0) {
+        const ShotOutcome o = shoot(m, fl, t.launcher, snap(a0));
         if (o.kind == ShotOutcome::Landed) byCell[{o.r, o.c}].push_back(a0);
+        return o;
+    };
+    constexpr double kFrom = -kPi + 0.13, kTo = -0.13;
+    ShotOutcome prev = at(kFrom);
+    for (double a0 = kFrom + coarse; a0 < kTo + coarse; a0 += coarse) {
+        const double a1 = std::min(a0, kTo);
+        const ShotOutcome o = at(a1);
+        if (o.kind != prev.kind || o.r != prev.r || o.c != prev.c) {
+            for (double a = a1 - coarse + fine; a < a1 - 0.5 * fine; a += fine) at(a);
+        }
+        prev = o;
     }
     if (anyLanding) *anyLanding = !byCell.empty();
     std::vector<Landing> out;
     out.reserve(byCell.size());
-    for (const auto& [cell, angles] : byCell) {
+    for (auto& [cell, angles] : byCell) {
+        std::sort(angles.begin(), angles.end());
         out.push_back(Landing{cell.first, cell.second, angles[angles.size() / 2]});
     }
     return out;
@@ -134,7 +147,7 @@ Played play(const core::GameModel& m, const Table& t, const Landing& l) {
 // The best a single shot with the current colour makes of m, without looking further.
 double bestNow(const core::GameModel& m, const Table& t) {
     double best = kLoss;
-    for (const Landing& l : sweep(m, t, kAheadStep, [](double a) { return a; })) {
+    for (const Landing& l : sweep(m, t, kAheadCoarse, kAheadFine, [](double a) { return a; })) {
         best = std::max(best, play(m, t, l).worth);
     }
     return best;
@@ -143,7 +156,7 @@ double bestNow(const core::GameModel& m, const Table& t) {
 template <class Snap>
 double choose(const core::GameModel& m, const Table& t, Snap snap) {
     bool any = false;
-    const std::vector<Landing> landings = sweep(m, t, kSweepStep, snap, &any);
+    const std::vector<Landing> landings = sweep(m, t, kSweepCoarse, kSweepFine, snap, &any);
     if (!any) return -kPi / 2;
     std::vector<std::pair<double, std::size_t>> ranked;  // worth now, index
     std::vector<Played> played;
