@@ -1,6 +1,6 @@
 // The level catalogue: configuration of campaign levels and of the arcade mode, the star
-// rating, levelBoard's copy of the records, and the level tool's check of the pictures the
-// records come from.
+// rating, levelBoard's copy of the records, the level tool's check of the pictures the
+// records come from, and the campaign played through by the test bot.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +16,7 @@
 #include "core/grid.h"
 #include "core/levels.h"
 #include "core/levels_data.h"
+#include "support/prove.h"
 
 using core::Board;
 using core::LevelConfig;
@@ -165,3 +166,42 @@ TEST(LevelValidator, BlockSizesFollowTheTable) {
         EXPECT_EQ(ld::kLevels[i].incomingCount, 3 + i / 10 + i / 20) << "level " << i;
     }
 }
+
+// ---- the campaign played --------------------------------------------------------------
+
+// The test bot plays every level once through the game model, as the level prover does
+// with more seeds, a quarter of the campaign per case; the reports go to
+// <build>/proof-report-<first level>.txt. Every game must come to an end, and the levels
+// the bot wins must stay nearly all of them, so a level or rule change that makes levels
+// unwinnable shows here.
+class LevelProver : public ::testing::TestWithParam<int> {};
+
+TEST_P(LevelProver, TheBotPlaysEveryLevelToAnEndAndWinsNearlyAll) {
+    std::ostringstream report;
+    testsupport::ProveOptions o;
+    o.seeds = 1;
+    o.arcadeSeeds = 0;
+    o.firstLevel = GetParam();
+    o.lastLevel = GetParam() + 24;
+    const int won = testsupport::proveAll(report, o);
+    std::ofstream(std::string(TARNWICK_BINARY_DIR) + "/proof-report-" +
+                  std::to_string(GetParam() + 1) + ".txt")
+        << report.str();
+
+    std::istringstream lines(report.str());
+    std::string l, last;
+    int levels = 0, levelsWon = 0;
+    while (std::getline(lines, l)) {
+        last = l;
+        if (l.rfind("level ", 0) != 0) continue;
+        ++levels;
+        levelsWon += l.find(" won ") != std::string::npos ? 1 : 0;
+        EXPECT_EQ(l.find("unfinished"), std::string::npos) << l;
+    }
+    EXPECT_EQ(levels, 25);
+    EXPECT_EQ(levelsWon, won);
+    EXPECT_EQ(last, "won " + std::to_string(won) + "/25");
+    EXPECT_GE(won, 23) << report.str();
+}
+
+INSTANTIATE_TEST_SUITE_P(Quarters, LevelProver, ::testing::Values(0, 25, 50, 75));
