@@ -57,8 +57,8 @@ core::ShotState aimed(const Field& fd, double angle) {
     core::ShotState s;
     s.x = fd.shooterX;
     s.y = fd.shooterY;
-    s.vx = std::cos(angle) * 1200;
-    s.vy = std::sin(angle) * 1200;
+    s.vx = std::cos(angle) * core::kShotSpeed;
+    s.vy = std::sin(angle) * core::kShotSpeed;
     return s;
 }
 
@@ -351,8 +351,8 @@ TEST(GameModel, GoldenTurns) {
         f.right = core::gridWidth(11, 10);
         f.lostBelow = 1000;
         core::Flight fl;
-        fl.s = core::ShotState{k.startX, 300, 1200 * std::cos(k.aimDeg * kToRad),
-                               1200 * std::sin(k.aimDeg * kToRad), k.colour};
+        fl.s = core::ShotState{k.startX, 300, core::kShotSpeed * std::cos(k.aimDeg * kToRad),
+                               core::kShotSpeed * std::sin(k.aimDeg * kToRad), k.colour};
         const core::FlightResult res = core::fly(fl, 5000, f, m.board, {});
         ASSERT_EQ(res.end, FlightEnd::Landed);
         EXPECT_EQ((RC{res.r, res.c}), k.landing);

@@ -14,6 +14,8 @@ namespace core {
 
 // Length of one flight step in marble radii: short enough that no contact is missed.
 inline constexpr double kFlightStep = 0.25;
+// Launch speed of a marble, logical pixels per second.
+inline constexpr double kShotSpeed = 1200.0;
 
 // The field a marble flies in, in screen units.
 struct FlightField {

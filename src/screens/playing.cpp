@@ -36,7 +36,6 @@ namespace {
 
 using core::Point;
 
-constexpr double kShotSpeed = 1200.0;
 constexpr double kPopStagger = 0.045;
 constexpr double kAutoFillTarget = 4.0;
 constexpr double kSettleTime = 0.33;
@@ -386,8 +385,8 @@ void PlayingScreen::fireShot() {
     shot_.carryMs = 0;
     shot_.s.x = shooterX_;
     shot_.s.y = shooterY_;
-    shot_.s.vx = std::cos(aim_) * kShotSpeed;
-    shot_.s.vy = std::sin(aim_) * kShotSpeed;
+    shot_.s.vx = std::cos(aim_) * core::kShotSpeed;
+    shot_.s.vy = std::sin(aim_) * core::kShotSpeed;
     shot_.s.color = game_.currentColor;
     shot_.spin = 0;
     audio::play(audio::dropForColor(game_.currentColor));
@@ -822,9 +821,9 @@ void PlayingScreen::drawAim(Ctx& c) {
     core::ShotState start;
     start.x = shooterX_;
     start.y = shooterY_;
-    start.vx = std::cos(aim_) * kShotSpeed;
-    start.vy = std::sin(aim_) * kShotSpeed;
-    const double reachMs = c.s(kAimReach) / kShotSpeed * 1000.0;
+    start.vx = std::cos(aim_) * core::kShotSpeed;
+    start.vy = std::sin(aim_) * core::kShotSpeed;
+    const double reachMs = c.s(kAimReach) / core::kShotSpeed * 1000.0;
     const core::FlightTrace trace =
         core::traceFlight(start, reachMs, flightField(c), game_.board, obstacles_);
     const std::vector<Point>& path = trace.path;

@@ -10,7 +10,6 @@ namespace testsupport {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kSpeed = 1200.0;
 // Longer than any flight, bumper rallies included.
 constexpr double kFlightCapMs = 20000;
 // The sweeps (coarse and fine steps) of the shot to choose and of the shot after it.
@@ -41,8 +40,8 @@ ShotOutcome shoot(const core::GameModel& m, const Flying& fl, core::Point from, 
     core::Flight f;
     f.s.x = from.x;
     f.s.y = from.y;
-    f.s.vx = std::cos(angle) * kSpeed;
-    f.s.vy = std::sin(angle) * kSpeed;
+    f.s.vx = std::cos(angle) * core::kShotSpeed;
+    f.s.vy = std::sin(angle) * core::kShotSpeed;
     const core::FlightResult r = core::fly(f, kFlightCapMs, fl.field, m.board, fl.standing);
     switch (r.end) {
     case core::FlightEnd::Landed:
@@ -243,8 +242,8 @@ ShotOutcome simulateShot(const ui::PlayView& v, double angle, double frameDt) {
     core::Flight f;
     f.s.x = v.geo.shooterX;
     f.s.y = v.geo.shooterY;
-    f.s.vx = std::cos(angle) * kSpeed;
-    f.s.vy = std::sin(angle) * kSpeed;
+    f.s.vx = std::cos(angle) * core::kShotSpeed;
+    f.s.vy = std::sin(angle) * core::kShotSpeed;
     const core::FlightField field = flightField(v);
     const double dtMs = std::min(frameDt, 0.05) * 1000.0;
     for (int frame = 0; frame < 2000; ++frame) {
