@@ -36,13 +36,7 @@ Flying flyingIn(const core::GameModel& m, const Table& t) {
     return f;
 }
 
-ShotOutcome shoot(const core::GameModel& m, const Flying& fl, core::Point from, double angle) {
-    core::Flight f;
-    f.s.x = from.x;
-    f.s.y = from.y;
-    f.s.vx = std::cos(angle) * core::kShotSpeed;
-    f.s.vy = std::sin(angle) * core::kShotSpeed;
-    const core::FlightResult r = core::fly(f, kFlightCapMs, fl.field, m.board, fl.standing);
+ShotOutcome outcomeOf(const core::FlightResult& r) {
     switch (r.end) {
     case core::FlightEnd::Landed:
         return ShotOutcome{ShotOutcome::Landed, r.r, r.c};
@@ -54,6 +48,15 @@ ShotOutcome shoot(const core::GameModel& m, const Flying& fl, core::Point from, 
         break;
     }
     return ShotOutcome{};
+}
+
+ShotOutcome shoot(const core::GameModel& m, const Flying& fl, core::Point from, double angle) {
+    core::Flight f;
+    f.s.x = from.x;
+    f.s.y = from.y;
+    f.s.vx = std::cos(angle) * core::kShotSpeed;
+    f.s.vy = std::sin(angle) * core::kShotSpeed;
+    return outcomeOf(core::fly(f, kFlightCapMs, fl.field, m.board, fl.standing));
 }
 
 // What placing colour at (r, c) is worth right away: a pop by its size, its drops and the
@@ -223,19 +226,12 @@ double chooseAngle(const core::GameModel& m, const Table& t) {
 }
 
 core::FlightField flightField(const ui::PlayView& v) {
-    const ui::PlayGeometry& g = v.geo;
-    core::FlightField f;
-    f.R = g.R;
-    f.gridX = g.gridX;
-    f.gridTop = g.fieldTop;
-    f.left = g.gridX;
-    f.right = g.gridX + g.gridW;
-    f.lostBelow = g.h + g.R;
-    f.rows = v.rows;
-    f.cols = v.cols;
-    f.parity = v.parity;
-    f.ceilingRow = v.ceilingRow;
-    return f;
+    core::GameModel m;
+    m.cfg.rows = v.rows;
+    m.cfg.cols = v.cols;
+    m.parity = v.parity;
+    m.ceilingRow = v.ceilingRow;
+    return ui::flightFieldFor(v.geo, m);
 }
 
 ShotOutcome simulateShot(const ui::PlayView& v, double angle, double frameDt) {
@@ -247,17 +243,8 @@ ShotOutcome simulateShot(const ui::PlayView& v, double angle, double frameDt) {
     const core::FlightField field = flightField(v);
     const double dtMs = std::min(frameDt, 0.05) * 1000.0;
     for (int frame = 0; frame < 2000; ++frame) {
-        const core::FlightResult r = core::fly(f, dtMs, field, v.board, v.obstacles);
-        switch (r.end) {
-        case core::FlightEnd::Landed:
-            return ShotOutcome{ShotOutcome::Landed, r.r, r.c};
-        case core::FlightEnd::Swallowed:
-            return ShotOutcome{ShotOutcome::Swallowed, -1, -1};
-        case core::FlightEnd::Lost:
-            return ShotOutcome{ShotOutcome::Lost, -1, -1};
-        case core::FlightEnd::Flying:
-            break;
-        }
+        const ShotOutcome o = outcomeOf(core::fly(f, dtMs, field, v.board, v.obstacles));
+        if (o.kind != ShotOutcome::StillFlying) return o;
     }
     return ShotOutcome{};
 }
