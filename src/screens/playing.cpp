@@ -37,12 +37,9 @@ namespace {
 using core::Point;
 
 constexpr double kPopStagger = 0.045;
-constexpr double kAutoFillTarget = 4.0;
 constexpr double kSettleTime = 0.33;
 constexpr double kAimReach = 4500;  // length of the aim guide's path, interface units
 constexpr double kFieldAspect = 0.62;
-constexpr double kSpinDamp = 0.3;
-constexpr double kDegPerRad = 57.29577951308232;
 constexpr double kPi = 3.14159265358979323846;
 
 constexpr int kKeyEscape = 27;
