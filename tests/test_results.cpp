@@ -331,20 +331,10 @@ ui::PlayView viewOfLevelOne() {
     const core::LevelConfig cfg = core::levelConfig(0);
     ui::PlayView v;
     v.geo = ui::playLayout(1280, 720, 1.0, cfg.rows, cfg.cols);
-    std::tie(v.rows, v.cols, v.lossRow, v.numColors) =
-        std::tuple(cfg.rows, cfg.cols, cfg.lossRow, cfg.numColors);
     core::GameModel m = store::hasSavedGame() ? store::gameModelOf(store::savedGame())
                                               : core::newCampaignGame(0, 12345);
-    v.board = m.board;
-    v.parity = m.parity;
-    v.ceilingRow = m.ceilingRow;
-    v.incomingRows = static_cast<int>(m.incoming.size());
-    v.starOrbs = m.starOrbs;
-    v.freed.assign(m.freed.begin(), m.freed.end());
-    v.destroyed.assign(m.destroyed.begin(), m.destroyed.end());
-    v.currentColor = m.currentColor;
-    v.nextColor = m.nextColor;
-    v.shots = m.shots;
+    m.cfg = cfg;
+    ui::showGame(v, m);
     const auto all = ui::stageObstacles(v.geo, m);
     for (size_t i = 0; i < all.size(); ++i)
         if (!m.destroyed.count(static_cast<int>(i))) v.obstacles.push_back(all[i]);

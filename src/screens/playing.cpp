@@ -1125,28 +1125,13 @@ void PlayingScreen::publish(const Ctx& c) {
     PlayView& v = st().view;
     v.frame += 1;
     v.arcade = gs_.arcade;
-    v.level = game_.level;
     v.geo = geo_;
-    v.rows = game_.cfg.rows;
-    v.cols = game_.cfg.cols;
-    v.lossRow = game_.cfg.lossRow;
-    v.numColors = game_.cfg.numColors;
-    v.board = game_.board;
-    v.parity = game_.parity;
-    v.ceilingRow = game_.ceilingRow;
-    v.incomingRows = static_cast<int>(game_.incoming.size());
-    v.starOrbs = game_.starOrbs;
-    v.freed.assign(game_.freed.begin(), game_.freed.end());
-    v.destroyed.assign(game_.destroyed.begin(), game_.destroyed.end());
+    showGame(v, game_);
     v.obstacles = obstacles_;
     v.aim = aim_;
     v.shotActive = shotActive_;
     v.shot = shot_.s;
     v.shotSpin = shot_.spin;
-    v.currentColor = game_.currentColor;
-    v.nextColor = game_.nextColor;
-    v.shots = game_.shots;
-    v.score = game_.score;
     v.paused = paused_;
     v.finished = finished_;
     v.fillDue = fillDue_;
@@ -1158,6 +1143,25 @@ void PlayingScreen::publish(const Ctx& c) {
 }
 
 }  // namespace
+
+void showGame(PlayView& v, const core::GameModel& m) {
+    v.level = m.level;
+    v.rows = m.cfg.rows;
+    v.cols = m.cfg.cols;
+    v.lossRow = m.cfg.lossRow;
+    v.numColors = m.cfg.numColors;
+    v.board = m.board;
+    v.parity = m.parity;
+    v.ceilingRow = m.ceilingRow;
+    v.incomingRows = static_cast<int>(m.incoming.size());
+    v.starOrbs = m.starOrbs;
+    v.freed.assign(m.freed.begin(), m.freed.end());
+    v.destroyed.assign(m.destroyed.begin(), m.destroyed.end());
+    v.currentColor = m.currentColor;
+    v.nextColor = m.nextColor;
+    v.shots = m.shots;
+    v.score = m.score;
+}
 
 core::FlightField flightFieldFor(const PlayGeometry& g, const core::GameModel& m) {
     core::FlightField f;

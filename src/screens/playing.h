@@ -68,6 +68,10 @@ struct PlayView {
     int popups = 0, particles = 0;  // live effects
 };
 
+// Fills the fields of v that show the game m (configuration, board, orbs, colours,
+// counters); the screen's own fields (geometry, flight, clock, effects) stay as they are.
+void showGame(PlayView& v, const core::GameModel& m);
+
 // The view of the latest play-screen frame.
 const PlayView& playView();
 
