@@ -8,6 +8,7 @@ source back. A fault that still builds and passes its area's tests is missed.
 
   tools/mutate.py                 every fault (about an hour on two cores)
   tools/mutate.py grid-neighbours store-best-stars
+  tools/mutate.py --who          also name the tests that caught each fault
   tools/mutate.py --list          the faults and their areas
   tools/mutate.py --check         every fault's text occurs exactly once, nothing is built
 
@@ -282,9 +283,12 @@ def build(log):
 
 def tests(area, log):
     jobs = str(os.cpu_count() or 2)
-    cmd = ["ctest", "--test-dir", BUILD, "-j", jobs, "--timeout", "300", "-R", area_pattern(area),
-           "--stop-on-failure"]
-    return run(cmd, 1800, log) == 0
+    cmd = ["ctest", "--test-dir", BUILD, "-j", jobs, "--timeout", "300", "-R", area_pattern(area)]
+    if run(cmd, 1800, log) == 0:
+        return []
+    with open(log, encoding="utf-8", errors="replace") as f:
+        failed = re.findall(r"^\s*\d+ - (\S+) \(", f.read(), re.M)
+    return failed or ["(the test run itself)"]
 
 
 def main(argv):
@@ -298,7 +302,9 @@ def main(argv):
     if "--check" in argv:
         print(f"{len(FAULTS)} faults, each found once")
         return 0
-    chosen = [f for f in FAULTS if not argv or f[0] in argv]
+    flags = [a for a in argv if a.startswith("--")]
+    names = [a for a in argv if not a.startswith("--")]
+    chosen = [f for f in FAULTS if not names or f[0] in names]
     os.makedirs(BUILD, exist_ok=True)
     cfg = ["cmake", "-S", ROOT, "-B", BUILD, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
            "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG"]
@@ -311,7 +317,7 @@ def main(argv):
         return 2
     areas = sorted({f[4] for f in chosen})
     for area in areas:
-        if not tests(area, os.path.join(BUILD, f"mutate-base-{area}.log")):
+        if tests(area, os.path.join(BUILD, f"mutate-base-{area}.log")):
             print(f"the unchanged tree fails its {area} tests, see build-mutate/mutate-base-{area}.log")
             return 2
     missed, caught, broken = [], [], []
@@ -319,6 +325,7 @@ def main(argv):
         text = source(path)
         full = os.path.join(ROOT, path)
         started = time.time()
+        detail = ""
         try:
             with open(full, "w", encoding="utf-8") as f:
                 f.write(text.replace(old, new, 1))
@@ -326,17 +333,20 @@ def main(argv):
             if not build(log):
                 verdict = "does not build"
                 broken.append(fid)
-            elif tests(area, log):
-                verdict = "MISSED"
-                missed.append(fid)
             else:
-                verdict = "caught"
-                caught.append(fid)
+                failed = tests(area, log)
+                if failed:
+                    verdict = "caught"
+                    caught.append(fid)
+                    detail = " by " + " ".join(failed) if "--who" in flags else ""
+                else:
+                    verdict = "MISSED"
+                    missed.append(fid)
         finally:
             with open(full, "w", encoding="utf-8") as f:
                 f.write(text)
             os.utime(full)
-        print(f"{fid:28} {verdict:15} {time.time() - started:5.0f} s", flush=True)
+        print(f"{fid:28} {verdict:15} {time.time() - started:5.0f} s{detail}", flush=True)
     build(os.path.join(BUILD, "mutate-build.log"))  # leave the build as the tree stands
     counted = len(caught) + len(missed)
     print(f"caught {len(caught)}/{counted}" + (f" ({len(broken)} did not build)" if broken else ""))
