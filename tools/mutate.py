@@ -281,9 +281,29 @@ def build(log):
                1800, log) == 0
 
 
+SLOW_SECONDS = 5.0  # a test that took longer on the unchanged tree is left out of fault runs
+slow = []
+
+
+def find_slow():
+    """The tests slower than SLOW_SECONDS in the unchanged tree's runs (ctest's own timings)."""
+    path = os.path.join(BUILD, "Testing", "Temporary", "CTestCostData.txt")
+    if not os.path.exists(path):
+        return []
+    out = []
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            parts = line.split()
+            if len(parts) == 3 and float(parts[2]) > SLOW_SECONDS:
+                out.append(parts[0])
+    return sorted(out)
+
+
 def tests(area, log):
     jobs = str(os.cpu_count() or 2)
     cmd = ["ctest", "--test-dir", BUILD, "-j", jobs, "--timeout", "300", "-R", area_pattern(area)]
+    if slow:
+        cmd += ["-E", "^(" + "|".join(re.escape(t) for t in slow) + ")$"]
     if run(cmd, 1800, log) == 0:
         return []
     with open(log, encoding="utf-8", errors="replace") as f:
@@ -320,6 +340,9 @@ def main(argv):
         if tests(area, os.path.join(BUILD, f"mutate-base-{area}.log")):
             print(f"the unchanged tree fails its {area} tests, see build-mutate/mutate-base-{area}.log")
             return 2
+    slow.extend(find_slow())
+    if slow:
+        print(f"left out as slower than {SLOW_SECONDS:.0f} s: " + " ".join(slow), flush=True)
     missed, caught, broken = [], [], []
     for fid, path, old, new, area in chosen:
         text = source(path)
