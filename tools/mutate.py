@@ -94,7 +94,7 @@ FAULTS = [
      "static_cast<std::uint32_t>(m.shots) * 9974u", "model"),
     ("game-arcade-pop-spares", "src/core/game.cpp",
      "if (!popped && period > 0 && m.shots % period == 0) {",
-     "if (period > 0 && m.shots % period == 0) {", "model"),
+     "if ((!popped || period > 0) && period > 0 && m.shots % period == 0) {", "model"),
     ("game-solved-pairs", "src/core/game.cpp",
      "sameColorCluster(m.board, r, c, m.parity).size() >= 2) {",
      "sameColorCluster(m.board, r, c, m.parity).size() >= 3) {", "model"),
