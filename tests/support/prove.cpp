@@ -59,8 +59,9 @@ ProvedGame playOut(core::GameModel m, int maxShots) {
     return out;
 }
 
-int median(std::vector<int> v) {
-    if (v.empty()) return 0;
+template <class T>
+T median(std::vector<T> v) {
+    if (v.empty()) return T{};
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
@@ -87,12 +88,17 @@ int proveAll(std::ostream& out, const ProveOptions& o) {
                 seeds, kWinW, kWinH);
     out << "# level: games won, then medians of shots, score and descents survived, and the "
            "best stars\n";
+    out << "# block of ten: median shots, median shots per marble (a game's shots over its "
+           "level's marbles: what\n# clearing a marble costs, comparable across level sizes; "
+           "higher is harder), and games won\n";
     int levelsWon = 0;
     std::vector<int> blockShots;
+    std::vector<double> blockCost;  // shots per marble of every game in the block
     int blockWins = 0, blockGames = 0;
     const int first = std::clamp(o.firstLevel, 0, 99), last = std::clamp(o.lastLevel, first, 99);
     for (int level = first; level <= last; ++level) {
         std::vector<int> shots, scores, descents;
+        const int marbles = std::max(core::levelBoard(level).bubbles, 1);
         int wins = 0, stars = 0, unfinished = 0;
         for (int k = 0; k < seeds; ++k) {
             const ProvedGame g = proveLevel(level, seedFor(k));
@@ -103,6 +109,7 @@ int proveAll(std::ostream& out, const ProveOptions& o) {
             scores.push_back(g.score);
             descents.push_back(g.descents);
             blockShots.push_back(g.shots);
+            blockCost.push_back(static_cast<double>(g.shots) / marbles);
         }
         levelsWon += wins > 0 ? 1 : 0;
         blockWins += wins;
@@ -112,9 +119,11 @@ int proveAll(std::ostream& out, const ProveOptions& o) {
                     median(scores), median(descents), unfinished ? "  (unfinished)" : "");
         out.flush();
         if (level % 10 == 9 || level == last) {
-            out << line("levels %d-%d  median shots %d  win rate %d%%\n", level / 10 * 10 + 1, level + 1,
-                        median(blockShots), 100 * blockWins / blockGames);
+            out << line("levels %d-%d  median shots %d  shots per marble %.2f  win rate %d%%\n",
+                        level / 10 * 10 + 1, level + 1, median(blockShots), median(blockCost),
+                        100 * blockWins / blockGames);
             blockShots.clear();
+            blockCost.clear();
             blockWins = blockGames = 0;
         }
     }
