@@ -215,6 +215,17 @@ TEST(Flight, TheSamePathAtEveryFrameRate) {
         for (const core::FlightBounce& b : seen[0].bounces) withBounces += b.obstacle >= 0;
     }
     EXPECT_GT(withBounces, 5);  // the sweep really met the obstacles
+
+    // The marble flies at the shot speed and turns with its sideways motion, mirrored.
+    core::Flight right, left;
+    right.s = aimed(fd, -kPi / 3);
+    left.s = aimed(fd, -2 * kPi / 3);
+    const core::Board none = core::makeEmptyBoard(m.cfg.rows, m.cfg.cols);
+    core::fly(right, 100, fd.f, none, {});
+    core::fly(left, 100, fd.f, none, {});
+    EXPECT_NEAR(fd.shooter.y - right.s.y, 0.1 * core::kShotSpeed * std::sin(kPi / 3), 0.01 * core::kShotSpeed);
+    EXPECT_NE(right.spin, 0);
+    EXPECT_NEAR(right.spin, -left.spin, 1e-6);
 }
 
 // FNV-1a over every value a turn leaves behind.

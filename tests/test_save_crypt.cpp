@@ -89,7 +89,7 @@ TEST(SaveCrypt, EveryChangeIsTampered) {
     const std::string plainJson = R"({"unlocked_level":100,"level_stars":{},"solves_list":[]})";
     std::string out;
     for (const std::string& bad : {sealed.substr(0, sealed.size() - 1), sealed + "x",
-                                   std::string(44, 'Q'), std::string("QVRK"), plainJson})
+                                   sealed.substr(0, 44), std::string("QVRK"), plainJson})
         EXPECT_EQ(platform::saveDecrypt(bad, &out), SaveReadResult::Tampered) << bad.size();
     EXPECT_EQ(platform::saveDecrypt("", &out), SaveReadResult::NotFound);
     EXPECT_FALSE(platform::looksSealed(plainJson));
