@@ -37,14 +37,16 @@ TEST(Crash, SignalLinesContextRulesAndReportPlace) {
     // Each signal's line, and the last screen when one was set; an empty XDG_RUNTIME_DIR
     // counts as unset (the report goes to the data directory), and a cleared context leaves
     // no "Zuletzt: " line. The default action still runs; an unwritable place writes nothing.
-    const std::string run = testsupport::freshDir("crash-run"), data = testsupport::freshDir("crash-data");
+    const std::string run = testsupport::freshDir("crash-run"),
+                      data = testsupport::freshDir("crash-data");
     const struct {
         int sig;
         const char *runtimeDir, *line, *context, *report;
     } cases[] = {
-        {SIGSEGV, run.c_str(), "SIGSEGV (Zugriff auf fremden Speicher)", "Bildschirm 3, Level 5, Seed 77, Level-Modus",
+        {SIGSEGV, run.c_str(), "SIGSEGV (Zugriff auf fremden Speicher)",
+         "Bildschirm 3, Level 5, Seed 77, Level-Modus", "/Plumbrix_crash.txt"},
+        {SIGTRAP, run.c_str(), "SIGTRAP (fataler GLib-Fehler — fehlt eine Ressource?)", nullptr,
          "/Plumbrix_crash.txt"},
-        {SIGTRAP, run.c_str(), "SIGTRAP (fataler GLib-Fehler — fehlt eine Ressource?)", nullptr, "/Plumbrix_crash.txt"},
         {SIGABRT, "", "SIGABRT (abgebrochen)", nullptr, "/Plumbrix/Plumbrix_crash.txt"},
         {SIGFPE, "/nonexistent/for/sure", nullptr, nullptr, nullptr},
     };

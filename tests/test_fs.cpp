@@ -36,7 +36,9 @@ TEST(FileSystem, QueriesDirectoriesAndReplace) {
         {file, 5, true, false}, {dir + "/link", 5, true, false}, {dir, -1, false, true},
         {dir + "/none", -1, false, false}, {"", -1, false, false}};
     for (const auto& [path, size, isFile, isDir] : cases)
-        EXPECT_EQ(std::tuple(fs::fileSize(path), fs::isFile(path), fs::isDir(path)), std::tuple(size, isFile, isDir)) << path;
+        EXPECT_EQ(std::tuple(fs::fileSize(path), fs::isFile(path), fs::isDir(path)),
+                  std::tuple(size, isFile, isDir))
+            << path;
     EXPECT_TRUE(fs::ensureDir(dir + "/a/b/c"));
     EXPECT_TRUE(fs::ensureDir(dir + "/a/b/c"));  // already there
     EXPECT_FALSE(fs::ensureDir(file + "/sub"));
@@ -45,7 +47,8 @@ TEST(FileSystem, QueriesDirectoriesAndReplace) {
     EXPECT_TRUE(fs::replaceAtomic(file, dir + "/moved"));
     EXPECT_EQ(readBytes(dir + "/moved"), "12345");
     EXPECT_FALSE(fs::remove(file));
-    for (const auto& [path, parent] : {std::pair{"/a/b/c.dat", "/a/b"}, {"/c.dat", "/"}, {"c.dat", "."}})
+    for (const auto& [path, parent] :
+         {std::pair{"/a/b/c.dat", "/a/b"}, {"/c.dat", "/"}, {"c.dat", "."}})
         EXPECT_EQ(fs::parentDir(path), parent);
 }
 
@@ -87,7 +90,8 @@ TEST(FileSystem, DurableWriteReplacesWholeOrNotAtAll) {
     const std::string next(64 * 1024, 'n');
     using F = fs::FaultAt;
     for (const auto& [at, err, after] : {std::tuple{F::Open, EACCES, 0}, {F::Write, ENOSPC, 0},
-                                         {F::Write, ENOSPC, 4096}, {F::Write, EIO, 1}, {F::Sync, EIO, 0},
+                                         {F::Write, ENOSPC, 4096}, {F::Write, EIO, 1},
+                                         {F::Sync, EIO, 0},
                                          {F::Close, EDQUOT, 0}, {F::Rename, EROFS, 0}}) {
         SCOPED_TRACE(static_cast<int>(at));
         fs::injectWriteFault(at, err, after);

@@ -61,13 +61,16 @@ std::string breach(const GameModel& m) {
     std::ostringstream why;
     for (int r = 0; r < m.ceilingRow && r < core::boardRows(m.board); ++r)
         for (int v : m.board[static_cast<std::size_t>(r)])
-            if (v != -1) why << "a marble above the ceiling row " << m.ceilingRow << " in row " << r;
+            if (v != -1)
+                why << "a marble above the ceiling row " << m.ceilingRow << " in row " << r;
     const std::vector<RC> loose = core::floatingBubbles(m.board, m.parity, m.ceilingRow);
-    if (!loose.empty()) why << loose.size() << " marbles in mid-air at " << loose[0].r << "," << loose[0].c;
+    if (!loose.empty())
+        why << loose.size() << " marbles in mid-air at " << loose[0].r << "," << loose[0].c;
     for (std::size_t i = 0; i < m.starOrbs.size(); ++i) {
         if (m.freed.count(static_cast<int>(i))) continue;
         if (m.starOrbs[i].r < m.ceilingRow) why << "orb " << i << " above the ceiling";
-        if (m.incoming.empty() && m.starOrbs[i].r >= m.cfg.rows) why << "orb " << i << " below the field";
+        if (m.incoming.empty() && m.starOrbs[i].r >= m.cfg.rows)
+            why << "orb " << i << " below the field";
     }
     return why.str();
 }
@@ -113,7 +116,8 @@ TEST(GameModel, ThePackKeepsItsLatticeAndHangsFromTheCeilingInSeededGames) {
                     for (int c = 0; c < m.cfg.cols; ++c) {
                         const int v = placed.board[r][c], now = m.board[r + end.shift][c];
                         if (v < 0 || now < 0) continue;
-                        ASSERT_TRUE(now == v && centreX(placed, r, c) == centreX(m, r + end.shift, c))
+                        ASSERT_TRUE(now == v &&
+                                    centreX(placed, r, c) == centreX(m, r + end.shift, c))
                             << "sheared at " << r << "," << c << ", seed " << seed << " turn " << t;
                     }
                 ASSERT_EQ(breach(m), "") << "seed " << seed << " turn " << t;
@@ -191,7 +195,8 @@ TEST(Flight, TheSamePathAtEveryFrameRate) {
             f.s = aimed(fd, a);
             core::FlightResult all;
             for (int frame = 0; frame < 5000 && all.end == FlightEnd::Flying; ++frame) {
-                const core::FlightResult r = core::fly(f, 1000.0 / fps, fd.f, m.board, fd.obstacles);
+                const core::FlightResult r =
+                    core::fly(f, 1000.0 / fps, fd.f, m.board, fd.obstacles);
                 all.end = r.end;
                 all.r = r.r;
                 all.c = r.c;
@@ -206,7 +211,8 @@ TEST(Flight, TheSamePathAtEveryFrameRate) {
                 EXPECT_EQ(std::pair(r.bounces[i].x, r.bounces[i].obstacle),
                           std::pair(seen[0].bounces[i].x, seen[0].bounces[i].obstacle));
         }
-        const core::FlightTrace t = core::traceFlight(aimed(fd, a), 20000, fd.f, m.board, fd.obstacles);
+        const core::FlightTrace t =
+            core::traceFlight(aimed(fd, a), 20000, fd.f, m.board, fd.obstacles);
         EXPECT_EQ(t.result.end, seen[0].end);
         if (seen[0].end != FlightEnd::Landed) continue;
         const core::Point p = core::cellCenter(seen[0].r, seen[0].c, fd.f.R, m.parity);
@@ -223,7 +229,8 @@ TEST(Flight, TheSamePathAtEveryFrameRate) {
     const core::Board none = core::makeEmptyBoard(m.cfg.rows, m.cfg.cols);
     core::fly(right, 100, fd.f, none, {});
     core::fly(left, 100, fd.f, none, {});
-    EXPECT_NEAR(fd.shooter.y - right.s.y, 0.1 * core::kShotSpeed * std::sin(kPi / 3), 0.01 * core::kShotSpeed);
+    EXPECT_NEAR(fd.shooter.y - right.s.y, 0.1 * core::kShotSpeed * std::sin(kPi / 3),
+                0.01 * core::kShotSpeed);
     EXPECT_NE(right.spin, 0);
     EXPECT_NEAR(right.spin, -left.spin, 1e-6);
 }
@@ -232,7 +239,8 @@ TEST(Flight, TheSamePathAtEveryFrameRate) {
 struct Hash {
     std::uint64_t h = 1469598103934665603ull;
     void add(std::int64_t v) {
-        for (int i = 0; i < 8; ++i) h = (h ^ (static_cast<std::uint64_t>(v >> (8 * i)) & 0xFF)) * 1099511628211ull;
+        for (int i = 0; i < 8; ++i)
+            h = (h ^ (static_cast<std::uint64_t>(v >> (8 * i)) & 0xFF)) * 1099511628211ull;
     }
 };
 
@@ -244,7 +252,8 @@ TEST(GameModel, DeterminismSignature) {
     Hash h;
     for (std::uint32_t seed = 1; seed <= 30; ++seed) {
         for (const bool arcade : {false, true}) {
-            GameModel m = arcade ? core::newArcadeGame(seed) : core::newCampaignGame(static_cast<int>(seed * 3 % 100), seed);
+            GameModel m = arcade ? core::newArcadeGame(seed)
+                                 : core::newCampaignGame(static_cast<int>(seed * 3 % 100), seed);
             core::Mulberry32 aim(seed * 2654435761u);
             for (int t = 0; t < 120; ++t) {
                 core::TurnEnd end;
@@ -254,7 +263,8 @@ TEST(GameModel, DeterminismSignature) {
                         for (int v : row) h.add(v);
                 for (const RC& o : m.starOrbs) h.add(o.r * 100 + o.c);
                 for (int i : m.freed) h.add(i);
-                for (std::int64_t v : {m.parity, m.ceilingRow, m.currentColor, m.nextColor, m.shots, m.score})
+                for (std::int64_t v :
+                     {m.parity, m.ceilingRow, m.currentColor, m.nextColor, m.shots, m.score})
                     h.add(v);
                 h.add(m.rnd.state_);
                 if (end.lost || end.won) break;

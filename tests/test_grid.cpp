@@ -14,7 +14,9 @@ using testsupport::boardFrom;
 
 namespace {
 
-std::uint32_t fnv(std::uint32_t h, int v) { return (h ^ static_cast<std::uint32_t>(v)) * 16777619u; }
+std::uint32_t fnv(std::uint32_t h, int v) {
+    return (h ^ static_cast<std::uint32_t>(v)) * 16777619u;
+}
 std::vector<RC> rcs(std::initializer_list<RC> l) { return l; }
 RC at(const core::Landing& l) { return l.found ? RC{l.r, l.c} : RC{-9, -9}; }
 
@@ -86,11 +88,13 @@ TEST(Landing, CeilingContactAndFallbacks) {
     Board packed(14, std::vector<int>(11, 0));
     packed[4][4] = -1;
     const core::Point p = core::cellCenter(5, 5, R);
-    EXPECT_EQ(at(core::tryLand({p.x, p.y - 0.3, 0, -1200, 0}, packed, R, 14, 11, -1000)), (RC{4, 4}));
+    EXPECT_EQ(at(core::tryLand({p.x, p.y - 0.3, 0, -1200, 0}, packed, R, 14, 11, -1000)),
+              (RC{4, 4}));
     packed[4][4] = 0;
     EXPECT_FALSE(core::tryLand({p.x, p.y - 0.3, 0, -1200, 0}, packed, R, 14, 11, -1000).found);
     // Cells a ragged board lacks are never offered.
-    EXPECT_EQ(at(core::tryLand({30, 10, 0, -1200, 0}, Board{{0, -1}, {}, {1}}, R, 14, 11, -5)), (RC{0, 1}));
+    EXPECT_EQ(at(core::tryLand({30, 10, 0, -1200, 0}, Board{{0, -1}, {}, {1}}, R, 14, 11, -5)),
+              (RC{0, 1}));
     EXPECT_FALSE(core::tryLand({30, 10, 0, -1200, 0}, Board{}, R, 0, 0, -5).found);
 }
 
@@ -103,7 +107,8 @@ TEST(Clusters, SearchOrderAndFloating) {
     b[0][0] = -7;  // occupied but no colour
     EXPECT_TRUE(core::sameColorCluster(b, 0, 0).empty());
 
-    Board f = boardFrom({". . . . .", ". . . . .", "1 1 1 1 1", ". 2 . . .", ". . . . .", ". . . 3 ."});
+    Board f =
+        boardFrom({". . . . .", ". . . . .", "1 1 1 1 1", ". 2 . . .", ". . . . .", ". . . 3 ."});
     EXPECT_EQ(core::floatingBubbles(f), rcs({{5, 3}}));
     for (int& v : f[2]) v = -1;  // row 3 becomes the anchor
     EXPECT_EQ(core::floatingBubbles(f), rcs({{5, 3}}));

@@ -22,7 +22,8 @@ struct LocaleEnv {
         }
     }
     ~LocaleEnv() {
-        for (const auto& [n, v] : saved) v ? ::setenv(n.c_str(), v->c_str(), 1) : ::unsetenv(n.c_str());
+        for (const auto& [n, v] : saved)
+            v ? ::setenv(n.c_str(), v->c_str(), 1) : ::unsetenv(n.c_str());
         i18n::setLanguage("en");
     }
     LocaleEnv& set(const char* name, const char* value) {  // nullptr: leave unset
@@ -66,7 +67,8 @@ TEST(I18n, SystemLanguageComesFromTheEnvironment) {
 TEST(I18n, CodesLookupAndPlaceholders) {
     LocaleEnv env;
     // Stored codes compare exactly; an unknown one gives English.
-    for (const auto& [code, want] : {std::pair{"de", "SPIELEN"}, {"xx", "PLAY"}, {"DE", "PLAY"}, {"de_DE", "PLAY"}}) {
+    for (const auto& [code, want] :
+         {std::pair{"de", "SPIELEN"}, {"xx", "PLAY"}, {"DE", "PLAY"}, {"de_DE", "PLAY"}}) {
         i18n::setLanguage(code);
         EXPECT_EQ(i18n::tr("menu.play"), want) << code;
     }

@@ -29,7 +29,11 @@ std::vector<char32_t> decodeUtf8(const std::string& s) {
     std::vector<char32_t> out;
     for (size_t i = 0; i < s.size();) {
         const auto b = static_cast<unsigned char>(s[i]);
-        const int len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+        const int len = b < 0x80         ? 1
+                        : (b >> 5) == 6  ? 2
+                        : (b >> 4) == 14 ? 3
+                        : (b >> 3) == 30 ? 4
+                                         : 0;
         if (len == 0 || i + len > s.size()) return {};
         char32_t cp = len == 1 ? b : b & (0x7F >> len);
         for (int k = 1; k < len; ++k) {
@@ -48,7 +52,8 @@ std::vector<char32_t> decodeUtf8(const std::string& s) {
 std::multiset<std::string> placeholders(const std::string& s) {
     std::multiset<std::string> out;
     const std::regex re(R"(\{\{([^}]*)\}\})");
-    for (std::sregex_iterator it(s.begin(), s.end(), re), end; it != end; ++it) out.insert((*it)[1]);
+    for (std::sregex_iterator it(s.begin(), s.end(), re), end; it != end; ++it)
+        out.insert((*it)[1]);
     return out;
 }
 
@@ -87,18 +92,21 @@ TEST(I18nCatalog, BundledFontsHaveAGlyphForEveryCharacter) {
     for (const char* file : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "QuendraCJK-JP.ttf",
                              "QuendraCJK-SC.ttf", "QuendraCJK-KR.ttf"}) {
         int count = 0;
-        patterns.push_back(FcFreeTypeQuery(reinterpret_cast<const FcChar8*>((dir + file).c_str()), 0, nullptr, &count));
+        patterns.push_back(FcFreeTypeQuery(reinterpret_cast<const FcChar8*>((dir + file).c_str()),
+                                           0, nullptr, &count));
         ASSERT_NE(patterns.back(), nullptr) << file;
         sets.push_back(nullptr);
         ASSERT_EQ(FcPatternGetCharSet(patterns.back(), FC_CHARSET, 0, &sets.back()), FcResultMatch);
-        EXPECT_TRUE(sets.size() <= 2 || FcCharSetCount(sets.back()) < 2000u) << file << " is no subset";
+        EXPECT_TRUE(sets.size() <= 2 || FcCharSetCount(sets.back()) < 2000u)
+            << file << " is no subset";
     }
     const std::map<std::string, size_t> ownFace = {{"ja", 2}, {"zh", 3}, {"ko", 4}};
     const auto covered = [&](char32_t cp, const std::string& lang) {
         if (FcCharSetHasChar(sets[0], cp)) return true;
         const auto own = ownFace.find(lang);
         for (size_t i = 2; i < sets.size(); ++i)
-            if ((own == ownFace.end() || own->second == i) && FcCharSetHasChar(sets[i], cp)) return true;
+            if ((own == ownFace.end() || own->second == i) && FcCharSetHasChar(sets[i], cp))
+                return true;
         return false;
     };
     int checked = 0;
@@ -108,9 +116,11 @@ TEST(I18nCatalog, BundledFontsHaveAGlyphForEveryCharacter) {
             for (char32_t cp : decodeUtf8(text)) {
                 if (cp == U'\n') continue;
                 ++checked;
-                EXPECT_TRUE(covered(cp, c.code)) << c.code << " " << text << ": no glyph for " << int(cp);
+                EXPECT_TRUE(covered(cp, c.code))
+                    << c.code << " " << text << ": no glyph for " << int(cp);
                 // Bold labels in Latin, Greek and Cyrillic keep their own bold glyphs.
-                EXPECT_TRUE(cp >= 0x0590 || FcCharSetHasChar(sets[1], cp)) << text << ": no bold " << int(cp);
+                EXPECT_TRUE(cp >= 0x0590 || FcCharSetHasChar(sets[1], cp))
+                    << text << ": no bold " << int(cp);
             }
         }
     EXPECT_GT(checked, 20000);
@@ -130,7 +140,8 @@ TEST(I18nCatalog, NoScreenGluesATranslatedTextToOtherText) {
     int calls = 0;
     const std::regex call(R"((^|[^\w])tr\()");
     for (const char* sub : {"/src/screens", "/src/ui"})
-        for (const auto& f : std::filesystem::directory_iterator(TARNWICK_SOURCE_DIR + std::string(sub))) {
+        for (const auto& f :
+             std::filesystem::directory_iterator(TARNWICK_SOURCE_DIR + std::string(sub))) {
             if (f.path().extension() != ".cpp") continue;
             std::ifstream in(f.path());
             std::string src(std::istreambuf_iterator<char>(in), {});
@@ -146,10 +157,14 @@ TEST(I18nCatalog, NoScreenGluesATranslatedTextToOtherText) {
                 while (from > 0 && std::isspace(static_cast<unsigned char>(src[from - 1]))) --from;
                 while (at < src.size() && std::isspace(static_cast<unsigned char>(src[at]))) ++at;
                 ++calls;
-                if ((from > 0 && src[from - 1] == '+') || (from > 1 && src.compare(from - 2, 2, "+=") == 0) ||
+                if ((from > 0 && src[from - 1] == '+') ||
+                    (from > 1 && src.compare(from - 2, 2, "+=") == 0) ||
                     (at < src.size() && src[at] == '+'))
-                    ADD_FAILURE() << f.path().filename() << ": a translated text joined to other text at "
-                                  << std::count(src.begin(), src.begin() + static_cast<long>(from), '\n') + 1;
+                    ADD_FAILURE() << f.path().filename()
+                                  << ": a translated text joined to other text at "
+                                  << std::count(src.begin(), src.begin() + static_cast<long>(from),
+                                                '\n') +
+                                         1;
             }
         }
     EXPECT_GT(calls, 60) << "the scan no longer finds the screens' texts";

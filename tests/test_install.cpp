@@ -74,7 +74,8 @@ TEST(DesktopIntegration, EntryAndMetainfoPassTheValidators) {
     EXPECT_EQ(std::pair(d.status, d.out), std::pair(0, std::string()));
     // The entry names the installed program, its icon and the window class it opens.
     const std::string entry = readText(desktop), id = kAppId;
-    for (const std::string& line : std::vector<std::string>{"\nExec=tarnwick\n", "\nIcon=" + id + "\n", "\nStartupWMClass=" + id + "\n"})
+    for (const std::string& line : std::vector<std::string>{
+             "\nExec=tarnwick\n", "\nIcon=" + id + "\n", "\nStartupWMClass=" + id + "\n"})
         EXPECT_NE(entry.find(line), std::string::npos) << line;
 
     EXPECT_EQ(metainfoProblems(metainfo), "");
@@ -83,16 +84,19 @@ TEST(DesktopIntegration, EntryAndMetainfoPassTheValidators) {
     // Every screenshot listed is committed under data/screenshots at the size it names.
     size_t shots = 0;
     const std::string host = "https://tarnwick.org/screenshots/";
-    for (size_t at = meta.find(host); at != std::string::npos; at = meta.find(host, at + 1), ++shots) {
-        const std::string file = meta.substr(at + host.size(), meta.find('<', at) - at - host.size());
+    for (size_t at = meta.find(host); at != std::string::npos;
+         at = meta.find(host, at + 1), ++shots) {
+        const std::string file =
+            meta.substr(at + host.size(), meta.find('<', at) - at - host.size());
         EXPECT_EQ(pngSize(dataFile("screenshots/" + file)), std::make_pair(1280, 720)) << file;
     }
     EXPECT_EQ(shots, 4u);
 
     // The check itself must catch what the validator lets pass.
     const std::string dir = testsupport::scratchDir("metainfo-check");
-    for (const auto& [cut, problem] : {std::pair{R"(<content_rating[\s\S]*?/>)", "content-rating-missing"},
-                                       {R"(<releases>[\s\S]*?</releases>)", "releases-info-missing"}}) {
+    for (const auto& [cut, problem] :
+         {std::pair{R"(<content_rating[\s\S]*?/>)", "content-rating-missing"},
+          {R"(<releases>[\s\S]*?</releases>)", "releases-info-missing"}}) {
         const std::string less = std::regex_replace(meta, std::regex(cut), "");
         ASSERT_NE(less, meta);
         ASSERT_TRUE(testsupport::writeBytes(dir + "/cut.metainfo.xml", less));
@@ -112,11 +116,13 @@ TEST(DesktopIntegration, MovedInstallFindsItsAssetsAndNamesItsWindow) {
     fs::create_directories(dir + "/elsewhere");
     fs::rename(prefix, moved);
     const std::string share = moved + "/share/", id = kAppId;
-    for (const std::string& file : std::vector<std::string>{"../bin/tarnwick", "Plumbrix/assets/fonts/DejaVuSans.ttf",
-                                   "Plumbrix/assets/audio/bgm_calm.ogg", "applications/" + id + ".desktop",
-                                   "metainfo/" + id + ".metainfo.xml", "man/man6/tarnwick.6"})
+    for (const std::string& file : std::vector<std::string>{
+             "../bin/tarnwick", "Plumbrix/assets/fonts/DejaVuSans.ttf",
+             "Plumbrix/assets/audio/bgm_calm.ogg", "applications/" + id + ".desktop",
+             "metainfo/" + id + ".metainfo.xml", "man/man6/tarnwick.6"})
         EXPECT_TRUE(fs::is_regular_file(share + file)) << file;
-    EXPECT_NE(readText(share + "icons/hicolor/scalable/apps/" + id + ".svg").find("<svg"), std::string::npos);
+    EXPECT_NE(readText(share + "icons/hicolor/scalable/apps/" + id + ".svg").find("<svg"),
+              std::string::npos);
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256, 512}) {
         const std::string px = std::to_string(size);
         EXPECT_EQ(pngSize(share + "icons/hicolor/" + px + "x" + px + "/apps/" + id + ".png"),
@@ -131,7 +137,8 @@ TEST(DesktopIntegration, MovedInstallFindsItsAssetsAndNamesItsWindow) {
 
     // Started from outside the source and build trees with no asset folder named, it finds
     // its fonts and sounds, names its window after the desktop entry and quits cleanly.
-    if (!testsupport::xSessionPossible() || !onPath("xprop")) GTEST_SKIP() << "needs xvfb-run, xdotool, xprop";
+    if (!testsupport::xSessionPossible() || !onPath("xprop"))
+        GTEST_SKIP() << "needs xvfb-run, xdotool, xprop";
     const testsupport::Session x = testsupport::runXSession("installed", R"(
 unset PLUMBRIX_ASSET_DIR SNAP APPDIR
 export TARNWICK_BIN=')" + moved + R"(/bin/tarnwick'
@@ -144,15 +151,18 @@ finish > "$OUT/quit.status"
     ASSERT_EQ(x.status, 0) << x.log;
     EXPECT_EQ(readText(x.dir + "/quit.status"), "0\n");
     const std::string err = readText(x.dir + "/game.err");
-    EXPECT_TRUE(err.find("[fonts]") == std::string::npos && err.find("fehlt") == std::string::npos) << err;
-    EXPECT_EQ(readText(x.dir + "/wmclass.txt"), "WM_CLASS(STRING) = \"" + std::string(kAppId) + "\", \"" + kAppId + "\"\n");
+    EXPECT_TRUE(err.find("[fonts]") == std::string::npos && err.find("fehlt") == std::string::npos)
+        << err;
+    EXPECT_EQ(readText(x.dir + "/wmclass.txt"),
+              "WM_CLASS(STRING) = \"" + std::string(kAppId) + "\", \"" + kAppId + "\"\n");
 }
 
 TEST(DesktopIntegration, DebianPackageHoldsTheGame) {
     // tools/test.sh builds the package once and names it here; a plain ctest run has none.
     const char* deb = std::getenv("TARNWICK_DEB");
     if (deb == nullptr || *deb == '\0') GTEST_SKIP() << "no package named in TARNWICK_DEB";
-    const Outcome fields = run("dpkg-deb --show --showformat='${Package} ${Version} ${Section}\\n' " + quoted(deb));
+    const Outcome fields =
+        run("dpkg-deb --show --showformat='${Package} ${Version} ${Section}\\n' " + quoted(deb));
     EXPECT_EQ(fields.out, "tarnwick 1.0.0-1 games\n");
     const std::string root = testsupport::scratchDir("package") + "/root";
     ASSERT_EQ(run("dpkg -x " + quoted(deb) + " " + quoted(root)).status, 0);
@@ -163,5 +173,6 @@ TEST(DesktopIntegration, DebianPackageHoldsTheGame) {
           "icons/hicolor/512x512/apps/" + std::string(kAppId) + ".png"})
         EXPECT_TRUE(fs::is_regular_file(share + file)) << file;
     EXPECT_TRUE(fs::is_regular_file(root + "/usr/games/tarnwick"));
-    EXPECT_NE(readText(share + "doc/tarnwick/copyright").find("GPL-3.0-or-later"), std::string::npos);
+    EXPECT_NE(readText(share + "doc/tarnwick/copyright").find("GPL-3.0-or-later"),
+              std::string::npos);
 }

@@ -21,8 +21,10 @@ TEST(JsonParse, GrammarCornersAndFailures) {
     const std::pair<std::string, std::string> cases[] = {
         {"", "null"}, {"tru", "null"}, {" false ", "false"}, {"truex", "true"}, {"[truex]", "null"},
         {"[\f]", "null"}, {"-0.25e2", "-25"}, {"+7", "7"}, {"0x10", "16"}, {"nan", "null"},
-        {"[-Infinity]", "[null]"}, {"-", "null"}, {" [ 1 , \"x\" , [ ] , { } , null ] ", R"([1,"x",[],{},null])"},
-        {"[1,]", "null"}, {"{\"a\":1,}", "null"}, {"[1 2]", "null"}, {"[1,2", "null"}, {"{a:1}", "null"},
+        {"[-Infinity]", "[null]"}, {"-", "null"},
+        {" [ 1 , \"x\" , [ ] , { } , null ] ", R"([1,"x",[],{},null])"},
+        {"[1,]", "null"}, {"{\"a\":1,}", "null"}, {"[1 2]", "null"}, {"[1,2", "null"},
+        {"{a:1}", "null"},
         {"{\"a\":}", "null"}, {"{\"a\":1,\"a\":2}", R"({"a":2})"}, {"[1,2]   and more", "[1,2]"},
         {R"("abc)", "null"}, {R"("\q")", "null"}, {R"("\u12")", "null"}, {"\"\\", "null"}};
     for (const auto& [in, out] : cases) EXPECT_EQ(json::parse(in).dump(), out) << in;
@@ -35,13 +37,16 @@ TEST(JsonParse, GrammarCornersAndFailures) {
         {R"("\u00e9\u20AC")", "\xC3\xA9\xE2\x82\xAC"}, {R"("\ud83d\ude00")", "\xF0\x9F\x98\x80"},
         {R"("\udbff\udfff")", "\xF4\x8F\xBF\xBF"}, {R"("\ud83dx")", "\xED\xA0\xBDx"},
         {R"("\ud83d\u0041")", "\xED\xA0\xBD" "A"}, {R"("\ude00")", "\xED\xB8\x80"},
-        {R"("\u00g9")", "\t"}, {R"("a\u0000b")", std::string("a\0b", 3)}, {"\"\x01\xFF\"", "\x01\xFF"}};
-    for (const auto& [in, out] : strings) EXPECT_EQ(json::parse(in).dump(), Value(out).dump()) << in;
+        {R"("\u00g9")", "\t"}, {R"("a\u0000b")", std::string("a\0b", 3)},
+        {"\"\x01\xFF\"", "\x01\xFF"}};
+    for (const auto& [in, out] : strings)
+        EXPECT_EQ(json::parse(in).dump(), Value(out).dump()) << in;
 }
 
 TEST(JsonParse, NestingDepthIsLimited) {
     const auto nested = [](int depth) {
-        return std::string(static_cast<std::size_t>(depth), '[') + std::string(static_cast<std::size_t>(depth), ']');
+        return std::string(static_cast<std::size_t>(depth), '[') +
+               std::string(static_cast<std::size_t>(depth), ']');
     };
     EXPECT_TRUE(json::parse(nested(json::kMaxDepth)).isArray());
     EXPECT_TRUE(json::parse(nested(json::kMaxDepth + 1)).isNull());
@@ -69,7 +74,8 @@ TEST(JsonValue, AccessorsSaturateAndFallBack) {
     constexpr int kMin = std::numeric_limits<int>::min(), kMax = std::numeric_limits<int>::max();
     const std::pair<Value, int> asInt[] = {
         {Value(2.5), 3}, {Value(-2.5), -2}, {Value(true), 7}, {Value("5"), 7}, {Value(3e9), kMax},
-        {Value(-3e9), kMin}, {Value(1e300), kMax}, {Value(std::numeric_limits<double>::infinity()), kMax},
+        {Value(-3e9), kMin}, {Value(1e300), kMax},
+        {Value(std::numeric_limits<double>::infinity()), kMax},
         {Value(std::nan("")), 7}};
     for (const auto& [v, n] : asInt) EXPECT_EQ(v.asInt(7), n) << v.dump();
     EXPECT_EQ(Value("x").asNumber(4), 4);
@@ -85,10 +91,13 @@ TEST(JsonDump, CompactTextAndRoundTrips) {
     // JSON has no spelling for infinities and NaN; null keeps the document valid.
     const double inf = std::numeric_limits<double>::infinity();
     const std::pair<Value, std::string> cases[] = {
-        {Value(-0.0), "0"}, {Value(0.35), "0.34999999999999998"}, {Value(1e16), "10000000000000000"},
+        {Value(-0.0), "0"}, {Value(0.35), "0.34999999999999998"},
+        {Value(1e16), "10000000000000000"},
         {Value(1.5e300), "1.5000000000000001e+300"}, {Value(1733500000123ll), "1733500000123"},
-        {Value(inf), "null"}, {Value(std::nan("")), "null"}, {Value(std::string("\x08\x1f")), "\"\\u0008\\u001f\""},
-        {Value("q\"b\\n\nr\rt\t"), "\"q\\\"b\\\\n\\nr\\rt\\t\""}, {Value(std::string("a\0b", 3)), "\"a\\u0000b\""}};
+        {Value(inf), "null"}, {Value(std::nan("")), "null"},
+        {Value(std::string("\x08\x1f")), "\"\\u0008\\u001f\""},
+        {Value("q\"b\\n\nr\rt\t"), "\"q\\\"b\\\\n\\nr\\rt\\t\""},
+        {Value(std::string("a\0b", 3)), "\"a\\u0000b\""}};
     for (const auto& [v, text] : cases) EXPECT_EQ(v.dump(), text);
 
     // Documents in the form the store writes them come back byte for byte.

@@ -15,8 +15,8 @@ using core::LevelConfig;
 
 namespace core {
 void PrintTo(const LevelConfig& c, std::ostream* os) {
-    *os << "{" << c.flat << ", " << c.stage << ", " << c.idx << ", " << c.numColors << ", " << c.cols
-        << ", " << c.rows << ", " << c.targetScore << ", " << c.optimumMarbles << ", "
+    *os << "{" << c.flat << ", " << c.stage << ", " << c.idx << ", " << c.numColors << ", "
+        << c.cols << ", " << c.rows << ", " << c.targetScore << ", " << c.optimumMarbles << ", "
         << c.paletteOffset << ", " << c.startingMarbles << ", " << c.lossRow << ", "
         << c.shotsPerDescent << ", " << c.arcade << "}";
 }
@@ -37,7 +37,8 @@ TEST(LevelConfig, GoldenTableAcrossTheSteps) {
         {60, 6, 0, 6, 11, 14, 1650, 25, 0, 55, 13, 3, false},
         {99, 9, 9, 6, 11, 14, 1980, 30, 54, 66, 13, 3, false},
     };
-    for (const LevelConfig& want : cases) EXPECT_EQ(core::levelConfig(want.flat), want) << want.flat;
+    for (const LevelConfig& want : cases)
+        EXPECT_EQ(core::levelConfig(want.flat), want) << want.flat;
     for (const auto& [asked, flat] : {std::pair{-5, 0}, {-2147483647 - 1, 0}, {150, 99}})
         EXPECT_EQ(core::levelConfig(asked), core::levelConfig(flat)) << asked;
     EXPECT_EQ(core::levelBoard(100).board, core::levelBoard(99).board);
@@ -49,13 +50,16 @@ TEST(LevelConfig, ArcadeStepsAndStars) {
     const int cases[][3] = {{0, 0, 4}, {25, 1, 4}, {60, 2, 5}, {120, 4, 6}, {225, 9, 6},
                             {100000, 9, 6}, {-30, 0, 4}};
     for (const auto& [p, stage, colours] : cases)
-        EXPECT_EQ(core::arcadeConfig(p), (LevelConfig{0, stage, 0, colours, 11, 14, 0, 0, 0, 44, 13, 0, true})) << p;
+        EXPECT_EQ(core::arcadeConfig(p),
+                  (LevelConfig{0, stage, 0, colours, 11, 14, 0, 0, 0, 44, 13, 0, true}))
+            << p;
     for (const auto& [p, n] : {std::pair{39, 8}, {40, 7}, {160, 4}, {1000, 4}, {-100, 8}})
         EXPECT_EQ(core::arcadeShotsPerDrop(p), n) << p;
     for (const auto& [p, n] : {std::pair{0, 1}, {24, 1}, {25, 2}, {50, 3}, {-1, 1}})
         EXPECT_EQ(core::arcadeSpeedLevel(p), n) << p;
     // freed, total, stars: clamped to 0..3; no orbs at all is three stars.
-    const int stars[][3] = {{5, 3, 3}, {-1, 3, 0}, {0, 0, 3}, {0, -2, 3}, {0, 3, 0}, {2, 3, 2}, {2, 1, 2}};
+    const int stars[][3] = {{5, 3, 3}, {-1, 3, 0}, {0, 0, 3}, {0, -2, 3},
+                            {0, 3, 0}, {2, 3, 2},  {2, 1, 2}};
     for (const auto& [freed, total, n] : stars)
         EXPECT_EQ(core::starsForOrbs(freed, total), n) << freed << "/" << total;
 }
@@ -69,12 +73,14 @@ TEST(LevelTool, PicturesPassItsCheckAndMatchTheCompiledRecords) {
     const std::string root = TARNWICK_SOURCE_DIR;
     const std::string out = std::string(TARNWICK_BINARY_DIR) + "/levels_data.check.cpp";
     const std::string report = std::string(TARNWICK_BINARY_DIR) + "/levels-report.txt";
-    const std::string cmd = "/usr/bin/python3 '" + root + "/tools/levels/make_levels.py' --report --output '" +
-                            out + "' > '" + report + "' 2>&1";
+    const std::string cmd = "/usr/bin/python3 '" + root +
+                            "/tools/levels/make_levels.py' --report --output '" + out + "' > '" +
+                            report + "' 2>&1";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << "see " << report;
     const std::string compiled = testsupport::readBytes(root + "/src/core/levels_data.cpp");
     ASSERT_FALSE(compiled.empty());
-    EXPECT_TRUE(testsupport::readBytes(out) == compiled) << "src/core/levels_data.cpp is not what the pictures give";
+    EXPECT_TRUE(testsupport::readBytes(out) == compiled)
+        << "src/core/levels_data.cpp is not what the pictures give";
 }
 
 // The test bot plays every level once through the game model, as the level prover does

@@ -40,7 +40,8 @@ TEST(ObstacleHits, ContactDirectionBumpersAndPuddles) {
         EXPECT_FALSE(core::checkObstacleHit(none, 10, stone).hit);
 
     core::ShotLike b{200, 176, 0, 800};
-    EXPECT_EQ(core::checkObstacleHit(b, 10, {{200, 200, 15, ObstacleKind::Bumper}}).kind, ObstacleKind::Bumper);
+    EXPECT_EQ(core::checkObstacleHit(b, 10, {{200, 200, 15, ObstacleKind::Bumper}}).kind,
+              ObstacleKind::Bumper);
     EXPECT_DOUBLE_EQ(b.vy, -800 * 1.15);
     for (double vy : {-400.0, 400.0}) {  // puddles swallow in any direction
         core::ShotLike p{50, 60, 30, vy};
@@ -49,8 +50,16 @@ TEST(ObstacleHits, ContactDirectionBumpersAndPuddles) {
     }
     // Touching two: the earlier acts; a skipped one does not block a later one.
     core::ShotLike both{100, 100, 0, 100};
-    EXPECT_EQ(core::checkObstacleHit(both, 10, {{90, 100, 5, ObstacleKind::Puddle}, {110, 100, 5, ObstacleKind::Stone}}).index, 0);
+    EXPECT_EQ(
+        core::checkObstacleHit(
+            both, 10, {{90, 100, 5, ObstacleKind::Puddle}, {110, 100, 5, ObstacleKind::Stone}})
+            .index,
+        0);
     core::ShotLike right{100, 100, 50, 0};
-    EXPECT_EQ(core::checkObstacleHit(right, 10, {{90, 100, 5, ObstacleKind::Stone}, {112, 100, 5, ObstacleKind::Stone}}).index, 1);
+    EXPECT_EQ(
+        core::checkObstacleHit(
+            right, 10, {{90, 100, 5, ObstacleKind::Stone}, {112, 100, 5, ObstacleKind::Stone}})
+            .index,
+        1);
     EXPECT_DOUBLE_EQ(right.vx, -50);
 }

@@ -36,7 +36,8 @@ TEST(Paths, AssetCandidatesInOrder) {
         const EnvVar s("SNAP", snap), a("APPDIR", appdir), p("PLUMBRIX_ASSET_DIR", own);
         return paths::resolveAssetDir();
     };
-    EXPECT_EQ(resolve(base + "/snap", base + "/appdir", base + "/own"), base + "/snap/usr/share/Plumbrix");
+    EXPECT_EQ(resolve(base + "/snap", base + "/appdir", base + "/own"),
+              base + "/snap/usr/share/Plumbrix");
     EXPECT_EQ(resolve("", base + "/appdir", base + "/own"), base + "/appdir/usr/share/Plumbrix");
     EXPECT_EQ(resolve(std::nullopt, std::nullopt, base + "/own"), base + "/own");
     EXPECT_NE(resolve(std::nullopt, std::nullopt, base + "/half"), base + "/half");
@@ -46,13 +47,15 @@ TEST(Paths, AssetCandidatesInOrder) {
 
 TEST(Paths, DataAndCacheFollowXdg) {
     {
-        const EnvVar x("XDG_DATA_HOME", "/xdg/data"), c("XDG_CACHE_HOME", "/xdg/cache"), h("HOME", "/home/p");
+        const EnvVar x("XDG_DATA_HOME", "/xdg/data"), c("XDG_CACHE_HOME", "/xdg/cache"),
+            h("HOME", "/home/p");
         EXPECT_EQ(paths::resolveDataDir(), "/xdg/data/Plumbrix");
         EXPECT_EQ(paths::resolveCacheDir(), "/xdg/cache/Plumbrix");
     }
     {
         // An empty variable counts as unset.
-        const EnvVar x("XDG_DATA_HOME", ""), c("XDG_CACHE_HOME", std::nullopt), h("HOME", "/home/p");
+        const EnvVar x("XDG_DATA_HOME", ""), c("XDG_CACHE_HOME", std::nullopt),
+            h("HOME", "/home/p");
         EXPECT_EQ(paths::resolveDataDir(), "/home/p/.local/share/Plumbrix");
         EXPECT_EQ(paths::resolveCacheDir(), "/home/p/.cache/Plumbrix");
     }

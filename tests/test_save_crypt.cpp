@@ -45,7 +45,8 @@ TEST(SaveCrypt, CipherMatchesThePublishedXChaChaVector) {
     std::uint8_t tag[16];
     const std::string cipher = platform::aeadSeal(key, nonce, ad, plain, tag);
     EXPECT_EQ(cipher, wantCipher);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(tag), 16), unhex("c0875924c1c7987947deafd8780acf49"));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(tag), 16),
+              unhex("c0875924c1c7987947deafd8780acf49"));
 
     std::string opened = "junk";
     ASSERT_TRUE(platform::aeadOpen(key, nonce, ad, cipher, tag, &opened));
@@ -63,7 +64,8 @@ TEST(SaveCrypt, RoundTripLayoutAndFreshNonces) {
             const std::string sealed = platform::saveEncrypt(text);
             ASSERT_EQ(sealed.size(), text.size() + 45);
             EXPECT_EQ(sealed.substr(0, 5), std::string("QVRK\x01"));
-            EXPECT_TRUE(text.empty() || sealed.find(text) == std::string::npos);  // not in the clear
+            EXPECT_TRUE(text.empty() ||
+                        sealed.find(text) == std::string::npos);  // not in the clear
             nonces.insert(sealed.substr(5, 24));
             std::string out = "x";
             ASSERT_EQ(platform::saveDecrypt(sealed, &out), SaveReadResult::Ok);

@@ -44,7 +44,9 @@ auto tie(const store::LevelBest& b) { return std::tuple(b.stars, b.moves, b.elap
 auto tie(const store::SolveEntry& e) {
     return std::tuple(e.level, e.marbles, e.score, e.elapsedMs, e.solvedAt, e.stars);
 }
-auto tie(const store::ArcadeHigh& a) { return std::tuple(a.score, a.marbles, a.elapsedMs, a.achievedAt); }
+auto tie(const store::ArcadeHigh& a) {
+    return std::tuple(a.score, a.marbles, a.elapsedMs, a.achievedAt);
+}
 auto tie(const store::SavedGame& g) {
     return std::tuple(g.valid, g.level, g.seed, g.arcade, g.board, g.incomingQueue,
                       g.starOrbPositions, g.freedStarOrbs, g.destroyedObstacles, g.currentColor,
@@ -82,7 +84,8 @@ TEST(Store, SettingsDefaultsFallbacksAndClamps) {
              "musicVolume":1.7,"sfxVolume":-0.5,"windowW":300,"windowH":700.6,"windowX":-40,
              "windowY":"12","unknown":[1,2],"marble_symbols":1})",
          {"de", true, 1.0, 0.0, false, 560, 701, -40, -1, true, false, false}},
-        {R"({"windowW":0,"windowH":10,"musicVolume":NaN,"sfxVolume":"1","windowX":1e300,"language":5})",
+        {R"({"windowW":0,"windowH":10,"musicVolume":NaN,"sfxVolume":"1","windowX":1e300,)"
+         R"("language":5})",
          {"", true, 0.35, 0.75, true, 0, 620, 2147483647, -1, false, false, false}},
         {R"({"windowW":-5})", defaults},
         {"[1,2,3]", defaults}};
@@ -92,13 +95,15 @@ TEST(Store, SettingsDefaultsFallbacksAndClamps) {
         EXPECT_EQ(tie(store::settings()), tie(want)) << doc;
     }
 
-    const store::Settings written{"fr", false, 0.35, 0.1, true, 1280, 800, -3, 40, false, true, true};
+    const store::Settings written{"fr", false, 0.35, 0.1,   true, 1280,
+                                  800,  -3,    40,   false, true, true};
     store::settings() = written;
     store::saveSettings();
-    EXPECT_EQ(readSealedDoc(settingsFile(dir)).dump(),
-              R"({"aimGuide":true,"fullscreen":true,"language":"fr","marble_symbols":true,)"
-              R"("maximized":false,"musicVolume":0.34999999999999998,"sfxVolume":0.10000000000000001,)"
-              R"("soundOn":false,"windowH":800,"windowW":1280,"windowX":-3,"windowY":40})");
+    EXPECT_EQ(
+        readSealedDoc(settingsFile(dir)).dump(),
+        R"({"aimGuide":true,"fullscreen":true,"language":"fr","marble_symbols":true,)"
+        R"("maximized":false,"musicVolume":0.34999999999999998,"sfxVolume":0.10000000000000001,)"
+        R"("soundOn":false,"windowH":800,"windowW":1280,"windowX":-3,"windowY":40})");
     openCapturing(dir);
     EXPECT_EQ(tie(store::settings()), tie(written));
     EXPECT_FALSE(platform::fs::isFile(savesFile(dir)));  // settings and progress apart
@@ -147,7 +152,8 @@ TEST(Store, EveryMutationIsOnDiskAndComesBackWhole) {
     EXPECT_FALSE(doc().has("current_game"));
     EXPECT_FALSE(store::hasSavedGame());
     store::resetProgress();
-    EXPECT_EQ(doc().dump(), R"({"arcade_highscores":[],"level_stars":{},"solves_list":[],"unlocked_level":1})");
+    EXPECT_EQ(doc().dump(),
+              R"({"arcade_highscores":[],"level_stars":{},"solves_list":[],"unlocked_level":1})");
     EXPECT_FALSE(platform::fs::isFile(settingsFile(dir)));
 }
 
@@ -159,10 +165,17 @@ TEST(Store, BrokenStoredGamesAreNeverOffered) {
     const std::pair<const char*, Break> cases[] = {
         {"ragged board", [](store::SavedGame& g) { g.board[3].pop_back(); }},
         {"colour 9", [](store::SavedGame& g) { g.board[0][0] = 9; }},
-        {"wide waiting row", [](store::SavedGame& g) { g.incomingQueue.push_back(std::vector<int>(12, 0)); }},
+        {"wide waiting row",
+         [](store::SavedGame& g) { g.incomingQueue.push_back(std::vector<int>(12, 0)); }},
         {"launcher colour", [](store::SavedGame& g) { g.currentColor = 7; }},
-        {"orb far below", [](store::SavedGame& g) { g.starOrbPositions[0] = {40, 2}; }},
-        {"freed orb past the last", [](store::SavedGame& g) { g.freedStarOrbs = {static_cast<int>(g.starOrbPositions.size())}; }},
+        {"orb far below",
+         [](store::SavedGame& g) {
+             g.starOrbPositions[0] = {40, 2};
+         }},
+        {"freed orb past the last",
+         [](store::SavedGame& g) {
+             g.freedStarOrbs = {static_cast<int>(g.starOrbPositions.size())};
+         }},
         {"obstacle 9", [](store::SavedGame& g) { g.destroyedObstacles = {9}; }},
         {"score", [](store::SavedGame& g) { g.score = -100; }},
         {"time", [](store::SavedGame& g) { g.elapsedMs = -1; }},
@@ -175,7 +188,8 @@ TEST(Store, BrokenStoredGamesAreNeverOffered) {
         store::SavedGame g = testsupport::gameFor(58);  // a campaign level with obstacles
         brk(g);
         store::saveGame(g);
-        EXPECT_THAT(openCapturing(dir), ::testing::StartsWith("[storage] gespeichertes Spiel verworfen: "));
+        EXPECT_THAT(openCapturing(dir),
+                    ::testing::StartsWith("[storage] gespeichertes Spiel verworfen: "));
         EXPECT_FALSE(store::hasSavedGame());
     }
     for (int n : {58, 60}) {
@@ -214,19 +228,22 @@ TEST(Store, RecordsMergeByTheirRules) {
     // The list holds 200 at most, the oldest falling off. (Loading does not cut it.)
     std::string many = R"({"solves_list":[)";
     for (int level = 100; level < 301; ++level)
-        many += (level > 100 ? "," : "") + std::string(R"({"level":)") + std::to_string(level) + "}";
+        many +=
+            (level > 100 ? "," : "") + std::string(R"({"level":)") + std::to_string(level) + "}";
     ASSERT_TRUE(writeSealed(savesFile(dir), many + "]}"));
     openCapturing(dir);
     ASSERT_EQ(store::solves().size(), 201u);
     store::recordSolve({9, 1, 1, 1, 0, 1});
     ASSERT_EQ(store::solves().size(), 200u);
-    EXPECT_EQ(std::pair(store::solves()[1].level, store::solves().back().level), std::pair(100, 298));
+    EXPECT_EQ(std::pair(store::solves()[1].level, store::solves().back().level),
+              std::pair(100, 298));
 
     // Arcade: the best ten, an equal score ranking below the older entry.
     for (int i = 0; i < 10; ++i) store::recordArcadeHigh({(i + 1) * 100, i, i, 1000 + i});
     EXPECT_EQ(store::recordArcadeHigh({100, 99, 99, 5000}).back().marbles, 0);
     store::recordArcadeHigh({500, 77, 0, 6000});
-    EXPECT_EQ(std::pair(store::arcadeHighs()[5].marbles, store::arcadeHighs()[6].marbles), std::pair(4, 77));
+    EXPECT_EQ(std::pair(store::arcadeHighs()[5].marbles, store::arcadeHighs()[6].marbles),
+              std::pair(4, 77));
     store::recordArcadeHigh({5000, 1, 0, 7000});
     EXPECT_EQ(store::arcadeHighs().front().score, 5000);
     EXPECT_EQ(store::arcadeHighs().back().score, 300);
@@ -252,16 +269,19 @@ TEST(Store, LoadingSavesFollowsTheTypes) {
     EXPECT_EQ(openCapturing(dir), "[storage] gespeichertes Spiel verworfen: negative Zählung\n");
     EXPECT_EQ(store::unlockedLevel(), 1);
     // The later duplicate key wins; a key is read by its leading digits ("zz" is level 0).
-    EXPECT_EQ(ties(store::levelBests()), (std::map<int, Best>{{0, {3, 0, 0}}, {4, {3, 9, 2}}, {12, {1, 0, 0}}}));
+    EXPECT_EQ(ties(store::levelBests()),
+              (std::map<int, Best>{{0, {3, 0, 0}}, {4, {3, 9, 2}}, {12, {1, 0, 0}}}));
     ASSERT_EQ(store::solves().size(), 3u);  // in file order
     EXPECT_EQ(store::solves()[2].level, 0);
     // The arcade table is sorted (stable) and cut to ten.
     const auto& highs = store::arcadeHighs();
     ASSERT_EQ(highs.size(), 10u);
-    EXPECT_EQ(tie(highs[0]), std::tuple(99, 0, std::int64_t{0}, std::numeric_limits<std::int64_t>::max()));
+    EXPECT_EQ(tie(highs[0]),
+              std::tuple(99, 0, std::int64_t{0}, std::numeric_limits<std::int64_t>::max()));
     EXPECT_EQ(std::pair(highs[1].marbles, highs[2].marbles), std::pair(0, 7));
     EXPECT_FALSE(store::hasSavedGame());
-    ASSERT_TRUE(writeSealed(savesFile(dir), R"({"unlocked_level":"9","level_stars":[1],"solves_list":{}})"));
+    ASSERT_TRUE(writeSealed(savesFile(dir),
+                            R"({"unlocked_level":"9","level_stars":[1],"solves_list":{}})"));
     openCapturing(dir);
     EXPECT_EQ(store::unlockedLevel(), 1);
     EXPECT_TRUE(store::levelBests().empty() && store::solves().empty());
@@ -273,7 +293,9 @@ TEST(Store, LoadingSavesFollowsTheTypes) {
 TEST(Store, UnreadableFilesAreSetAsideAndLeftoversFinished) {
     const std::string dir = testsupport::freshDir("store-aside");
     const std::string saves = savesFile(dir), settings = settingsFile(dir);
-    const auto aside = [](const std::string& f) { return "[storage] " + f + " war nicht lesbar — beiseitegelegt\n"; };
+    const auto aside = [](const std::string& f) {
+        return "[storage] " + f + " war nicht lesbar — beiseitegelegt\n";
+    };
     // Plain JSON, as an older or hand-edited file would be.
     ASSERT_TRUE(writeBytes(saves, R"({"unlocked_level":100})"));
     EXPECT_EQ(openCapturing(dir), aside(saves));

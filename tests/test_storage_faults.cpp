@@ -147,7 +147,8 @@ TEST(StoreFaults, KilledWriterNeverLosesProgress) {
         ASSERT_EQ(store::solves().size(), static_cast<std::size_t>(store::kMaxSolves));
         ASSERT_EQ(store::unlockedLevel(), 5);
         ASSERT_GE(store::settings().windowW, 1000);
-        ASSERT_EQ(platform::fs::listDir(dir), (std::vector<std::string>{"saves.dat", "settings.dat"}));
+        ASSERT_EQ(platform::fs::listDir(dir),
+                  (std::vector<std::string>{"saves.dat", "settings.dat"}));
     }
     EXPECT_GT(last, 3) << "the writer never got a save through";
 }
@@ -180,13 +181,16 @@ TEST(StoreFaults, InjectedWriteFailuresKeepTheOldFiles) {
 TEST(StoreFaults, ReadOnlyDirectoryKeepsTheOldFiles) {
     const std::string dir = testsupport::freshDir("faults-readonly") + "/data";
     ASSERT_TRUE(platform::fs::ensureDir(dir));
-    const bool mounted = ::mount("tmpfs", dir.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=1m") == 0;
+    const bool mounted =
+        ::mount("tmpfs", dir.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=1m") == 0;
     if (!mounted && ::geteuid() == 0) GTEST_SKIP() << "root without the right to mount a tmpfs";
     fillProgress(dir, 20);
     ASSERT_TRUE(testsupport::writeBytes(dir + "/settings.dat", "not sealed at all"));
     const Files before = filesIn(dir);
     if (mounted) {
-        ASSERT_EQ(::mount("tmpfs", dir.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, "size=1m"), 0);
+        ASSERT_EQ(::mount("tmpfs", dir.c_str(), "tmpfs",
+                          MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, "size=1m"),
+                  0);
     } else {
         ASSERT_EQ(::chmod(dir.c_str(), 0555), 0);  // holds back a user other than root
     }
@@ -227,7 +231,8 @@ TEST(StoreFaults, FileSizeLimitKeepsTheOldFiles) {
 
 // Runs only as a child of the next test, in a fresh process whose store was never loaded.
 TEST(StoreChild, ProgressBeforeInit) {
-    if (std::getenv("TARNWICK_TEST_HOME") == nullptr) GTEST_SKIP() << "run by ProgressChangedBeforeInit";
+    if (std::getenv("TARNWICK_TEST_HOME") == nullptr)
+        GTEST_SKIP() << "run by ProgressChangedBeforeInit";
     store::recordSolve({4, 9, 900, 9000, 1700000000000, 2});
     EXPECT_EQ(store::unlockedLevel(), 7);
     EXPECT_EQ(store::solves().size(), 2u);
@@ -239,8 +244,8 @@ TEST(StoreFaults, ProgressChangedBeforeInitKeepsTheFile) {
     const std::string home = testsupport::freshDir("faults-before-init");
     const std::string data = home + "/data/Plumbrix";
     ASSERT_TRUE(platform::fs::ensureDir(data));
-    ASSERT_TRUE(testsupport::writeSealed(data + "/saves.dat",
-                                         R"({"unlocked_level":7,"solves_list":[{"level":2,"solvedAt":5}]})"));
+    ASSERT_TRUE(testsupport::writeSealed(
+        data + "/saves.dat", R"({"unlocked_level":7,"solves_list":[{"level":2,"solvedAt":5}]})"));
     std::string out;
     EXPECT_TRUE(testsupport::runChild("TARNWICK_TEST_HOME", home, "StoreChild.*", &out)) << out;
     const json::Value doc = testsupport::readSealedDoc(data + "/saves.dat");

@@ -49,14 +49,14 @@ void clearDir() {
 }
 
 auto tie(const store::Settings& a) {
-    return std::tie(a.language, a.soundOn, a.musicVolume, a.sfxVolume, a.aimGuide, a.windowW, a.windowH,
-                    a.windowX, a.windowY, a.maximized, a.fullscreen);
+    return std::tie(a.language, a.soundOn, a.musicVolume, a.sfxVolume, a.aimGuide, a.windowW,
+                    a.windowH, a.windowX, a.windowY, a.maximized, a.fullscreen);
 }
 
 auto tie(const store::SavedGame& a) {
-    return std::tie(a.valid, a.level, a.seed, a.arcade, a.board, a.incomingQueue, a.starOrbPositions,
-                    a.freedStarOrbs, a.destroyedObstacles, a.currentColor, a.nextColor, a.shotsFired,
-                    a.score, a.elapsedMs);
+    return std::tie(a.valid, a.level, a.seed, a.arcade, a.board, a.incomingQueue,
+                    a.starOrbPositions, a.freedStarOrbs, a.destroyedObstacles, a.currentColor,
+                    a.nextColor, a.shotsFired, a.score, a.elapsedMs);
 }
 
 }  // namespace

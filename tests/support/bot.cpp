@@ -44,7 +44,8 @@ ShotOutcome outcomeOf(const core::FlightResult& r) {
 
 core::Flight launched(core::Point from, double angle) {
     core::Flight f;
-    f.s = {from.x, from.y, std::cos(angle) * core::kShotSpeed, std::sin(angle) * core::kShotSpeed, 0};
+    f.s = {from.x, from.y, std::cos(angle) * core::kShotSpeed, std::sin(angle) * core::kShotSpeed,
+           0};
     return f;
 }
 
@@ -156,7 +157,8 @@ double choose(const core::GameModel& m, const Table& t, Snap snap) {
         played.push_back(play(m, t, landings[i]));
         ranked.emplace_back(played.back().worth, i);
     }
-    std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::sort(ranked.begin(), ranked.end(),
+              [](const auto& a, const auto& b) { return a.first > b.first; });
     double bestWorth = -std::numeric_limits<double>::infinity();
     double bestAngle = landings[ranked.front().second].angle;
     for (std::size_t k = 0; k < ranked.size() && k < kAheadCandidates; ++k) {

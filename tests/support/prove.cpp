@@ -112,8 +112,8 @@ int proveAll(std::ostream& out, const ProveOptions& o) {
                     median(scores), median(descents), unfinished ? "  (unfinished)" : "");
         out.flush();
         if (level % 10 == 9 || level == last) {
-            out << line("levels %d-%d  median shots %d  win rate %d%%\n", level / 10 * 10 + 1, level + 1,
-                        median(blockShots), 100 * blockWins / blockGames);
+            out << line("levels %d-%d  median shots %d  win rate %d%%\n", level / 10 * 10 + 1,
+                        level + 1, median(blockShots), 100 * blockWins / blockGames);
             blockShots.clear();
             blockWins = blockGames = 0;
         }
