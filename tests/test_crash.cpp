@@ -5,13 +5,11 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 
 #include "platform/crash.h"
-#include "support/headless.h"
+#include "support/tmpdir.h"
 
 namespace {
 
@@ -20,13 +18,6 @@ const char kHeader[] =
 const char kFooter[] =
     "\nDiese Datei wird NICHT verschickt. Wenn du magst, schick sie an\n"
     "support@tarnwick.example — daraus laesst sich der Fehler finden.\n";
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 // Runs body in a child and returns its raw wait status.
 int inChild(const std::function<void()>& body) {
@@ -43,62 +34,38 @@ int inChild(const std::function<void()>& body) {
 }  // namespace
 
 TEST(Crash, SignalLinesContextRulesAndReportPlace) {
-    // Each signal's line, and the last screen when one was set. Before any screen was built
-    // there is no "Zuletzt: " line. The default action still runs (139 from a shell).
-    const std::string dir = testsupport::scratchDir("crash-signals");
+    // Each signal's line, and the last screen when one was set; an empty XDG_RUNTIME_DIR
+    // counts as unset (the report goes to the data directory), and a cleared context leaves
+    // no "Zuletzt: " line. The default action still runs; an unwritable place writes nothing.
+    const std::string run = testsupport::freshDir("crash-run"),
+                      data = testsupport::freshDir("crash-data");
     const struct {
         int sig;
-        const char *line, *context;
+        const char *runtimeDir, *line, *context, *report;
     } cases[] = {
-        {SIGSEGV, "SIGSEGV (Zugriff auf fremden Speicher)\n",
-         "Bildschirm 3, Level 5, Seed 77, Level-Modus"},
-        {SIGILL, "SIGILL (unerlaubter Befehl)\n", nullptr},
-        {SIGTRAP, "SIGTRAP (fataler GLib-Fehler — fehlt eine Ressource?)\n", nullptr},
-        {SIGABRT, "SIGABRT (abgebrochen)\n", nullptr},
-        {SIGBUS, "SIGBUS (Busfehler)\n", nullptr},
-        {SIGFPE, "SIGFPE (Rechenfehler)\n", nullptr},
+        {SIGSEGV, run.c_str(), "SIGSEGV (Zugriff auf fremden Speicher)",
+         "Bildschirm 3, Level 5, Seed 77, Level-Modus", "/Plumbrix_crash.txt"},
+        {SIGTRAP, run.c_str(), "SIGTRAP (fataler GLib-Fehler — fehlt eine Ressource?)", nullptr,
+         "/Plumbrix_crash.txt"},
+        {SIGABRT, "", "SIGABRT (abgebrochen)", nullptr, "/Plumbrix/Plumbrix_crash.txt"},
+        {SIGFPE, "/nonexistent/for/sure", nullptr, nullptr, nullptr},
     };
     for (const auto& c : cases) {
         const int status = inChild([&] {
-            setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+            setenv("XDG_RUNTIME_DIR", c.runtimeDir, 1);
+            setenv("XDG_DATA_HOME", data.c_str(), 1);
             platform::installCrashHandler();
-            if (c.context) platform::setCrashContext(c.context);
+            platform::setCrashContext(c.context ? c.context : "cleared before the crash");
+            if (!c.context) platform::setCrashContext(nullptr);
             std::raise(c.sig);
         });
-        ASSERT_TRUE(WIFSIGNALED(status)) << c.line;
+        ASSERT_TRUE(WIFSIGNALED(status)) << c.sig;
         EXPECT_EQ(WTERMSIG(status), c.sig);
-        EXPECT_EQ(readFile(dir + "/Plumbrix_crash.txt"),
-                  std::string(kHeader) + "Signal: " + c.line +
+        if (c.report == nullptr) continue;
+        EXPECT_EQ(testsupport::readBytes((*c.runtimeDir ? run : data) + c.report),
+                  std::string(kHeader) + "Signal: " + c.line + "\n" +
                       (c.context ? "Zuletzt: " + std::string(c.context) + "\n" : "") + kFooter);
     }
-
-    // An empty XDG_RUNTIME_DIR counts as unset: the report goes to the data directory.
-    const std::string data = testsupport::scratchDir("crash-data");
-    const int status = inChild([&] {
-        setenv("XDG_RUNTIME_DIR", "", 1);
-        setenv("XDG_DATA_HOME", data.c_str(), 1);
-        platform::installCrashHandler();
-        platform::setCrashContext(std::string(200, 'x').c_str());
-        platform::setCrashContext("first");
-        platform::setCrashContext(nullptr);  // cleared: no context line
-        std::raise(SIGABRT);
-    });
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(readFile(data + "/Plumbrix/Plumbrix_crash.txt"),
-              std::string(kHeader) + "Signal: SIGABRT (abgebrochen)\n" + kFooter);
-
-    // A long context is cut to 120 bytes.
-    platform::setCrashContext(std::string(200, 'y').c_str());
+    platform::setCrashContext(std::string(200, 'y').c_str());  // cut to 120 bytes
     EXPECT_EQ(std::string(platform::crashContext()), std::string(120, 'y'));
-    platform::setCrashContext(nullptr);
-    EXPECT_STREQ(platform::crashContext(), "");
-
-    // An unwritable place writes nothing and still dies by the signal.
-    const int lost = inChild([&] {
-        setenv("XDG_RUNTIME_DIR", "/nonexistent/for/sure", 1);
-        platform::installCrashHandler();
-        std::raise(SIGFPE);
-    });
-    ASSERT_TRUE(WIFSIGNALED(lost));
-    EXPECT_EQ(WTERMSIG(lost), SIGFPE);
 }

@@ -26,7 +26,7 @@ struct FaultGuard {
 
 }  // namespace
 
-TEST(FileSystem, QueriesOnFilesAndDirectories) {
+TEST(FileSystem, QueriesDirectoriesAndReplace) {
     const std::string dir = testsupport::freshDir("fs-queries");
     const std::string file = dir + "/f.bin";
     ASSERT_TRUE(writeBytes(file, "12345"));
@@ -35,50 +35,18 @@ TEST(FileSystem, QueriesOnFilesAndDirectories) {
     const std::tuple<std::string, std::int64_t, bool, bool> cases[] = {
         {file, 5, true, false}, {dir + "/link", 5, true, false}, {dir, -1, false, true},
         {dir + "/none", -1, false, false}, {"", -1, false, false}};
-    for (const auto& [path, size, isFile, isDir] : cases) {
-        EXPECT_EQ(fs::fileSize(path), size) << path;
-        EXPECT_EQ(fs::isFile(path), isFile) << path;
-        EXPECT_EQ(fs::isDir(path), isDir) << path;
-    }
-
-    EXPECT_TRUE(fs::remove(file));
-    EXPECT_FALSE(fs::isFile(file));
-    EXPECT_FALSE(fs::remove(file));
-    EXPECT_FALSE(fs::remove(""));
-}
-
-TEST(FileSystem, EnsureDirAndListDir) {
-    const std::string dir = testsupport::freshDir("fs-dirs");
+    for (const auto& [path, size, isFile, isDir] : cases)
+        EXPECT_EQ(std::tuple(fs::fileSize(path), fs::isFile(path), fs::isDir(path)),
+                  std::tuple(size, isFile, isDir))
+            << path;
     EXPECT_TRUE(fs::ensureDir(dir + "/a/b/c"));
-    EXPECT_TRUE(fs::isDir(dir + "/a/b/c"));
     EXPECT_TRUE(fs::ensureDir(dir + "/a/b/c"));  // already there
-    ASSERT_TRUE(writeBytes(dir + "/plain", "x"));
-    EXPECT_FALSE(fs::ensureDir(dir + "/plain"));
-    EXPECT_FALSE(fs::ensureDir(dir + "/plain/sub"));
-    EXPECT_FALSE(fs::ensureDir(""));
-
-    const std::string list = dir + "/list";
-    ASSERT_TRUE(fs::ensureDir(list + "/C"));
-    ASSERT_TRUE(writeBytes(list + "/b", ""));
-    ASSERT_TRUE(writeBytes(list + "/a", ""));
-    EXPECT_EQ(fs::listDir(list), (std::vector<std::string>{"C", "a", "b"}));
-    EXPECT_TRUE(fs::listDir(dir + "/missing").empty());
-    EXPECT_TRUE(fs::listDir(dir + "/plain").empty());
-    EXPECT_TRUE(fs::remove(list + "/C"));  // an empty directory
-}
-
-TEST(FileSystem, ReplaceSyncAndParent) {
-    const std::string dir = testsupport::freshDir("fs-replace");
-    ASSERT_TRUE(writeBytes(dir + "/new", "new"));
-    ASSERT_TRUE(writeBytes(dir + "/old", "old"));
-    EXPECT_TRUE(fs::syncFile(dir + "/new"));
-    EXPECT_FALSE(fs::syncFile(dir + "/missing"));
-    EXPECT_TRUE(fs::syncDir(dir));
-    EXPECT_TRUE(fs::replaceAtomic(dir + "/new", dir + "/old"));
-    EXPECT_EQ(readBytes(dir + "/old"), "new");
-    EXPECT_FALSE(fs::isFile(dir + "/new"));
-    EXPECT_FALSE(fs::replaceAtomic(dir + "/new", dir + "/old"));
-
+    EXPECT_FALSE(fs::ensureDir(file + "/sub"));
+    EXPECT_EQ(fs::listDir(dir), (std::vector<std::string>{"a", "f.bin", "link"}));
+    EXPECT_TRUE(fs::listDir(file).empty());
+    EXPECT_TRUE(fs::replaceAtomic(file, dir + "/moved"));
+    EXPECT_EQ(readBytes(dir + "/moved"), "12345");
+    EXPECT_FALSE(fs::remove(file));
     for (const auto& [path, parent] :
          {std::pair{"/a/b/c.dat", "/a/b"}, {"/c.dat", "/"}, {"c.dat", "."}})
         EXPECT_EQ(fs::parentDir(path), parent);
@@ -104,52 +72,36 @@ TEST(FileSystem, BoundedRead) {
     EXPECT_EQ(fs::readFile(dir + "/f", &out, 1 << 20), fs::ReadStatus::TooLarge);
 }
 
-TEST(FileSystem, DurableWriteReplacesWhole) {
+TEST(FileSystem, DurableWriteReplacesWholeOrNotAtAll) {
+    const FaultGuard guard;
     const std::string dir = testsupport::freshDir("fs-durable");
     const std::string path = dir + "/saves.dat";
-    for (const std::string text : {"first", "second, longer", ""}) {
+    ASSERT_TRUE(writeBytes(path + ".neu", std::string(1000, 'z')));  // stale: overwritten
+    for (const std::string text : {"second, longer", "", "the good old file"}) {
         EXPECT_TRUE(fs::writeFileDurable(path, text, path + ".neu"));
         EXPECT_EQ(readBytes(path), text);
     }
-    EXPECT_FALSE(fs::isFile(path + ".neu"));
     EXPECT_EQ(fs::listDir(dir), (std::vector<std::string>{"saves.dat"}));
-    // A stale temporary from an earlier crash is simply overwritten.
-    ASSERT_TRUE(writeBytes(path + ".neu", std::string(1000, 'z')));
-    EXPECT_TRUE(fs::writeFileDurable(path, "third", path + ".neu"));
-    EXPECT_EQ(readBytes(path), "third");
-    // Nonsense arguments are refused.
-    EXPECT_FALSE(fs::writeFileDurable(path, "x", path));
+    EXPECT_FALSE(fs::writeFileDurable(path, "x", path));  // nonsense arguments
     EXPECT_FALSE(fs::writeFileDurable("", "x", path + ".neu"));
-    EXPECT_EQ(readBytes(path), "third");
-}
+    EXPECT_FALSE(fs::writeFileDurable(dir + "/gone/saves.dat", "x", dir + "/gone/saves.dat.neu"));
 
-TEST(FileSystem, FailedWritesKeepTheOldFile) {
-    const FaultGuard guard;
-    const std::string dir = testsupport::freshDir("fs-faults");
-    const std::string path = dir + "/saves.dat";
-    ASSERT_TRUE(fs::writeFileDurable(path, "the good old file", path + ".neu"));
+    // Every failure the device can throw keeps the old file, errno told, nothing torn left.
     const std::string next(64 * 1024, 'n');
-    struct Case {
-        fs::FaultAt at;
-        int err;
-        std::int64_t after;
-    };
-    for (const Case c : {Case{fs::FaultAt::Open, EACCES, 0}, Case{fs::FaultAt::Write, ENOSPC, 0},
-                         Case{fs::FaultAt::Write, ENOSPC, 4096}, Case{fs::FaultAt::Write, EIO, 1},
-                         Case{fs::FaultAt::Sync, EIO, 0}, Case{fs::FaultAt::Close, EDQUOT, 0},
-                         Case{fs::FaultAt::Rename, EROFS, 0}}) {
-        SCOPED_TRACE(static_cast<int>(c.at));
-        fs::injectWriteFault(c.at, c.err, c.after);
+    using F = fs::FaultAt;
+    for (const auto& [at, err, after] : {std::tuple{F::Open, EACCES, 0}, {F::Write, ENOSPC, 0},
+                                         {F::Write, ENOSPC, 4096}, {F::Write, EIO, 1},
+                                         {F::Sync, EIO, 0},
+                                         {F::Close, EDQUOT, 0}, {F::Rename, EROFS, 0}}) {
+        SCOPED_TRACE(static_cast<int>(at));
+        fs::injectWriteFault(at, err, after);
         errno = 0;
         EXPECT_FALSE(fs::writeFileDurable(path, next, path + ".neu"));
-        EXPECT_EQ(errno, c.err);
+        EXPECT_EQ(errno, err);
         EXPECT_EQ(readBytes(path), "the good old file");
-        EXPECT_FALSE(fs::isFile(path + ".neu"));  // no torn temporary left behind
+        EXPECT_FALSE(fs::isFile(path + ".neu"));
     }
-    fs::injectWriteFault(fs::FaultAt::None, 0);
+    fs::injectWriteFault(F::None, 0);
     EXPECT_TRUE(fs::writeFileDurable(path, next, path + ".neu"));
     EXPECT_EQ(readBytes(path), next);
-
-    // A real failure: the directory is gone.
-    EXPECT_FALSE(fs::writeFileDurable(dir + "/gone/saves.dat", "x", dir + "/gone/saves.dat.neu"));
 }

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 #include "core/flight.h"
@@ -24,177 +25,168 @@ constexpr double kPi = 3.14159265358979323846;
 // A field of a fixed 700 x 900 window: R 20, the grid centred, the launcher below it.
 struct Field {
     core::FlightField f;
-    double shooterX = 0, shooterY = 0;
+    core::Point shooter;
     std::vector<core::ResolvedObstacle> obstacles;
 };
 
 Field fieldFor(const GameModel& m) {
     Field out;
     core::FlightField& f = out.f;
-    f.R = 20;
-    f.gridX = 100;
+    f.gridX = f.left = 100;
     f.gridTop = 60;
-    f.left = f.gridX;
     f.right = f.gridX + core::gridWidth(m.cfg.cols, f.R);
     f.lostBelow = 900;
     f.rows = m.cfg.rows;
     f.cols = m.cfg.cols;
     f.parity = m.parity;
     f.ceilingRow = m.ceilingRow;
-    out.shooterX = (f.left + f.right) / 2;
-    out.shooterY = 820;
-    if (!m.arcade) {
-        std::vector<core::ResolvedObstacle> all = core::resolveObstacles(
-            core::obstaclesForStage(m.cfg.stage), f.left, f.gridTop, f.right - f.left, 700, f.R);
-        for (std::size_t i = 0; i < all.size(); ++i) {
-            if (!m.destroyed.count(static_cast<int>(i))) out.obstacles.push_back(all[i]);
-        }
-    }
+    out.shooter = {(f.left + f.right) / 2, 820};
+    if (m.arcade) return out;
+    const auto all = core::resolveObstacles(core::obstaclesForStage(m.cfg.stage), f.left, f.gridTop,
+                                            f.right - f.left, 700, f.R);
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (!m.destroyed.count(static_cast<int>(i))) out.obstacles.push_back(all[i]);
     return out;
 }
 
 core::ShotState aimed(const Field& fd, double angle) {
-    core::ShotState s;
-    s.x = fd.shooterX;
-    s.y = fd.shooterY;
-    s.vx = std::cos(angle) * core::kShotSpeed;
-    s.vy = std::sin(angle) * core::kShotSpeed;
-    return s;
+    return {fd.shooter.x, fd.shooter.y, std::cos(angle) * core::kShotSpeed,
+            std::sin(angle) * core::kShotSpeed, 0};
 }
 
-// The x of every marble's centre, keyed by cell, to compare before and after a move.
 double centreX(const GameModel& m, int r, int c) { return core::cellCenter(r, c, 20, m.parity).x; }
 
-// Checks what must hold after every turn and returns a description of the first breach.
+// What must hold after every turn; a description of the first breach, or "".
 std::string breach(const GameModel& m) {
     std::ostringstream why;
-    for (int r = 0; r < m.ceilingRow && r < core::boardRows(m.board); ++r) {
-        for (int v : m.board[static_cast<std::size_t>(r)]) {
-            if (v != -1) why << "a marble above the ceiling row " << m.ceilingRow << " in row " << r;
-        }
-    }
+    for (int r = 0; r < m.ceilingRow && r < core::boardRows(m.board); ++r)
+        for (int v : m.board[static_cast<std::size_t>(r)])
+            if (v != -1)
+                why << "a marble above the ceiling row " << m.ceilingRow << " in row " << r;
     const std::vector<RC> loose = core::floatingBubbles(m.board, m.parity, m.ceilingRow);
-    if (!loose.empty()) why << loose.size() << " marbles in mid-air, e.g. " << loose[0].r << "," << loose[0].c;
+    if (!loose.empty())
+        why << loose.size() << " marbles in mid-air at " << loose[0].r << "," << loose[0].c;
     for (std::size_t i = 0; i < m.starOrbs.size(); ++i) {
         if (m.freed.count(static_cast<int>(i))) continue;
-        const RC o = m.starOrbs[i];
-        if (o.r < m.ceilingRow) why << "orb " << i << " above the ceiling at row " << o.r;
-        if (m.incoming.empty() && o.r >= m.cfg.rows) why << "orb " << i << " below the field";
+        if (m.starOrbs[i].r < m.ceilingRow) why << "orb " << i << " above the ceiling";
+        if (m.incoming.empty() && m.starOrbs[i].r >= m.cfg.rows)
+            why << "orb " << i << " below the field";
     }
     return why.str();
 }
 
-// Plays up to `turns` shots at angles from its own generator; returns the turns played.
-int playSeeded(GameModel& m, std::uint32_t seed, int turns, int& descents) {
-    core::Mulberry32 aimRnd(seed ^ 0xA5A5u);
-    for (int t = 0; t < turns; ++t) {
-        if (core::refillDue(m) > 0) {
-            const GameModel before = m;
-            const core::TurnEnd end = core::refill(m);
-            EXPECT_EQ(breach(m), "") << "after a refill, seed " << seed << " turn " << t;
-            EXPECT_EQ(end.shift, core::refillDue(before));
-        }
-        const Field fd = fieldFor(m);
-        const double angle = -kPi + 0.15 + aimRnd.next() * (kPi - 0.3);
-        core::Flight f;
-        f.s = aimed(fd, angle);
-        const core::FlightResult res = core::fly(f, 20000, fd.f, m.board, fd.obstacles);
-        core::TurnEnd end;
-        GameModel placed = m;
-        if (res.end == FlightEnd::Landed) {
-            EXPECT_GE(res.r, m.ceilingRow);
-            const core::Placement p = core::placeMarble(m, res.r, res.c, m.currentColor);
-            placed = m;
-            end = core::endTurn(m, p.popped);
-        } else if (res.end == FlightEnd::Swallowed) {
-            end = core::swallowShot(m);
-        } else {
-            continue;  // lost upwards or downwards: no shot
-        }
-        descents += end.descended ? 1 : 0;
-        // The pack moves as one piece: every marble that stayed keeps its x and colour.
-        if (end.shift > 0 && !end.respawned) {
-            for (int r = 0; r + end.shift < core::boardRows(m.board); ++r) {
-                for (int c = 0; c < m.cfg.cols; ++c) {
-                    const int v = placed.board[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
-                    const int now = m.board[static_cast<std::size_t>(r + end.shift)][static_cast<std::size_t>(c)];
-                    if (v < 0 || now < 0) continue;
-                    if (now != v || centreX(placed, r, c) != centreX(m, r + end.shift, c)) {
-                        ADD_FAILURE() << "the pack sheared at cell " << r << "," << c << ", seed "
-                                      << seed << " turn " << t;
-                        return t + 1;
-                    }
-                }
-            }
-        }
-        const std::string why = breach(m);
-        EXPECT_EQ(why, "") << "seed " << seed << " turn " << t;
-        if (!why.empty() || end.lost || end.won) return t + 1;
+// One turn at angle, as the play screen plays it (refill first); the flight's end.
+FlightEnd turn(GameModel& m, double angle, core::TurnEnd* end, GameModel* placed = nullptr) {
+    if (core::refillDue(m) > 0) {
+        const int due = core::refillDue(m);
+        EXPECT_EQ(core::refill(m).shift, due);
+        EXPECT_EQ(breach(m), "") << "after a refill";
     }
-    return turns;
+    const Field fd = fieldFor(m);
+    core::Flight f;
+    f.s = aimed(fd, angle);
+    const core::FlightResult r = core::fly(f, 20000, fd.f, m.board, fd.obstacles);
+    if (r.end == FlightEnd::Landed) {
+        EXPECT_GE(r.r, m.ceilingRow);
+        const core::Placement p = core::placeMarble(m, r.r, r.c, m.currentColor);
+        if (placed) *placed = m;
+        *end = core::endTurn(m, p.popped);
+    } else if (r.end == FlightEnd::Swallowed) {
+        if (placed) *placed = m;
+        *end = core::swallowShot(m);
+    }
+    return r.end;
 }
 
 TEST(GameModel, ThePackKeepsItsLatticeAndHangsFromTheCeilingInSeededGames) {
     int descents = 0, turns = 0;
     for (std::uint32_t seed = 1; seed <= 60; ++seed) {
-        GameModel m = core::newCampaignGame(static_cast<int>((seed * 37) % 100), seed);
-        turns += playSeeded(m, seed, 150, descents);
-        GameModel a = core::newArcadeGame(seed * 7919u);
-        turns += playSeeded(a, seed, 250, descents);
+        for (const bool arcade : {false, true}) {
+            GameModel m = arcade ? core::newArcadeGame(seed * 7919u)
+                                 : core::newCampaignGame(static_cast<int>((seed * 37) % 100), seed);
+            core::Mulberry32 aim(seed ^ 0xA5A5u);
+            for (int t = 0; t < (arcade ? 250 : 150); ++t, ++turns) {
+                core::TurnEnd end;
+                GameModel placed;
+                const double angle = -kPi + 0.15 + aim.next() * (kPi - 0.3);
+                if (turn(m, angle, &end, &placed) == FlightEnd::Lost) continue;
+                descents += end.descended;
+                // The pack moves as one piece: every marble that stayed keeps x and colour.
+                for (int r = 0; end.shift > 0 && !end.respawned && r + end.shift < m.cfg.rows; ++r)
+                    for (int c = 0; c < m.cfg.cols; ++c) {
+                        const int v = placed.board[r][c], now = m.board[r + end.shift][c];
+                        if (v < 0 || now < 0) continue;
+                        ASSERT_TRUE(now == v &&
+                                    centreX(placed, r, c) == centreX(m, r + end.shift, c))
+                            << "sheared at " << r << "," << c << ", seed " << seed << " turn " << t;
+                    }
+                ASSERT_EQ(breach(m), "") << "seed " << seed << " turn " << t;
+                if (end.lost || end.won) break;
+            }
+        }
     }
-    // Enough play that descents, refills and arcade respawns really happened.
-    EXPECT_GT(turns, 3000);
+    EXPECT_GT(turns, 3000);  // enough play that descents, refills and respawns happened
     EXPECT_GT(descents, 300);
 }
 
-TEST(GameModel, DescentsWithNothingLeftToEnterBringTheCeilingDownWithThePack) {
+TEST(GameModel, DescentsSwallowedShotsAndOldStoredGames) {
+    // With nothing left to enter, descents bring the ceiling down, orbs riding along.
     GameModel m = core::newCampaignGame(70, 5);
-    // As if every waiting row had come in: the orbs have risen to where they rest.
     for (RC& o : m.starOrbs) o.r -= static_cast<int>(m.incoming.size());
     m.incoming.clear();
     const std::vector<RC> orbs = m.starOrbs;
-    const int period = m.cfg.shotsPerDescent;
     for (int k = 1; k <= 3; ++k) {
-        for (int s = 0; s < period; ++s) {
-            const core::TurnEnd end = core::swallowShot(m);  // a shot that lands nowhere
-            EXPECT_EQ(end.descended, s == period - 1);
+        for (int s = 0; s < m.cfg.shotsPerDescent; ++s) {
+            const core::TurnEnd end = core::swallowShot(m);
+            EXPECT_EQ(end.descended, s == m.cfg.shotsPerDescent - 1);
             EXPECT_FALSE(end.rowEntered);
         }
         EXPECT_EQ(m.ceilingRow, k);
         EXPECT_EQ(breach(m), "");
-        // The orbs ride down with the marbles they sit on.
         for (std::size_t i = 0; i < orbs.size(); ++i) EXPECT_EQ(m.starOrbs[i].r, orbs[i].r + k);
     }
-    // A marble cannot rest above the ceiling: aimed straight up it lands in the ceiling row.
-    const Field fd = fieldFor(m);
+    // Nothing rests above the ceiling: straight up into an empty field lands in its row.
     GameModel bare = m;
     for (auto& row : bare.board) std::fill(row.begin(), row.end(), -1);
+    const Field fd = fieldFor(m);
     core::Flight f;
     f.s = aimed(fd, -kPi / 2);
-    const core::FlightResult r = core::fly(f, 20000, fd.f, bare.board, {});
-    ASSERT_EQ(r.end, FlightEnd::Landed);
-    EXPECT_EQ(r.r, m.ceilingRow);
+    const core::FlightResult up = core::fly(f, 20000, fd.f, bare.board, {});
+    EXPECT_EQ(std::pair(up.end, up.r), std::pair(FlightEnd::Landed, m.ceilingRow));
+
+    // A swallowed shot counts towards the descent and lets a waiting row in.
+    GameModel w = core::newCampaignGame(50, 9);
+    ASSERT_EQ(w.cfg.shotsPerDescent, 4);
+    const std::size_t waiting = w.incoming.size();
+    w.shots = 3;
+    const core::TurnEnd end = core::swallowShot(w);
+    EXPECT_TRUE(end.descended && end.rowEntered);
+    EXPECT_EQ(std::tuple(w.shots, w.incoming.size(), w.parity, core::shotsToDescent(w)),
+              std::tuple(4, waiting - 1, 1, 4));
+
+    // The pack crushes an obstacle whose rim a marble centre comes within 0.75 R of, once.
+    GameModel c = core::newCampaignGame(0, 1);
+    for (auto& row : c.board) std::fill(row.begin(), row.end(), -1);
+    c.board[0][0] = 1;  // centre (20, 20) in a field at the origin
+    const std::vector<core::ResolvedObstacle> near = {{20, 45.01, 10, core::ObstacleKind::Stone},
+                                                      {20, 45, 10, core::ObstacleKind::Stone}};
+    EXPECT_EQ(core::crushObstacles(c, core::FlightField{}, near), std::vector<int>{1});
+    EXPECT_TRUE(core::crushObstacles(c, core::FlightField{}, near).empty());
+
+    // A game stored before the ceiling was kept resumes with its pack at the ceiling.
+    GameModel old = core::newArcadeGame(77);
+    core::pushCeilingDown(old.board, 2, old.cfg.lossRow);
+    old.ceilingRow = 0;
+    core::resumeGame(old);
+    EXPECT_EQ(old.ceilingRow, 2);
+    EXPECT_EQ(breach(old), "");
 }
 
-TEST(GameModel, ASwallowedShotCountsTowardsTheDescent) {
-    GameModel m = core::newCampaignGame(50, 9);  // a descent every four shots
-    ASSERT_EQ(m.cfg.shotsPerDescent, 4);
-    const std::size_t waiting = m.incoming.size();
-    m.shots = 3;
-    const core::TurnEnd end = core::swallowShot(m);
-    EXPECT_EQ(m.shots, 4);
-    EXPECT_TRUE(end.descended);
-    EXPECT_TRUE(end.rowEntered);
-    EXPECT_EQ(m.incoming.size(), waiting - 1);
-    EXPECT_EQ(m.parity, 1);
-    EXPECT_EQ(core::shotsToDescent(m), 4);
-}
-
-// The same aim lands in the same cell with the same bounces whatever the frame rate.
+// The same aim lands in the same cell with the same bounces whatever the frame rate, and
+// the guide's path ends where the marble comes to rest.
 TEST(Flight, TheSamePathAtEveryFrameRate) {
     GameModel m = core::newCampaignGame(50, 3);  // stones, a bumper and a puddle
     const Field fd = fieldFor(m);
-    ASSERT_FALSE(fd.obstacles.empty());
     int withBounces = 0;
     for (double a = -kPi + 0.13; a < -0.13; a += 0.011) {
         std::vector<core::FlightResult> seen;
@@ -203,7 +195,8 @@ TEST(Flight, TheSamePathAtEveryFrameRate) {
             f.s = aimed(fd, a);
             core::FlightResult all;
             for (int frame = 0; frame < 5000 && all.end == FlightEnd::Flying; ++frame) {
-                core::FlightResult r = core::fly(f, 1000.0 / fps, fd.f, m.board, fd.obstacles);
+                const core::FlightResult r =
+                    core::fly(f, 1000.0 / fps, fd.f, m.board, fd.obstacles);
                 all.end = r.end;
                 all.r = r.r;
                 all.c = r.c;
@@ -212,66 +205,44 @@ TEST(Flight, TheSamePathAtEveryFrameRate) {
             seen.push_back(all);
         }
         for (const core::FlightResult& r : seen) {
-            EXPECT_EQ(r.end, seen[0].end) << a;
-            EXPECT_EQ(std::pair(r.r, r.c), std::pair(seen[0].r, seen[0].c)) << a;
-            ASSERT_EQ(r.bounces.size(), seen[0].bounces.size()) << a;
-            for (std::size_t i = 0; i < r.bounces.size(); ++i) {
-                EXPECT_EQ(r.bounces[i].x, seen[0].bounces[i].x);
-                EXPECT_EQ(r.bounces[i].obstacle, seen[0].bounces[i].obstacle);
-            }
+            ASSERT_EQ(std::tuple(r.end, r.r, r.c, r.bounces.size()),
+                      std::tuple(seen[0].end, seen[0].r, seen[0].c, seen[0].bounces.size())) << a;
+            for (std::size_t i = 0; i < r.bounces.size(); ++i)
+                EXPECT_EQ(std::pair(r.bounces[i].x, r.bounces[i].obstacle),
+                          std::pair(seen[0].bounces[i].x, seen[0].bounces[i].obstacle));
         }
-        // The guide's path ends where the marble comes to rest.
-        const core::FlightTrace t = core::traceFlight(aimed(fd, a), 20000, fd.f, m.board, fd.obstacles);
+        const core::FlightTrace t =
+            core::traceFlight(aimed(fd, a), 20000, fd.f, m.board, fd.obstacles);
         EXPECT_EQ(t.result.end, seen[0].end);
-        if (seen[0].end == FlightEnd::Landed) {
-            const core::Point p = core::cellCenter(seen[0].r, seen[0].c, fd.f.R, m.parity);
-            EXPECT_DOUBLE_EQ(t.path.back().x, p.x + fd.f.gridX);
-            EXPECT_DOUBLE_EQ(t.path.back().y, p.y + fd.f.gridTop);
-            for (const core::FlightBounce& b : seen[0].bounces) withBounces += b.obstacle >= 0;
-        }
+        if (seen[0].end != FlightEnd::Landed) continue;
+        const core::Point p = core::cellCenter(seen[0].r, seen[0].c, fd.f.R, m.parity);
+        EXPECT_DOUBLE_EQ(t.path.back().x, p.x + fd.f.gridX);
+        EXPECT_DOUBLE_EQ(t.path.back().y, p.y + fd.f.gridTop);
+        for (const core::FlightBounce& b : seen[0].bounces) withBounces += b.obstacle >= 0;
     }
     EXPECT_GT(withBounces, 5);  // the sweep really met the obstacles
+
+    // The marble flies at the shot speed and turns with its sideways motion, mirrored.
+    core::Flight right, left;
+    right.s = aimed(fd, -kPi / 3);
+    left.s = aimed(fd, -2 * kPi / 3);
+    const core::Board none = core::makeEmptyBoard(m.cfg.rows, m.cfg.cols);
+    core::fly(right, 100, fd.f, none, {});
+    core::fly(left, 100, fd.f, none, {});
+    EXPECT_NEAR(fd.shooter.y - right.s.y, 0.1 * core::kShotSpeed * std::sin(kPi / 3),
+                0.01 * core::kShotSpeed);
+    EXPECT_NE(right.spin, 0);
+    EXPECT_NEAR(right.spin, -left.spin, 1e-6);
 }
-
-TEST(GameModel, AStoredGameFromBeforeTheCeilingResumesWithItsPackAtTheCeiling) {
-    GameModel m = core::newArcadeGame(77);
-    core::pushCeilingDown(m.board, 2, m.cfg.lossRow);  // hung two rows down, no ceiling stored
-    m.ceilingRow = 0;
-    core::resumeGame(m);
-    EXPECT_EQ(m.ceilingRow, 2);
-    EXPECT_EQ(breach(m), "");
-}
-
-}  // namespace
-
-namespace {
 
 // FNV-1a over every value a turn leaves behind.
 struct Hash {
     std::uint64_t h = 1469598103934665603ull;
     void add(std::int64_t v) {
-        for (int i = 0; i < 8; ++i) {
-            h ^= static_cast<std::uint64_t>(v >> (8 * i)) & 0xFF;
-            h *= 1099511628211ull;
-        }
+        for (int i = 0; i < 8; ++i)
+            h = (h ^ (static_cast<std::uint64_t>(v >> (8 * i)) & 0xFF)) * 1099511628211ull;
     }
 };
-
-void hashGame(Hash& h, const GameModel& m) {
-    for (const auto& row : m.board)
-        for (int v : row) h.add(v);
-    for (const auto& row : m.incoming)
-        for (int v : row) h.add(v);
-    for (const RC& o : m.starOrbs) h.add(o.r * 100 + o.c);
-    for (int i : m.freed) h.add(i);
-    h.add(m.parity);
-    h.add(m.ceilingRow);
-    h.add(m.currentColor);
-    h.add(m.nextColor);
-    h.add(m.shots);
-    h.add(m.score);
-    h.add(m.rnd.state_);
-}
 
 }  // namespace
 
@@ -281,22 +252,21 @@ TEST(GameModel, DeterminismSignature) {
     Hash h;
     for (std::uint32_t seed = 1; seed <= 30; ++seed) {
         for (const bool arcade : {false, true}) {
-            GameModel m = arcade ? core::newArcadeGame(seed) : core::newCampaignGame(static_cast<int>(seed * 3 % 100), seed);
+            GameModel m = arcade ? core::newArcadeGame(seed)
+                                 : core::newCampaignGame(static_cast<int>(seed * 3 % 100), seed);
             core::Mulberry32 aim(seed * 2654435761u);
             for (int t = 0; t < 120; ++t) {
-                if (core::refillDue(m) > 0) core::refill(m);
-                const Field fd = fieldFor(m);
-                core::Flight f;
-                f.s = aimed(fd, -kPi + 0.15 + aim.next() * (kPi - 0.3));
-                const core::FlightResult r = core::fly(f, 20000, fd.f, m.board, fd.obstacles);
                 core::TurnEnd end;
-                if (r.end == FlightEnd::Landed) {
-                    end = core::endTurn(m, core::placeMarble(m, r.r, r.c, m.currentColor).popped);
-                } else if (r.end == FlightEnd::Swallowed) {
-                    end = core::swallowShot(m);
-                }
-                h.add(static_cast<int>(r.end));
-                hashGame(h, m);
+                h.add(static_cast<int>(turn(m, -kPi + 0.15 + aim.next() * (kPi - 0.3), &end)));
+                for (const auto& rows : {m.board, m.incoming})
+                    for (const auto& row : rows)
+                        for (int v : row) h.add(v);
+                for (const RC& o : m.starOrbs) h.add(o.r * 100 + o.c);
+                for (int i : m.freed) h.add(i);
+                for (std::int64_t v :
+                     {m.parity, m.ceilingRow, m.currentColor, m.nextColor, m.shots, m.score})
+                    h.add(v);
+                h.add(m.rnd.state_);
                 if (end.lost || end.won) break;
             }
         }

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 
 #include "core/storage.h"
 #include "platform/save_crypt.h"
@@ -47,25 +48,15 @@ void clearDir() {
         std::filesystem::remove_all(entry.path(), ec);
 }
 
-void put(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+auto tie(const store::Settings& a) {
+    return std::tie(a.language, a.soundOn, a.musicVolume, a.sfxVolume, a.aimGuide, a.windowW,
+                    a.windowH, a.windowX, a.windowY, a.maximized, a.fullscreen);
 }
 
-bool sameSettings(const store::Settings& a, const store::Settings& b) {
-    return a.language == b.language && a.soundOn == b.soundOn && a.musicVolume == b.musicVolume &&
-           a.sfxVolume == b.sfxVolume && a.aimGuide == b.aimGuide && a.windowW == b.windowW &&
-           a.windowH == b.windowH && a.windowX == b.windowX && a.windowY == b.windowY &&
-           a.maximized == b.maximized && a.fullscreen == b.fullscreen;
-}
-
-bool sameGame(const store::SavedGame& a, const store::SavedGame& b) {
-    return a.valid == b.valid && a.level == b.level && a.seed == b.seed && a.arcade == b.arcade &&
-           a.board == b.board && a.incomingQueue == b.incomingQueue &&
-           a.starOrbPositions == b.starOrbPositions && a.freedStarOrbs == b.freedStarOrbs &&
-           a.destroyedObstacles == b.destroyedObstacles && a.currentColor == b.currentColor &&
-           a.nextColor == b.nextColor && a.shotsFired == b.shotsFired && a.score == b.score &&
-           a.elapsedMs == b.elapsedMs;
+auto tie(const store::SavedGame& a) {
+    return std::tie(a.valid, a.level, a.seed, a.arcade, a.board, a.incomingQueue,
+                    a.starOrbPositions, a.freedStarOrbs, a.destroyedObstacles, a.currentColor,
+                    a.nextColor, a.shotsFired, a.score, a.elapsedMs);
 }
 
 }  // namespace
@@ -77,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     clearDir();
     const std::string name = dir() + ((mode & 1) ? "/settings.dat" : "/saves.dat");
     const std::string bytes = (mode & 2) ? body : platform::saveEncrypt(body);
-    put((mode & 4) ? name + ".neu" : name, bytes);
+    std::ofstream((mode & 4) ? name + ".neu" : name, std::ios::binary) << bytes;
 
     store::openAt(dir());
     const store::Settings settings = store::settings();
@@ -93,13 +84,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const store::SavedGame game = store::savedGame();
         store::saveGame(game);
         store::openAt(dir());
-        if (!sameGame(store::savedGame(), game)) std::abort();
+        if (tie(store::savedGame()) != tie(game)) std::abort();
     } else {
         store::clearGame();
         store::openAt(dir());
         if (store::hasSavedGame()) std::abort();
     }
-    if (!sameSettings(store::settings(), settings)) std::abort();
+    if (tie(store::settings()) != tie(settings)) std::abort();
     if (store::unlockedLevel() != unlocked || store::levelBests().size() != bests ||
         store::solves().size() != solves || store::arcadeHighs().size() != highs)
         std::abort();

@@ -30,32 +30,27 @@ Flying flyingIn(const core::GameModel& m, const Table& t) {
     f.field.parity = m.parity;
     f.field.ceilingRow = m.ceilingRow;
     f.standing.reserve(t.obstacles.size());
-    for (std::size_t i = 0; i < t.obstacles.size(); ++i) {
+    for (std::size_t i = 0; i < t.obstacles.size(); ++i)
         if (!m.destroyed.count(static_cast<int>(i))) f.standing.push_back(t.obstacles[i]);
-    }
     return f;
 }
 
 ShotOutcome outcomeOf(const core::FlightResult& r) {
-    switch (r.end) {
-    case core::FlightEnd::Landed:
-        return ShotOutcome{ShotOutcome::Landed, r.r, r.c};
-    case core::FlightEnd::Swallowed:
-        return ShotOutcome{ShotOutcome::Swallowed, -1, -1};
-    case core::FlightEnd::Lost:
-        return ShotOutcome{ShotOutcome::Lost, -1, -1};
-    case core::FlightEnd::Flying:
-        break;
-    }
+    if (r.end == core::FlightEnd::Landed) return ShotOutcome{ShotOutcome::Landed, r.r, r.c};
+    if (r.end == core::FlightEnd::Swallowed) return ShotOutcome{ShotOutcome::Swallowed, -1, -1};
+    if (r.end == core::FlightEnd::Lost) return ShotOutcome{ShotOutcome::Lost, -1, -1};
     return ShotOutcome{};
 }
 
-ShotOutcome shoot(const core::GameModel& m, const Flying& fl, core::Point from, double angle) {
+core::Flight launched(core::Point from, double angle) {
     core::Flight f;
-    f.s.x = from.x;
-    f.s.y = from.y;
-    f.s.vx = std::cos(angle) * core::kShotSpeed;
-    f.s.vy = std::sin(angle) * core::kShotSpeed;
+    f.s = {from.x, from.y, std::cos(angle) * core::kShotSpeed, std::sin(angle) * core::kShotSpeed,
+           0};
+    return f;
+}
+
+ShotOutcome shoot(const core::GameModel& m, const Flying& fl, core::Point from, double angle) {
+    core::Flight f = launched(from, angle);
     return outcomeOf(core::fly(f, kFlightCapMs, fl.field, m.board, fl.standing));
 }
 
@@ -134,13 +129,9 @@ Played play(const core::GameModel& m, const Table& t, const Landing& l) {
     }
     // Every marble left is work still to do, and a pack near the loss row is a danger.
     int marbles = 0, lowest = -1;
-    for (int r = 0; r < static_cast<int>(out.after.board.size()); ++r) {
-        for (int v : out.after.board[static_cast<std::size_t>(r)]) {
-            if (v == -1) continue;
-            ++marbles;
-            lowest = r;
-        }
-    }
+    for (int r = 0; r < static_cast<int>(out.after.board.size()); ++r)
+        for (int v : out.after.board[static_cast<std::size_t>(r)])
+            if (v != -1) ++marbles, lowest = r;
     out.worth -= 12.0 * marbles;
     out.worth -= 400.0 * std::max(0, lowest - (out.after.cfg.lossRow - 4));
     return out;
@@ -149,9 +140,8 @@ Played play(const core::GameModel& m, const Table& t, const Landing& l) {
 // The best a single shot with the current colour makes of m, without looking further.
 double bestNow(const core::GameModel& m, const Table& t) {
     double best = kLoss;
-    for (const Landing& l : sweep(m, t, kAheadCoarse, kAheadFine, [](double a) { return a; })) {
+    for (const Landing& l : sweep(m, t, kAheadCoarse, kAheadFine, [](double a) { return a; }))
         best = std::max(best, play(m, t, l).worth);
-    }
     return best;
 }
 
@@ -167,9 +157,8 @@ double choose(const core::GameModel& m, const Table& t, Snap snap) {
         played.push_back(play(m, t, landings[i]));
         ranked.emplace_back(played.back().worth, i);
     }
-    std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
-        return a.first > b.first;
-    });
+    std::sort(ranked.begin(), ranked.end(),
+              [](const auto& a, const auto& b) { return a.first > b.first; });
     double bestWorth = -std::numeric_limits<double>::infinity();
     double bestAngle = landings[ranked.front().second].angle;
     for (std::size_t k = 0; k < ranked.size() && k < kAheadCandidates; ++k) {
@@ -235,11 +224,7 @@ core::FlightField flightField(const ui::PlayView& v) {
 }
 
 ShotOutcome simulateShot(const ui::PlayView& v, double angle, double frameDt) {
-    core::Flight f;
-    f.s.x = v.geo.shooterX;
-    f.s.y = v.geo.shooterY;
-    f.s.vx = std::cos(angle) * core::kShotSpeed;
-    f.s.vy = std::sin(angle) * core::kShotSpeed;
+    core::Flight f = launched({v.geo.shooterX, v.geo.shooterY}, angle);
     const core::FlightField field = flightField(v);
     const double dtMs = std::min(frameDt, 0.05) * 1000.0;
     for (int frame = 0; frame < 2000; ++frame) {

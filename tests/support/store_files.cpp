@@ -33,7 +33,8 @@ store::SavedGame gameFor(int n) {
     g.starOrbPositions = m.starOrbs;
     for (core::RC& o : g.starOrbPositions) o.r = std::min(o.r, 13);
     if (!g.arcade) g.freedStarOrbs = {n % 3};
-    const int obstacles = g.arcade ? 0 : static_cast<int>(core::obstaclesForStage(m.cfg.stage).size());
+    const int obstacles =
+        g.arcade ? 0 : static_cast<int>(core::obstaclesForStage(m.cfg.stage).size());
     for (int i = 0; i < std::min(n % 5, obstacles); ++i) g.destroyedObstacles.push_back(i);
     g.currentColor = n % m.cfg.numColors;
     g.nextColor = (n / 6) % m.cfg.numColors;
