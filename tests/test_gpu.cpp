@@ -159,29 +159,3 @@ TEST(GpuBlit, PixelsLandWhereScaledAndRoundedAndClipped) {
     EXPECT_NEAR(testsupport::red(f.at(3, 83)), 134, 2);
     EXPECT_NEAR(testsupport::blue(f.at(3, 83)), 143, 2);
 }
-
-TEST(GpuStraightAlpha, UnpremultiplyConvertsOnlyPartlyClearPixels) {
-    // Two rows of 11 pixels with a padded stride; clear runs, opaque and soft pixels, and
-    // soft pixels right after a skipped block and at the very end of a row.
-    const int w = 11;
-    const int stride = 12 * 4;
-    std::vector<std::uint32_t> px(24, 0xDEADBEEFu);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < w; ++x) px[static_cast<size_t>(y) * 12 + x] = 0;
-    px[1] = 0xFF123456u;       // opaque: unchanged
-    px[8] = 0x80402010u;       // half: colours doubled, rounded
-    px[10] = 0x01010000u;      // nearly clear with full-strength red: red 255
-    px[12 + 9] = 0x40404040u;  // a quarter grey that is really white
-    px[12 + 3] = 0x80FF0000u;  // impossible premultiplied value: clamped, not wrapped
-    ui::unpremultiplyPixels(reinterpret_cast<unsigned char*>(px.data()), w, 2, stride);
-    for (const auto& [i, want] : {std::pair{0, 0u},
-                                  {1, 0xFF123456u},
-                                  {8, 0x80804020u},
-                                  {10, 0x01FF0000u},
-                                  {12 + 9, 0x40FFFFFFu},
-                                  {12 + 3, 0x80FF0000u},
-                                  {11, 0xDEADBEEFu},
-                                  {23, 0xDEADBEEFu}})  // 11, 23: padding
-        EXPECT_EQ(px[static_cast<size_t>(i)], want) << i;
-    ui::unpremultiplyPixels(nullptr, 4, 4, 16);  // no data: nothing happens
-}

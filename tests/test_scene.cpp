@@ -11,7 +11,6 @@
 #include <tuple>
 #include <vector>
 
-#include "support/child.h"
 #include "support/headless.h"
 #include "theme.h"
 #include "ui/gpu.h"
@@ -104,25 +103,6 @@ TEST(SceneDay, PhaseNightSunsetAndSunrise) {
     if (overridden()) GTEST_SKIP() << "day phase overridden";
     EXPECT_NEAR(ui::dayPhase(1234, 60), 0.484, 1e-12);
     EXPECT_NEAR(ui::dayPhase(2234, 300), 0.484, 1e-12);  // a four-minute day, per thousand
-}
-
-// Runs only in a child process started by SceneDay.EnvironmentOverride with PLUMBRIX_DAY
-// set: whatever the time and seed, the phase is the one given.
-TEST(SceneDayChild, FrozenPhase) {
-    const char* v = std::getenv("PLUMBRIX_DAY");
-    if (v == nullptr) GTEST_SKIP() << "runs in a child process";
-    double want = 0;
-    ASSERT_TRUE(ui::parseDayOverride(v, &want));
-    for (std::uint32_t seed : {0u, 7u, 123456u})
-        for (double t : {0.0, 59.5, 1000.0}) EXPECT_DOUBLE_EQ(ui::dayPhase(seed, t), want);
-}
-
-TEST(SceneDay, EnvironmentOverride) {
-    if (overridden()) GTEST_SKIP() << "already a child";
-    for (const char* day : {"0.75", "1.52"}) {
-        std::string out;
-        EXPECT_TRUE(testsupport::runChild("PLUMBRIX_DAY", day, "SceneDayChild.*", &out)) << out;
-    }
 }
 
 TEST(SceneFrames, RebuildOnlyWhenTheKeyChanges) {
