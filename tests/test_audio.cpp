@@ -53,6 +53,13 @@ TEST(Audio, DropPitchesDueTestAndVolumes) {
     audio::setMusicVolume(0.5);  // a volume set while closed reaches the mixer on opening
     ASSERT_TRUE(audio::init());
     EXPECT_EQ(Mix_VolumeMusic(-1), 64);
+    audio::setSfxVolume(0.5);
+    for (int i = 0; i < audio::kSfxCount; ++i) {  // every effect file loads and plays
+        Mix_HaltChannel(-1);
+        audio::play(static_cast<Sfx>(i));
+        EXPECT_EQ(Mix_Playing(-1), 1) << audio::sfxFile(static_cast<Sfx>(i));
+    }
+    Mix_HaltChannel(-1);
     audio::setSfxVolume(0);  // effect volume 0 silences everything
     audio::play(Sfx::Click);
     EXPECT_EQ(Mix_Playing(-1), 0);
