@@ -66,6 +66,11 @@ void softFrame(ui::Ctx& ctx) {
     ui::setColor(ctx.cr, 0xE0F0FF, 0.55);
     cairo_fill(ctx.cr);
     ui::fillCircle(ctx.cr, 300, 150, 36, 0xFF4070, 0.35);
+    ui::TextStyle t;
+    t.size = 22;
+    t.bold = true;
+    t.alpha = 0.6;
+    ui::drawText(ctx.cr, 230, 180, "Tarnwick", t);
 }
 
 }  // namespace
