@@ -1,5 +1,5 @@
 // A frame context painting into an in-memory cairo image, with scripted input, pixel
-// probes and PNG snapshots for the screenshot artefacts of the test run.
+// probes and the picture as a frame for golden comparisons.
 #pragma once
 
 #include <cairo.h>
@@ -7,12 +7,13 @@
 #include <cstdint>
 #include <string>
 
+#include "support/headless.h"
 #include "ui/app.h"
 
 namespace testsupport {
 
 class Canvas {
-public:
+  public:
     // A w x h logical canvas (one pixel per unit) with Ctx::ui set to ui.
     Canvas(int w, int h, double ui = 1.0);
     ~Canvas();
@@ -24,22 +25,20 @@ public:
     // Starts a frame at time t: clears the picture to transparent, the input and
     // clickUsed (the scroll state survives, as in the game).
     void frame(double t, double dt = 1.0 / 60);
-    // Fills the picture with an opaque colour.
-    void fill(std::uint32_t rgb);
-    // Pointer helpers for the current frame's input.
+    // Pointer state of the current frame's input.
     void pointer(double x, double y, bool down = false, bool pressed = false,
                  bool released = false);
-    // 0xAARRGGBB (premultiplied) of a pixel; 0 outside.
+    // 0xAARRGGBB (premultiplied) of a pixel, 0 outside; un-premultiplied 0xRRGGBB.
     std::uint32_t pixel(int x, int y) const;
-    // Un-premultiplied 0xRRGGBB of a pixel (0 for a transparent one).
     std::uint32_t rgb(int x, int y) const;
     // Number of pixels in the rectangle whose alpha is above minAlpha.
     int inked(int x, int y, int w, int h, int minAlpha = 8) const;
-    // Writes the picture to <build>/screenshots/<name>.png; returns the path (empty on
-    // failure).
+    // The picture (paint an opaque backdrop for a golden comparison).
+    Frame image() const;
+    // Writes the picture to <build>/screenshots/<name>.png; the path, empty on failure.
     std::string savePng(const std::string& name) const;
 
-private:
+  private:
     cairo_surface_t* surface_ = nullptr;
     cairo_t* cr_ = nullptr;
     ui::Ctx ctx_;

@@ -2,13 +2,11 @@
 
 #include <SDL.h>
 #include <cairo.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -16,85 +14,57 @@
 #include "ui/gpu.h"
 
 namespace testsupport {
-namespace {
-
-bool fileExists(const std::string& p) {
-    struct stat sb {};
-    return ::stat(p.c_str(), &sb) == 0;
-}
-
-// A private font folder with exactly the bundled faces: the committed files when they are
-// there, else the same DejaVu files from the system package.
-std::string fontDir(const std::string& base) {
-    const std::string dir = base + "/fonts";
-    std::filesystem::create_directories(dir);
-    const std::string bundled = std::string(TARNWICK_SOURCE_DIR) + "/assets/fonts/";
-    for (const char* name : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "QuendraCJK-JP.ttf",
-                             "QuendraCJK-SC.ttf", "QuendraCJK-KR.ttf"}) {
-        std::string from = bundled + name;
-        if (!fileExists(from)) from = std::string("/usr/share/fonts/truetype/dejavu/") + name;
-        if (!fileExists(from)) continue;
-        std::error_code ignored;
-        std::filesystem::create_symlink(from, dir + "/" + name, ignored);
-    }
-    return dir;
-}
-
-void initVideo() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    platform::holdSystemLibraries();
-    usePrivateFonts();
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0)
-        std::fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
-}
-
-}  // namespace
+namespace fs = std::filesystem;
 
 void usePrivateFonts() {
     static bool done = false;
     if (done) return;
     done = true;
     const std::string dir = artefactDir() + "/fontconfig-" + std::to_string(::getpid());
-    std::filesystem::create_directories(dir + "/cache");
-    const std::string conf = dir + "/fonts.conf";
-    std::ofstream out(conf);
-    out << "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n<fontconfig>\n"
-        << "  <dir>" << fontDir(dir) << "</dir>\n"
-        << "  <cachedir>" << dir << "/cache</cachedir>\n"
-        << "  <config><rescan><int>0</int></rescan></config>\n"
-        << "</fontconfig>\n";
-    out.close();
-    setenv("FONTCONFIG_FILE", conf.c_str(), 1);
+    fs::create_directories(dir + "/fonts");
+    fs::create_directories(dir + "/cache");
+    // The committed faces when they are there, else the same files from the system.
+    for (const char* name : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "QuendraCJK-JP.ttf",
+                             "QuendraCJK-SC.ttf", "QuendraCJK-KR.ttf"}) {
+        std::string from = std::string(TARNWICK_SOURCE_DIR) + "/assets/fonts/" + name;
+        if (!fs::exists(from)) from = std::string("/usr/share/fonts/truetype/dejavu/") + name;
+        std::error_code ignored;
+        if (fs::exists(from)) fs::create_symlink(from, dir + "/fonts/" + name, ignored);
+    }
+    std::ofstream(dir + "/fonts.conf")
+        << "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n<fontconfig>\n"
+        << "  <dir>" << dir << "/fonts</dir>\n  <cachedir>" << dir << "/cache</cachedir>\n"
+        << "  <config><rescan><int>0</int></rescan></config>\n</fontconfig>\n";
+    setenv("FONTCONFIG_FILE", (dir + "/fonts.conf").c_str(), 1);
 }
 
 Headless::Headless(int w, int h, RenderPath path) {
-    initVideo();
-    SDL_SetHint(SDL_HINT_RENDER_DRIVER, path == RenderPath::Software ? "software" : "opengl");
+    static const bool video = [] {
+        platform::holdSystemLibraries();
+        usePrivateFonts();
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0)
+            std::fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
+        return true;
+    }();
+    (void)video;
+    const bool soft = path == RenderPath::Software;
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, soft ? "software" : "opengl");
     SDL_Window* win = SDL_CreateWindow("Tarnwick", 0, 0, w, h, SDL_WINDOW_HIDDEN);
-    SDL_Renderer* ren = nullptr;
-    if (win != nullptr) {
-        const Uint32 flags =
-            path == RenderPath::Software ? SDL_RENDERER_SOFTWARE : SDL_RENDERER_ACCELERATED;
-        ren = SDL_CreateRenderer(win, -1, flags);
-    }
+    SDL_Renderer* ren =
+        win ? SDL_CreateRenderer(win, -1, soft ? SDL_RENDERER_SOFTWARE : SDL_RENDERER_ACCELERATED)
+            : nullptr;
     if (ren == nullptr) std::fprintf(stderr, "headless renderer: %s\n", SDL_GetError());
     sh_.clock = [this] { return now_; };
     sh_.pace = false;
     ui::shellAdopt(sh_, win, ren, false);
     ui::gpuInit(ren);
     sh_.beforePresent = [this](SDL_Renderer* r) {
-        int pw = 0;
-        int ph = 0;
-        SDL_GetRendererOutputSize(r, &pw, &ph);
-        last_.w = pw;
-        last_.h = ph;
-        last_.px.assign(static_cast<size_t>(pw) * ph, 0);
-        SDL_RenderReadPixels(r, nullptr, SDL_PIXELFORMAT_ARGB8888, last_.px.data(), pw * 4);
+        SDL_GetRendererOutputSize(r, &last_.w, &last_.h);
+        last_.px.assign(static_cast<size_t>(last_.w) * last_.h, 0);
+        SDL_RenderReadPixels(r, nullptr, SDL_PIXELFORMAT_ARGB8888, last_.px.data(), last_.w * 4);
     };
 }
 
@@ -138,11 +108,9 @@ void Headless::click(double x, double y, double t) {
     ui::Input in;
     in.mouseX = x;
     in.mouseY = y;
-    in.pressed = true;
-    in.mouseDown = true;
+    in.pressed = in.mouseDown = true;
     frame(in, t);
-    in.pressed = false;
-    in.mouseDown = false;
+    in.pressed = in.mouseDown = false;
     in.released = true;
     frame(in, t + 0.05);
 }
@@ -172,78 +140,76 @@ Frame loadPng(const std::string& path) {
     Frame f;
     cairo_surface_t* s = cairo_image_surface_create_from_png(path.c_str());
     if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
-        cairo_surface_t* img =
-            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(s),
-                                       cairo_image_surface_get_height(s));
+        f.w = cairo_image_surface_get_width(s);
+        f.h = cairo_image_surface_get_height(s);
+        f.px.resize(static_cast<size_t>(f.w) * f.h);
+        // Painting into a surface over the frame's own pixels converts any PNG layout.
+        cairo_surface_t* img = cairo_image_surface_create_for_data(
+            reinterpret_cast<unsigned char*>(f.px.data()), CAIRO_FORMAT_ARGB32, f.w, f.h, f.w * 4);
         cairo_t* cr = cairo_create(img);
         cairo_set_source_surface(cr, s, 0, 0);
         cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
         cairo_paint(cr);
         cairo_destroy(cr);
-        cairo_surface_flush(img);
-        f.w = cairo_image_surface_get_width(img);
-        f.h = cairo_image_surface_get_height(img);
-        const int stride = cairo_image_surface_get_stride(img);
-        const unsigned char* data = cairo_image_surface_get_data(img);
-        f.px.resize(static_cast<size_t>(f.w) * f.h);
-        for (int y = 0; y < f.h; ++y)
-            std::memcpy(&f.px[static_cast<size_t>(y) * f.w], data + static_cast<size_t>(y) * stride,
-                        static_cast<size_t>(f.w) * 4);
         cairo_surface_destroy(img);
     }
     cairo_surface_destroy(s);
     return f;
 }
 
+namespace {
+
+bool sameSize(const Frame& a, const Frame& b) {
+    return a.w == b.w && a.h == b.h && a.px.size() == b.px.size();
+}
+
+// The largest channel difference of each pixel pair of two frames of one size.
+std::vector<int> channelDiffs(const Frame& a, const Frame& b) {
+    std::vector<int> d;
+    for (size_t i = 0; i < a.px.size(); ++i)
+        d.push_back(std::max({std::abs(red(a.px[i]) - red(b.px[i])),
+                              std::abs(green(a.px[i]) - green(b.px[i])),
+                              std::abs(blue(a.px[i]) - blue(b.px[i]))}));
+    return d;
+}
+
+}  // namespace
+
 int maxChannelDiff(const Frame& a, const Frame& b) {
-    if (a.w != b.w || a.h != b.h || a.px.size() != b.px.size()) return 256;
-    int worst = 0;
-    for (size_t i = 0; i < a.px.size(); ++i) {
-        worst = std::max({worst, std::abs(red(a.px[i]) - red(b.px[i])),
-                          std::abs(green(a.px[i]) - green(b.px[i])),
-                          std::abs(blue(a.px[i]) - blue(b.px[i]))});
-    }
-    return worst;
+    if (!sameSize(a, b)) return 256;
+    const std::vector<int> d = channelDiffs(a, b);
+    return d.empty() ? 0 : *std::max_element(d.begin(), d.end());
 }
 
 int pixelsOver(const Frame& a, const Frame& b, int tolerance) {
-    if (a.w != b.w || a.h != b.h || a.px.size() != b.px.size()) return a.w * a.h + 1;
-    int n = 0;
-    for (size_t i = 0; i < a.px.size(); ++i) {
-        const int d = std::max({std::abs(red(a.px[i]) - red(b.px[i])),
-                                std::abs(green(a.px[i]) - green(b.px[i])),
-                                std::abs(blue(a.px[i]) - blue(b.px[i]))});
-        if (d > tolerance) ++n;
-    }
-    return n;
+    if (!sameSize(a, b)) return a.w * a.h + 1;
+    const std::vector<int> d = channelDiffs(a, b);
+    return static_cast<int>(
+        std::count_if(d.begin(), d.end(), [=](int v) { return v > tolerance; }));
 }
 
 bool matchesGolden(const Frame& f, const std::string& name, int tolerance, int allowedPixels) {
     const std::string golden = std::string(TARNWICK_SOURCE_DIR) + "/tests/golden/" + name + ".png";
     savePng(f, artefactDir() + "/" + name + ".actual.png");
-    if (std::getenv("TARNWICK_UPDATE_GOLDEN") != nullptr) {
-        std::filesystem::create_directories(std::filesystem::path(golden).parent_path());
-        return savePng(f, golden);
-    }
-    if (!fileExists(golden)) {
+    if (std::getenv("TARNWICK_UPDATE_GOLDEN") != nullptr) return savePng(f, golden);
+    if (!fs::exists(golden)) {
         std::fprintf(stderr, "no reference image %s (TARNWICK_UPDATE_GOLDEN=1 writes it)\n",
                      golden.c_str());
         return false;
     }
-    const Frame ref = loadPng(golden);
-    return pixelsOver(f, ref, tolerance) <= allowedPixels;
+    return pixelsOver(f, loadPng(golden), tolerance) <= allowedPixels;
 }
 
 std::string artefactDir() {
     const std::string dir = std::string(TARNWICK_TEST_TMP);
-    std::filesystem::create_directories(dir);
+    fs::create_directories(dir);
     return dir;
 }
 
 std::string scratchDir(const std::string& name) {
     const std::string dir = artefactDir() + "/" + name + "-" + std::to_string(::getpid());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
     return dir;
 }
 

@@ -1,7 +1,5 @@
 #include "support/soft_gpu.h"
 
-#include <filesystem>
-
 #include "ui/gpu.h"
 
 namespace testsupport {
@@ -35,22 +33,11 @@ std::uint32_t SoftGpu::pixel(int x, int y) const {
     return reinterpret_cast<const std::uint32_t*>(row)[x];
 }
 
-bool SoftGpu::savePng(const std::string& path, const std::function<void(cairo_t*)>& overlay) {
-    if (!surface_) return false;
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    cairo_surface_t* cs = cairo_image_surface_create_for_data(
-        static_cast<unsigned char*>(surface_->pixels), CAIRO_FORMAT_ARGB32, surface_->w,
-        surface_->h, surface_->pitch);
-    if (overlay) {
-        cairo_t* cr = cairo_create(cs);
-        overlay(cr);
-        cairo_destroy(cr);
-    }
-    cairo_surface_flush(cs);
-    const bool ok = cairo_surface_write_to_png(cs, path.c_str()) == CAIRO_STATUS_SUCCESS;
-    cairo_surface_destroy(cs);
-    return ok;
+Frame SoftGpu::image() const {
+    Frame f{surface_ ? surface_->w : 0, surface_ ? surface_->h : 0, {}};
+    for (int y = 0; y < f.h; ++y)
+        for (int x = 0; x < f.w; ++x) f.px.push_back(pixel(x, y));
+    return f;
 }
 
 }  // namespace testsupport

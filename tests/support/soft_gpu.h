@@ -4,16 +4,14 @@
 
 #include <SDL.h>
 
-#include <cairo.h>
-
 #include <cstdint>
-#include <functional>
-#include <string>
+
+#include "support/headless.h"
 
 namespace testsupport {
 
 class SoftGpu {
-public:
+  public:
     SoftGpu(int w = 256, int h = 256);
     ~SoftGpu();
     SoftGpu(const SoftGpu&) = delete;
@@ -22,21 +20,14 @@ public:
     SDL_Renderer* renderer() const { return ren_; }
     // Clears the surface to transparent black and starts a new frame of the cache.
     void clear();
-    // 0xAARRGGBB of the pixel at (x, y) of the surface.
+    // 0xAARRGGBB of the pixel at (x, y) of the surface; 0 outside.
     std::uint32_t pixel(int x, int y) const;
-    // Lets overlay paint with cairo on top of the surface, then writes it as a PNG
-    // (folders are made as needed). False when the file could not be written.
-    bool savePng(const std::string& path, const std::function<void(cairo_t*)>& overlay = {});
+    // The whole surface, for the golden comparison.
+    Frame image() const;
 
-private:
+  private:
     SDL_Surface* surface_ = nullptr;
     SDL_Renderer* ren_ = nullptr;
 };
-
-// Byte helpers for 0xAARRGGBB values.
-inline int alphaOf(std::uint32_t p) { return static_cast<int>((p >> 24) & 0xFF); }
-inline int redOf(std::uint32_t p) { return static_cast<int>((p >> 16) & 0xFF); }
-inline int greenOf(std::uint32_t p) { return static_cast<int>((p >> 8) & 0xFF); }
-inline int blueOf(std::uint32_t p) { return static_cast<int>(p & 0xFF); }
 
 }  // namespace testsupport
