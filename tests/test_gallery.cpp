@@ -124,6 +124,10 @@ TEST(GalleryScreen, PagesByKeysWheelAndButtonsAndKeepsItsAnchorAcrossAResize) {
     EXPECT_EQ(run(*screen, small).first, "81 – 88");
     for (int i = 0; i < 12; ++i) run(*screen, small, SDLK_LEFT);
     EXPECT_EQ(run(*screen, small), std::pair(std::string("1 – 8"), 2));
+    // On the first page "‹" is disabled: it takes neither focus nor clicks.
+    int pager = 0;
+    for (const ui::FocusSlot& f : small.ctx().focus.slots) pager += f.r.y > 560 - 56;
+    EXPECT_EQ(pager, 1);
     run(*screen, small, 0, 0, 1);
     EXPECT_EQ(run(*screen, small).first, "9 – 16");
     run(*screen, small, 0, 0, -1);
