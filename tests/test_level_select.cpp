@@ -42,31 +42,67 @@ TEST(LevelSelect, OpeningPageAndGrid) {
     EXPECT_GE(ui::levelGrid(300, 100, 0.72, 52 * 0.72).tileH, 0) << "never negative";
 }
 
-TEST(LevelSelect, TilesPagesAndNavigation) {
-    i18n::setLanguage("en");
-    testsupport::Headless h(1280, 720);
-    ASSERT_TRUE(h.ok());
-    ui::Game& g = ui::Game::instance();
+namespace {
+
+// The level select over the menu at 1280 x 720, opened afresh for each case.
+struct Select {
+    testsupport::Headless h{1280, 720};
     const ui::LevelGrid grid = ui::levelGrid(1280, 720, 1.0, 60);
     double t = 1;
-    const auto openSelect = [&](int unlocked) {
+    void open(int unlocked) {
+        i18n::setLanguage("en");
         testsupport::openStore("level-select", unlocked);
         testsupport::openOver(ScreenKind::Menu, {.kind = ScreenKind::LevelSelect});
         h.frame(t += 1);
-    };
-    // The level tile i starts; -1 when the click did nothing.
-    const auto start = [&](int i) {
-        testsupport::clickOn(h, grid.tile(i), t += 1);
-        return g.top().kind == ScreenKind::Playing ? g.top().level : -1;
-    };
-    for (auto [unlocked, level] : {std::pair{1, 0}, {41, 40}, {100, 80}}) {
-        openSelect(unlocked);
-        EXPECT_EQ(start(0), level) << unlocked;
     }
-    openSelect(2);
-    EXPECT_EQ(start(2), -1) << "level 3 is locked";
-    EXPECT_EQ(start(1), 1) << "level 2 is not";
+    // The level tile i starts; -1 when the click did nothing.
+    int start(int i) {
+        testsupport::clickOn(h, grid.tile(i), t += 1);
+        const ui::GameState& top = ui::Game::instance().top();
+        return top.kind == ScreenKind::Playing ? top.level : -1;
+    }
+};
 
+}  // namespace
+
+TEST(LevelSelect, TilesStartUnlockedLevelsAndAskOverAStoredGame) {
+    Select s;
+    ASSERT_TRUE(s.h.ok());
+    ui::Game& g = ui::Game::instance();
+    for (auto [unlocked, level] : {std::pair{1, 0}, {41, 40}, {100, 80}}) {
+        s.open(unlocked);
+        EXPECT_EQ(s.start(0), level) << unlocked;
+    }
+    s.open(2);
+    EXPECT_EQ(s.start(2), -1) << "level 3 is locked";
+    EXPECT_EQ(s.start(1), 1) << "level 2 is not";
+
+    // Starting a level over an interrupted game asks first: Escape keeps the game and the
+    // level select (the key does not leave it), Return (on OK) starts the level afresh.
+    s.open(9);
+    store::saveGame(testsupport::gameFor(5));
+    EXPECT_EQ(s.start(0), -1);
+    s.h.key(SDLK_ESCAPE, s.t += 1);
+    EXPECT_EQ(std::tuple(g.top().kind, store::hasSavedGame()), std::tuple(ScreenKind::LevelSelect, true));
+    EXPECT_EQ(s.start(0), -1);
+    s.h.key(SDLK_RETURN, s.t += 1);
+    ASSERT_EQ(g.top().kind, ScreenKind::Playing);
+    EXPECT_EQ(std::tuple(g.top().level, g.top().resume, g.top().arcade, store::hasSavedGame()),
+              std::tuple(0, false, false, false));
+    EXPECT_NE(g.top().seed, 0u);
+
+    // Escape and the back link both return to the menu.
+    s.open(9);
+    s.h.key(SDLK_ESCAPE, s.t += 1);
+    EXPECT_EQ(testsupport::stackKinds(), std::vector{ScreenKind::Menu});
+    s.open(9);
+    testsupport::clickOn(s.h, ui::backButtonRect(s.h.ctx()), s.t += 1);
+    EXPECT_EQ(testsupport::stackKinds(), std::vector{ScreenKind::Menu});
+}
+
+TEST(LevelSelect, PagesTurnOneAtATimeAndStopAtBothEnds) {
+    Select s;
+    ASSERT_TRUE(s.h.ok());
     // Turning pages from the last one (every level cleared): the page bar's buttons, page
     // keys, the wheel and arrows that run off the grid move one page at a time and stop at
     // both ends. n/p: "›"/"‹", D/U: PageDown/PageUp, +/-: one wheel step back/forward,
@@ -74,14 +110,14 @@ TEST(LevelSelect, TilesPagesAndNavigation) {
     // last level (the bottom-right tile) across the grid.
     for (auto [moves, level] : {std::pair{"n", 80}, {"U", 60}, {"W", 60}, {"UD", 80}, {"p", 60},
                                 {"++++++pn", 20}, {"--", 80}, {">", 80}, {"<<<<", 80}, {"<<<<<", 60}}) {
-        openSelect(101);
+        s.open(101);
         for (const char* m = moves; *m != 0; ++m) {
             ui::Input in;
-            for (const ui::FocusSlot& s : h.ctx().focus.slots) {  // the page bar's buttons
-                const double x = s.r.x + s.r.w / 2;
-                if (s.r.y > 720 - 56 && ((*m == 'n' && x > 640) || (*m == 'p' && x < 640))) {
+            for (const ui::FocusSlot& f : s.h.ctx().focus.slots) {  // the page bar's buttons
+                const double x = f.r.x + f.r.w / 2;
+                if (f.r.y > 720 - 56 && ((*m == 'n' && x > 640) || (*m == 'p' && x < 640))) {
                     in.mouseX = x;
-                    in.mouseY = s.r.y + s.r.h / 2;
+                    in.mouseY = f.r.y + f.r.h / 2;
                     in.released = true;
                 }
             }
@@ -89,30 +125,8 @@ TEST(LevelSelect, TilesPagesAndNavigation) {
                                   {'>', SDLK_RIGHT}, {'<', SDLK_LEFT}})
                 if (*m == c) in.keys.push_back(key);
             in.wheel = *m == '+' ? 1 : *m == '-' ? -1 : *m == 'W' ? 2 : 0;
-            h.frame(in, t += 1);
+            s.h.frame(in, s.t += 1);
         }
-        EXPECT_EQ(start(0), level) << moves;
+        EXPECT_EQ(s.start(0), level) << moves;
     }
-
-    // Starting a level over an interrupted game asks first: Escape keeps the game and the
-    // level select (the key does not leave it), Return (on OK) starts the level afresh.
-    openSelect(9);
-    store::saveGame(testsupport::gameFor(5));
-    EXPECT_EQ(start(0), -1);
-    h.key(SDLK_ESCAPE, t += 1);
-    EXPECT_EQ(std::tuple(g.top().kind, store::hasSavedGame()), std::tuple(ScreenKind::LevelSelect, true));
-    EXPECT_EQ(start(0), -1);
-    h.key(SDLK_RETURN, t += 1);
-    ASSERT_EQ(g.top().kind, ScreenKind::Playing);
-    EXPECT_EQ(std::tuple(g.top().level, g.top().resume, g.top().arcade, store::hasSavedGame()),
-              std::tuple(0, false, false, false));
-    EXPECT_NE(g.top().seed, 0u);
-
-    // Escape and the back link both return to the menu.
-    openSelect(9);
-    h.key(SDLK_ESCAPE, t += 1);
-    EXPECT_EQ(testsupport::stackKinds(), std::vector{ScreenKind::Menu});
-    openSelect(9);
-    testsupport::clickOn(h, ui::backButtonRect(h.ctx()), t += 1);
-    EXPECT_EQ(testsupport::stackKinds(), std::vector{ScreenKind::Menu});
 }

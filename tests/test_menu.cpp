@@ -79,22 +79,27 @@ TEST(MenuItems, EntriesFollowTheStore) {
     }
 }
 
+TEST(MenuScreen, EntriesStackClearOfTheFooterInSmallAndLargeWindows) {
+    i18n::setLanguage("en");
+    const store::SavedGame campaign = savedAt(6, false);
+    for (auto [w, hh] : {std::pair{820, 560}, {2560, 1440}}) {
+        Headless h(w, hh);
+        ASSERT_TRUE(h.ok());
+        openMenu(h, 9, &campaign, 1);
+        ASSERT_EQ(h.ctx().focus.slots.size(), 8u);
+        for (int i = 1; i < 8; ++i) {
+            EXPECT_LT(control(h, i - 1).y + control(h, i - 1).h, control(h, i).y);
+        }
+        EXPECT_LE(control(h, 7).y + control(h, 7).h, hh - 40 * h.ctx().ui);
+    }
+}
+
 TEST(MenuScreen, EveryButtonPushesItsRecordAndTheQuestionGuardsAStoredGame) {
     i18n::setLanguage("en");
     Game& g = Game::instance();
     const store::SavedGame campaign = savedAt(6, false);
     const store::SavedGame arcade = savedAt(0, true);
     double t = 1;
-    // The entries stack without overlapping, clear of the footer, in small and large windows.
-    for (auto [w, hh] : {std::pair{820, 560}, {2560, 1440}}) {
-        Headless h(w, hh);
-        ASSERT_TRUE(h.ok());
-        openMenu(h, 9, &campaign, t += 1);
-        ASSERT_EQ(h.ctx().focus.slots.size(), 8u);
-        for (int i = 1; i < 8; ++i) EXPECT_LT(control(h, i - 1).y + control(h, i - 1).h, control(h, i).y);
-        EXPECT_LE(control(h, 7).y + control(h, 7).h, hh - 40 * h.ctx().ui);
-    }
-
     Headless h(1280, 720);
     ASSERT_TRUE(h.ok());
     struct Case {

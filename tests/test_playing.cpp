@@ -140,7 +140,11 @@ TEST(PlayScreen, AimFollowsThePointerAboveTheLauncherAndStaysClamped) {
     EXPECT_NEAR(p.view().aim, -0.12, 1e-9);
     for (int i = 0; i < 3; ++i) p.key(SDLK_LEFT);
     EXPECT_NEAR(p.view().aim, -0.18, 1e-9);
-    EXPECT_FALSE(p.view().shotActive);
+    // "p" pauses and Space resumes, neither fires.
+    p.key('p');
+    EXPECT_TRUE(p.view().paused);
+    p.key(' ');
+    EXPECT_FALSE(p.view().paused || p.view().shotActive);
 }
 
 TEST(PlayScreen, TopBarClicksNeverFirePauseFreezesTheClockAndAStallMovesLittle) {
@@ -197,7 +201,7 @@ TEST(PlayScreen, LeavingTheWindowPausesSilencesAndStopsTheClock) {
     };
     for (SDL_WindowEventID away : {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_MINIMIZED}) {
         SCOPED_TRACE(away);
-        p.wait(1.0);
+        p.wait(0.3);
         const std::int64_t before = p.view().elapsedMs;
         windowEvent(away);
         p.step(6.0);  // gone for six seconds; a minimised window paints nothing at all
@@ -205,7 +209,7 @@ TEST(PlayScreen, LeavingTheWindowPausesSilencesAndStopsTheClock) {
         if (away == SDL_WINDOWEVENT_MINIMIZED) windowEvent(SDL_WINDOWEVENT_RESTORED);
         windowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
         EXPECT_FALSE(audio::isSuspended());
-        p.wait(1.0);
+        p.wait(0.3);
         EXPECT_TRUE(p.view().paused) << "back, but paused until the player resumes";
         EXPECT_EQ(p.view().elapsedMs, before);
         p.key(' ');
