@@ -1,10 +1,11 @@
 # Helpers for driving the real game on a virtual X display (sourced by the black-box
-# tests, which run under `xvfb-run -a`). Every helper works on one game process at a time,
+# sessions, which run under `xvfb-run -a`). Every helper works on one game process at a time,
 # whose id is in $GAME_PID; the game's output goes to $OUT/game.out and $OUT/game.err.
 set -u
 
 : "${TARNWICK_BIN:?TARNWICK_BIN names the game binary}"
 : "${OUT:?OUT names the folder for this session}"
+SAVE="$XDG_DATA_HOME/Plumbrix/saves.dat"
 
 # Waits until the X server answers (xvfb-run may return before it does).
 wait_display() {
@@ -17,26 +18,25 @@ wait_display() {
     return 1
 }
 
-# Starts the game with the given arguments and waits for its window. A launch that could
-# not open the display is retried. Sets GAME_PID and GAME_WIN.
+# Starts the game with the given arguments and waits for its window and its first painted
+# frame (a mapped window reads back all black until then). A launch that could not open the
+# display is retried. Sets GAME_PID and GAME_WIN.
 launch() {
-    local try
+    local try i
     for try in 1 2 3; do
         "$TARNWICK_BIN" "$@" >"$OUT/game.out" 2>"$OUT/game.err" &
         GAME_PID=$!
         GAME_WIN=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tarnwick$' 2>/dev/null | head -1)
         if [ -n "$GAME_WIN" ]; then
-            wait_painted
-            # One more frame so that the first picture is on screen.
+            for i in $(seq 1 100); do
+                [ "$(xwd -silent -id "$GAME_WIN" 2>/dev/null | tail -c 65536 | tr -d '\0' | head -c 1 | wc -c)" -gt 0 ] && break
+                sleep 0.1
+            done
             sleep 0.5
             return 0
         fi
-        if kill -0 "$GAME_PID" 2>/dev/null; then
-            kill -KILL "$GAME_PID" 2>/dev/null
-            wait "$GAME_PID" 2>/dev/null
-        else
-            wait "$GAME_PID" 2>/dev/null
-        fi
+        kill -KILL "$GAME_PID" 2>/dev/null
+        wait "$GAME_PID" 2>/dev/null
         grep -q -e "SDL_Init" -e "SDL_CreateWindow" "$OUT/game.err" || break
         sleep 0.5
     done
@@ -45,41 +45,25 @@ launch() {
     return 1
 }
 
-# Waits (at most 10 s) until the game window shows its first painted frame: a window that
-# is mapped but not yet presented reads back all black, and a slow first frame (a sanitizer
-# build on a busy machine) would otherwise swallow the first clicks and screenshots.
-wait_painted() {
-    local i lit
-    for i in $(seq 1 100); do
-        lit=$(xwd -silent -id "$GAME_WIN" 2>/dev/null | tail -c 65536 | tr -d '\0' | head -c 1 | wc -c)
-        [ "$lit" -gt 0 ] && return 0
-        sleep 0.1
-    done
-    return 0
-}
-
-# Waits for the game to end (at most 20 s) and prints its exit status.
+# Waits for the game to end (at most 20 s, then kills it) and prints its exit status.
 finish() {
-    local i
+    local i status=0
     for i in $(seq 1 200); do
         kill -0 "$GAME_PID" 2>/dev/null || break
         sleep 0.1
     done
     if kill -0 "$GAME_PID" 2>/dev/null; then
-        kill -KILL "$GAME_PID" 2>/dev/null
+        kill -KILL "$GAME_PID"
         echo "the game did not end" >&2
     fi
-    local status=0
     wait "$GAME_PID" || status=$?
     echo "$status"
 }
 
-# "W H" of the game window.
+# "W H" and "X Y" of the game window.
 window_size() {
     xdotool getwindowgeometry --shell "$GAME_WIN" | awk -F= '/^WIDTH/{w=$2} /^HEIGHT/{h=$2} END{print w, h}'
 }
-
-# "X Y" of the game window.
 window_pos() {
     xdotool getwindowgeometry --shell "$GAME_WIN" | awk -F= '/^X=/{x=$2} /^Y=/{y=$2} END{print x, y}'
 }
@@ -100,6 +84,27 @@ keys() {
 # Saves the whole screen as $OUT/<name>.xwd.
 shot() {
     xwd -root -silent >"$OUT/$1.xwd"
+}
+
+# Clicks at (x, y) for a shot and waits (at most 20 s: a sanitizer build on a busy machine
+# is slow) until the save file has changed and then stayed the same for 0.8 s, so that a
+# refill after the landing is saved too. False when the save never changed.
+shoot_at() {
+    local before now i
+    before=$(md5sum "$SAVE" 2>/dev/null)
+    click_at "$1" "$2"
+    for i in $(seq 1 400); do
+        now=$(md5sum "$SAVE" 2>/dev/null)
+        [ "$now" != "$before" ] && break
+        sleep 0.05
+    done
+    [ "$now" = "$before" ] && return 1
+    for i in $(seq 1 12); do
+        sleep 0.8
+        before=$now
+        now=$(md5sum "$SAVE" 2>/dev/null)
+        [ "$now" = "$before" ] && return 0
+    done
 }
 
 # Delivers a first SIGTERM and, once the game has taken it, a second one. The game is

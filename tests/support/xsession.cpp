@@ -13,11 +13,6 @@
 namespace testsupport {
 namespace {
 
-bool onPath(const char* tool) {
-    const std::string cmd = std::string("command -v ") + tool + " >/dev/null 2>&1";
-    return std::system(cmd.c_str()) == 0;
-}
-
 std::uint32_t be32(const unsigned char* p) {
     return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
            std::uint32_t{p[3]};
@@ -32,8 +27,11 @@ std::string gameBinary() {
 }
 
 bool xSessionPossible() {
-    return std::filesystem::exists(gameBinary()) && onPath("xvfb-run") && onPath("xdotool") &&
-           onPath("xwd") && onPath("xdpyinfo");
+    if (!std::filesystem::exists(gameBinary())) return false;
+    for (const char* tool : {"xvfb-run", "xdotool", "xwd", "xdpyinfo"})
+        if (std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) != 0)
+            return false;
+    return true;
 }
 
 std::string readText(const std::string& path) {
