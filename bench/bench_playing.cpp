@@ -16,7 +16,7 @@
 #include "bench/timing.h"
 #include "core/storage.h"
 #include "screens/playing.h"
-#include "support/bot.h"
+#include "bot/bot.h"
 #include "support/headless.h"
 #include "support/tmpdir.h"
 #include "ui/app.h"

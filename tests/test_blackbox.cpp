@@ -14,7 +14,7 @@
 #include "core/storage.h"
 #include "screens/level_select.h"
 #include "screens/settings.h"
-#include "support/bot.h"
+#include "bot/bot.h"
 #include "support/canvas.h"
 #include "support/headless.h"
 #include "support/screens.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/levels.h"
-#include "support/prove.h"
+#include "bot/prove.h"
 #include "support/tmpdir.h"
 
 using core::LevelConfig;

@@ -14,7 +14,7 @@
 #include "core/storage.h"
 #include "platform/audio.h"
 #include "screens/playing.h"
-#include "support/bot.h"
+#include "bot/bot.h"
 #include "support/headless.h"
 #include "support/tmpdir.h"
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "support/prove.h"
+#include "bot/prove.h"
 
 int main(int argc, char** argv) {
     testsupport::ProveOptions o;

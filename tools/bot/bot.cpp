@@ -1,4 +1,4 @@
-#include "support/bot.h"
+#include "bot/bot.h"
 
 #include <algorithm>
 #include <cmath>

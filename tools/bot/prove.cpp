@@ -1,4 +1,4 @@
-#include "support/prove.h"
+#include "bot/prove.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include "core/game.h"
 #include "core/levels.h"
 #include "screens/playing.h"
-#include "support/bot.h"
+#include "bot/bot.h"
 
 namespace testsupport {
 
