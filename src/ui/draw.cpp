@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
+#include <unordered_map>
 
 #include "i18n.h"
 #include "platform/paths.h"
@@ -14,17 +16,37 @@
 namespace ui {
 namespace {
 
-// One layout and one font description, reused while the context and style stay the same,
-// and the record of drawn texts while it is kept.
-struct TextCache {
+// Laid-out texts kept between frames: a screen draws mostly the same texts every frame, and
+// shaping them again is most of what a text costs. Each language has its own pango context
+// (a context's language steers shaping and line breaking), and each entry is keyed by text,
+// family, language, size and face. A layout follows its context: when a drawing context
+// with another transform or font options updates it, pango lays the layout out again on
+// its next use. Least recently used entries go past kMaxLayouts.
+struct CachedLayout {
     PangoLayout* layout = nullptr;
-    cairo_t* owner = nullptr;
-    PangoFontDescription* desc = nullptr;
-    std::string family;
-    std::string lang;
+    std::uint64_t used = 0;
+};
+
+constexpr std::size_t kMaxLayouts = 384;
+
+// A language's pango context and the drawing state it was last set up for: the linear part
+// of the transform and the font options of context and target. Pango takes any update of
+// a context as a change that lays out every layout again, so it is updated only when that
+// state differs.
+struct LangContext {
+    PangoContext* ctx = nullptr;
+    double xx = 0, yx = 0, xy = 0, yy = 0;
+    unsigned long options = 0;
+};
+
+struct TextCache {
+    std::map<std::string, LangContext> contexts;  // by language
+    cairo_font_options_t* scratch = nullptr;
+    std::unordered_map<std::string, CachedLayout> layouts;
+    std::uint64_t clock = 0;
+    std::string key;  // scratch
+    // What the latest layoutFor handed out, for noteDrawn.
     double size = -1;
-    bool bold = false;
-    bool italic = false;
     bool recording = false;
     std::vector<DrawnText> drawn;
 };
@@ -58,50 +80,74 @@ std::string familyForLanguage(const std::string& family, const std::string& lang
     return family.substr(0, at) + faces + family.substr(end);
 }
 
-// The shared layout holding text in style at the given factor; valid until the next call.
+// The cached layout holding text in style at the given factor; valid until the next call.
 PangoLayout* layoutFor(cairo_t* cr, const std::string& text, const TextStyle& style, double scale) {
     TextCache& c = textCache();
-    if (c.layout != nullptr && c.owner != cr) {
-        g_object_unref(c.layout);
-        c.layout = nullptr;
-    }
-    if (c.layout == nullptr) {
-        c.layout = pango_cairo_create_layout(cr);
-        c.owner = cr;
-        c.size = -1;
-    } else {
-        // The owner's address may have been reused by a new context with another transform.
-        pango_cairo_update_layout(cr, c.layout);
-    }
     const double px = scale * style.size;
     const char* family = style.family != nullptr ? style.family : "";
-    const std::string lang = style.lang != nullptr ? style.lang : i18n::currentLanguage();
-    if (c.size < 0 || c.lang != lang) {
+    const std::string langName = style.lang != nullptr ? style.lang : i18n::currentLanguage();
+    const char* lang = langName.c_str();
+
+    LangContext& lc = c.contexts[lang];
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (c.scratch == nullptr) c.scratch = cairo_font_options_create();
+    cairo_surface_get_font_options(cairo_get_target(cr), c.scratch);
+    unsigned long options = cairo_font_options_hash(c.scratch);
+    cairo_get_font_options(cr, c.scratch);
+    options = options * 31 + cairo_font_options_hash(c.scratch);
+    if (lc.ctx == nullptr) {
+        lc.ctx = pango_cairo_create_context(cr);
         // Pango breaks lines and shapes by the language of the text.
-        pango_context_set_language(pango_layout_get_context(c.layout),
-                                   pango_language_from_string(lang.c_str()));
-        pango_layout_context_changed(c.layout);
+        pango_context_set_language(lc.ctx, pango_language_from_string(lang));
+    } else if (m.xx != lc.xx || m.yx != lc.yx || m.xy != lc.xy || m.yy != lc.yy ||
+               options != lc.options) {
+        pango_cairo_update_context(cr, lc.ctx);
     }
-    const bool same = c.desc != nullptr && c.family == family && c.lang == lang && c.size == px &&
-                      c.bold == style.bold && c.italic == style.italic;
-    if (!same) {
-        if (c.desc != nullptr) pango_font_description_free(c.desc);
-        c.desc = pango_font_description_new();
-        pango_font_description_set_family(c.desc, familyForLanguage(family, lang).c_str());
-        pango_font_description_set_absolute_size(c.desc, px * PANGO_SCALE);
-        pango_font_description_set_weight(c.desc,
-                                          style.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-        pango_font_description_set_style(c.desc,
-                                         style.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
-        c.family = family;
-        c.lang = lang;
-        c.size = px;
-        c.bold = style.bold;
-        c.italic = style.italic;
-        pango_layout_set_font_description(c.layout, c.desc);
+    lc.xx = m.xx;
+    lc.yx = m.yx;
+    lc.xy = m.xy;
+    lc.yy = m.yy;
+    lc.options = options;
+    PangoContext* ctx = lc.ctx;
+    c.size = px;
+
+    char head[64];
+    std::snprintf(head, sizeof head, "%a|%d%d|", px, style.bold ? 1 : 0, style.italic ? 1 : 0);
+    c.key.assign(head);
+    c.key.append(lang).append("|").append(family).append("|").append(text);
+    CachedLayout& e = c.layouts[c.key];
+    e.used = ++c.clock;
+    if (e.layout != nullptr) return e.layout;
+
+    e.layout = pango_layout_new(ctx);
+    PangoFontDescription* desc = pango_font_description_new();
+    pango_font_description_set_family(desc, familyForLanguage(family, lang).c_str());
+    pango_font_description_set_absolute_size(desc, px * PANGO_SCALE);
+    pango_font_description_set_weight(desc, style.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_font_description_set_style(desc, style.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+    pango_layout_set_font_description(e.layout, desc);
+    pango_font_description_free(desc);
+    pango_layout_set_text(e.layout, text.c_str(), static_cast<int>(text.size()));
+    PangoLayout* made = e.layout;
+    if (c.layouts.size() > kMaxLayouts) {
+        // Drop the least recently used quarter in one sweep, so a sweep is rare.
+        std::vector<std::uint64_t> ages;
+        ages.reserve(c.layouts.size());
+        for (const auto& [k, v] : c.layouts) ages.push_back(v.used);
+        auto nth = ages.begin() + static_cast<std::ptrdiff_t>(ages.size() / 4);
+        std::nth_element(ages.begin(), nth, ages.end());
+        const std::uint64_t cut = *nth;
+        for (auto it = c.layouts.begin(); it != c.layouts.end();) {
+            if (it->second.used < cut && it->second.layout != made) {
+                g_object_unref(it->second.layout);
+                it = c.layouts.erase(it);
+            } else {
+                ++it;
+            }
+        }
     }
-    pango_layout_set_text(c.layout, text.c_str(), static_cast<int>(text.size()));
-    return c.layout;
+    return made;
 }
 
 void pixelSize(PangoLayout* layout, double* w, double* h) {
