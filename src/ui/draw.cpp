@@ -27,7 +27,8 @@ struct CachedLayout {
     std::uint64_t used = 0;
 };
 
-constexpr std::size_t kMaxLayouts = 384;
+constexpr std::size_t kMaxLayouts = 768;
+constexpr std::size_t kMaxContexts = 24;
 
 // A language's pango context and the drawing state it was last set up for: the linear part
 // of the transform and the font options of context and target. Pango takes any update of
@@ -40,7 +41,7 @@ struct LangContext {
 };
 
 struct TextCache {
-    std::map<std::string, LangContext> contexts;  // by language
+    std::map<std::string, LangContext> contexts;  // by language, transform and options
     cairo_font_options_t* scratch = nullptr;
     std::unordered_map<std::string, CachedLayout> layouts;
     std::uint64_t clock = 0;
@@ -88,7 +89,6 @@ PangoLayout* layoutFor(cairo_t* cr, const std::string& text, const TextStyle& st
     const std::string langName = style.lang != nullptr ? style.lang : i18n::currentLanguage();
     const char* lang = langName.c_str();
 
-    LangContext& lc = c.contexts[lang];
     cairo_matrix_t m;
     cairo_get_matrix(cr, &m);
     if (c.scratch == nullptr) c.scratch = cairo_font_options_create();
@@ -96,6 +96,22 @@ PangoLayout* layoutFor(cairo_t* cr, const std::string& text, const TextStyle& st
     unsigned long options = cairo_font_options_hash(c.scratch);
     cairo_get_font_options(cr, c.scratch);
     options = options * 31 + cairo_font_options_hash(c.scratch);
+    // Upright texts at each even scale keep a context of their own, so that a turned or
+    // squashed text between them does not lay them all out again; turned and squashed
+    // texts, and scales past the first few, share one context that follows every change.
+    char slot[96];
+    const bool upright = m.xy == 0 && m.yx == 0 && m.xx == m.yy;
+    if (upright)
+        std::snprintf(slot, sizeof slot, "%s|%a|%a|%lx", lang, m.xx, m.yy, options);
+    else
+        std::snprintf(slot, sizeof slot, "%s|*", lang);
+    auto found = c.contexts.find(slot);
+    if (found == c.contexts.end() && upright && c.contexts.size() >= kMaxContexts) {
+        std::snprintf(slot, sizeof slot, "%s|*", lang);
+        found = c.contexts.find(slot);
+    }
+    if (found == c.contexts.end()) found = c.contexts.emplace(slot, LangContext{}).first;
+    LangContext& lc = found->second;
     if (lc.ctx == nullptr) {
         lc.ctx = pango_cairo_create_context(cr);
         // Pango breaks lines and shapes by the language of the text.
@@ -115,7 +131,7 @@ PangoLayout* layoutFor(cairo_t* cr, const std::string& text, const TextStyle& st
     char head[64];
     std::snprintf(head, sizeof head, "%a|%d%d|", px, style.bold ? 1 : 0, style.italic ? 1 : 0);
     c.key.assign(head);
-    c.key.append(lang).append("|").append(family).append("|").append(text);
+    c.key.append(found->first).append("|").append(family).append("|").append(text);
     CachedLayout& e = c.layouts[c.key];
     e.used = ++c.clock;
     if (e.layout != nullptr) return e.layout;
