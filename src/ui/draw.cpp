@@ -192,6 +192,143 @@ void noteDrawn(cairo_t* cr, const std::string& text) {
     c.drawn.push_back(DrawnText{text, c.size * scale});
 }
 
+// Coverage masks of the plain shapes (rounded rectangles, circles, filled or outlined)
+// that screens paint at the same place every frame. A shape asked for again in a later
+// frame at the same size, pixel offset and line width is rasterised once into an alpha
+// mask and from then on composited with its colour, which is much cheaper than filling
+// or stroking its path anew. Masks unused for longest go past kMaxMaskBytes.
+struct ShapeMask {
+    cairo_surface_t* mask = nullptr;
+    int dx = 0;  // the mask's corner from the shape's whole-pixel origin
+    int dy = 0;
+    std::int64_t bytes = 0;
+    std::uint64_t used = 0;
+};
+
+constexpr std::int64_t kMaxMaskBytes = 6 << 20;
+constexpr std::size_t kMaxSeen = 4096;
+
+struct MaskCache {
+    std::unordered_map<std::string, ShapeMask> masks;
+    std::unordered_map<std::string, std::int64_t> seen;  // shape key -> frame first asked
+    std::int64_t bytes = 0;
+    std::uint64_t clock = 0;
+    std::string key;
+};
+
+MaskCache& maskCache() {
+    static MaskCache cache;
+    return cache;
+}
+
+void dropOldMasks(MaskCache& mc, const ShapeMask* keep) {
+    while (mc.bytes > kMaxMaskBytes && mc.masks.size() > 1) {
+        auto oldest = mc.masks.end();
+        for (auto it = mc.masks.begin(); it != mc.masks.end(); ++it)
+            if (&it->second != keep && (oldest == mc.masks.end() || it->second.used < oldest->second.used))
+                oldest = it;
+        if (oldest == mc.masks.end()) return;
+        mc.bytes -= oldest->second.bytes;
+        cairo_surface_destroy(oldest->second.mask);
+        mc.masks.erase(oldest);
+    }
+}
+
+// Paints the shape that path builds (in user space, within the box x, y, w, h; outlined
+// with lineWidth when it is > 0, else filled) in rgb at alpha through a cached mask.
+// False when the shape is better painted directly: a turned or mirrored transform, a path
+// already begun, settings other than the defaults the masks are made with, or the first
+// time the shape is seen.
+template <typename Path>
+bool paintMasked(cairo_t* cr, const char* kind, double x, double y, double w, double h,
+                 double extra, double lineWidth, std::uint32_t rgb, double alpha, Path path) {
+    if (cr == nullptr || !(w > 0) || !(h > 0)) return false;
+    if (cairo_has_current_point(cr)) {
+        // A text leaves its starting point behind; a path with real segments would be
+        // filled or stroked along with the shape.
+        cairo_path_t* before = cairo_copy_path(cr);
+        bool bare = before->status == CAIRO_STATUS_SUCCESS;
+        for (int i = 0; bare && i < before->num_data; i += before->data[i].header.length)
+            bare = before->data[i].header.type == CAIRO_PATH_MOVE_TO;
+        cairo_path_destroy(before);
+        if (!bare) return false;
+    }
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (m.xy != 0 || m.yx != 0 || !(m.xx > 0) || !(m.yy > 0)) return false;
+    if (cairo_get_antialias(cr) != CAIRO_ANTIALIAS_DEFAULT ||
+        cairo_get_fill_rule(cr) != CAIRO_FILL_RULE_WINDING || cairo_get_tolerance(cr) != 0.1 ||
+        cairo_get_operator(cr) != CAIRO_OPERATOR_OVER)
+        return false;
+    if (lineWidth > 0 && (cairo_get_line_join(cr) != CAIRO_LINE_JOIN_MITER ||
+                          cairo_get_miter_limit(cr) != 10.0 || cairo_get_dash_count(cr) != 0))
+        return false;
+    // The shape's corner in device pixels, split into a whole part (where the mask goes)
+    // and the rest (which shapes the mask).
+    const double devX = m.xx * x + m.x0;
+    const double devY = m.yy * y + m.y0;
+    const double ox = std::floor(devX);
+    const double oy = std::floor(devY);
+    if (std::fabs(ox) > 1e6 || std::fabs(oy) > 1e6) return false;
+    MaskCache& mc = maskCache();
+    // Where the shape lies beyond its pixel does not change its mask: equal shapes at the
+    // same fraction of a pixel share one.
+    char head[256];
+    std::snprintf(head, sizeof head, "%s|%a|%a|%a|%a|%a|%a|%a|%a", kind, m.xx, m.yy, devX - ox,
+                  devY - oy, w, h, extra, lineWidth);
+    mc.key.assign(head);
+    auto hit = mc.masks.find(mc.key);
+    if (hit == mc.masks.end()) {
+        const std::int64_t frame = gpuFrame();
+        auto seen = mc.seen.find(mc.key);
+        if (seen == mc.seen.end()) {
+            if (mc.seen.size() >= kMaxSeen) mc.seen.clear();
+            mc.seen.emplace(mc.key, frame);
+            return false;
+        }
+        if (seen->second == frame) return false;  // drawn more than once a frame only
+        mc.seen.erase(seen);
+        const double reach = (lineWidth > 0 ? lineWidth / 2 : 0) + 2;
+        const int dx = static_cast<int>(std::floor(m.xx * (x - reach) + m.x0 - ox));
+        const int dy = static_cast<int>(std::floor(m.yy * (y - reach) + m.y0 - oy));
+        const int mw = static_cast<int>(std::ceil(m.xx * (x + w + reach) + m.x0 - ox)) - dx;
+        const int mh = static_cast<int>(std::ceil(m.yy * (y + h + reach) + m.y0 - oy)) - dy;
+        if (mw < 1 || mh < 1 || static_cast<std::int64_t>(mw) * mh > (1 << 20)) return false;
+        cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, mw, mh);
+        if (cairo_surface_status(mask) != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_destroy(mask);
+            return false;
+        }
+        cairo_t* mcr = cairo_create(mask);
+        const cairo_matrix_t shifted{m.xx, 0, 0, m.yy, m.x0 - ox - dx, m.y0 - oy - dy};
+        cairo_set_matrix(mcr, &shifted);
+        path(mcr);
+        cairo_set_source_rgba(mcr, 1, 1, 1, 1);
+        if (lineWidth > 0) {
+            cairo_set_line_width(mcr, lineWidth);
+            cairo_stroke(mcr);
+        } else {
+            cairo_fill(mcr);
+        }
+        cairo_destroy(mcr);
+        cairo_surface_flush(mask);
+        ShapeMask made{mask, dx, dy, static_cast<std::int64_t>(cairo_image_surface_get_stride(mask)) * mh, 0};
+        hit = mc.masks.emplace(mc.key, made).first;
+        mc.bytes += made.bytes;
+        dropOldMasks(mc, &hit->second);
+    }
+    ShapeMask& sm = hit->second;
+    sm.used = ++mc.clock;
+    cairo_new_path(cr);  // as a fill or stroke leaves it
+    setColor(cr, rgb, alpha);
+    if (lineWidth > 0) cairo_set_line_width(cr, lineWidth);  // as a stroke leaves it
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_mask_surface(cr, sm.mask, ox + sm.dx, oy + sm.dy);
+    cairo_restore(cr);
+    return true;
+}
+
 }  // namespace
 
 void setColor(cairo_t* cr, std::uint32_t rgb, double alpha) {
@@ -225,6 +362,8 @@ void roundedRectPath(cairo_t* cr, const Rect& r, double radius) {
 }
 
 void fillRoundedRect(cairo_t* cr, const Rect& r, double radius, std::uint32_t rgb, double alpha) {
+    auto path = [&](cairo_t* to) { roundedRectPath(to, r, radius); };
+    if (paintMasked(cr, "rf", r.x, r.y, r.w, r.h, radius, 0, rgb, alpha, path)) return;
     roundedRectPath(cr, r, radius);
     setColor(cr, rgb, alpha);
     cairo_fill(cr);
@@ -232,6 +371,10 @@ void fillRoundedRect(cairo_t* cr, const Rect& r, double radius, std::uint32_t rg
 
 void strokeRoundedRect(cairo_t* cr, const Rect& r, double radius, double lineWidth,
                        std::uint32_t rgb, double alpha) {
+    auto path = [&](cairo_t* to) { roundedRectPath(to, r, radius); };
+    if (lineWidth > 0 &&
+        paintMasked(cr, "rs", r.x, r.y, r.w, r.h, radius, lineWidth, rgb, alpha, path))
+        return;
     roundedRectPath(cr, r, radius);
     setColor(cr, rgb, alpha);
     cairo_set_line_width(cr, lineWidth);
@@ -239,6 +382,11 @@ void strokeRoundedRect(cairo_t* cr, const Rect& r, double radius, double lineWid
 }
 
 void fillCircle(cairo_t* cr, double cx, double cy, double r, std::uint32_t rgb, double alpha) {
+    auto path = [&](cairo_t* to) {
+        cairo_new_sub_path(to);
+        cairo_arc(to, cx, cy, r, 0, 2 * M_PI);
+    };
+    if (paintMasked(cr, "cf", cx - r, cy - r, 2 * r, 2 * r, r, 0, rgb, alpha, path)) return;
     cairo_new_sub_path(cr);
     cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
     setColor(cr, rgb, alpha);
@@ -247,6 +395,13 @@ void fillCircle(cairo_t* cr, double cx, double cy, double r, std::uint32_t rgb, 
 
 void strokeCircle(cairo_t* cr, double cx, double cy, double r, double lineWidth, std::uint32_t rgb,
                   double alpha) {
+    auto path = [&](cairo_t* to) {
+        cairo_new_sub_path(to);
+        cairo_arc(to, cx, cy, r, 0, 2 * M_PI);
+    };
+    if (lineWidth > 0 &&
+        paintMasked(cr, "cs", cx - r, cy - r, 2 * r, 2 * r, r, lineWidth, rgb, alpha, path))
+        return;
     cairo_new_sub_path(cr);
     cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
     setColor(cr, rgb, alpha);
