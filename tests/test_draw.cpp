@@ -17,6 +17,7 @@
 #include "i18n.h"
 #include "support/headless.h"
 #include "ui/draw.h"
+#include "ui/gpu.h"
 
 namespace {
 
@@ -27,6 +28,11 @@ struct Canvas {
     Canvas(int w, int h)
         : surf(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h)), cr(cairo_create(surf)) {}
     ~Canvas() { cairo_destroy(cr), cairo_surface_destroy(surf); }
+    std::vector<std::uint32_t> pixels() {  // the stride is 4 w at the sizes used here
+        cairo_surface_flush(surf);
+        const auto* d = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(surf));
+        return {d, d + cairo_image_surface_get_width(surf) * cairo_image_surface_get_height(surf)};
+    }
     int alphaAt(int x, int y) {
         cairo_surface_flush(surf);
         const unsigned char* d = cairo_image_surface_get_data(surf);
@@ -72,6 +78,35 @@ TEST(Shapes, RoundedRectangleRadiusIsLimitedToAPill) {
     ui::drawLine(c.cr, 60, 5, 90, 5, 2, 0xFFFFFF, 1);
     EXPECT_EQ(c.alphaAt(75, 4), 255);
     EXPECT_EQ(c.alphaAt(59, 4), 0) << "butt caps end at the end point";
+}
+
+// Shapes painted in several frames come from a cached mask after the first: they must look
+// as painted afresh, also a pixel further on, and a path begun before still gets painted.
+TEST(Shapes, RepeatedShapesLookAsPaintedAfresh) {
+    auto paint = [](Canvas& c, double dx, double dy) {
+        ui::fillRoundedRect(c.cr, {5.3 + dx, 4.6 + dy, 50, 24}, 9, 0x8040C0, 0.6);
+        ui::strokeRoundedRect(c.cr, {5.3 + dx, 4.6 + dy, 50, 24}, 9, 1.4, 0xFFFFFF, 0.45);
+        ui::fillCircle(c.cr, 80.25 + dx, 20.5 + dy, 11, 0xFF5FA3, 1);
+        ui::strokeCircle(c.cr, 80.25 + dx, 20.5 + dy, 14, 2, 0x20E0A0, 0.8);
+    };
+    std::vector<std::vector<std::uint32_t>> px;
+    for (int f = 0; f < 5; ++f) {  // the fifth is painted afresh at the fourth's place
+        if (f < 4) ui::gpuBeginFrame();
+        Canvas c(110, 50);
+        if (f == 4) cairo_translate(c.cr, 3, 7), cairo_set_fill_rule(c.cr, CAIRO_FILL_RULE_EVEN_ODD),
+            cairo_set_miter_limit(c.cr, 11);  // settings that same shapes paint alike with
+        paint(c, f == 3 ? 3 : 0, f == 3 ? 7 : 0);
+        px.push_back(c.pixels());
+    }
+    for (auto [a, b] : {std::pair{0, 1}, {0, 2}, {3, 4}})
+        for (size_t i = 0; i < px[0].size(); ++i)
+            for (int sh = 0; sh < 32; sh += 8)
+                ASSERT_NEAR(int((px[a][i] >> sh) & 255), int((px[b][i] >> sh) & 255), 1) << b;
+    ui::gpuBeginFrame();
+    Canvas c(110, 50);
+    cairo_rectangle(c.cr, 100, 40, 6, 6);
+    ui::fillRoundedRect(c.cr, {5.3, 4.6, 50, 24}, 9, 0x8040C0, 0.6);
+    EXPECT_EQ(c.alphaAt(102, 42), 153) << "the path begun before is filled with the shape";
 }
 
 TEST(Shapes, SoftShadowLayersOffsetAndKeepsThePath) {
@@ -201,6 +236,21 @@ TEST(Text, GoldenRendering) {
         ui::drawTextCentered(ctx.cr, 180, 84, "Größe · Kugeln · ÄÖÜ", small);
     });
     EXPECT_TRUE(testsupport::matchesGolden(h.frame(0), "text", 24, 40));
+}
+
+// Layouts are kept between calls: a text drawn again after it was drawn scaled and turned
+// must come out as it did at first.
+TEST(Text, KeptLayoutsFollowTheTransform) {
+    testsupport::usePrivateFonts();
+    ui::TextStyle style;
+    style.size = 20;
+    Canvas first(300, 60), big(600, 120), turned(300, 200), again(300, 60);
+    for (Canvas* c : {&first, &big, &turned, &again}) {
+        if (c == &big) cairo_scale(c->cr, 2, 2);
+        if (c == &turned) cairo_rotate(c->cr, 0.4);
+        ui::drawText(c->cr, 10, 10, "Kept layouts", style);
+    }
+    EXPECT_EQ(first.pixels(), again.pixels());
 }
 
 // Japanese and Chinese write 真 with different strokes. Drawn in each language (the current
