@@ -206,6 +206,8 @@ struct ShapeMask {
 };
 
 constexpr std::int64_t kMaxMaskBytes = 6 << 20;
+constexpr std::size_t kMaxMasks = 6000;
+constexpr double kDotRadius = 6;  // pixels: circles up to this radius are dots
 constexpr std::size_t kMaxSeen = 4096;
 
 struct MaskCache {
@@ -221,17 +223,102 @@ MaskCache& maskCache() {
     return cache;
 }
 
+// Past kMaxMaskBytes or kMaxMasks the least recently used quarter of the masks goes, in
+// one sweep; keep stays.
 void dropOldMasks(MaskCache& mc, const ShapeMask* keep) {
-    while (mc.bytes > kMaxMaskBytes && mc.masks.size() > 1) {
-        auto oldest = mc.masks.end();
-        for (auto it = mc.masks.begin(); it != mc.masks.end(); ++it)
-            if (&it->second != keep && (oldest == mc.masks.end() || it->second.used < oldest->second.used))
-                oldest = it;
-        if (oldest == mc.masks.end()) return;
-        mc.bytes -= oldest->second.bytes;
-        cairo_surface_destroy(oldest->second.mask);
-        mc.masks.erase(oldest);
+    if (mc.bytes <= kMaxMaskBytes && mc.masks.size() <= kMaxMasks) return;
+    std::vector<std::uint64_t> ages;
+    ages.reserve(mc.masks.size());
+    for (const auto& [k, v] : mc.masks) ages.push_back(v.used);
+    auto nth = ages.begin() + static_cast<std::ptrdiff_t>(ages.size() / 4);
+    std::nth_element(ages.begin(), nth, ages.end());
+    const std::uint64_t cut = *nth;
+    for (auto it = mc.masks.begin(); it != mc.masks.end();) {
+        if (&it->second != keep && it->second.used <= cut) {
+            mc.bytes -= it->second.bytes;
+            cairo_surface_destroy(it->second.mask);
+            it = mc.masks.erase(it);
+        } else {
+            ++it;
+        }
     }
+}
+
+// True when cr paints with the defaults the masks are made with: an upright, unmirrored
+// transform, default antialiasing, fill rule and tolerance, the OVER operator, and no path
+// begun but a bare starting point (which a text leaves behind; real segments would be
+// filled or stroked along with the shape); painting the mask drops that point.
+bool maskable(cairo_t* cr, cairo_matrix_t* m) {
+    if (cr == nullptr) return false;
+    cairo_get_matrix(cr, m);
+    if (m->xy != 0 || m->yx != 0 || !(m->xx > 0) || !(m->yy > 0)) return false;
+    if (cairo_get_antialias(cr) != CAIRO_ANTIALIAS_DEFAULT ||
+        cairo_get_fill_rule(cr) != CAIRO_FILL_RULE_WINDING || cairo_get_tolerance(cr) != 0.1 ||
+        cairo_get_operator(cr) != CAIRO_OPERATOR_OVER)
+        return false;
+    if (cairo_has_current_point(cr)) {
+        cairo_path_t* before = cairo_copy_path(cr);
+        bool bare = before->status == CAIRO_STATUS_SUCCESS;
+        for (int i = 0; bare && i < before->num_data; i += before->data[i].header.length)
+            bare = before->data[i].header.type == CAIRO_PATH_MOVE_TO;
+        cairo_path_destroy(before);
+        if (!bare) return false;
+    }
+    return true;
+}
+
+// Composites mask with its corner at the device pixel (x, y) in rgb at alpha.
+void compositeMask(cairo_t* cr, ShapeMask& sm, double x, double y, std::uint32_t rgb,
+                   double alpha) {
+    MaskCache& mc = maskCache();
+    sm.used = ++mc.clock;
+    cairo_new_path(cr);  // as a fill or stroke leaves it
+    setColor(cr, rgb, alpha);
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_mask_surface(cr, sm.mask, x, y);
+    cairo_restore(cr);
+}
+
+// A small filled circle, as sparks and particles are: its centre is put on the nearest
+// eighth and its radius on the nearest sixteenth of a pixel, so that the few masks this
+// leaves serve every dot, however it moves. False when it is not small or cr paints with
+// other settings.
+bool paintDot(cairo_t* cr, double cx, double cy, double r, std::uint32_t rgb, double alpha) {
+    cairo_matrix_t m;
+    if (!maskable(cr, &m) || m.xx != m.yy) return false;
+    const double X = std::round((m.xx * cx + m.x0) * 8) / 8;
+    const double Y = std::round((m.yy * cy + m.y0) * 8) / 8;
+    const double R = std::round(m.xx * r * 16) / 16;
+    if (!(R > 0) || R > kDotRadius || std::fabs(X) > 1e6 || std::fabs(Y) > 1e6) return false;
+    const double ox = std::floor(X);
+    const double oy = std::floor(Y);
+    const int pad = static_cast<int>(std::ceil(R)) + 1;
+    MaskCache& mc = maskCache();
+    char key[96];
+    std::snprintf(key, sizeof key, "dot|%a|%a|%a", X - ox, Y - oy, R);
+    mc.key.assign(key);
+    auto hit = mc.masks.find(mc.key);
+    if (hit == mc.masks.end()) {
+        const int side = 2 * pad + 1;
+        cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, side, side);
+        cairo_t* mcr = cairo_create(mask);
+        cairo_arc(mcr, X - ox + pad, Y - oy + pad, R, 0, 2 * M_PI);
+        cairo_fill(mcr);
+        cairo_destroy(mcr);
+        cairo_surface_flush(mask);
+        if (cairo_surface_status(mask) != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_destroy(mask);
+            return false;
+        }
+        ShapeMask made{mask, -pad, -pad,
+                       static_cast<std::int64_t>(cairo_image_surface_get_stride(mask)) * side, 0};
+        hit = mc.masks.emplace(mc.key, made).first;
+        mc.bytes += made.bytes;
+        dropOldMasks(mc, &hit->second);
+    }
+    compositeMask(cr, hit->second, ox + hit->second.dx, oy + hit->second.dy, rgb, alpha);
+    return true;
 }
 
 // Paints the shape that path builds (in user space, within the box x, y, w, h; outlined
@@ -242,24 +329,8 @@ void dropOldMasks(MaskCache& mc, const ShapeMask* keep) {
 template <typename Path>
 bool paintMasked(cairo_t* cr, const char* kind, double x, double y, double w, double h,
                  double extra, double lineWidth, std::uint32_t rgb, double alpha, Path path) {
-    if (cr == nullptr || !(w > 0) || !(h > 0)) return false;
-    if (cairo_has_current_point(cr)) {
-        // A text leaves its starting point behind; a path with real segments would be
-        // filled or stroked along with the shape.
-        cairo_path_t* before = cairo_copy_path(cr);
-        bool bare = before->status == CAIRO_STATUS_SUCCESS;
-        for (int i = 0; bare && i < before->num_data; i += before->data[i].header.length)
-            bare = before->data[i].header.type == CAIRO_PATH_MOVE_TO;
-        cairo_path_destroy(before);
-        if (!bare) return false;
-    }
     cairo_matrix_t m;
-    cairo_get_matrix(cr, &m);
-    if (m.xy != 0 || m.yx != 0 || !(m.xx > 0) || !(m.yy > 0)) return false;
-    if (cairo_get_antialias(cr) != CAIRO_ANTIALIAS_DEFAULT ||
-        cairo_get_fill_rule(cr) != CAIRO_FILL_RULE_WINDING || cairo_get_tolerance(cr) != 0.1 ||
-        cairo_get_operator(cr) != CAIRO_OPERATOR_OVER)
-        return false;
+    if (!(w > 0) || !(h > 0) || !maskable(cr, &m)) return false;
     if (lineWidth > 0 && (cairo_get_line_join(cr) != CAIRO_LINE_JOIN_MITER ||
                           cairo_get_miter_limit(cr) != 10.0 || cairo_get_dash_count(cr) != 0))
         return false;
@@ -317,15 +388,8 @@ bool paintMasked(cairo_t* cr, const char* kind, double x, double y, double w, do
         mc.bytes += made.bytes;
         dropOldMasks(mc, &hit->second);
     }
-    ShapeMask& sm = hit->second;
-    sm.used = ++mc.clock;
-    cairo_new_path(cr);  // as a fill or stroke leaves it
-    setColor(cr, rgb, alpha);
     if (lineWidth > 0) cairo_set_line_width(cr, lineWidth);  // as a stroke leaves it
-    cairo_save(cr);
-    cairo_identity_matrix(cr);
-    cairo_mask_surface(cr, sm.mask, ox + sm.dx, oy + sm.dy);
-    cairo_restore(cr);
+    compositeMask(cr, hit->second, ox + hit->second.dx, oy + hit->second.dy, rgb, alpha);
     return true;
 }
 
@@ -386,6 +450,7 @@ void fillCircle(cairo_t* cr, double cx, double cy, double r, std::uint32_t rgb, 
         cairo_new_sub_path(to);
         cairo_arc(to, cx, cy, r, 0, 2 * M_PI);
     };
+    if (paintDot(cr, cx, cy, r, rgb, alpha)) return;
     if (paintMasked(cr, "cf", cx - r, cy - r, 2 * r, 2 * r, r, 0, rgb, alpha, path)) return;
     cairo_new_sub_path(cr);
     cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
