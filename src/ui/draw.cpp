@@ -17,9 +17,9 @@ namespace ui {
 namespace {
 
 // Laid-out texts kept between frames: a screen draws mostly the same texts every frame, and
-// shaping them again is most of what a text costs. Each language has its own pango context
-// (a context's language steers shaping and line breaking), and each entry is keyed by text,
-// family, language, size and face. A layout follows its context: when a drawing context
+// shaping them again is most of what a text costs. Each language and drawing transform has
+// its own pango context (a context's language steers shaping and line breaking), and each
+// entry is keyed by text, family, context, size and face. A layout follows its context: when a drawing context
 // with another transform or font options updates it, pango lays the layout out again on
 // its next use. Least recently used entries go past kMaxLayouts.
 struct CachedLayout {
@@ -31,7 +31,7 @@ constexpr std::size_t kMaxLayouts = 768;
 constexpr std::size_t kMaxContexts = 24;
 
 // A language's pango context and the drawing state it was last set up for: the linear part
-// of the transform and the font options of context and target. Pango takes any update of
+// of the transform, the font options of context and target and its device scale. Pango takes any update of
 // a context as a change that lays out every layout again, so it is updated only when that
 // state differs.
 struct LangContext {
@@ -96,6 +96,12 @@ PangoLayout* layoutFor(cairo_t* cr, const std::string& text, const TextStyle& st
     unsigned long options = cairo_font_options_hash(c.scratch);
     cairo_get_font_options(cr, c.scratch);
     options = options * 31 + cairo_font_options_hash(c.scratch);
+    // A surface's device scale (pixels per unit on a dense screen) is outside the matrix.
+    double sx = 1;
+    double sy = 1;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    options = options * 31 + static_cast<unsigned long>(std::lround(sx * 64)) * 4099 +
+              static_cast<unsigned long>(std::lround(sy * 64));
     // Upright texts at each even scale keep a context of their own, so that a turned or
     // squashed text between them does not lay them all out again; turned and squashed
     // texts, and scales past the first few, share one context that follows every change.
