@@ -93,8 +93,11 @@ TEST(Shapes, RepeatedShapesLookAsPaintedAfresh) {
     for (int f = 0; f < 5; ++f) {  // the fifth is painted afresh at the fourth's place
         if (f < 4) ui::gpuBeginFrame();
         Canvas c(110, 50);
-        if (f == 4) cairo_translate(c.cr, 3, 7), cairo_set_fill_rule(c.cr, CAIRO_FILL_RULE_EVEN_ODD),
-            cairo_set_miter_limit(c.cr, 11);  // settings that same shapes paint alike with
+        if (f == 4) {  // settings with which same shapes paint alike, but not from a mask
+            cairo_translate(c.cr, 3, 7);
+            cairo_set_fill_rule(c.cr, CAIRO_FILL_RULE_EVEN_ODD);
+            cairo_set_miter_limit(c.cr, 11);
+        }
         paint(c, f == 3 ? 3 : 0, f == 3 ? 7 : 0);
         px.push_back(c.pixels());
     }

@@ -19,9 +19,9 @@ namespace {
 // Laid-out texts kept between frames: a screen draws mostly the same texts every frame, and
 // shaping them again is most of what a text costs. Each language and drawing transform has
 // its own pango context (a context's language steers shaping and line breaking), and each
-// entry is keyed by text, family, context, size and face. A layout follows its context: when a drawing context
-// with another transform or font options updates it, pango lays the layout out again on
-// its next use. Least recently used entries go past kMaxLayouts.
+// entry is keyed by text, family, context, size and face. A layout follows its context: when a
+// drawing context with another transform or font options updates it, pango lays the layout out
+// again on its next use. Least recently used entries go past kMaxLayouts.
 struct CachedLayout {
     PangoLayout* layout = nullptr;
     std::uint64_t used = 0;
@@ -31,9 +31,9 @@ constexpr std::size_t kMaxLayouts = 768;
 constexpr std::size_t kMaxContexts = 24;
 
 // A language's pango context and the drawing state it was last set up for: the linear part
-// of the transform, the font options of context and target and its device scale. Pango takes any update of
-// a context as a change that lays out every layout again, so it is updated only when that
-// state differs.
+// of the transform, the font options of context and target, and the target's device scale.
+// Pango takes any update of a context as a change that lays out every layout again, so it
+// is updated only when that state differs.
 struct LangContext {
     PangoContext* ctx = nullptr;
     double xx = 0, yx = 0, xy = 0, yy = 0;
@@ -389,7 +389,8 @@ bool paintMasked(cairo_t* cr, const char* kind, double x, double y, double w, do
         }
         cairo_destroy(mcr);
         cairo_surface_flush(mask);
-        ShapeMask made{mask, dx, dy, static_cast<std::int64_t>(cairo_image_surface_get_stride(mask)) * mh, 0};
+        ShapeMask made{mask, dx, dy,
+                       static_cast<std::int64_t>(cairo_image_surface_get_stride(mask)) * mh, 0};
         hit = mc.masks.emplace(mc.key, made).first;
         mc.bytes += made.bytes;
         dropOldMasks(mc, &hit->second);

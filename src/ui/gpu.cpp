@@ -499,8 +499,7 @@ void unpremultiplyPixels(unsigned char* data, int w, int h, int stride) {
             const std::uint32_t v = (c * inv + 0x8000) >> 16;
             return v > 255 ? 255u : v;
         };
-        return (a << 24) | (un((p >> 16) & 0xFF) << 16) | (un((p >> 8) & 0xFF) << 8) |
-               un(p & 0xFF);
+        return (a << 24) | (un((p >> 16) & 0xFF) << 16) | (un((p >> 8) & 0xFF) << 8) | un(p & 0xFF);
     };
 #if defined(__SSE2__)
     // Four pixels at a time; a group of clear or opaque pixels only costs the test.
@@ -516,8 +515,8 @@ void unpremultiplyPixels(unsigned char* data, int w, int h, int stride) {
         for (; x + 4 <= w; x += 4) {
             const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
             const __m128i a = _mm_srli_epi32(p, 24);
-            const __m128i keep = _mm_cmpeq_epi32(
-                _mm_and_si128(_mm_add_epi32(a, kOne), kEven), _mm_setzero_si128());
+            const __m128i keep =
+                _mm_cmpeq_epi32(_mm_and_si128(_mm_add_epi32(a, kOne), kEven), _mm_setzero_si128());
             if (_mm_movemask_epi8(keep) == 0xFFFF) continue;
             const __m128 inv = _mm_div_ps(k255, _mm_max_ps(_mm_cvtepi32_ps(a), kOnef));
             auto un = [&](__m128i c) {
@@ -527,9 +526,9 @@ void unpremultiplyPixels(unsigned char* data, int w, int h, int stride) {
             const __m128i r = un(_mm_and_si128(_mm_srli_epi32(p, 16), kByte));
             const __m128i g = un(_mm_and_si128(_mm_srli_epi32(p, 8), kByte));
             const __m128i b = un(_mm_and_si128(p, kByte));
-            const __m128i q = _mm_or_si128(
-                _mm_or_si128(_mm_slli_epi32(a, 24), _mm_slli_epi32(r, 16)),
-                _mm_or_si128(_mm_slli_epi32(g, 8), b));
+            const __m128i q =
+                _mm_or_si128(_mm_or_si128(_mm_slli_epi32(a, 24), _mm_slli_epi32(r, 16)),
+                             _mm_or_si128(_mm_slli_epi32(g, 8), b));
             const __m128i out = _mm_or_si128(_mm_and_si128(keep, p), _mm_andnot_si128(keep, q));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), out);
         }
