@@ -52,10 +52,7 @@ struct TextCache {
     std::vector<DrawnText> drawn;
 };
 
-TextCache& textCache() {
-    static TextCache cache;
-    return cache;
-}
+TextCache& textCache();
 
 constexpr const char* kFontFiles[] = {
     "assets/fonts/DejaVuSans.ttf",
@@ -224,10 +221,19 @@ struct MaskCache {
     std::string key;
 };
 
-MaskCache& maskCache() {
-    static MaskCache cache;
-    return cache;
+// The module's state: the kept text layouts and the shape masks.
+struct DrawState {
+    TextCache text;
+    MaskCache masks;
+};
+
+DrawState& st() {
+    static DrawState s;
+    return s;
 }
+
+TextCache& textCache() { return st().text; }
+MaskCache& maskCache() { return st().masks; }
 
 // Past kMaxMaskBytes or kMaxMasks the least recently used quarter of the masks goes, in
 // one sweep; keep stays.
