@@ -1,5 +1,5 @@
-// The result screens: what a solve records, where each button and key leads, which lines
-// each case shows, and that the buttons fit small and large windows.
+// The result screens and the high scores: what a solve records, where each button and key
+// leads, which lines each case shows, and that the buttons fit small and large windows.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -13,6 +13,7 @@
 #include "support/headless.h"
 #include "support/screens.h"
 #include "ui/app.h"
+#include "ui/widgets.h"
 
 using ui::GameState;
 using ui::ScreenKind;
@@ -169,5 +170,39 @@ TEST(ResultScreens, LinesForEachCaseAndButtonsInsideEveryWindow) {
             testsupport::savePng(h.last(), testsupport::artefactDir() + "/results_" +
                                         std::to_string(w) + "_" + c.name + ".png");
         }
+    }
+}
+
+TEST(HighScoresScreen, TenRowsBestFirstTheEmptyMessageAndTheWaysBack) {
+    i18n::setLanguage("en");
+    testsupport::Headless h(1280, 720);
+    ASSERT_TRUE(h.ok());
+    double t = 1;
+    for (int entries : {0, 3, 10}) {
+        SCOPED_TRACE(entries);
+        testsupport::openStore("highscores-" + std::to_string(entries));
+        std::vector<int> best;
+        for (int i = 0; i < entries; ++i) {  // stored out of order
+            best.push_back(1000 + 700 * ((i * 3) % 10));
+            store::recordArcadeHigh({best.back(), 40 + i, 60000, store::nowMs()});
+        }
+        std::sort(best.rbegin(), best.rend());
+        testsupport::openOver(ScreenKind::GameOver, {.kind = ScreenKind::HighScores});
+        h.frame(t += 1);
+        std::vector<int> scores;
+        int dashes = 0;
+        const std::vector<std::string> drawn = testsupport::textsDrawn(h, t += 1);
+        for (const std::string& s : drawn) {
+            if (s.size() >= 4 && s.find_first_not_of("0123456789") == std::string::npos)
+                scores.push_back(std::stoi(s));
+            dashes += s == "— — —";
+        }
+        EXPECT_EQ(scores, best);
+        EXPECT_EQ(dashes, 10 - entries);
+        EXPECT_EQ(testsupport::contains(drawn, i18n::tr("highscores.empty")), entries == 0);
+        // Escape or the back link returns to the screen below.
+        if (entries == 3) h.key(SDLK_ESCAPE, t += 1);
+        if (entries != 3) testsupport::clickOn(h, ui::backButtonRect(h.ctx()), t += 1);
+        EXPECT_EQ(testsupport::stackKinds(), std::vector{ScreenKind::GameOver});
     }
 }
