@@ -145,13 +145,6 @@ TEST(PlayScreen, AimClampsTheTopBarNeverFiresAndPauseFreezesTheClock) {
     EXPECT_FALSE(p.view().paused || p.view().shotActive);
     p.pointAt(g.shooterX, g.shooterY - 101, true);
     ASSERT_TRUE(p.view().shotActive);
-    // A stalled frame advances the marble by 50 ms at most, in whole steps of the flight.
-    const double y0 = p.view().shot.y;
-    p.step(0.2);
-    const double moved = y0 - p.view().shot.y;
-    EXPECT_LE(moved, 0.05 * 1200 + 1e-6);
-    EXPECT_GT(moved, 0.05 * 1200 - core::kFlightStep * g.R);
-    EXPECT_NEAR(p.view().shotSpin, 0, 1e-9) << "it spins only when it moves sideways";
     for (int i = 0; i < 400 && p.view().shotActive; ++i) p.step();
     // "p" pauses, Space resumes without firing; time runs on only when not paused.
     p.key('p');
@@ -246,12 +239,11 @@ TEST(PlayScreen, TheLastShotHandsTheGameToItsResultScreen) {
     while ((a.shotsFired + 1) % core::arcadeShotsPerDrop(a.shotsFired + 1) != 0) ++a.shotsFired;
     p.resume(a);
     p.fire(p.landing());
-    ASSERT_EQ(p.top().kind, ui::ScreenKind::GameOver);
-    EXPECT_EQ(std::tuple(p.top().arcade, p.top().score, p.top().highScore),
-              std::tuple(true, 4321, 4321));
-    ASSERT_FALSE(store::arcadeHighs().empty());
-    EXPECT_EQ(store::arcadeHighs().front().score, 4321);
-    EXPECT_EQ(store::arcadeHighs().front().marbles, a.shotsFired + 1);
+    EXPECT_EQ(std::tuple(p.top().kind, p.top().arcade, p.top().score, p.top().highScore),
+              std::tuple(ui::ScreenKind::GameOver, true, 4321, 4321));
+    ASSERT_EQ(store::arcadeHighs().size(), 1u);
+    EXPECT_EQ(std::pair(store::arcadeHighs()[0].score, store::arcadeHighs()[0].marbles),
+              std::pair(4321, a.shotsFired + 1));
 
     // Marbles left but no two alike together: solved on the first frame, nothing fired.
     store::SavedGame h = blankGame(8);
@@ -277,13 +269,10 @@ TEST(PlayScreen, LeavingAndResumingRestoresTheWholeGame) {
 
     p.start(playing(25, false, true));
     const ui::PlayView& after = p.view();
-    EXPECT_EQ(after.board, before.board);
-    EXPECT_EQ(std::tuple(after.incomingRows, after.currentColor, after.nextColor, after.shots,
-                         after.score),
-              std::tuple(before.incomingRows, before.currentColor, before.nextColor, 4,
-                         before.score));
-    EXPECT_EQ(after.freed, before.freed);
-    EXPECT_EQ(after.starOrbs, before.starOrbs);
+    EXPECT_EQ(std::tuple(after.board, after.incomingRows, after.currentColor, after.nextColor,
+                         after.shots, after.score, after.freed, after.starOrbs),
+              std::tuple(before.board, before.incomingRows, before.currentColor, before.nextColor,
+                         4, before.score, before.freed, before.starOrbs));
     // The play time goes on from the last landing's save.
     EXPECT_GE(after.elapsedMs + 1, store::savedGame().elapsedMs);  // ms truncated
     EXPECT_LT(after.elapsedMs, store::savedGame().elapsedMs + 100);
@@ -336,7 +325,7 @@ struct VirtualPad {
 
 }  // namespace
 
-TEST(PlayGamepad, APadWalksTheMenusAimsFiresAndUnpluggingPauses) {
+TEST(PlayGamepad, APadWalksToLevelOneAimsFiresAndUnpluggingPauses) {
     Play p("play-gamepad");
     // The headless window never has the focus, without which SDL drops pad input.
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
@@ -353,9 +342,9 @@ TEST(PlayGamepad, APadWalksTheMenusAimsFiresAndUnpluggingPauses) {
         pad.hold(b, false);
         frame();
     };
-    // A nudge inside the stick's dead zone does nothing, a push down moves once to the level
-    // select, the d-pad down and up again; A there starts the newest level, the first.
-    for (double y : {0.2, 0.0, 0.9, 0.0}) {
+    // A push down moves once to the level select, the d-pad down and up again; A there
+    // starts the newest level, the first.
+    for (double y : {0.9, 0.0}) {
         pad.stick(0, y);
         frame();
     }
@@ -365,7 +354,8 @@ TEST(PlayGamepad, APadWalksTheMenusAimsFiresAndUnpluggingPauses) {
     ASSERT_EQ(p.top().kind, ui::ScreenKind::LevelSelect);
     press(SDL_CONTROLLER_BUTTON_A);
     ASSERT_EQ(std::pair(p.top().kind, p.top().level), std::pair(ui::ScreenKind::Playing, 0));
-    // The stick turns the launcher clockwise to the right, a nudge does not; A fires.
+    // The stick turns the launcher clockwise to the right; a nudge inside its dead zone does
+    // not. A fires.
     frame();
     const double aim = p.view().aim;
     pad.stick(0.2);
@@ -385,11 +375,9 @@ TEST(PlayGamepad, APadWalksTheMenusAimsFiresAndUnpluggingPauses) {
     EXPECT_EQ(p.h.shell().pads.size(), 2u);
     spare.reset();
     frame();
-    EXPECT_TRUE(p.view().paused);
-    EXPECT_EQ(p.h.shell().pads.size(), 1u);
+    EXPECT_EQ(std::pair(p.view().paused, p.h.shell().pads.size()), std::pair(true, size_t{1}));
     press(SDL_CONTROLLER_BUTTON_A);
-    EXPECT_FALSE(p.view().paused || p.view().shotActive);
-    EXPECT_EQ(p.view().shots, 1);
+    EXPECT_EQ(std::tuple(p.view().paused, p.view().shotActive, p.view().shots), std::tuple(false, false, 1));
     press(SDL_CONTROLLER_BUTTON_START);
     EXPECT_TRUE(p.view().paused);
     press(SDL_CONTROLLER_BUTTON_START);

@@ -80,7 +80,7 @@ TEST(SettingsScreen, SwitchesWriteAtOnceAndSlidersOnRelease) {
             }
         }
     }
-    // Sliders follow the pointer live and write once, on release; tiny moves are no change.
+    // Sliders follow the pointer live and write once, on release.
     for (auto [r, field, live, key] :
          {std::tuple{l.musicVolume, &store::Settings::musicVolume, &audio::musicVolume, "musicVolume"},
           {l.sfxVolume, &store::Settings::sfxVolume, &audio::sfxVolume, "sfxVolume"}}) {
@@ -93,13 +93,6 @@ TEST(SettingsScreen, SwitchesWriteAtOnceAndSlidersOnRelease) {
         EXPECT_FALSE(platform::fs::isFile(file)) << key << ": nothing written while held";
         h.frame(pointer(r.x + 0.25 * r.w, y, false, false, true), t += 0.1);
         EXPECT_NEAR(testsupport::readSealedDoc(file)[key].asNumber(-1), 0.25, 1e-9) << key;
-
-        platform::fs::remove(file);
-        const double held = store::settings().*field;
-        h.frame(pointer(r.x + 0.2508 * r.w, y, true, true, false), t += 0.1);
-        h.frame(pointer(r.x + 0.2508 * r.w, y, false, false, true), t += 0.1);
-        EXPECT_EQ(store::settings().*field, held) << key;
-        EXPECT_FALSE(platform::fs::isFile(file)) << key << ": a change under 0.001 is none";
     }
     // Leaving saves once more, and goes back to the menu.
     platform::fs::remove(file);
@@ -199,22 +192,4 @@ TEST(SettingsScreen, ResetAsksFirstErasesProgressAndKeepsSettings) {
     // With the dialog gone, the back link leaves again.
     testsupport::clickOn(h, back, t += 0.1);
     EXPECT_EQ(Game::instance().top().kind, ScreenKind::Menu);
-}
-
-TEST(SettingsScreen, HiddenControlsIgnoreThePointer) {
-    // Scrolled by one wheel step, the sound row reaches up under the header: a click on the
-    // header over that hidden part (away from the back link) must not reach the switch.
-    Headless h(1280, 720);
-    ASSERT_TRUE(h.ok());
-    openSettings(h, "settings-hidden");
-    h.frame(pointer(640, 360, false, false, false, -1), 0.1);
-    const ui::SettingsLayout l = layout(h, h.ctx().s(60));
-    ASSERT_LT(l.sound.y, l.viewport.y);
-    ASSERT_GT(l.sound.y + l.sound.h, l.viewport.y);
-    const bool before = store::settings().soundOn;
-    h.click(l.sound.x + l.sound.w - 20, (l.sound.y + l.viewport.y) / 2, 0.2);
-    EXPECT_EQ(store::settings().soundOn, before);
-    // The visible part of the same row still works.
-    h.click(l.sound.x + l.sound.w - 20, l.viewport.y + 4, 0.3);
-    EXPECT_EQ(store::settings().soundOn, !before);
 }
