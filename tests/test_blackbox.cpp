@@ -42,9 +42,8 @@ testsupport::Frame screenshot(const testsupport::Session& s, const std::string& 
     return f;
 }
 
-// Level 1 as the development start opens it (seed 12345) at 1280 x 720, solved in-process by
-// the bot with the pointer on whole pixels: the clicks, "x,y" each, and the solved screen's
-// first button.
+// Level 1 as the development start opens it (seed 12345) at 1280 x 720, solved by the bot on
+// whole pixels: the clicks, "x,y" each, and the solved screen's first button.
 struct Solution {
     std::string clicks;
     int count = 0;
@@ -101,10 +100,8 @@ TEST(GameBinary, AnswersTheCommandLineWithoutAWindow) {
               "[video] kein Bildschirm: weder DISPLAY noch WAYLAND_DISPLAY ist gesetzt\n");
 }
 
-// A new player in the default window: the splash, Choose Level, the first tile and a shot;
-// the game killed, started again and continued from the menu with a second shot. Then the
-// development start of level 1, solved with the clicks the bot found in-process, the next
-// level opened from the solved screen and its first shot.
+// A new player's way to a first shot, killed and continued from the menu; then level 1
+// solved with the clicks the bot found in-process, and the next level's first shot.
 TEST(GameSession, ANewPlayerReachesLevelOneShotsSurviveAKillAndLevelOneIsSolved) {
     REQUIRE_X();
     // Nothing stored: the default 1102 x 620 window on a 1280 x 1024 screen.
@@ -244,8 +241,7 @@ exit 0
     EXPECT_EQ(firstLine(s.dir + "/size.size"), "1024 768");
     EXPECT_EQ(firstLine(s.dir + "/size.pos"), "128 128");
     EXPECT_EQ(firstLine(s.dir + "/term.status"), "0") << "a first SIGTERM ends normally";
-    // Invalid sizes are ignored; the size of the previous run comes back, so the run that
-    // ended by SIGTERM wrote its settings.
+    // Invalid sizes are ignored; the last size comes back: the SIGTERM run saved its settings.
     EXPECT_EQ(firstLine(s.dir + "/bad.size"), "1024 768");
     EXPECT_EQ(firstLine(s.dir + "/twice.status"), "143") << "a second SIGTERM leaves at once";
     const std::string video = firstLine(s.dir + "/game.out");

@@ -16,9 +16,8 @@
 
 namespace {
 
-// One frame of the screen on cv with a key (0: none), wheel steps or a click on the
-// pager's "‹" (-1) or "›" (1) of the previous frame: the range label it drew ("" for none)
-// and how many solved tiles it showed.
+// One frame with a key, wheel steps or a click on the previous frame's "‹" (-1) or "›" (1):
+// the range label drawn ("" for none) and how many solved tiles were shown.
 std::pair<std::string, int> run(ui::Screen& s, testsupport::Canvas& cv, int key = 0,
                                 double wheel = 0, int button = 0) {
     static double t = 0;
@@ -73,10 +72,10 @@ TEST(GalleryGrid, ColumnsRowsPagesTilePlacesAndSolves) {
         }
         EXPECT_EQ(ui::galleryPageOf(g, -3).page, 0);
         // A full page fits between the header and the pager: its last tile ends above it.
-        const ui::Rect r = ui::galleryTileRect(g, k.w, k.h, k.u, 60 * k.u, g.perPage - 1, g.perPage);
+        const ui::Rect r =
+            ui::galleryTileRect(g, k.w, k.h, k.u, 60 * k.u, g.perPage - 1, g.perPage);
         EXPECT_TRUE(k.w < 500 || (r.x + r.w <= k.w && r.y + r.h <= k.h - 56 * k.u));
     }
-
     const std::vector<store::SolveEntry> list = {
         {4, 30, 800, 70000, 5, 1}, {150, 1, 1, 1, 1, 3}, {-1, 1, 1, 1, 1, 3}, {4, 25, 900, 60000, 6, 2}};
     auto m = ui::gallerySolves(list, 0);
@@ -98,7 +97,6 @@ TEST(GalleryScreen, PagesByKeysWheelAndButtonsAndKeepsItsAnchorAcrossAResize) {
     testsupport::Canvas large(1280, 720, 1.0);
     auto screen = ui::makeGalleryScreen();
     EXPECT_EQ(run(*screen, small), std::pair(std::string(), 0)) << "nothing solved: no pager";
-
     // Level 21 is the newest playable one: a 4 x 2 grid opens on page 3, with its solve.
     openStore("pages", {0, 2, 20, 99}, 21);
     screen = ui::makeGalleryScreen();
@@ -126,7 +124,6 @@ TEST(GalleryScreen, PagesByKeysWheelAndButtonsAndKeepsItsAnchorAcrossAResize) {
     EXPECT_EQ(run(*screen, small).first, "9 – 16");
     run(*screen, small, 0, 0, -1);
     EXPECT_EQ(run(*screen, small).first, "1 – 8");
-
     // Escape goes back to the screen below.
     testsupport::openOver(ui::ScreenKind::Menu, {.kind = ui::ScreenKind::Gallery});
     run(*screen, small, SDLK_ESCAPE);

@@ -1,5 +1,5 @@
-// The main menu and the level select: entries for each store, where each button and tile
-// leads, and the question before a stored game is dropped.
+// The navigation stack with its crash context, the main menu and the level select: entries,
+// where each button and tile leads, and the question before a stored game is dropped.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 
 #include "core/storage.h"
 #include "i18n.h"
+#include "platform/crash.h"
 #include "screens/level_select.h"
 #include "screens/menu.h"
 #include "support/headless.h"
@@ -43,9 +44,52 @@ void openMenu(Headless& h, int unlocked, const store::SavedGame* saved, double t
 
 }  // namespace
 
+TEST(Game, StackOperationsRebuildsAndTheCrashContext) {
+    EXPECT_EQ(ui::crashContextFor(
+                  {.kind = ScreenKind::Playing, .level = 4, .seed = 4294967295u, .arcade = true}),
+              "Bildschirm 3, Level 5, Seed 4294967295, Arcade");
+    ui::Game g;  // a private stack: the singleton stays untouched
+    ASSERT_EQ(g.stack().size(), 1u);
+    testsupport::Headless h(320, 200);
+    ASSERT_TRUE(h.ok());
+    h.setUpdate([&g](ui::Ctx& c) { g.update(c); });
+    h.frame(0.0);
+    h.frame(0.1);
+    EXPECT_EQ(g.builds(), 1) << "an unchanged stack keeps its screen";
+    EXPECT_STREQ(platform::crashContext(), "Bildschirm 0, Level 1, Seed 0, Level-Modus");
+    g.push({.kind = ScreenKind::Menu});
+    g.push({.kind = ScreenKind::Licenses});
+    EXPECT_EQ(g.builds(), 1) << "navigation takes effect at the next frame";
+    h.frame(0.2);
+    EXPECT_EQ(g.builds(), 2);
+    EXPECT_STREQ(platform::crashContext(), "Bildschirm 11, Level 1, Seed 0, Level-Modus");
+    g.pop();
+    EXPECT_EQ(g.top().kind, ScreenKind::Menu);
+    g.replace(g.top());  // an identical record still rebuilds: screens restart that way
+    h.frame(0.3);
+    EXPECT_EQ(g.builds(), 3);
+    g.resetTo({.kind = ScreenKind::Settings});
+    g.pop();  // the last record stays, and its screen is rebuilt
+    ASSERT_EQ(g.stack().size(), 1u);
+    EXPECT_EQ(g.top().kind, ScreenKind::Settings);
+    h.frame(0.4);
+    EXPECT_EQ(g.builds(), 4);
+    g.push({.kind = static_cast<ScreenKind>(42)});  // an unknown kind keeps the screen there
+    h.frame(0.5);
+    EXPECT_EQ(g.builds(), 4);
+    // At exit, a record handed on in the last frame still gets its screen built, so a level
+    // won in that frame is recorded; settling twice builds once.
+    testsupport::openStore("game-settle");
+    g.replace({.kind = ScreenKind::Solved, .level = 4, .marbles = 20, .score = 900});
+    g.settle();
+    g.settle();
+    EXPECT_EQ(g.builds(), 5);
+    EXPECT_EQ(store::unlockedLevel(), 6);
+}
+
 TEST(MenuItems, EntriesFollowTheStore) {
     i18n::setLanguage("en");
-    using A = MenuAction;
+    using enum MenuAction;
     struct Case {
         int savedLevel;  // -1: nothing saved
         bool arcade;
@@ -54,11 +98,13 @@ TEST(MenuItems, EntriesFollowTheStore) {
         std::vector<MenuAction> actions;
     };
     for (Case c : std::vector<Case>{
-             {-1, false, 1, {"Choose Level", "Continue · Level 1"}, {A::LevelSelect, A::ContinueLevel}},
-             {-1, false, 100, {"Choose Level", "Continue · Level 100"}, {A::LevelSelect, A::ContinueLevel}},
-             {6, false, 9, {"Continue · Level 7", "Choose Level"}, {A::Resume, A::LevelSelect}},
-             {0, true, 101, {"Resume · Arcade · Endless", "All levels cleared"}, {A::Resume, A::LevelSelect}},
-             {-1, false, 101, {"All levels cleared", "You did it!"}, {A::LevelSelect, A::Ending}}}) {
+             {-1, false, 1, {"Choose Level", "Continue · Level 1"}, {LevelSelect, ContinueLevel}},
+             {-1, false, 100, {"Choose Level", "Continue · Level 100"},
+              {LevelSelect, ContinueLevel}},
+             {6, false, 9, {"Continue · Level 7", "Choose Level"}, {Resume, LevelSelect}},
+             {0, true, 101, {"Resume · Arcade · Endless", "All levels cleared"},
+              {Resume, LevelSelect}},
+             {-1, false, 101, {"All levels cleared", "You did it!"}, {LevelSelect, Ending}}}) {
         SCOPED_TRACE(c.unlocked);
         store::SavedGame g = savedAt(c.savedLevel, c.arcade);
         g.valid = c.savedLevel >= 0;
@@ -69,8 +115,8 @@ TEST(MenuItems, EntriesFollowTheStore) {
             actions.push_back(item.action);
         }
         c.labels.insert(c.labels.begin(), "PLAYArcade · Endless");
-        c.actions.insert(c.actions.begin(), A::Arcade);
-        c.actions.insert(c.actions.end(), {A::HighScores, A::Gallery, A::Settings, A::About, A::Quit});
+        c.actions.insert(c.actions.begin(), Arcade);
+        c.actions.insert(c.actions.end(), {HighScores, Gallery, Settings, About, Quit});
         EXPECT_EQ(actions, c.actions);
         ASSERT_EQ(labels.size(), 8u);
         EXPECT_EQ(std::vector(labels.begin(), labels.begin() + 3), c.labels);
@@ -117,10 +163,8 @@ TEST(MenuScreen, EveryButtonPushesItsRecordAndTheQuestionGuardsAStoredGame) {
         EXPECT_EQ(s.seed != 0, c.kind == ScreenKind::Playing);
         EXPECT_TRUE(!c.resume || s.seed == 4242u) << s.seed;
     }
-
-    // Over a stored game a new arcade run asks first, naming the stored game. Escape and a
-    // click beside the dialog keep the game (and neither quit nor reach the menu under
-    // it); Return (on OK) drops it and starts the run.
+    // Over a stored game a new run asks first, naming it. Escape and a click beside the dialog
+    // keep the game (reaching nothing under it); Return (on OK) drops it and starts the run.
     for (const store::SavedGame* saved : {&campaign, &arcade}) {
         openMenu(h, 9, saved, t += 1);
         const ui::Rect play = control(h, 0), quit = control(h, 7);
@@ -143,7 +187,6 @@ TEST(MenuScreen, EveryButtonPushesItsRecordAndTheQuestionGuardsAStoredGame) {
         EXPECT_EQ(std::tuple(g.top().arcade, g.top().resume, store::hasSavedGame()),
                   std::tuple(true, false, false));
     }
-
     // Quit, by its button and by Escape; a click beside the buttons does nothing.
     openMenu(h, 1, nullptr, t += 1);
     const ui::Rect quit = control(h, 7);
@@ -190,21 +233,19 @@ TEST(LevelSelect, TilesStartUnlockedLevelsAndAskOverAStoredGame) {
     s.open(2);
     EXPECT_EQ(s.start(2), -1) << "level 3 is locked";
     EXPECT_EQ(s.start(1), 1) << "level 2 is not";
-
-    // Starting a level over an interrupted game asks first: Escape keeps the game and the
-    // level select (the key does not leave it), Return (on OK) starts the level afresh.
+    // Over a stored game a level asks first: Escape keeps both, Return starts it afresh.
     s.open(9);
     store::saveGame(testsupport::gameFor(5));
     EXPECT_EQ(s.start(0), -1);
     s.h.key(SDLK_ESCAPE, s.t += 1);
-    EXPECT_EQ(std::tuple(g.top().kind, store::hasSavedGame()), std::tuple(ScreenKind::LevelSelect, true));
+    EXPECT_EQ(std::pair(g.top().kind, store::hasSavedGame()),
+              std::pair(ScreenKind::LevelSelect, true));
     EXPECT_EQ(s.start(0), -1);
     s.h.key(SDLK_RETURN, s.t += 1);
     ASSERT_EQ(g.top().kind, ScreenKind::Playing);
     EXPECT_EQ(std::tuple(g.top().level, g.top().resume, g.top().arcade, store::hasSavedGame()),
               std::tuple(0, false, false, false));
     EXPECT_NE(g.top().seed, 0u);
-
     // Escape and the back link both return to the menu.
     for (bool byKey : {true, false}) {
         s.open(9);

@@ -35,7 +35,7 @@ AREAS = {
     "shell": ["test_shell", "test_gpu", "test_playing", "test_widgets"],
     "widgets": ["test_widgets", "test_settings", "test_gallery", "test_menu", "test_draw"],
     "screens": ["test_menu", "test_playing", "test_settings", "test_results", "test_gallery",
-                "test_app", "test_blackbox"],
+                "test_blackbox"],
     "scene": ["test_scene", "test_decor", "test_fx", "test_menu"],
 }
 

@@ -9,13 +9,11 @@ SAVE="$XDG_DATA_HOME/Plumbrix/saves.dat"
 
 # Waits until the X server answers (xvfb-run may return before it does).
 wait_display() {
-    local i
-    for i in $(seq 1 100); do
+    for _ in $(seq 1 100); do
         xdpyinfo >/dev/null 2>&1 && return 0
         sleep 0.1
     done
-    echo "no X display answered" >&2
-    return 1
+    echo "no X display answered" >&2 && return 1
 }
 
 # Starts the game and waits for its window and its first painted frame (a mapped window
@@ -39,18 +37,13 @@ launch() {
         grep -q -e "SDL_Init" -e "SDL_CreateWindow" "$OUT/game.err" || break
         sleep 0.5
     done
-    echo "the game window did not appear" >&2
-    cat "$OUT/game.err" >&2
-    return 1
+    echo "the game window did not appear" >&2 && cat "$OUT/game.err" >&2 && return 1
 }
 
 # Waits for the game to end (killed after 20 s) and prints its exit status.
 finish() {
-    local i status=0
-    for i in $(seq 1 200); do
-        kill -0 "$GAME_PID" 2>/dev/null || break
-        sleep 0.1
-    done
+    local status=0
+    for _ in $(seq 1 200); do kill -0 "$GAME_PID" 2>/dev/null || break; sleep 0.1; done
     kill -0 "$GAME_PID" 2>/dev/null && { kill -KILL "$GAME_PID"; echo "the game did not end" >&2; }
     wait "$GAME_PID" || status=$?
     echo "$status"
@@ -63,10 +56,7 @@ window_geo() {
 window_size() { window_geo WIDTH HEIGHT; }
 window_pos() { window_geo X Y; }
 
-click_at() {
-    xdotool mousemove --window "$GAME_WIN" "$1" "$2" sleep 0.2 click 1
-    sleep 0.3
-}
+click_at() { xdotool mousemove --window "$GAME_WIN" "$1" "$2" sleep 0.2 click 1 sleep 0.3; }
 
 # Key presses, with the window focused first: there is no window manager.
 keys() {
@@ -75,8 +65,7 @@ keys() {
     sleep 0.3
 }
 
-# The whole screen as $OUT/<name>.xwd.
-shot() { xwd -root -silent >"$OUT/$1.xwd"; }
+shot() { xwd -root -silent >"$OUT/$1.xwd"; }  # the whole screen as $OUT/<name>.xwd
 
 # Clicks at (x, y) for a shot and waits (at most 20 s) until the save file has changed and
 # then stayed the same for 0.8 s, so a refill after the landing is saved too. False when
@@ -99,8 +88,7 @@ shoot_at() {
     done
 }
 
-# A first SIGTERM and, once the game has taken it, a second one. The game is held while
-# the first is queued, so the two cannot merge into one pending signal.
+# Two SIGTERMs, the second once the game has taken the first (held while it is queued).
 term_twice() {
     kill -STOP "$GAME_PID"
     kill -TERM "$GAME_PID"

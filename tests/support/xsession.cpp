@@ -4,18 +4,16 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace testsupport {
 
 std::string gameBinary() {
     const char* bin = std::getenv("TARNWICK_BIN");
-    if (bin != nullptr && bin[0] != '\0') return bin;
-    return std::string(TARNWICK_BINARY_DIR) + "/tarnwick";
+    return bin != nullptr && bin[0] != '\0' ? bin : std::string(TARNWICK_BINARY_DIR) + "/tarnwick";
 }
 
 bool xSessionPossible() {
@@ -28,28 +26,20 @@ bool xSessionPossible() {
 
 std::string readText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 Session runXSession(const std::string& name, const std::string& body, const std::string& screen) {
     Session s;
     s.dir = scratchDir("x-" + name);
-    std::filesystem::create_directories(s.dir + "/data");
-    std::filesystem::create_directories(s.dir + "/run");
+    for (const char* sub : {"/data", "/run"}) std::filesystem::create_directories(s.dir + sub);
     const std::string script = s.dir + "/session.sh";
-    std::ofstream(script)
-        << "unset SDL_VIDEODRIVER SDL_RENDER_DRIVER WAYLAND_DISPLAY PLUMBRIX_SCREEN "
-           "PLUMBRIX_STATS\n"
-        << "export TARNWICK_BIN='" << gameBinary() << "'\n"
-        << "export OUT='" << s.dir << "'\n"
-        << "export XDG_DATA_HOME='" << s.dir << "/data'\n"
-        << "export XDG_RUNTIME_DIR='" << s.dir << "/run'\n"
-        << "export SDL_AUDIODRIVER=dummy\n"
-        << "source '" << TARNWICK_SOURCE_DIR << "/tests/blackbox/lib.sh'\n"
-        << "wait_display || exit 90\n"
-        << body << "\n";
+    std::ofstream(script) << "unset SDL_VIDEODRIVER SDL_RENDER_DRIVER WAYLAND_DISPLAY "
+                             "PLUMBRIX_SCREEN PLUMBRIX_STATS\nexport SDL_AUDIODRIVER=dummy TARNWICK_BIN='"
+                          << gameBinary() << "' OUT='" << s.dir << "' XDG_DATA_HOME='" << s.dir
+                          << "/data' XDG_RUNTIME_DIR='" << s.dir << "/run'\nsource '"
+                          << TARNWICK_SOURCE_DIR << "/tests/blackbox/lib.sh'\n"
+                          << "wait_display || exit 90\n" << body << "\n";
     const std::string logPath = s.dir + "/session.log";
     const std::string cmd = "xvfb-run -a -s '-screen 0 " + screen + "x24' bash '" + script +
                             "' >'" + logPath + "' 2>&1";
@@ -58,9 +48,7 @@ Session runXSession(const std::string& name, const std::string& body, const std:
         s.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
         s.log = readText(logPath);
         // The virtual display itself failed to come up: try again on another number.
-        const bool noServer =
-            s.log.find("Xvfb failed to start") != std::string::npos || s.status == 90;
-        if (!noServer) break;
+        if (s.log.find("Xvfb failed to start") == std::string::npos && s.status != 90) break;
         sleep(1);
     }
     return s;

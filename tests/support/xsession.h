@@ -24,10 +24,8 @@ std::string gameBinary();
 Session runXSession(const std::string& name, const std::string& body,
                     const std::string& screen = "1280x1024");
 
-// A screenshot written by lib.sh's `shot`; empty when unreadable.
+// A screenshot written by lib.sh's `shot`, and the whole text of a file; empty when unreadable.
 Frame loadXwd(const std::string& path);
-
-// The whole text of a file; empty when missing.
 std::string readText(const std::string& path);
 
 }  // namespace testsupport
