@@ -110,6 +110,8 @@ TEST(GalleryScreen, PagesByKeysWheelAndButtonsAndKeepsItsAnchorAcrossAResize) {
     // 13 pages of eight: past the end nothing moves.
     for (int i = 0; i < 15; ++i) run(*screen, small, 0, -1);
     EXPECT_EQ(run(*screen, small), std::pair(std::string("97 – 100"), 1));
+    testsupport::Canvas tiny(400, 300, 1.0);  // one tile a page: the first level of the last
+    EXPECT_EQ(run(*screen, tiny).first, "97 – 97");
     run(*screen, small, SDLK_PAGEUP);
     EXPECT_EQ(run(*screen, small).first, "89 – 96");
     run(*screen, small, 0, 1);
