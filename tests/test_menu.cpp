@@ -1,5 +1,5 @@
-// The splash and the main menu: entries for each store, layout, where each button leads,
-// the question before a stored game is dropped, and the mascot's eyes.
+// The navigation stack with its crash context, the main menu and the level select: entries,
+// where each button and tile leads, and the question before a stored game is dropped.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -10,11 +10,14 @@
 
 #include "core/storage.h"
 #include "i18n.h"
+#include "platform/crash.h"
+#include "screens/level_select.h"
 #include "screens/menu.h"
 #include "support/headless.h"
 #include "support/screens.h"
 #include "support/store_files.h"
 #include "ui/app.h"
+#include "ui/widgets.h"
 
 using testsupport::control;
 using testsupport::Headless;
@@ -41,56 +44,82 @@ void openMenu(Headless& h, int unlocked, const store::SavedGame* saved, double t
 
 }  // namespace
 
+TEST(Game, StackOperationsRebuildsAndTheCrashContext) {
+    EXPECT_EQ(ui::crashContextFor(
+                  {.kind = ScreenKind::Playing, .level = 4, .seed = 4294967295u, .arcade = true}),
+              "Bildschirm 3, Level 5, Seed 4294967295, Arcade");
+    ui::Game g;  // a private stack: the singleton stays untouched
+    ASSERT_EQ(g.stack().size(), 1u);
+    testsupport::Headless h(320, 200);
+    ASSERT_TRUE(h.ok());
+    h.setUpdate([&g](ui::Ctx& c) { g.update(c); });
+    h.frame(0.0);
+    h.frame(0.1);
+    EXPECT_EQ(g.builds(), 1) << "an unchanged stack keeps its screen";
+    EXPECT_STREQ(platform::crashContext(), "Bildschirm 0, Level 1, Seed 0, Level-Modus");
+    g.push({.kind = ScreenKind::Menu});
+    g.push({.kind = ScreenKind::Licenses});
+    EXPECT_EQ(g.builds(), 1) << "navigation takes effect at the next frame";
+    h.frame(0.2);
+    EXPECT_EQ(g.builds(), 2);
+    EXPECT_STREQ(platform::crashContext(), "Bildschirm 11, Level 1, Seed 0, Level-Modus");
+    g.pop();
+    EXPECT_EQ(g.top().kind, ScreenKind::Menu);
+    g.replace(g.top());  // an identical record still rebuilds: screens restart that way
+    h.frame(0.3);
+    EXPECT_EQ(g.builds(), 3);
+    g.resetTo({.kind = ScreenKind::Settings});
+    g.pop();  // the last record stays, and its screen is rebuilt
+    ASSERT_EQ(g.stack().size(), 1u);
+    EXPECT_EQ(g.top().kind, ScreenKind::Settings);
+    h.frame(0.4);
+    EXPECT_EQ(g.builds(), 4);
+    g.push({.kind = static_cast<ScreenKind>(42)});  // an unknown kind keeps the screen there
+    h.frame(0.5);
+    EXPECT_EQ(g.builds(), 4);
+    // At exit, a record handed on in the last frame still gets its screen built, so a level
+    // won in that frame is recorded; settling twice builds once.
+    testsupport::openStore("game-settle");
+    g.replace({.kind = ScreenKind::Solved, .level = 4, .marbles = 20, .score = 900});
+    g.settle();
+    g.settle();
+    EXPECT_EQ(g.builds(), 5);
+    EXPECT_EQ(store::unlockedLevel(), 6);
+}
+
 TEST(MenuItems, EntriesFollowTheStore) {
     i18n::setLanguage("en");
-    using A = MenuAction;
+    using enum MenuAction;
     struct Case {
-        bool saved, arcade;
-        int savedLevel, unlocked;
-        std::vector<std::string> labels;  // the first three
+        int savedLevel;  // -1: nothing saved
+        bool arcade;
+        int unlocked;
+        std::vector<std::string> labels;  // the second and third entries; the others stay
         std::vector<MenuAction> actions;
     };
     for (Case c : std::vector<Case>{
-             {false, false, 0, 1, {"PLAY", "Choose Level", "Continue · Level 1"},
-              {A::Arcade, A::LevelSelect, A::ContinueLevel}},
-             {false, false, 0, 100, {"PLAY", "Choose Level", "Continue · Level 100"},
-              {A::Arcade, A::LevelSelect, A::ContinueLevel}},
-             {true, false, 6, 9, {"PLAY", "Continue · Level 7", "Choose Level"},
-              {A::Arcade, A::Resume, A::LevelSelect}},
-             {true, true, 0, 101, {"PLAY", "Resume · Arcade · Endless", "All levels cleared"},
-              {A::Arcade, A::Resume, A::LevelSelect}},
-             {false, false, 0, 101, {"PLAY", "All levels cleared", "You did it!"},
-              {A::Arcade, A::LevelSelect, A::Ending}}}) {
+             {-1, false, 1, {"Choose Level", "Continue · Level 1"}, {LevelSelect, ContinueLevel}},
+             {-1, false, 100, {"Choose Level", "Continue · Level 100"},
+              {LevelSelect, ContinueLevel}},
+             {6, false, 9, {"Continue · Level 7", "Choose Level"}, {Resume, LevelSelect}},
+             {0, true, 101, {"Resume · Arcade · Endless", "All levels cleared"},
+              {Resume, LevelSelect}},
+             {-1, false, 101, {"All levels cleared", "You did it!"}, {LevelSelect, Ending}}}) {
         SCOPED_TRACE(c.unlocked);
         store::SavedGame g = savedAt(c.savedLevel, c.arcade);
-        g.valid = c.saved;
+        g.valid = c.savedLevel >= 0;
         std::vector<std::string> labels;
         std::vector<MenuAction> actions;
         for (const ui::MenuItem& item : ui::menuItems(g, c.unlocked)) {
             labels.push_back(item.label + item.sub);
             actions.push_back(item.action);
         }
-        ASSERT_EQ(actions.size(), 8u);
-        EXPECT_EQ(labels[0], "PLAYArcade · Endless");
-        EXPECT_EQ(std::vector(labels.begin() + 1, labels.begin() + 3),
-                  std::vector(c.labels.begin() + 1, c.labels.end()));
-        c.actions.insert(c.actions.end(), {A::HighScores, A::Gallery, A::Settings, A::About, A::Quit});
+        c.labels.insert(c.labels.begin(), "PLAYArcade · Endless");
+        c.actions.insert(c.actions.begin(), Arcade);
+        c.actions.insert(c.actions.end(), {HighScores, Gallery, Settings, About, Quit});
         EXPECT_EQ(actions, c.actions);
-    }
-}
-
-TEST(MenuScreen, EntriesStackClearOfTheFooterInSmallAndLargeWindows) {
-    i18n::setLanguage("en");
-    const store::SavedGame campaign = savedAt(6, false);
-    for (auto [w, hh] : {std::pair{820, 560}, {2560, 1440}}) {
-        Headless h(w, hh);
-        ASSERT_TRUE(h.ok());
-        openMenu(h, 9, &campaign, 1);
-        ASSERT_EQ(h.ctx().focus.slots.size(), 8u);
-        for (int i = 1; i < 8; ++i) {
-            EXPECT_LT(control(h, i - 1).y + control(h, i - 1).h, control(h, i).y);
-        }
-        EXPECT_LE(control(h, 7).y + control(h, 7).h, hh - 40 * h.ctx().ui);
+        ASSERT_EQ(labels.size(), 8u);
+        EXPECT_EQ(std::vector(labels.begin(), labels.begin() + 3), c.labels);
     }
 }
 
@@ -131,16 +160,11 @@ TEST(MenuScreen, EveryButtonPushesItsRecordAndTheQuestionGuardsAStoredGame) {
         EXPECT_EQ(std::tuple(s.kind, s.level, s.arcade, s.resume, store::hasSavedGame()),
                   std::tuple(c.kind, c.level, c.arcade, c.resume, c.savedAfter));
         // A new game gets a fresh seed from the clock, a resumed one the stored seed.
-        const bool fresh = !c.resume && c.kind == ScreenKind::Playing;
-        EXPECT_EQ(s.seed != 0, fresh || c.resume);
-        if (c.resume) {
-            EXPECT_EQ(s.seed, 4242u);
-        }
+        EXPECT_EQ(s.seed != 0, c.kind == ScreenKind::Playing);
+        EXPECT_TRUE(!c.resume || s.seed == 4242u) << s.seed;
     }
-
-    // Over a stored game a new arcade run asks first, naming the stored game. Escape and a
-    // click beside the dialog keep the game (and neither quit nor reach the menu under
-    // it); Return (on OK) drops it and starts the run.
+    // Over a stored game a new run asks first, naming it. Escape and a click beside the dialog
+    // keep the game (reaching nothing under it); Return (on OK) drops it and starts the run.
     for (const store::SavedGame* saved : {&campaign, &arcade}) {
         openMenu(h, 9, saved, t += 1);
         const ui::Rect play = control(h, 0), quit = control(h, 7);
@@ -163,49 +187,70 @@ TEST(MenuScreen, EveryButtonPushesItsRecordAndTheQuestionGuardsAStoredGame) {
         EXPECT_EQ(std::tuple(g.top().arcade, g.top().resume, store::hasSavedGame()),
                   std::tuple(true, false, false));
     }
-
     // Quit, by its button and by Escape; a click beside the buttons does nothing.
     openMenu(h, 1, nullptr, t += 1);
     const ui::Rect quit = control(h, 7);
     h.click(quit.x - 20, control(h, 3).y + 5, t += 1);
-    EXPECT_EQ(g.stack().size(), 1u);
-    EXPECT_FALSE(h.ctx().quitRequested);
+    EXPECT_EQ(std::pair(g.stack().size(), h.ctx().quitRequested), std::pair(size_t{1}, false));
     testsupport::clickOn(h, quit, t += 1);
-    EXPECT_TRUE(h.ctx().quitRequested);
-    EXPECT_EQ(g.stack().size(), 1u);
+    EXPECT_EQ(std::pair(g.stack().size(), h.ctx().quitRequested), std::pair(size_t{1}, true));
     h.ctx().quitRequested = false;
     h.key(SDLK_ESCAPE, t += 1);
     EXPECT_TRUE(h.ctx().quitRequested);
 }
 
-TEST(SplashScreen, LeavesOnKeyClickOrAfterItsTime) {
-    testsupport::openStore("splash");
-    Headless h(1280, 720);
-    ASSERT_TRUE(h.ok());
-    struct Way {
-        const char* name;
-        int key;       // 0: none
-        bool release;  // a left-button release
-        double at;     // seconds after the first frame
-        bool leaves;
-    };
-    for (const Way& w :
-         {Way{"4.4 s", 0, false, 4.4, false}, Way{"4.6 s", 0, false, 4.6, true},
-          Way{"key", SDLK_SPACE, false, 0.5, true}, Way{"press only", 0, false, 0.5, false},
-          Way{"release", 0, true, 0.5, true}}) {
-        h.start(ui::GameState{});
-        const double t0 = 100;
-        for (double t = t0; t < t0 + std::min(w.at, 4.4) - 0.01; t += 0.1) h.frame(t);
-        ASSERT_EQ(Game::instance().top().kind, ScreenKind::Splash) << w.name;
-        ui::Input in;
-        in.mouseX = 300;
-        in.mouseY = 200;
-        if (w.key != 0) in.keys.push_back(w.key);
-        in.released = w.release;
-        in.pressed = !w.release && w.key == 0;
-        h.frame(in, t0 + w.at);
-        EXPECT_EQ(testsupport::stackKinds(),
-                  std::vector{w.leaves ? ScreenKind::Menu : ScreenKind::Splash})
-            << w.name;
+namespace {
+
+// The level select over the menu at 1280 x 720, opened afresh for each case.
+struct Select {
+    testsupport::Headless h{1280, 720};
+    const ui::LevelGrid grid = ui::levelGrid(1280, 720, 1.0, 60);
+    double t = 1;
+    void open(int unlocked) {
+        i18n::setLanguage("en");
+        testsupport::openStore("level-select", unlocked);
+        testsupport::openOver(ScreenKind::Menu, {.kind = ScreenKind::LevelSelect});
+        h.frame(t += 1);
+    }
+    // The level tile i starts; -1 when the click did nothing.
+    int start(int i) {
+        testsupport::clickOn(h, grid.tile(i), t += 1);
+        const ui::GameState& top = ui::Game::instance().top();
+        return top.kind == ScreenKind::Playing ? top.level : -1;
+    }
+};
+
+}  // namespace
+
+TEST(LevelSelect, TilesStartUnlockedLevelsAndAskOverAStoredGame) {
+    Select s;
+    ASSERT_TRUE(s.h.ok());
+    ui::Game& g = ui::Game::instance();
+    for (auto [unlocked, level] : {std::pair{1, 0}, {41, 40}, {100, 80}}) {
+        s.open(unlocked);
+        EXPECT_EQ(s.start(0), level) << unlocked;
+    }
+    s.open(2);
+    EXPECT_EQ(s.start(2), -1) << "level 3 is locked";
+    EXPECT_EQ(s.start(1), 1) << "level 2 is not";
+    // Over a stored game a level asks first: Escape keeps both, Return starts it afresh.
+    s.open(9);
+    store::saveGame(testsupport::gameFor(5));
+    EXPECT_EQ(s.start(0), -1);
+    s.h.key(SDLK_ESCAPE, s.t += 1);
+    EXPECT_EQ(std::pair(g.top().kind, store::hasSavedGame()),
+              std::pair(ScreenKind::LevelSelect, true));
+    EXPECT_EQ(s.start(0), -1);
+    s.h.key(SDLK_RETURN, s.t += 1);
+    ASSERT_EQ(g.top().kind, ScreenKind::Playing);
+    EXPECT_EQ(std::tuple(g.top().level, g.top().resume, g.top().arcade, store::hasSavedGame()),
+              std::tuple(0, false, false, false));
+    EXPECT_NE(g.top().seed, 0u);
+    // Escape and the back link both return to the menu.
+    for (bool byKey : {true, false}) {
+        s.open(9);
+        if (byKey) s.h.key(SDLK_ESCAPE, s.t += 1);
+        if (!byKey) testsupport::clickOn(s.h, ui::backButtonRect(s.h.ctx()), s.t += 1);
+        EXPECT_EQ(testsupport::stackKinds(), std::vector{ScreenKind::Menu}) << byKey;
     }
 }

@@ -35,8 +35,8 @@ AREAS = {
     "platform": ["test_paths", "test_fs", "test_storage", "test_i18n", "test_install"],
     "shell": ["test_shell", "test_gpu", "test_playing", "test_widgets"],
     "widgets": ["test_widgets", "test_settings", "test_gallery", "test_menu", "test_draw"],
-    "screens": ["test_menu", "test_playing", "test_settings", "test_level_select", "test_results",
-                "test_gallery", "test_app", "test_highscores", "test_blackbox"],
+    "screens": ["test_menu", "test_playing", "test_settings", "test_results", "test_gallery",
+                "test_blackbox"],
     "scene": ["test_scene", "test_decor", "test_fx", "test_menu"],
 }
 

@@ -1,6 +1,6 @@
-# Helpers for driving the real game on a virtual X display (sourced by the black-box
-# sessions, which run under `xvfb-run -a`). Every helper works on one game process at a time,
-# whose id is in $GAME_PID; the game's output goes to $OUT/game.out and $OUT/game.err.
+# Helpers for driving the real game on a virtual X display (sourced by the sessions, which
+# run under `xvfb-run -a`). One game process at a time: its id is $GAME_PID, its window
+# $GAME_WIN, its output $OUT/game.out and $OUT/game.err.
 set -u
 
 : "${TARNWICK_BIN:?TARNWICK_BIN names the game binary}"
@@ -9,18 +9,15 @@ SAVE="$XDG_DATA_HOME/Plumbrix/saves.dat"
 
 # Waits until the X server answers (xvfb-run may return before it does).
 wait_display() {
-    local i
-    for i in $(seq 1 100); do
+    for _ in $(seq 1 100); do
         xdpyinfo >/dev/null 2>&1 && return 0
         sleep 0.1
     done
-    echo "no X display answered" >&2
-    return 1
+    echo "no X display answered" >&2 && return 1
 }
 
-# Starts the game with the given arguments and waits for its window and its first painted
-# frame (a mapped window reads back all black until then). A launch that could not open the
-# display is retried. Sets GAME_PID and GAME_WIN.
+# Starts the game and waits for its window and its first painted frame (a mapped window
+# reads back all black until then); a launch that could not open the display is retried.
 launch() {
     local try i
     for try in 1 2 3; do
@@ -40,55 +37,39 @@ launch() {
         grep -q -e "SDL_Init" -e "SDL_CreateWindow" "$OUT/game.err" || break
         sleep 0.5
     done
-    echo "the game window did not appear" >&2
-    cat "$OUT/game.err" >&2
-    return 1
+    echo "the game window did not appear" >&2 && cat "$OUT/game.err" >&2 && return 1
 }
 
-# Waits for the game to end (at most 20 s, then kills it) and prints its exit status.
+# Waits for the game to end (killed after 20 s) and prints its exit status.
 finish() {
-    local i status=0
-    for i in $(seq 1 200); do
-        kill -0 "$GAME_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    if kill -0 "$GAME_PID" 2>/dev/null; then
-        kill -KILL "$GAME_PID"
-        echo "the game did not end" >&2
-    fi
+    local status=0
+    for _ in $(seq 1 200); do kill -0 "$GAME_PID" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$GAME_PID" 2>/dev/null && { kill -KILL "$GAME_PID"; echo "the game did not end" >&2; }
     wait "$GAME_PID" || status=$?
     echo "$status"
 }
 
 # "W H" and "X Y" of the game window.
-window_size() {
-    xdotool getwindowgeometry --shell "$GAME_WIN" | awk -F= '/^WIDTH/{w=$2} /^HEIGHT/{h=$2} END{print w, h}'
+window_geo() {
+    xdotool getwindowgeometry --shell "$GAME_WIN" | awk -F= "/^$1=/{a=\$2} /^$2=/{b=\$2} END{print a, b}"
 }
-window_pos() {
-    xdotool getwindowgeometry --shell "$GAME_WIN" | awk -F= '/^X=/{x=$2} /^Y=/{y=$2} END{print x, y}'
-}
+window_size() { window_geo WIDTH HEIGHT; }
+window_pos() { window_geo X Y; }
 
-# Clicks at (x, y) inside the game window.
-click_at() {
-    xdotool mousemove --window "$GAME_WIN" "$1" "$2" sleep 0.2 click 1
-    sleep 0.3
-}
+click_at() { xdotool mousemove --window "$GAME_WIN" "$1" "$2" sleep 0.2 click 1 sleep 0.3; }
 
-# Sends key presses to the game window (focused first: there is no window manager).
+# Key presses, with the window focused first: there is no window manager.
 keys() {
     xdotool windowfocus --sync "$GAME_WIN" >/dev/null 2>&1 || true
     xdotool key --delay 100 "$@"
     sleep 0.3
 }
 
-# Saves the whole screen as $OUT/<name>.xwd.
-shot() {
-    xwd -root -silent >"$OUT/$1.xwd"
-}
+shot() { xwd -root -silent >"$OUT/$1.xwd"; }  # the whole screen as $OUT/<name>.xwd
 
-# Clicks at (x, y) for a shot and waits (at most 20 s: a sanitizer build on a busy machine
-# is slow) until the save file has changed and then stayed the same for 0.8 s, so that a
-# refill after the landing is saved too. False when the save never changed.
+# Clicks at (x, y) for a shot and waits (at most 20 s) until the save file has changed and
+# then stayed the same for 0.8 s, so a refill after the landing is saved too. False when
+# the save never changed.
 shoot_at() {
     local before now i
     before=$(md5sum "$SAVE" 2>/dev/null)
@@ -107,8 +88,7 @@ shoot_at() {
     done
 }
 
-# Delivers a first SIGTERM and, once the game has taken it, a second one. The game is
-# held while the first is queued, so both cannot merge into one pending signal.
+# Two SIGTERMs, the second once the game has taken the first (held while it is queued).
 term_twice() {
     kill -STOP "$GAME_PID"
     kill -TERM "$GAME_PID"

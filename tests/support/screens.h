@@ -1,6 +1,5 @@
 // What the screen tests share: a store of their own, a screen opened over another, and
-// clicks on a screen's controls where the latest frame offered them to keyboard focus, so
-// no test re-adds a layout's sums to find a button.
+// clicks on a screen's controls where the latest frame offered them to keyboard focus.
 #pragma once
 
 #include <algorithm>
@@ -36,17 +35,15 @@ inline std::vector<ui::ScreenKind> stackKinds() {
     return kinds;
 }
 
-// Control i of the latest frame, in the order the screen offered them (from the end when
-// negative); a rectangle outside the window when there is no such control.
+// Control i of the latest frame in the screen's focus order (from the end when negative);
+// a rectangle outside the window when there is no such control.
 inline ui::Rect control(Headless& h, int i) {
     const auto& slots = h.ctx().focus.slots;
     const int n = static_cast<int>(slots.size());
     if (i < 0) i += n;
-    if (i < 0 || i >= n) return {-100, -100, 1, 1};
-    return slots[static_cast<size_t>(i)].r;
+    return i < 0 || i >= n ? ui::Rect{-100, -100, 1, 1} : slots[static_cast<size_t>(i)].r;
 }
 
-// A click in the middle of r at time t.
 inline void clickOn(Headless& h, const ui::Rect& r, double t) {
     h.click(r.x + r.w / 2, r.y + r.h / 2, t);
 }
