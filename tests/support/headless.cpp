@@ -23,7 +23,6 @@ void usePrivateFonts() {
     const std::string dir = artefactDir() + "/fontconfig-" + std::to_string(::getpid());
     fs::create_directories(dir + "/fonts");
     fs::create_directories(dir + "/cache");
-    // The committed faces when they are there, else the same files from the system.
     for (const char* name : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "QuendraCJK-JP.ttf",
                              "QuendraCJK-SC.ttf", "QuendraCJK-KR.ttf"}) {
         std::string from = std::string(TARNWICK_SOURCE_DIR) + "/assets/fonts/" + name;
@@ -143,7 +142,6 @@ Frame loadPng(const std::string& path) {
         f.w = cairo_image_surface_get_width(s);
         f.h = cairo_image_surface_get_height(s);
         f.px.resize(static_cast<size_t>(f.w) * f.h);
-        // Painting into a surface over the frame's own pixels converts any PNG layout.
         cairo_surface_t* img = cairo_image_surface_create_for_data(
             reinterpret_cast<unsigned char*>(f.px.data()), CAIRO_FORMAT_ARGB32, f.w, f.h, f.w * 4);
         cairo_t* cr = cairo_create(img);
@@ -159,10 +157,6 @@ Frame loadPng(const std::string& path) {
 
 namespace {
 
-bool sameSize(const Frame& a, const Frame& b) {
-    return a.w == b.w && a.h == b.h && a.px.size() == b.px.size();
-}
-
 // The largest channel difference of each pixel pair of two frames of one size.
 std::vector<int> channelDiffs(const Frame& a, const Frame& b) {
     std::vector<int> d;
@@ -176,13 +170,13 @@ std::vector<int> channelDiffs(const Frame& a, const Frame& b) {
 }  // namespace
 
 int maxChannelDiff(const Frame& a, const Frame& b) {
-    if (!sameSize(a, b)) return 256;
+    if (a.w != b.w || a.h != b.h) return 256;
     const std::vector<int> d = channelDiffs(a, b);
     return d.empty() ? 0 : *std::max_element(d.begin(), d.end());
 }
 
 int pixelsOver(const Frame& a, const Frame& b, int tolerance) {
-    if (!sameSize(a, b)) return a.w * a.h + 1;
+    if (a.w != b.w || a.h != b.h) return a.w * a.h + 1;
     const std::vector<int> d = channelDiffs(a, b);
     return static_cast<int>(
         std::count_if(d.begin(), d.end(), [=](int v) { return v > tolerance; }));

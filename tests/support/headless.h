@@ -1,6 +1,5 @@
-// A real window and renderer without an X server (SDL's offscreen driver: OpenGL on Mesa's
-// software rasteriser, or SDL's software renderer) running the real frame pipeline with
-// scripted input and a clock the test controls. Frames are read back before present.
+// A real window and renderer without an X server (SDL's offscreen driver) running the real
+// frame pipeline with scripted input and a clock the test controls.
 #pragma once
 
 #include <cstdint>
@@ -24,21 +23,13 @@ struct Frame {
     bool empty() const { return px.empty(); }
 };
 
-inline int red(std::uint32_t p) {
-    return static_cast<int>((p >> 16) & 0xFF);
-}
-inline int green(std::uint32_t p) {
-    return static_cast<int>((p >> 8) & 0xFF);
-}
-inline int blue(std::uint32_t p) {
-    return static_cast<int>(p & 0xFF);
-}
-inline int alphaOf(std::uint32_t p) {
-    return static_cast<int>(p >> 24);
-}
+inline constexpr auto red = [](std::uint32_t p) { return static_cast<int>((p >> 16) & 0xFF); };
+inline constexpr auto green = [](std::uint32_t p) { return static_cast<int>((p >> 8) & 0xFF); };
+inline constexpr auto blue = [](std::uint32_t p) { return static_cast<int>(p & 0xFF); };
+inline constexpr auto alphaOf = [](std::uint32_t p) { return static_cast<int>(p >> 24); };
 
-// Points fontconfig at a private configuration holding only the bundled fonts, so text
-// does not depend on the machine. Call before any text is laid out; later calls do nothing.
+// Points fontconfig at the bundled fonts only, so text does not depend on the machine. Call
+// before any text is laid out.
 void usePrivateFonts();
 
 // A headless window with the shell's frame loop around it; one may be open at a time.
@@ -52,8 +43,7 @@ class Headless {
     bool ok() const { return sh_.renderer != nullptr; }
     // True when the renderer blends premultiplied alpha (false on the straight fallback).
     bool premultiplied() const;
-    // Makes state the navigation stack's only record and runs its screens from the next
-    // frame on (dropping a painter set with setUpdate).
+    // Makes state the navigation stack's only record and runs its screens from the next frame.
     void start(const ui::GameState& state);
     // Runs one frame at time t with this input (or none) and reads it back.
     const Frame& frame(const ui::Input& in, double t);
@@ -82,14 +72,12 @@ class Headless {
 // PNG files; false or an empty frame on failure.
 bool savePng(const Frame& f, const std::string& path);
 Frame loadPng(const std::string& path);
-// The largest per-channel difference of two frames of one size (alpha ignored); 256 when
-// the sizes differ.
+// The largest channel difference of two frames (alpha ignored); 256 when the sizes differ.
 int maxChannelDiff(const Frame& a, const Frame& b);
 // The number of pixels whose largest channel difference exceeds tolerance.
 int pixelsOver(const Frame& a, const Frame& b, int tolerance);
 // Compares f with tests/golden/<name>.png: at most allowedPixels pixels may differ by more
-// than tolerance in a channel. With TARNWICK_UPDATE_GOLDEN set it writes the reference
-// instead; a missing reference fails. The actual image is kept under the artefacts.
+// than tolerance in a channel. TARNWICK_UPDATE_GOLDEN=1 writes the reference instead.
 bool matchesGolden(const Frame& f, const std::string& name, int tolerance, int allowedPixels);
 
 // The directory for test artefacts, and a fresh empty scratch directory under it.
