@@ -70,8 +70,8 @@ void softFrame(ui::Ctx& ctx) {
 
 TEST(CommandLine, StartScreens) {
     GameState s;
-    for (const auto& [v, level] : {std::pair{"playing:250", 99}, {"playing:7", 6}, {"playing:abc", 0},
-                                   {"playing:99999999999999999999", 99}}) {
+    for (const auto& [v, level] : {std::pair{"playing:250", 99}, {"playing:7", 6},
+                                   {"playing:abc", 0}, {"playing:99999999999999999999", 99}}) {
         ASSERT_TRUE(ui::startScreenFor(v, &s)) << v;
         EXPECT_EQ(s.level, level) << v;
     }
