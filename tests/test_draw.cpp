@@ -1,5 +1,5 @@
-// Text: fitting, the record of drawn sizes, a reference rendering, Han forms per language,
-// and font registration, with the bundled fonts.
+// Text with the bundled fonts: fitting, the record of drawn sizes, a reference rendering, Han
+// forms per language, and font registration.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -37,13 +37,12 @@ TEST(Text, FittingShrinksWithinLimitsAndTheRecordHoldsDrawnSizes) {
     fit.maxWidth = 0;
     ui::measureText(c.cr(), text, fit, &bold, nullptr);
     EXPECT_GT(bold, w);
-    // Fitting gives way to readability: never below the smallest size.
-    fit.size = 14;
+    fit.size = 14;  // fitting never goes below the smallest readable size
     fit.maxWidth = 20;
     fit.minScale = 0.3;
     EXPECT_NEAR(ui::fitScale(c.cr(), text, fit) * 14, ui::kMinTextSize, 1e-9);
-    // The record of drawn texts holds the size on the surface, after fitting and through
-    // the transform; measuring is not drawing, and nothing is noted once stopped.
+    // The record holds sizes on the surface, after fitting and the transform; measuring is
+    // not drawing, and nothing is noted once stopped.
     fit.size = 30;
     fit.minScale = 0.5;
     ui::recordDrawnTexts(true);
@@ -66,20 +65,16 @@ TEST(Text, GoldenRendering) {
     ASSERT_TRUE(h.ok());
     h.setUpdate([](ui::Ctx& ctx) {
         ui::fillRoundedRect(ctx.cr, {10, 10, 340, 100}, 18, 0x3B2A7A, 1);
-        ui::TextStyle title, small;
-        title.size = 34;
-        title.bold = true;
+        const ui::TextStyle title{.size = 34, .bold = true},
+            small{.size = 15, .italic = true, .color = 0xFFD070};
         ui::drawTextCentered(ctx.cr, 180, 46, "Tarnwick", title);
-        small.size = 15;
-        small.color = 0xFFD070;
-        small.italic = true;
         ui::drawTextCentered(ctx.cr, 180, 84, "Größe · Kugeln · ÄÖÜ", small);
     });
     EXPECT_TRUE(testsupport::matchesGolden(h.frame(0), "text", 24, 40));
 }
 
-// Japanese and Chinese write 真 with different strokes. Drawn in each language (the current
-// one, or the one a text names) on one context, it must come out in that language's forms.
+// Japanese and Chinese write 真 with different strokes: it must take the forms of the current
+// language, or of the one a text names.
 TEST(Text, HanCharactersTakeTheFormsOfTheirLanguage) {
     testsupport::usePrivateFonts();
     Canvas c(90, 90);
@@ -106,8 +101,8 @@ TEST(Text, HanCharactersTakeTheFormsOfTheirLanguage) {
     EXPECT_EQ(named, ja) << "a text in Japanese keeps its forms under another language";
 }
 
-// Paths are worked out once per process, so the registration runs in a child with an asset
-// folder that lacks the CJK faces.
+// Registration runs in a child (paths are worked out once per process) whose asset folder
+// lacks the CJK faces.
 TEST(Fonts, RegistrationReportsEachMissingFileAndGoesOn) {
     const char* assets = std::getenv("PLUMBRIX_ASSET_DIR");
     if (assets != nullptr && std::string(assets) != TARNWICK_SOURCE_DIR) {
