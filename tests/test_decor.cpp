@@ -1,10 +1,9 @@
-// Mascot tricks, the marble rain, fireworks and the combo burst's window.
+// Mascot tricks, fireworks and the combo burst's window.
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "support/canvas.h"
-#include "theme.h"
 #include "ui/decor.h"
 
 using testsupport::Canvas;
@@ -31,31 +30,6 @@ TEST(Mascot, TricksShowOnlyWithinTheirTimeAndTheGazeMovesTheEyes) {
         EXPECT_NE(mascot(cv, trick, 0.45 * d), still) << k;
     }
     EXPECT_NE(mascot(cv, ui::Trick::None, 0, 1), mascot(cv, ui::Trick::None, 0, -1));
-}
-
-TEST(MarbleRain, BallsStayInsideAreCappedAndBurstWhenOld) {
-    Canvas cv(400, 300);
-    const theme::World& world = theme::worldForStage(0);
-    ui::MarbleRain rain;
-    for (int i = 0; i < 600; ++i) {
-        cv.frame(10 + i / 30.0, 1.0 / 30);
-        rain.update(cv.ctx(), world);
-        EXPECT_LE(rain.balls().size(), 14u);
-        for (const auto& b : rain.balls()) {
-            EXPECT_GE(b.x, b.r - 1e-9);
-            EXPECT_LE(b.x, 400 - b.r + 1e-9);
-            EXPECT_LE(b.y, 300 - b.r + 1e-9);
-        }
-    }
-    // Touching balls pass through each other while young and burst into sparks once old.
-    for (const double age : {0.2, 0.5}) {
-        ui::MarbleRain pair;
-        pair.addBall({.x = 100, .y = 120, .r = 20, .color = 0, .bornAt = 20 - age});
-        pair.addBall({.x = 130, .y = 120, .r = 20, .color = 1, .bornAt = 20 - age});
-        cv.frame(20);
-        pair.update(cv.ctx(), world);
-        EXPECT_EQ(pair.sparks().empty(), age < 0.3) << age;
-    }
 }
 
 TEST(Celebrations, FireworksAreSeededAndTheComboBurstEnds) {

@@ -1,7 +1,6 @@
-// The texture cache, the blits' alpha rules and rectangles, on a real headless renderer.
+// The texture cache and where blits land, on a real headless renderer.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -24,18 +23,6 @@ void countingPaint(cairo_t* cr, void* user) {
     cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
     log->deviceScale = sx;
     ui::fillCircle(cr, 8, 8, 6, 0xFF8000, 1.0);
-}
-
-void whiteDisc(cairo_t* cr, void*) {
-    ui::fillCircle(cr, 16, 16, 12, 0xFFFFFF, 1.0);
-}
-
-// The texture's alpha and red modulation.
-std::pair<int, int> mods(SDL_Texture* t) {
-    Uint8 a = 0, r = 0, g = 0, b = 0;
-    SDL_GetTextureAlphaMod(t, &a);
-    SDL_GetTextureColorMod(t, &r, &g, &b);
-    return {a, r};
 }
 
 }  // namespace
@@ -93,34 +80,6 @@ TEST(GpuCache, EvictsAThirdOldestFirstPastNineHundredEntries) {
     EXPECT_EQ(ui::gpuCacheBytes(), std::int64_t{13} << 22) << "48 MB kept, then one more";
     EXPECT_FALSE(ui::gpuCached(key('m', 4)));
     EXPECT_TRUE(ui::gpuCached(key('m', 5)));
-}
-
-TEST(GpuBlit, AlphaRulesAndDrawCalls) {
-    testsupport::Headless h(64, 64);
-    ASSERT_TRUE(h.ok());
-    ASSERT_TRUE(ui::gpuPremultiplied());
-    ui::gpuSetScale(1.0);
-    SDL_Texture* t = ui::gpuTexture("disc", 32, 32, whiteDisc, nullptr);
-    ASSERT_NE(t, nullptr);
-    ui::gpuBeginFrame();
-    // Fades clamp, a broken fade hides, premultiplied fading scales colour with alpha, the
-    // additive copy scales the colour alone.
-    using P = std::pair<int, int>;
-    ui::gpuBlit(t, 0, 0, 32, 32, 1.7);
-    EXPECT_EQ(mods(t), P(255, 255));
-    ui::gpuBlitTinted(t, 0, 0, 32, 32, 0xFFFFFF, std::nan(""));
-    EXPECT_EQ(mods(t), P(0, 0));
-    ui::gpuBlitTinted(t, 0, 0, 32, 32, 0x80FF00, 0.5);
-    EXPECT_EQ(mods(t), P(128, 64));
-    ui::gpuBlitAdditive(t, 0, 0, 32, 32, 0xFF0000, 0.25);
-    EXPECT_EQ(mods(t), P(255, 64));
-    SDL_BlendMode mode{};
-    SDL_GetTextureBlendMode(t, &mode);
-    EXPECT_NE(mode, SDL_BLENDMODE_ADD) << "the additive copy restores the blend mode";
-    EXPECT_EQ(ui::gpuDrawCalls(), 4);
-    ui::gpuBlit(nullptr, 0, 0, 1, 1, 1);
-    ui::gpuFillRect(0, 0, 0, 10, 0xFFFFFF, 1);
-    EXPECT_EQ(ui::gpuDrawCalls(), 4) << "nothing drawn, nothing counted";
 }
 
 TEST(GpuBlit, PixelsLandWhereScaledAndRoundedAndClipped) {

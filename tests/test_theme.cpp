@@ -1,7 +1,5 @@
-// Worlds and per-level palettes, and the colour mix at its boundaries.
+// Worlds and per-level palettes.
 #include <gtest/gtest.h>
-
-#include <cmath>
 
 #include "core/levels.h"
 #include "theme.h"
@@ -15,12 +13,4 @@ TEST(Worlds, EveryLevelDrawsItsStagesWorldWithDistinctMarbles) {
             for (int j = i + 1; j < core::levelConfig(f).numColors; ++j)
                 EXPECT_NE(p[i], p[j]) << "level " << f;
     }
-}
-
-TEST(Colours, MixRoundsAndClamps) {
-    EXPECT_EQ(theme::mix(0x000000, 0xFFFFFF, 0.5), 0x808080u);
-    EXPECT_EQ(theme::mix(0xFF0000, 0x0000FF, 0.25), 0xBF0040u);
-    EXPECT_EQ(theme::mix(0x123456, 0xABCDEF, 2.0), 0xABCDEFu);
-    EXPECT_EQ(theme::mix(0x123456, 0xABCDEF, std::nan("")), 0x123456u);
-    EXPECT_EQ(theme::darken(0xFFFFFF, 0.5), 0x808080u);
 }
