@@ -174,23 +174,9 @@ TEST(WidgetFocus, KeysMoveActivateAndStepLikeTheirClicks) {
     EXPECT_EQ(left, (V{SDLK_LEFT, SDLK_ESCAPE}));
     EXPECT_EQ(frame({}, false, 500, 280, true), V{3});  // a click takes the focus along
     EXPECT_EQ(frame({SDLK_RETURN}, false, 500, 280), V{3});
-    // A dialog keeps focus to itself: OK first, Tab reaches Cancel, never what is under it.
-    auto dialog = [&](std::vector<int> keys) {
-        at(cv, 0, 5, 5);
-        c.in.keys = std::move(keys);
-        ui::focusBeginFrame(c);
-        for (const Rect& r : cells) EXPECT_FALSE(ui::menuButton(c, r, "under", false));
-        const int answer = ui::confirmDialog(c, "Reset?", "Sure?", "OK", "Cancel");
-        ui::focusEndFrame(c);
-        return answer;
-    };
-    EXPECT_EQ(dialog({}), 0);
-    EXPECT_EQ(dialog({SDLK_SPACE}), 1);
-    EXPECT_EQ(dialog({SDLK_TAB, SDLK_TAB, SDLK_TAB}), 0);
-    EXPECT_EQ(dialog({SDLK_RETURN}), -1);
 }
 
-TEST(WidgetScroll, DragCoastWheelKeysAndShortLists) {
+TEST(WidgetScroll, DragWheelKeysAndShortLists) {
     Canvas cv(400, 400);
     ui::Ctx& c = cv.ctx();
     const Rect vp{0, 0, 400, 300};
@@ -213,39 +199,12 @@ TEST(WidgetScroll, DragCoastWheelKeysAndShortLists) {
     };
     EXPECT_TRUE(drag(0, -4));
     EXPECT_FALSE(drag(1, -6));
-
-    // A slow coast dies out within three frames; a fast one stops at the end of the list.
-    c.scrollDrag = ui::ScrollDrag{};
-    c.scrollDrag.velocity = 25;
-    c.scrollDrag.target = &offset;
-    offset = 200;
-    int frames = 0;
-    for (; c.scrollDrag.velocity != 0 && frames < 100; ++frames) {
-        cv.frame(2 + frames / 60.0);
-        scroll(&offset);
-    }
-    EXPECT_EQ(frames, 3);
-    EXPECT_GT(offset, 200);
-    c.scrollDrag.velocity = -3000;
-    offset = 10;
-    cv.frame(4, 0.05);
-    scroll(&offset);
-    EXPECT_DOUBLE_EQ(offset, 0);
-    EXPECT_DOUBLE_EQ(c.scrollDrag.velocity, 0);
-    double other = 50;  // a coast belongs to its own list
-    c.scrollDrag.velocity = 900;
-    cv.frame(6);
-    scroll(&other);
-    EXPECT_DOUBLE_EQ(other, 50);
-
     // The wheel and Up and Down step 60u, the page keys 0.9 of the view, within the ends,
     // keys with the pointer outside the list too.
     Canvas big(800, 800, 2.0);
     double off2 = 300;
     for (const auto& [wheel, keys, want] :
-         {std::tuple{1, std::vector<int>{}, 180.0},
-          {10, {}, 0.0},
-          {-100, {}, 1700.0},
+         {std::tuple{1, std::vector<int>{}, 180.0}, {10, {}, 0.0}, {-100, {}, 1700.0},
           {0, {SDLK_UP, SDLK_UP, SDLK_PAGEUP}, 1190.0},
           {0, {SDLK_DOWN, SDLK_PAGEDOWN, SDLK_PAGEDOWN}, 1700.0}}) {
         at(big, 0, 100, keys.empty() ? 100 : 700);
