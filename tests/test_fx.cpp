@@ -63,8 +63,8 @@ TEST(Fx, DrawingBlitsEachLiveKindWhereItIs) {
     fx.droplet(50, 50, 10, 0, 0xff0000, 1.0, 6);
     EXPECT_EQ(drawAt(gpu, fx, 0.5), 0);  // not born yet
     EXPECT_EQ(drawAt(gpu, fx, 1.2), 1);
-    EXPECT_GT(testsupport::alphaOf(gpu.pixel(52, 78)), 0) << "moved right and fell";
-    EXPECT_EQ(testsupport::alphaOf(gpu.pixel(50, 50)), 0);
+    EXPECT_GT(testsupport::alphaOf(gpu.image().at(52, 78)), 0) << "moved right and fell";
+    EXPECT_EQ(testsupport::alphaOf(gpu.image().at(50, 50)), 0);
     // A falling marble thrown straight down still spins: whole at age 0, three layers
     // once turned, and one splat on the floor line after landing.
     ui::Fx fall;
@@ -72,6 +72,6 @@ TEST(Fx, DrawingBlitsEachLiveKindWhereItIs) {
     EXPECT_EQ(drawAt(gpu, fall, 0.0), 1);
     EXPECT_EQ(drawAt(gpu, fall, 0.1), 3);
     EXPECT_EQ(drawAt(gpu, fall, fall.parts()[0].extra2 + 0.3), 1);
-    EXPECT_GT(testsupport::alphaOf(gpu.pixel(100, 200)), 0);
-    EXPECT_EQ(testsupport::alphaOf(gpu.pixel(100, 150)), 0);
+    EXPECT_GT(testsupport::alphaOf(gpu.image().at(100, 200)), 0);
+    EXPECT_EQ(testsupport::alphaOf(gpu.image().at(100, 150)), 0);
 }
