@@ -1,10 +1,8 @@
-// Text with the bundled fonts: fitting, the record of drawn sizes, a reference rendering, Han
-// forms per language, and font registration.
+// Text with the bundled fonts: fitting, the record of drawn sizes, a reference rendering and
+// Han forms per language.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -12,7 +10,6 @@
 
 #include "i18n.h"
 #include "support/canvas.h"
-#include "support/child.h"
 #include "support/headless.h"
 #include "ui/draw.h"
 
@@ -99,30 +96,4 @@ TEST(Text, HanCharactersTakeTheFormsOfTheirLanguage) {
     for (size_t i = 0; i < ja.size(); ++i) differing += std::abs(ja[i] - zh[i]) > 128;
     EXPECT_GT(differing, 40) << "Japanese and Chinese drew the same forms";
     EXPECT_EQ(named, ja) << "a text in Japanese keeps its forms under another language";
-}
-
-// Registration runs in a child (paths are worked out once per process) whose asset folder
-// lacks the CJK faces.
-TEST(Fonts, RegistrationReportsEachMissingFileAndGoesOn) {
-    const char* assets = std::getenv("PLUMBRIX_ASSET_DIR");
-    if (assets != nullptr && std::string(assets) != TARNWICK_SOURCE_DIR) {
-        unsetenv("SNAP");
-        unsetenv("APPDIR");
-        testing::internal::CaptureStderr();
-        EXPECT_FALSE(ui::registerBundledFonts()) << "a missing file makes the result false";
-        std::string expected;
-        for (const char* face : {"JP", "SC", "KR"})
-            expected += "[fonts] konnte " + std::string(assets) + "/assets/fonts/QuendraCJK-" +
-                        face + ".ttf nicht anmelden\n";
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), expected);
-        return;
-    }
-    const std::string dir = testsupport::scratchDir("fonts");
-    std::filesystem::create_directories(dir + "/assets/fonts");
-    std::filesystem::create_directories(dir + "/assets/audio");
-    for (const char* f : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf"})
-        std::filesystem::copy_file("/usr/share/fonts/truetype/dejavu/" + std::string(f),
-                                   dir + "/assets/fonts/" + f);
-    std::string out;
-    EXPECT_TRUE(testsupport::runChild("PLUMBRIX_ASSET_DIR", dir, "Fonts.*", &out)) << out;
 }

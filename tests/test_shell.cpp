@@ -1,4 +1,4 @@
-// The shell: start screens, window placement, the frame loop's input, debounce and pacing,
+// The shell: window placement, the frame loop's input, debounce and pacing,
 // the canvas tiles, and the straight-alpha path of renderers that refuse premultiplied blending.
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -13,8 +13,6 @@
 #include "ui/gpu.h"
 #include "ui/shell.h"
 
-using ui::GameState;
-using ui::ScreenKind;
 using ui::WindowOptions;
 using ui::WindowPrefs;
 
@@ -67,18 +65,6 @@ void softFrame(ui::Ctx& ctx) {
 }
 
 }  // namespace
-
-TEST(CommandLine, StartScreens) {
-    GameState s;
-    for (const auto& [v, level] : {std::pair{"playing:250", 99}, {"playing:7", 6},
-                                   {"playing:abc", 0}, {"playing:99999999999999999999", 99}}) {
-        ASSERT_TRUE(ui::startScreenFor(v, &s)) << v;
-        EXPECT_EQ(s.level, level) << v;
-    }
-    ASSERT_TRUE(ui::startScreenFor("arcade", &s));
-    EXPECT_TRUE(s.arcade && s.kind == ScreenKind::Playing);
-    EXPECT_FALSE(ui::startScreenFor("Menu", &s));
-}
 
 TEST(WindowPlacement, SizesPositionsAndClamps) {
     const ui::DisplayArea hd{0, 0, 1920, 1080}, unknown{};
