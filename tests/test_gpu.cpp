@@ -1,9 +1,8 @@
-// The texture cache and where blits land, on a real headless renderer.
+// The texture cache on a real headless renderer.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
-#include <tuple>
-#include <utility>
 
 #include "support/headless.h"
 #include "ui/draw.h"
@@ -27,12 +26,7 @@ void countingPaint(cairo_t* cr, void* user) {
 
 }  // namespace
 
-TEST(GpuCache, HitsMissesSizesDropAndNoRenderer) {
-    ui::gpuShutdown();  // without a renderer nothing is cached and nothing painted
-    PaintLog none;
-    EXPECT_EQ(ui::gpuTexture("x", 4, 4, countingPaint, &none), nullptr);
-    EXPECT_EQ(none.calls, 0);
-
+TEST(GpuCache, HitsMissesSizesAndDrop) {
     testsupport::Headless h(64, 64);
     ASSERT_TRUE(h.ok());
     ui::gpuSetScale(2.0);
@@ -51,8 +45,6 @@ TEST(GpuCache, HitsMissesSizesDropAndNoRenderer) {
     EXPECT_EQ(log.calls, 2);
     ui::gpuDrop("disc");
     EXPECT_EQ(ui::gpuCacheSize(), 0);
-    ui::gpuSetScale(0.0);
-    EXPECT_DOUBLE_EQ(ui::gpuScale(), 1.0);
 }
 
 TEST(GpuCache, EvictsAThirdOldestFirstPastNineHundredEntries) {
@@ -80,23 +72,4 @@ TEST(GpuCache, EvictsAThirdOldestFirstPastNineHundredEntries) {
     EXPECT_EQ(ui::gpuCacheBytes(), std::int64_t{13} << 22) << "48 MB kept, then one more";
     EXPECT_FALSE(ui::gpuCached(key('m', 4)));
     EXPECT_TRUE(ui::gpuCached(key('m', 5)));
-}
-
-TEST(GpuBlit, PixelsLandWhereScaledAndRoundedAndClipped) {
-    testsupport::Headless h(100, 100);
-    ASSERT_TRUE(h.ok());
-    h.setUpdate([](ui::Ctx&) {
-        ui::gpuSetScale(2.0);  // the frame would set 1.0: logical 50 x 50 on 100 x 100 pixels
-        ui::gpuFillRect(10.2, 10.3, 5, 5, 0xFF0000, 1.0);  // pixels 20..29, 21..30
-        ui::gpuSetClip(30, 0, 10, 50);                     // pixels 60..79 across
-        ui::gpuFillRect(25, 30, 30, 5, 0x00FF00, 1.0);     // pixels 50..109 -> clipped
-        ui::gpuClearClip();
-    });
-    const testsupport::Frame& f = h.frame(0);
-    ASSERT_FALSE(f.empty());
-    for (const auto& [x, y, on] :
-         {std::tuple{20, 21, true}, {29, 30, true}, {30, 30, false}, {25, 20, false}})
-        EXPECT_EQ(testsupport::red(f.at(x, y)) == 255, on) << x << "," << y;
-    for (const auto& [x, on] : {std::pair{65, true}, {55, false}, {85, false}})  // the clip
-        EXPECT_EQ(testsupport::green(f.at(x, 62)) == 255, on) << x;
 }

@@ -49,8 +49,9 @@ double brightness(const Frame& f) {
 }  // namespace
 
 TEST(SceneDay, PhaseNightSunsetAndSunrise) {
-    for (const auto& [amount, p, want] : {std::tuple{ui::nightAmount, 0.75, 1.0},
-                                          {ui::nightAmount, 0.25, 0.0}, {ui::sunsetAmount, 0.52, 1.0}})
+    for (const auto& [amount, p, want] :
+         {std::tuple{ui::nightAmount, 0.75, 1.0}, {ui::nightAmount, 0.25, 0.0},
+          {ui::sunsetAmount, 0.52, 1.0}})
         EXPECT_NEAR(amount(p), want, 1e-9) << p;
     EXPECT_NEAR(ui::sunriseAmount(0.97), 0.5, 1e-9);  // across midnight
     for (const auto& [text, want] : {std::pair{"1.52", 0.52}, {"-0.25", 0.75}, {" 0.5 ", 0.5}}) {
