@@ -8,18 +8,13 @@
 
 using testsupport::Canvas;
 
-namespace {
-
-std::vector<std::uint32_t> mascot(Canvas& cv, ui::Trick trick, double age, double lookX = 0) {
-    cv.frame(0);
-    ui::drawMascot(cv.ctx(), 100, 100, 120, 0xff5fa3, ui::Mood::Idle, lookX, 0, trick, age);
-    return cv.image().px;
-}
-
-}  // namespace
-
 TEST(Mascot, TricksShowOnlyWithinTheirTimeAndTheGazeMovesTheEyes) {
     Canvas cv(200, 200);
+    auto mascot = [&cv](Canvas&, ui::Trick trick, double age, double lookX = 0) {
+        cv.frame(0);
+        ui::drawMascot(cv.ctx(), 100, 100, 120, 0xff5fa3, ui::Mood::Idle, lookX, 0, trick, age);
+        return cv.image().px;
+    };
     const auto still = mascot(cv, ui::Trick::None, 0);
     for (int k = 1; k <= 9; ++k) {
         const auto trick = static_cast<ui::Trick>(k);
