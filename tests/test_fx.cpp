@@ -1,7 +1,6 @@
 // Particle and popup lifetimes, and what each kind blits while it lives.
 #include <gtest/gtest.h>
 
-#include "support/canvas.h"
 #include "support/soft_gpu.h"
 #include "ui/app.h"
 #include "ui/fx.h"
@@ -47,14 +46,6 @@ TEST(Fx, ExpiryKeepsOrderAndFutureParticles) {
     EXPECT_TRUE(fx.empty());
     fx.popup(150, 150, "+30", 0xffffff, 0, true);
     EXPECT_FALSE(fx.empty());  // popups alone keep it busy
-
-    testsupport::Canvas cv(300, 300);  // a popup draws while it lives, nothing after
-    cv.frame(0.3);
-    fx.drawText(cv.ctx());
-    EXPECT_GT(cv.inked(0, 0, 300, 300), 20);
-    cv.frame(1.2);
-    fx.drawText(cv.ctx());
-    EXPECT_EQ(cv.inked(0, 0, 300, 300), 0);
 }
 
 TEST(Fx, DrawingBlitsEachLiveKindWhereItIs) {

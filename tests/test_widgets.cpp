@@ -67,12 +67,6 @@ TEST(WidgetClicks, FirstAskedWinsOnlyOnReleaseAndNeverWhenDisabled) {
     EXPECT_TRUE(ui::toggleRow(c, front, "Sound", false));
     at(cv, 0.6, 150, 80);
     EXPECT_TRUE(ui::toggleRow(c, front, "Sound", true));
-    // The back link in the header reports its click.
-    bool back = false;
-    const Rect link = ui::backButtonRect(c);
-    clickAt(cv, 0.7, link.x + link.w / 2, link.y + link.h / 2);
-    ui::screenHeader(c, "Levels", &back);
-    EXPECT_TRUE(back);
 }
 
 TEST(WidgetSlider, DragFollowsWithinTheGrabMarginAndBlocksClicks) {

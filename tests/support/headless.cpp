@@ -138,18 +138,14 @@ bool savePng(const Frame& f, const std::string& path) {
 Frame loadPng(const std::string& path) {
     Frame f;
     cairo_surface_t* s = cairo_image_surface_create_from_png(path.c_str());
-    if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
+    if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {  // ARGB32 or RGB24: 32-bit pixels
         f.w = cairo_image_surface_get_width(s);
         f.h = cairo_image_surface_get_height(s);
-        f.px.resize(static_cast<size_t>(f.w) * f.h);
-        cairo_surface_t* img = cairo_image_surface_create_for_data(
-            reinterpret_cast<unsigned char*>(f.px.data()), CAIRO_FORMAT_ARGB32, f.w, f.h, f.w * 4);
-        cairo_t* cr = cairo_create(img);
-        cairo_set_source_surface(cr, s, 0, 0);
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_paint(cr);
-        cairo_destroy(cr);
-        cairo_surface_destroy(img);
+        for (int y = 0; y < f.h; ++y) {
+            const auto* row = reinterpret_cast<const std::uint32_t*>(
+                cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s));
+            f.px.insert(f.px.end(), row, row + f.w);
+        }
     }
     cairo_surface_destroy(s);
     return f;

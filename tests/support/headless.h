@@ -41,18 +41,14 @@ class Headless {
     Headless& operator=(const Headless&) = delete;
 
     bool ok() const { return sh_.renderer != nullptr; }
-    // True when the renderer blends premultiplied alpha (false on the straight fallback).
-    bool premultiplied() const;
+    bool premultiplied() const;  // false on the straight-alpha fallback
     // Makes state the navigation stack's only record and runs its screens from the next frame.
     void start(const ui::GameState& state);
-    // Runs one frame at time t with this input (or none) and reads it back.
+    // Runs one frame at time t with this input (or none, or SDL's events) and reads it back.
     const Frame& frame(const ui::Input& in, double t);
     const Frame& frame(double t);
-    // Runs one frame whose input the shell gathers from SDL's events, as the game does.
     const Frame& pump(double t);
-    // A press frame and a release frame with the pointer at (x, y).
-    void click(double x, double y, double t);
-    // One frame with key pressed.
+    void click(double x, double y, double t);  // a press frame and a release frame
     void key(int key, double t);
     // Replaces the navigation stack's screen by a custom painter (nullptr restores it).
     void setUpdate(std::function<void(ui::Ctx&)> update);
