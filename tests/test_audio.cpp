@@ -1,5 +1,4 @@
-// The audio module on SDL's dummy driver: the wrap-safe due test, volumes, every effect, and
-// music following the wish, the sound switch and the window.
+// The audio module on SDL's dummy driver: the wrap-safe due test, volumes, every effect.
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
@@ -50,24 +49,5 @@ TEST(Audio, DueTestVolumesAndEffects) {
     audio::setSfxVolume(0);  // effect volume 0 silences everything
     audio::play(Sfx::Click);
     EXPECT_EQ(Mix_Playing(-1), 0);
-    resetAudio();
-}
-
-TEST(Audio, MusicFollowsTheWishTheSwitchAndTheWindow) {
-    resetAudio();
-    ASSERT_TRUE(audio::init());
-    audio::setEnabled(false);
-    audio::startMusic();
-    EXPECT_FALSE(Mix_PlayingMusic()) << "no music while sound is off";
-    audio::setEnabled(true);
-    EXPECT_TRUE(Mix_PlayingMusic()) << "switching on honours a wish made while off";
-    audio::setSuspended(true);  // away from the window: paused, effects dropped
-    EXPECT_TRUE(Mix_PausedMusic());
-    audio::play(Sfx::Click);
-    EXPECT_EQ(Mix_Playing(-1), 0);
-    audio::setSuspended(false);
-    EXPECT_FALSE(Mix_PausedMusic());
-    audio::stopMusic();
-    EXPECT_FALSE(audio::musicWanted());
     resetAudio();
 }

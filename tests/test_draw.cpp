@@ -18,29 +18,24 @@ using testsupport::Canvas;
 TEST(Text, FittingShrinksWithinLimitsAndTheRecordHoldsDrawnSizes) {
     testsupport::usePrivateFonts();
     Canvas c(800, 200);
-    ui::TextStyle style;
-    style.size = 30;
+    const ui::TextStyle style{.size = 30};
     const std::string text = "Marbles from the ceiling";
     double w = 0, bold = 0;
     ui::measureText(c.cr(), text, style, &w, nullptr);
     ASSERT_GT(w, 100);
-    ui::TextStyle fit = style;
-    fit.minScale = 0.6;
+    ui::TextStyle fit = style;  // shrinks to at most 0.6
     for (const auto& [limit, want] : {std::pair{0.4, 0.6}, {0.8, 0.8}, {1.0, 1.0}}) {
         fit.maxWidth = limit * w;
         EXPECT_NEAR(ui::fitScale(c.cr(), text, fit), want, 1e-9) << limit;
     }
-    fit.bold = true;  // the bold face is really used
-    fit.maxWidth = 0;
-    ui::measureText(c.cr(), text, fit, &bold, nullptr);
-    EXPECT_GT(bold, w);
-    fit.size = 14;  // fitting never goes below the smallest readable size
-    fit.maxWidth = 20;
-    fit.minScale = 0.3;
-    EXPECT_NEAR(ui::fitScale(c.cr(), text, fit) * 14, ui::kMinTextSize, 1e-9);
+    ui::measureText(c.cr(), text, {.size = 30, .bold = true}, &bold, nullptr);
+    EXPECT_GT(bold, w) << "the bold face is really used";
+    // Fitting never goes below the smallest readable size.
+    const ui::TextStyle small{.size = 14, .maxWidth = 20, .minScale = 0.3};
+    EXPECT_NEAR(ui::fitScale(c.cr(), text, small) * 14, ui::kMinTextSize, 1e-9);
     // The record holds sizes on the surface, after fitting and the transform; measuring is
     // not drawing, and nothing is noted once stopped.
-    fit.size = 30;
+    fit.maxWidth = 20;
     fit.minScale = 0.5;
     ui::recordDrawnTexts(true);
     ui::drawTextCentered(c.cr(), 400, 150, text, fit);

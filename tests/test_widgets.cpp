@@ -1,11 +1,9 @@
-// Controls: clicks, the slider's grab, the dialog, keyboard focus, scrolling, the formatters
-// and reference pictures of every control's looks.
+// Controls: clicks, the slider's grab, the dialog, keyboard focus, scrolling and reference
+// pictures of every control's looks.
 #include <SDL.h>
 #include <cairo.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -218,17 +216,6 @@ TEST(WidgetScroll, DragWheelKeysAndShortLists) {
     EXPECT_FALSE(c.scrollDrag.active);
     ui::scrollbar(c, vp, 300, 0);
     EXPECT_EQ(cv.inked(0, 0, 400, 400), 0);
-}
-
-TEST(WidgetText, FormatTimeAndDate) {
-    for (const auto& [ms, want] : {std::pair<long long, const char*>{999, "00:00"},
-                                   {3599999, "59:59"}, {3600000LL * 27 + 62000, "27:01:02"}})
-        EXPECT_EQ(ui::formatTime(ms), want) << ms;
-    setenv("TZ", "Europe/Berlin", 1);  // local time, whatever the machine's zone
-    tzset();
-    EXPECT_EQ(ui::formatDateTime(951825599000LL), "29.02.2000 12:59");
-    unsetenv("TZ");
-    tzset();
 }
 
 namespace {
