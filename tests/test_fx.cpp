@@ -9,16 +9,14 @@
 namespace {
 
 void updateAt(ui::Fx& fx, double t) {
-    ui::Ctx c{};
-    c.t = t;
+    ui::Ctx c{.t = t};
     fx.update(c);
 }
 
 // Draws fx at time t on a cleared picture; returns the blits it took.
 int drawAt(testsupport::SoftGpu& gpu, ui::Fx& fx, double t) {
     gpu.clear();
-    ui::Ctx c{};
-    c.t = t;
+    ui::Ctx c{.t = t};
     fx.drawGpu(c);
     return ui::gpuDrawCalls();
 }

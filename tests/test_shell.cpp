@@ -1,5 +1,4 @@
-// The shell: window placement, the frame loop's input, debounce and pacing,
-// the canvas tiles, and the straight-alpha path of renderers that refuse premultiplied blending.
+// The shell: window placement, input, debounce, pacing, canvas tiles and straight alpha.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -13,7 +12,6 @@
 #include "ui/gpu.h"
 #include "ui/shell.h"
 
-using ui::WindowOptions;
 using ui::WindowPrefs;
 
 namespace {
@@ -71,7 +69,7 @@ TEST(WindowPlacement, SizesPositionsAndClamps) {
     const WindowPrefs none, big{2500, 1500, 5000, -300, false, false};
     const struct {
         WindowPrefs prefs;
-        WindowOptions opts;
+        ui::WindowOptions opts;
         ui::DisplayArea area;
         int x, y, w, h;
     } cases[] = {

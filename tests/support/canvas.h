@@ -20,10 +20,8 @@ class Canvas {
 
     ui::Ctx& ctx() { return ctx_; }
     cairo_t* cr() const { return cr_; }
-    // Starts a frame at time t: clears the picture to transparent, the input and
-    // clickUsed (the scroll state survives, as in the game).
+    // Starts a frame at time t: clears the picture, the input and clickUsed, not the scroll.
     void frame(double t, double dt = 1.0 / 60);
-    // Pointer state of the current frame's input.
     void pointer(double x, double y, bool down = false, bool pressed = false,
                  bool released = false);
     // 0xAARRGGBB (premultiplied) of a pixel, 0 outside.
