@@ -6,25 +6,10 @@
 #include "ui/fx.h"
 #include "ui/gpu.h"
 
-namespace {
-
-void updateAt(ui::Fx& fx, double t) {
-    ui::Ctx c{.t = t};
-    fx.update(c);
-}
-
-// Draws fx at time t on a cleared picture; returns the blits it took.
-int drawAt(testsupport::SoftGpu& gpu, ui::Fx& fx, double t) {
-    gpu.clear();
-    ui::Ctx c{.t = t};
-    fx.drawGpu(c);
-    return ui::gpuDrawCalls();
-}
-
-}  // namespace
-
 TEST(Fx, ExpiryKeepsOrderAndFutureParticles) {
     ui::Fx fx;
+    ui::Ctx c{};
+    auto updateAt = [&](ui::Fx& f, double t) { c.t = t, f.update(c); };
     fx.droplet(0, 0, 0, 0, 1, 0.0, 5);   // a droplet lives 0.9 s
     fx.sparkle(0, 0, 0, 0, 2, 0.5, 5);   // a sparkle 0.75 s
     fx.droplet(0, 0, 0, 0, 3, 10.0, 5);  // not born yet
@@ -48,6 +33,11 @@ TEST(Fx, ExpiryKeepsOrderAndFutureParticles) {
 
 TEST(Fx, DrawingBlitsEachLiveKindWhereItIs) {
     testsupport::SoftGpu gpu;
+    ui::Ctx c{};
+    auto drawAt = [&](testsupport::SoftGpu& g, ui::Fx& f, double t) {  // the blits it took
+        g.clear(), c.t = t, f.drawGpu(c);
+        return ui::gpuDrawCalls();
+    };
     ui::Fx fx;
     fx.droplet(50, 50, 10, 0, 0xff0000, 1.0, 6);
     EXPECT_EQ(drawAt(gpu, fx, 0.5), 0);  // not born yet
