@@ -50,8 +50,8 @@ double brightness(const Frame& f) {
 
 TEST(SceneDay, PhaseNightSunsetAndSunrise) {
     for (const auto& [amount, p, want] :
-         {std::tuple{ui::nightAmount, 0.75, 1.0}, {ui::nightAmount, 0.25, 0.0},
-          {ui::sunsetAmount, 0.52, 1.0}})
+         {std::tuple{&ui::nightAmount, 0.75, 1.0}, {&ui::nightAmount, 0.25, 0.0},
+          {&ui::sunsetAmount, 0.52, 1.0}})
         EXPECT_NEAR(amount(p), want, 1e-9) << p;
     EXPECT_NEAR(ui::sunriseAmount(0.97), 0.5, 1e-9);  // across midnight
     double p = 0.3;
