@@ -40,6 +40,7 @@ TEST(Audio, DueTestVolumesAndEffects) {
     audio::setMusicVolume(0.5);  // a volume set while closed reaches the mixer on opening
     ASSERT_TRUE(audio::init());
     EXPECT_EQ(Mix_VolumeMusic(-1), 64);
+    audio::setSfxVolume(0.5);
     for (int i = 0; i < audio::kSfxCount; ++i) {  // every effect file loads and plays
         Mix_HaltChannel(-1);
         audio::play(static_cast<Sfx>(i));
