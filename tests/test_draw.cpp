@@ -12,8 +12,34 @@
 #include "support/canvas.h"
 #include "support/headless.h"
 #include "ui/draw.h"
+#include "ui/gpu.h"
 
 using testsupport::Canvas;
+
+// Shapes painted again in later frames come from a cached mask: they must look as painted
+// afresh (the fifth, with settings no mask is made for), also a few pixels further on.
+TEST(Shapes, RepeatedShapesLookAsPaintedAfresh) {
+    std::vector<std::vector<std::uint32_t>> px;
+    for (int f = 0; f < 5; ++f) {
+        if (f < 4) ui::gpuBeginFrame();
+        Canvas c(110, 50);
+        cairo_t* cr = c.cr();
+        if (f == 4) cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+        if (f == 4) cairo_set_miter_limit(cr, 11);
+        const double d = f >= 3 ? 3 : 0;
+        ui::fillRoundedRect(cr, {5.3 + d, 4.6 + d, 50, 24}, 9, 0x8040C0, 0.6);
+        ui::strokeRoundedRect(cr, {5.3 + d, 4.6 + d, 50, 24}, 9, 1.4, 0xFFFFFF, 0.45);
+        ui::fillCircle(cr, 80.25 + d, 20.5 + d, 11, 0xFF5FA3, 1);
+        ui::strokeCircle(cr, 80.25 + d, 20.5 + d, 14, 2, 0x20E0A0, 0.8);
+        px.emplace_back();
+        for (int y = 0; y < 50; ++y)
+            for (int x = 0; x < 110; ++x) px.back().push_back(c.pixel(x, y));
+    }
+    for (auto [a, b] : {std::pair{0, 1}, {0, 2}, {3, 4}})
+        for (size_t i = 0; i < px[0].size(); ++i)
+            for (int sh = 0; sh < 32; sh += 8)
+                ASSERT_NEAR(int((px[a][i] >> sh) & 255), int((px[b][i] >> sh) & 255), 1) << b;
+}
 
 TEST(Text, FittingShrinksWithinLimitsAndTheRecordHoldsDrawnSizes) {
     testsupport::usePrivateFonts();
@@ -65,6 +91,19 @@ TEST(Text, GoldenRendering) {
     EXPECT_TRUE(testsupport::matchesGolden(h.frame(0), "text", 24, 40));
 }
 
+// Layouts are kept between calls: a text drawn again after it was drawn scaled and turned
+// must come out as it did at first.
+TEST(Text, KeptLayoutsFollowTheTransform) {
+    testsupport::usePrivateFonts();
+    Canvas first(300, 60), big(600, 120), turned(300, 200), again(300, 60);
+    for (Canvas* c : {&first, &big, &turned, &again}) {
+        if (c == &big) cairo_scale(c->cr(), 2, 2);
+        if (c == &turned) cairo_rotate(c->cr(), 0.4);
+        ui::drawText(c->cr(), 10, 10, "Kept layouts", {.size = 20});
+    }
+    EXPECT_EQ(first.image().px, again.image().px);
+}
+
 // Japanese and Chinese write 真 with different strokes: it must take the forms of the current
 // language, or of the one a text names.
 TEST(Text, HanCharactersTakeTheFormsOfTheirLanguage) {
@@ -73,10 +112,7 @@ TEST(Text, HanCharactersTakeTheFormsOfTheirLanguage) {
     auto picture = [&c](const char* current, const char* named) {
         i18n::setLanguage(current);
         c.frame(0);
-        ui::TextStyle s;
-        s.size = 64;
-        s.lang = named;
-        ui::drawTextCentered(c.cr(), 45, 45, "\u771F", s);
+        ui::drawTextCentered(c.cr(), 45, 45, "\u771F", {.size = 64, .lang = named});
         std::vector<int> alpha;
         for (std::uint32_t p : c.image().px) alpha.push_back(static_cast<int>(p >> 24));
         return alpha;

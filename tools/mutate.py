@@ -16,6 +16,7 @@ Run on demand only; the test command never runs it. The build lands in build-mut
 """
 import os
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -335,6 +336,8 @@ def main(argv):
     os.makedirs(BUILD, exist_ok=True)
     cfg = ["cmake", "-S", ROOT, "-B", BUILD, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
            "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG"]
+    if shutil.which("ccache"):  # the restored source is then a cache hit
+        cfg.append("-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")
     if run(cfg, 600, os.path.join(BUILD, "mutate-configure.log")) != 0:
         print("configure failed, see build-mutate/mutate-configure.log")
         return 2

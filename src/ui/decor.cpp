@@ -667,9 +667,16 @@ void wobbleText(Ctx& c, double cx, double cy, const std::string& text, const Tex
     s.alpha = st.alpha * std::min(2 * a, 1.0);
     const double e = std::exp(-5 * a);
     const double sn = std::sin(18 * a);
+    const double squash = 0.04 * e * sn;
+    // Once the wobble has died down to well below a pixel the text is drawn upright, where
+    // its layout is kept from frame to frame instead of being laid out for each squash.
+    if (std::fabs(squash) < 2e-4) {
+        drawTextCentered(cr, cx, cy + 6 * c.ui * e * sn, text, s);
+        return;
+    }
     cairo_save(cr);
     cairo_translate(cr, cx, cy + 6 * c.ui * e * sn);
-    cairo_scale(cr, 1 + 0.04 * e * sn, 1 - 0.04 * e * sn);
+    cairo_scale(cr, 1 + squash, 1 - squash);
     drawTextCentered(cr, 0, 0, text, s);
     cairo_restore(cr);
 }

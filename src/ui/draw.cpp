@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
+#include <unordered_map>
 
 #include "i18n.h"
 #include "platform/paths.h"
@@ -14,25 +16,43 @@
 namespace ui {
 namespace {
 
-// One layout and one font description, reused while the context and style stay the same,
-// and the record of drawn texts while it is kept.
-struct TextCache {
+// Laid-out texts kept between frames: a screen draws mostly the same texts every frame, and
+// shaping them again is most of what a text costs. Each language and drawing transform has
+// its own pango context (a context's language steers shaping and line breaking), and each
+// entry is keyed by text, family, context, size and face. A layout follows its context: when a
+// drawing context with another transform or font options updates it, pango lays the layout out
+// again on its next use. Least recently used entries go past kMaxLayouts.
+struct CachedLayout {
     PangoLayout* layout = nullptr;
-    cairo_t* owner = nullptr;
-    PangoFontDescription* desc = nullptr;
-    std::string family;
-    std::string lang;
+    std::uint64_t used = 0;
+};
+
+constexpr std::size_t kMaxLayouts = 768;
+constexpr std::size_t kMaxContexts = 24;
+
+// A language's pango context and the drawing state it was last set up for: the linear part
+// of the transform, the font options of context and target, and the target's device scale.
+// Pango takes any update of a context as a change that lays out every layout again, so it
+// is updated only when that state differs.
+struct LangContext {
+    PangoContext* ctx = nullptr;
+    double xx = 0, yx = 0, xy = 0, yy = 0;
+    unsigned long options = 0;
+};
+
+struct TextCache {
+    std::map<std::string, LangContext> contexts;  // by language, transform and options
+    cairo_font_options_t* scratch = nullptr;
+    std::unordered_map<std::string, CachedLayout> layouts;
+    std::uint64_t clock = 0;
+    std::string key;  // scratch
+    // What the latest layoutFor handed out, for noteDrawn.
     double size = -1;
-    bool bold = false;
-    bool italic = false;
     bool recording = false;
     std::vector<DrawnText> drawn;
 };
 
-TextCache& textCache() {
-    static TextCache cache;
-    return cache;
-}
+TextCache& textCache();
 
 constexpr const char* kFontFiles[] = {
     "assets/fonts/DejaVuSans.ttf",
@@ -58,50 +78,95 @@ std::string familyForLanguage(const std::string& family, const std::string& lang
     return family.substr(0, at) + faces + family.substr(end);
 }
 
-// The shared layout holding text in style at the given factor; valid until the next call.
+// The cached layout holding text in style at the given factor; valid until the next call.
 PangoLayout* layoutFor(cairo_t* cr, const std::string& text, const TextStyle& style, double scale) {
     TextCache& c = textCache();
-    if (c.layout != nullptr && c.owner != cr) {
-        g_object_unref(c.layout);
-        c.layout = nullptr;
-    }
-    if (c.layout == nullptr) {
-        c.layout = pango_cairo_create_layout(cr);
-        c.owner = cr;
-        c.size = -1;
-    } else {
-        // The owner's address may have been reused by a new context with another transform.
-        pango_cairo_update_layout(cr, c.layout);
-    }
     const double px = scale * style.size;
     const char* family = style.family != nullptr ? style.family : "";
-    const std::string lang = style.lang != nullptr ? style.lang : i18n::currentLanguage();
-    if (c.size < 0 || c.lang != lang) {
+    const std::string langName = style.lang != nullptr ? style.lang : i18n::currentLanguage();
+    const char* lang = langName.c_str();
+
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (c.scratch == nullptr) c.scratch = cairo_font_options_create();
+    cairo_surface_get_font_options(cairo_get_target(cr), c.scratch);
+    unsigned long options = cairo_font_options_hash(c.scratch);
+    cairo_get_font_options(cr, c.scratch);
+    options = options * 31 + cairo_font_options_hash(c.scratch);
+    // A surface's device scale (pixels per unit on a dense screen) is outside the matrix.
+    double sx = 1;
+    double sy = 1;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    options = options * 31 + static_cast<unsigned long>(std::lround(sx * 64)) * 4099 +
+              static_cast<unsigned long>(std::lround(sy * 64));
+    // Upright texts at each even scale keep a context of their own, so that a turned or
+    // squashed text between them does not lay them all out again; turned and squashed
+    // texts, and scales past the first few, share one context that follows every change.
+    char slot[96];
+    const bool upright = m.xy == 0 && m.yx == 0 && m.xx == m.yy;
+    if (upright)
+        std::snprintf(slot, sizeof slot, "%s|%a|%a|%lx", lang, m.xx, m.yy, options);
+    else
+        std::snprintf(slot, sizeof slot, "%s|*", lang);
+    auto found = c.contexts.find(slot);
+    if (found == c.contexts.end() && upright && c.contexts.size() >= kMaxContexts) {
+        std::snprintf(slot, sizeof slot, "%s|*", lang);
+        found = c.contexts.find(slot);
+    }
+    if (found == c.contexts.end()) found = c.contexts.emplace(slot, LangContext{}).first;
+    LangContext& lc = found->second;
+    if (lc.ctx == nullptr) {
+        lc.ctx = pango_cairo_create_context(cr);
         // Pango breaks lines and shapes by the language of the text.
-        pango_context_set_language(pango_layout_get_context(c.layout),
-                                   pango_language_from_string(lang.c_str()));
-        pango_layout_context_changed(c.layout);
+        pango_context_set_language(lc.ctx, pango_language_from_string(lang));
+    } else if (m.xx != lc.xx || m.yx != lc.yx || m.xy != lc.xy || m.yy != lc.yy ||
+               options != lc.options) {
+        pango_cairo_update_context(cr, lc.ctx);
     }
-    const bool same = c.desc != nullptr && c.family == family && c.lang == lang && c.size == px &&
-                      c.bold == style.bold && c.italic == style.italic;
-    if (!same) {
-        if (c.desc != nullptr) pango_font_description_free(c.desc);
-        c.desc = pango_font_description_new();
-        pango_font_description_set_family(c.desc, familyForLanguage(family, lang).c_str());
-        pango_font_description_set_absolute_size(c.desc, px * PANGO_SCALE);
-        pango_font_description_set_weight(c.desc,
-                                          style.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-        pango_font_description_set_style(c.desc,
-                                         style.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
-        c.family = family;
-        c.lang = lang;
-        c.size = px;
-        c.bold = style.bold;
-        c.italic = style.italic;
-        pango_layout_set_font_description(c.layout, c.desc);
+    lc.xx = m.xx;
+    lc.yx = m.yx;
+    lc.xy = m.xy;
+    lc.yy = m.yy;
+    lc.options = options;
+    PangoContext* ctx = lc.ctx;
+    c.size = px;
+
+    char head[64];
+    std::snprintf(head, sizeof head, "%a|%d%d|", px, style.bold ? 1 : 0, style.italic ? 1 : 0);
+    c.key.assign(head);
+    c.key.append(found->first).append("|").append(family).append("|").append(text);
+    CachedLayout& e = c.layouts[c.key];
+    e.used = ++c.clock;
+    if (e.layout != nullptr) return e.layout;
+
+    e.layout = pango_layout_new(ctx);
+    PangoFontDescription* desc = pango_font_description_new();
+    pango_font_description_set_family(desc, familyForLanguage(family, lang).c_str());
+    pango_font_description_set_absolute_size(desc, px * PANGO_SCALE);
+    pango_font_description_set_weight(desc, style.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_font_description_set_style(desc, style.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+    pango_layout_set_font_description(e.layout, desc);
+    pango_font_description_free(desc);
+    pango_layout_set_text(e.layout, text.c_str(), static_cast<int>(text.size()));
+    PangoLayout* made = e.layout;
+    if (c.layouts.size() > kMaxLayouts) {
+        // Drop the least recently used quarter in one sweep, so a sweep is rare.
+        std::vector<std::uint64_t> ages;
+        ages.reserve(c.layouts.size());
+        for (const auto& [k, v] : c.layouts) ages.push_back(v.used);
+        auto nth = ages.begin() + static_cast<std::ptrdiff_t>(ages.size() / 4);
+        std::nth_element(ages.begin(), nth, ages.end());
+        const std::uint64_t cut = *nth;
+        for (auto it = c.layouts.begin(); it != c.layouts.end();) {
+            if (it->second.used < cut && it->second.layout != made) {
+                g_object_unref(it->second.layout);
+                it = c.layouts.erase(it);
+            } else {
+                ++it;
+            }
+        }
     }
-    pango_layout_set_text(c.layout, text.c_str(), static_cast<int>(text.size()));
-    return c.layout;
+    return made;
 }
 
 void pixelSize(PangoLayout* layout, double* w, double* h) {
@@ -128,6 +193,217 @@ void noteDrawn(cairo_t* cr, const std::string& text) {
     cairo_get_matrix(cr, &m);
     const double scale = std::sqrt(std::fabs(m.xx * m.yy - m.xy * m.yx));
     c.drawn.push_back(DrawnText{text, c.size * scale});
+}
+
+// Coverage masks of the plain shapes (rounded rectangles, circles, filled or outlined)
+// that screens paint at the same place every frame. A shape asked for again in a later
+// frame at the same size, pixel offset and line width is rasterised once into an alpha
+// mask and from then on composited with its colour, which is much cheaper than filling
+// or stroking its path anew. Masks unused for longest go past kMaxMaskBytes.
+struct ShapeMask {
+    cairo_surface_t* mask = nullptr;
+    int dx = 0;  // the mask's corner from the shape's whole-pixel origin
+    int dy = 0;
+    std::int64_t bytes = 0;
+    std::uint64_t used = 0;
+};
+
+constexpr std::int64_t kMaxMaskBytes = 6 << 20;
+constexpr std::size_t kMaxMasks = 6000;
+constexpr double kDotRadius = 6;  // pixels: circles up to this radius are dots
+constexpr std::size_t kMaxSeen = 4096;
+
+struct MaskCache {
+    std::unordered_map<std::string, ShapeMask> masks;
+    std::unordered_map<std::string, std::int64_t> seen;  // shape key -> frame first asked
+    std::int64_t bytes = 0;
+    std::uint64_t clock = 0;
+    std::string key;
+};
+
+// The module's state: the kept text layouts and the shape masks.
+struct DrawState {
+    TextCache text;
+    MaskCache masks;
+};
+
+DrawState& st() {
+    static DrawState s;
+    return s;
+}
+
+TextCache& textCache() { return st().text; }
+MaskCache& maskCache() { return st().masks; }
+
+// Past kMaxMaskBytes or kMaxMasks the least recently used quarter of the masks goes, in
+// one sweep; keep stays.
+void dropOldMasks(MaskCache& mc, const ShapeMask* keep) {
+    if (mc.bytes <= kMaxMaskBytes && mc.masks.size() <= kMaxMasks) return;
+    std::vector<std::uint64_t> ages;
+    ages.reserve(mc.masks.size());
+    for (const auto& [k, v] : mc.masks) ages.push_back(v.used);
+    auto nth = ages.begin() + static_cast<std::ptrdiff_t>(ages.size() / 4);
+    std::nth_element(ages.begin(), nth, ages.end());
+    const std::uint64_t cut = *nth;
+    for (auto it = mc.masks.begin(); it != mc.masks.end();) {
+        if (&it->second != keep && it->second.used <= cut) {
+            mc.bytes -= it->second.bytes;
+            cairo_surface_destroy(it->second.mask);
+            it = mc.masks.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+// True when cr paints with the defaults the masks are made with: an upright, unmirrored
+// transform, default antialiasing, fill rule and tolerance, the OVER operator, and no path
+// begun but a bare starting point (which a text leaves behind; real segments would be
+// filled or stroked along with the shape); painting the mask drops that point.
+bool maskable(cairo_t* cr, cairo_matrix_t* m) {
+    if (cr == nullptr) return false;
+    cairo_get_matrix(cr, m);
+    if (m->xy != 0 || m->yx != 0 || !(m->xx > 0) || !(m->yy > 0)) return false;
+    if (cairo_get_antialias(cr) != CAIRO_ANTIALIAS_DEFAULT ||
+        cairo_get_fill_rule(cr) != CAIRO_FILL_RULE_WINDING || cairo_get_tolerance(cr) != 0.1 ||
+        cairo_get_operator(cr) != CAIRO_OPERATOR_OVER)
+        return false;
+    if (cairo_has_current_point(cr)) {
+        cairo_path_t* before = cairo_copy_path(cr);
+        bool bare = before->status == CAIRO_STATUS_SUCCESS;
+        for (int i = 0; bare && i < before->num_data; i += before->data[i].header.length)
+            bare = before->data[i].header.type == CAIRO_PATH_MOVE_TO;
+        cairo_path_destroy(before);
+        if (!bare) return false;
+    }
+    return true;
+}
+
+// Composites mask with its corner at the device pixel (x, y) in rgb at alpha.
+void compositeMask(cairo_t* cr, ShapeMask& sm, double x, double y, std::uint32_t rgb,
+                   double alpha) {
+    MaskCache& mc = maskCache();
+    sm.used = ++mc.clock;
+    cairo_new_path(cr);  // as a fill or stroke leaves it
+    setColor(cr, rgb, alpha);
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_mask_surface(cr, sm.mask, x, y);
+    cairo_restore(cr);
+}
+
+// A small filled circle, as sparks and particles are: its centre is put on the nearest
+// eighth and its radius on the nearest sixteenth of a pixel, so that the few masks this
+// leaves serve every dot, however it moves. False when it is not small or cr paints with
+// other settings.
+bool paintDot(cairo_t* cr, double cx, double cy, double r, std::uint32_t rgb, double alpha) {
+    cairo_matrix_t m;
+    if (!maskable(cr, &m) || m.xx != m.yy) return false;
+    const double X = std::round((m.xx * cx + m.x0) * 8) / 8;
+    const double Y = std::round((m.yy * cy + m.y0) * 8) / 8;
+    const double R = std::round(m.xx * r * 16) / 16;
+    if (!(R > 0) || R > kDotRadius || std::fabs(X) > 1e6 || std::fabs(Y) > 1e6) return false;
+    const double ox = std::floor(X);
+    const double oy = std::floor(Y);
+    const int pad = static_cast<int>(std::ceil(R)) + 1;
+    MaskCache& mc = maskCache();
+    char key[96];
+    std::snprintf(key, sizeof key, "dot|%a|%a|%a", X - ox, Y - oy, R);
+    mc.key.assign(key);
+    auto hit = mc.masks.find(mc.key);
+    if (hit == mc.masks.end()) {
+        const int side = 2 * pad + 1;
+        cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, side, side);
+        cairo_t* mcr = cairo_create(mask);
+        cairo_arc(mcr, X - ox + pad, Y - oy + pad, R, 0, 2 * M_PI);
+        cairo_fill(mcr);
+        cairo_destroy(mcr);
+        cairo_surface_flush(mask);
+        if (cairo_surface_status(mask) != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_destroy(mask);
+            return false;
+        }
+        ShapeMask made{mask, -pad, -pad,
+                       static_cast<std::int64_t>(cairo_image_surface_get_stride(mask)) * side, 0};
+        hit = mc.masks.emplace(mc.key, made).first;
+        mc.bytes += made.bytes;
+        dropOldMasks(mc, &hit->second);
+    }
+    compositeMask(cr, hit->second, ox + hit->second.dx, oy + hit->second.dy, rgb, alpha);
+    return true;
+}
+
+// Paints the shape that path builds (in user space, within the box x, y, w, h; outlined
+// with lineWidth when it is > 0, else filled) in rgb at alpha through a cached mask.
+// False when the shape is better painted directly: a turned or mirrored transform, a path
+// already begun, settings other than the defaults the masks are made with, or the first
+// time the shape is seen.
+template <typename Path>
+bool paintMasked(cairo_t* cr, const char* kind, double x, double y, double w, double h,
+                 double extra, double lineWidth, std::uint32_t rgb, double alpha, Path path) {
+    cairo_matrix_t m;
+    if (!(w > 0) || !(h > 0) || !maskable(cr, &m)) return false;
+    if (lineWidth > 0 && (cairo_get_line_join(cr) != CAIRO_LINE_JOIN_MITER ||
+                          cairo_get_miter_limit(cr) != 10.0 || cairo_get_dash_count(cr) != 0))
+        return false;
+    // The shape's corner in device pixels, split into a whole part (where the mask goes)
+    // and the rest (which shapes the mask).
+    const double devX = m.xx * x + m.x0;
+    const double devY = m.yy * y + m.y0;
+    const double ox = std::floor(devX);
+    const double oy = std::floor(devY);
+    if (std::fabs(ox) > 1e6 || std::fabs(oy) > 1e6) return false;
+    MaskCache& mc = maskCache();
+    // Where the shape lies beyond its pixel does not change its mask: equal shapes at the
+    // same fraction of a pixel share one.
+    char head[256];
+    std::snprintf(head, sizeof head, "%s|%a|%a|%a|%a|%a|%a|%a|%a", kind, m.xx, m.yy, devX - ox,
+                  devY - oy, w, h, extra, lineWidth);
+    mc.key.assign(head);
+    auto hit = mc.masks.find(mc.key);
+    if (hit == mc.masks.end()) {
+        const std::int64_t frame = gpuFrame();
+        auto seen = mc.seen.find(mc.key);
+        if (seen == mc.seen.end()) {
+            if (mc.seen.size() >= kMaxSeen) mc.seen.clear();
+            mc.seen.emplace(mc.key, frame);
+            return false;
+        }
+        if (seen->second == frame) return false;  // drawn more than once a frame only
+        mc.seen.erase(seen);
+        const double reach = (lineWidth > 0 ? lineWidth / 2 : 0) + 2;
+        const int dx = static_cast<int>(std::floor(m.xx * (x - reach) + m.x0 - ox));
+        const int dy = static_cast<int>(std::floor(m.yy * (y - reach) + m.y0 - oy));
+        const int mw = static_cast<int>(std::ceil(m.xx * (x + w + reach) + m.x0 - ox)) - dx;
+        const int mh = static_cast<int>(std::ceil(m.yy * (y + h + reach) + m.y0 - oy)) - dy;
+        if (mw < 1 || mh < 1 || static_cast<std::int64_t>(mw) * mh > (1 << 20)) return false;
+        cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, mw, mh);
+        if (cairo_surface_status(mask) != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_destroy(mask);
+            return false;
+        }
+        cairo_t* mcr = cairo_create(mask);
+        const cairo_matrix_t shifted{m.xx, 0, 0, m.yy, m.x0 - ox - dx, m.y0 - oy - dy};
+        cairo_set_matrix(mcr, &shifted);
+        path(mcr);
+        cairo_set_source_rgba(mcr, 1, 1, 1, 1);
+        if (lineWidth > 0) {
+            cairo_set_line_width(mcr, lineWidth);
+            cairo_stroke(mcr);
+        } else {
+            cairo_fill(mcr);
+        }
+        cairo_destroy(mcr);
+        cairo_surface_flush(mask);
+        ShapeMask made{mask, dx, dy,
+                       static_cast<std::int64_t>(cairo_image_surface_get_stride(mask)) * mh, 0};
+        hit = mc.masks.emplace(mc.key, made).first;
+        mc.bytes += made.bytes;
+        dropOldMasks(mc, &hit->second);
+    }
+    if (lineWidth > 0) cairo_set_line_width(cr, lineWidth);  // as a stroke leaves it
+    compositeMask(cr, hit->second, ox + hit->second.dx, oy + hit->second.dy, rgb, alpha);
+    return true;
 }
 
 }  // namespace
@@ -163,6 +439,8 @@ void roundedRectPath(cairo_t* cr, const Rect& r, double radius) {
 }
 
 void fillRoundedRect(cairo_t* cr, const Rect& r, double radius, std::uint32_t rgb, double alpha) {
+    auto path = [&](cairo_t* to) { roundedRectPath(to, r, radius); };
+    if (paintMasked(cr, "rf", r.x, r.y, r.w, r.h, radius, 0, rgb, alpha, path)) return;
     roundedRectPath(cr, r, radius);
     setColor(cr, rgb, alpha);
     cairo_fill(cr);
@@ -170,6 +448,10 @@ void fillRoundedRect(cairo_t* cr, const Rect& r, double radius, std::uint32_t rg
 
 void strokeRoundedRect(cairo_t* cr, const Rect& r, double radius, double lineWidth,
                        std::uint32_t rgb, double alpha) {
+    auto path = [&](cairo_t* to) { roundedRectPath(to, r, radius); };
+    if (lineWidth > 0 &&
+        paintMasked(cr, "rs", r.x, r.y, r.w, r.h, radius, lineWidth, rgb, alpha, path))
+        return;
     roundedRectPath(cr, r, radius);
     setColor(cr, rgb, alpha);
     cairo_set_line_width(cr, lineWidth);
@@ -177,6 +459,12 @@ void strokeRoundedRect(cairo_t* cr, const Rect& r, double radius, double lineWid
 }
 
 void fillCircle(cairo_t* cr, double cx, double cy, double r, std::uint32_t rgb, double alpha) {
+    auto path = [&](cairo_t* to) {
+        cairo_new_sub_path(to);
+        cairo_arc(to, cx, cy, r, 0, 2 * M_PI);
+    };
+    if (paintDot(cr, cx, cy, r, rgb, alpha)) return;
+    if (paintMasked(cr, "cf", cx - r, cy - r, 2 * r, 2 * r, r, 0, rgb, alpha, path)) return;
     cairo_new_sub_path(cr);
     cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
     setColor(cr, rgb, alpha);
@@ -185,6 +473,13 @@ void fillCircle(cairo_t* cr, double cx, double cy, double r, std::uint32_t rgb, 
 
 void strokeCircle(cairo_t* cr, double cx, double cy, double r, double lineWidth, std::uint32_t rgb,
                   double alpha) {
+    auto path = [&](cairo_t* to) {
+        cairo_new_sub_path(to);
+        cairo_arc(to, cx, cy, r, 0, 2 * M_PI);
+    };
+    if (lineWidth > 0 &&
+        paintMasked(cr, "cs", cx - r, cy - r, 2 * r, 2 * r, r, lineWidth, rgb, alpha, path))
+        return;
     cairo_new_sub_path(cr);
     cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
     setColor(cr, rgb, alpha);

@@ -11,6 +11,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ui {
 namespace {
 
@@ -487,30 +491,55 @@ void unpremultiplyPixels(unsigned char* data, int w, int h, int stride) {
         for (std::uint32_t a = 1; a < 256; ++a) t[a] = ((255u << 16) + a / 2) / a;
         return t;
     }();
+    auto one = [](std::uint32_t p) {
+        const std::uint32_t a = p >> 24;
+        if (((a + 1) & 0xFE) == 0) return p;  // fully clear or fully opaque: unchanged
+        const std::uint32_t inv = kInverse[a];
+        auto un = [inv](std::uint32_t c) {
+            const std::uint32_t v = (c * inv + 0x8000) >> 16;
+            return v > 255 ? 255u : v;
+        };
+        return (a << 24) | (un((p >> 16) & 0xFF) << 16) | (un((p >> 8) & 0xFF) << 8) | un(p & 0xFF);
+    };
+#if defined(__SSE2__)
+    // Four pixels at a time; a group of clear or opaque pixels only costs the test.
+    const __m128i kOne = _mm_set1_epi32(1);
+    const __m128i kEven = _mm_set1_epi32(0xFE);
+    const __m128i kByte = _mm_set1_epi32(0xFF);
+    const __m128 k255 = _mm_set1_ps(255.0f);
+    const __m128 kHalf = _mm_set1_ps(0.5f);
+    const __m128 kOnef = _mm_set1_ps(1.0f);
     for (int y = 0; y < h; ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<size_t>(y) * stride);
-        for (int x = 0; x < w; ++x) {
-            // Most of an overlay canvas is clear: skip it eight pixels at a time.
-            if ((x & 7) == 0 && x + 8 <= w) {
-                std::uint64_t block[4];
-                std::memcpy(block, row + x, sizeof block);
-                if ((block[0] | block[1] | block[2] | block[3]) == 0) {
-                    x += 7;
-                    continue;
-                }
-            }
-            const std::uint32_t p = row[x];
-            const std::uint32_t a = p >> 24;
-            if (((a + 1) & 0xFE) == 0) continue;  // fully clear or fully opaque: unchanged
-            const std::uint32_t inv = kInverse[a];
-            auto un = [inv](std::uint32_t c) {
-                const std::uint32_t v = (c * inv + 0x8000) >> 16;
-                return v > 255 ? 255u : v;
+        int x = 0;
+        for (; x + 4 <= w; x += 4) {
+            const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
+            const __m128i a = _mm_srli_epi32(p, 24);
+            const __m128i keep =
+                _mm_cmpeq_epi32(_mm_and_si128(_mm_add_epi32(a, kOne), kEven), _mm_setzero_si128());
+            if (_mm_movemask_epi8(keep) == 0xFFFF) continue;
+            const __m128 inv = _mm_div_ps(k255, _mm_max_ps(_mm_cvtepi32_ps(a), kOnef));
+            auto un = [&](__m128i c) {
+                const __m128 v = _mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(c), inv), kHalf);
+                return _mm_cvttps_epi32(_mm_min_ps(v, k255));
             };
-            row[x] = (a << 24) | (un((p >> 16) & 0xFF) << 16) | (un((p >> 8) & 0xFF) << 8) |
-                     un(p & 0xFF);
+            const __m128i r = un(_mm_and_si128(_mm_srli_epi32(p, 16), kByte));
+            const __m128i g = un(_mm_and_si128(_mm_srli_epi32(p, 8), kByte));
+            const __m128i b = un(_mm_and_si128(p, kByte));
+            const __m128i q =
+                _mm_or_si128(_mm_or_si128(_mm_slli_epi32(a, 24), _mm_slli_epi32(r, 16)),
+                             _mm_or_si128(_mm_slli_epi32(g, 8), b));
+            const __m128i out = _mm_or_si128(_mm_and_si128(keep, p), _mm_andnot_si128(keep, q));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), out);
         }
+        for (; x < w; ++x) row[x] = one(row[x]);
     }
+#else
+    for (int y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<size_t>(y) * stride);
+        for (int x = 0; x < w; ++x) row[x] = one(row[x]);
+    }
+#endif
 }
 
 bool profOn() {
