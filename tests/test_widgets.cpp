@@ -274,17 +274,4 @@ TEST(WidgetLooks, MatchTheReferencePictures) {
         const std::string name = "widgets_u" + std::to_string(static_cast<int>(u * 100));
         EXPECT_TRUE(testsupport::matchesGolden(cv.image(), name, 24, 60)) << name;
     }
-    // The dialog dims what is behind it and wraps a long message, spaces or none.
-    Canvas dlg(900, 600);
-    dlg.frame(0);
-    backdrop(dlg);
-    ui::menuButton(dlg.ctx(), Rect{40, 500, 200, 52}, "Behind", true);
-    dlg.pointer(560, 380);
-    ui::confirmDialog(dlg.ctx(), "Reset progress?",
-                      "All cleared levels, the high score table and the current game will be "
-                      "deleted. \u3059\u3079\u3066\u306e\u30af\u30ea\u30a2\u30ec"
-                      "\u30d9\u30eb\u3001\u30cf\u30a4\u30b9\u30b3\u30a2\u8868\u304c\u524a\u9664"
-                      "\u3055\u308c\u307e\u3059\u3002",
-                      "Reset", "Cancel");
-    EXPECT_TRUE(testsupport::matchesGolden(dlg.image(), "widgets_dialog", 24, 60));
 }

@@ -38,7 +38,7 @@ void usePrivateFonts() {
 }
 
 Headless::Headless(int w, int h, RenderPath path) {
-    static const bool video = [] {
+    [[maybe_unused]] static const bool video = [] {
         platform::holdSystemLibraries();
         usePrivateFonts();
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
@@ -48,7 +48,6 @@ Headless::Headless(int w, int h, RenderPath path) {
             std::fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
         return true;
     }();
-    (void)video;
     const bool soft = path == RenderPath::Software;
     SDL_SetHint(SDL_HINT_RENDER_DRIVER, soft ? "software" : "opengl");
     SDL_Window* win = SDL_CreateWindow("Tarnwick", 0, 0, w, h, SDL_WINDOW_HIDDEN);

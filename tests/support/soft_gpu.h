@@ -1,5 +1,4 @@
-// A texture cache bound to SDL's software renderer drawing into a memory surface: real
-// blits and real pixels without a window.
+// A texture cache bound to SDL's software renderer drawing into memory: real blits, no window.
 #pragma once
 
 #include <SDL.h>
@@ -18,8 +17,7 @@ class SoftGpu {
     SDL_Renderer* renderer() const { return ren_; }
     // Clears the surface to transparent black and starts a new frame of the cache.
     void clear();
-    // The surface's pixels, ARGB8888.
-    Frame image() const;
+    Frame image() const;  // ARGB8888
 
   private:
     SDL_Surface* surface_ = nullptr;
