@@ -1,11 +1,10 @@
 // The committed icons are what the painter draws now (a change to the marbles that forgets
 // to redraw them fails here), and they are real icons: clear corners, a filled middle.
-#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "support/headless.h"
+#include "support/canvas.h"
 #include "ui/appicon.h"
 #include "ui/shell.h"
 
@@ -15,15 +14,9 @@ TEST(AppIcon, CommittedPngsMatchThePainterAndAreRealIcons) {
         const testsupport::Frame committed =
             testsupport::loadPng(TARNWICK_SOURCE_DIR "/data/icons/hicolor/" + px + "x" + px +
                                  "/apps/" + ui::kAppId + ".png");
-        testsupport::Frame drawn{size, size, {}};
-        drawn.px.resize(static_cast<size_t>(size) * size);
-        cairo_surface_t* s =
-            cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(drawn.px.data()),
-                                                CAIRO_FORMAT_ARGB32, size, size, size * 4);
-        cairo_t* cr = cairo_create(s);
-        ui::paintAppIcon(cr, size);
-        cairo_destroy(cr);
-        cairo_surface_destroy(s);
+        testsupport::Canvas cv(size, size);
+        ui::paintAppIcon(cv.cr(), size);
+        const testsupport::Frame drawn = cv.image();
         // PNG round trips unpremultiply and premultiply again: allow a step or two.
         EXPECT_LE(testsupport::maxChannelDiff(committed, drawn), 3)
             << "redraw with tools/make_icon.cpp: " << px;

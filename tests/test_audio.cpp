@@ -1,10 +1,8 @@
-// The audio module on SDL's dummy driver: drop pitches, volumes, the win fanfare's
-// schedule and its wrap-safe due test, and music following the wish and the sound switch.
+// The audio module on SDL's dummy driver: the wrap-safe due test, volumes, every effect.
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <tuple>
@@ -28,25 +26,14 @@ void resetAudio() {
 
 }  // namespace
 
-TEST(Audio, DropPitchesDueTestAndVolumes) {
-    for (const auto& [colour, drop] : {std::pair{INT_MIN, Sfx::Drop0},
-                                       {0, Sfx::Drop0},
-                                       {13, Sfx::Drop13},
-                                       {14, Sfx::Drop14},
-                                       {INT_MAX, Sfx::Drop14}})
-        EXPECT_EQ(audio::dropForColor(colour), drop) << colour;
-    // now, when, due: across the 32-bit wrap in both directions.
-    for (const auto& [now, when, due] : {std::tuple{1000u, 1000u, true},
-                                         {999u, 1000u, false},
-                                         {5u, 0xFFFFFFF0u, true},
-                                         {0xFFFFFFF0u, 5u, false}})
-        EXPECT_EQ(audio::isDue(now, when), due) << now << " " << when;
+TEST(Audio, DueTestVolumesAndEffects) {
+    for (const auto& [now, when, due] : {std::tuple{1000u, 1000u, true}, {999u, 1000u, false},
+                                         {5u, 0xFFFFFFF0u, true}, {0xFFFFFFF0u, 5u, false}})
+        EXPECT_EQ(audio::isDue(now, when), due) << now << " " << when;  // across the 32-bit wrap
     resetAudio();
     for (const auto& [in, out] : {std::pair{1.7, 1.0}, {-0.5, 0.0}, {std::nan(""), 0.0}}) {
-        audio::setMusicVolume(in);
-        audio::setSfxVolume(in);
-        EXPECT_EQ(audio::musicVolume(), out) << in;
-        EXPECT_EQ(audio::sfxVolume(), out) << in;
+        audio::setMusicVolume(in), audio::setSfxVolume(in);
+        EXPECT_EQ(std::pair(audio::musicVolume(), audio::sfxVolume()), std::pair(out, out)) << in;
     }
     audio::playWinFanfare();  // closed: nothing is scheduled
     EXPECT_EQ(audio::pendingCount(), 0);
@@ -63,44 +50,5 @@ TEST(Audio, DropPitchesDueTestAndVolumes) {
     audio::setSfxVolume(0);  // effect volume 0 silences everything
     audio::play(Sfx::Click);
     EXPECT_EQ(Mix_Playing(-1), 0);
-    resetAudio();
-}
-
-TEST(Audio, FanfareChordsFollowTheTick) {
-    resetAudio();
-    ASSERT_TRUE(audio::init());
-    const std::uint32_t start = SDL_GetTicks();
-    audio::playWinFanfare();
-    EXPECT_EQ(Mix_Playing(-1), 3) << "the first chord sounds at once";
-    EXPECT_EQ(audio::pendingCount(), 6);
-    audio::tickAt(start - 0x40000000u);  // long before, in wrapped arithmetic
-    audio::tickAt(start + 199);
-    EXPECT_EQ(audio::pendingCount(), 6);
-    audio::tickAt(SDL_GetTicks() + 200);
-    EXPECT_EQ(audio::pendingCount(), 3);
-    EXPECT_EQ(Mix_Playing(-1), 6);
-    audio::shutdown();  // forgets the notes still to come
-    EXPECT_EQ(audio::pendingCount(), 0);
-    resetAudio();
-}
-
-TEST(Audio, MusicFollowsTheWishTheSwitchAndTheWindow) {
-    resetAudio();
-    ASSERT_TRUE(audio::init());
-    audio::startMusic();
-    EXPECT_TRUE(Mix_PlayingMusic());
-    audio::setEnabled(false);
-    audio::startMusic();
-    EXPECT_FALSE(Mix_PlayingMusic()) << "no music while sound is off";
-    audio::setEnabled(true);
-    EXPECT_TRUE(Mix_PlayingMusic()) << "switching on honours a wish made while off";
-    audio::setSuspended(true);  // away from the window: paused, effects dropped
-    EXPECT_TRUE(Mix_PausedMusic());
-    audio::play(Sfx::Click);
-    EXPECT_EQ(Mix_Playing(-1), 0);
-    audio::setSuspended(false);
-    EXPECT_FALSE(Mix_PausedMusic());
-    audio::stopMusic();
-    EXPECT_FALSE(audio::musicWanted());
     resetAudio();
 }

@@ -1,9 +1,7 @@
-// Marble, orb and obstacle sprites: their looks against a reference picture, and the blits
-// a marble takes whole, turned or too small to see.
+// Worlds and per-level palettes; marble, orb and obstacle sprites against a reference picture.
 #include <gtest/gtest.h>
 
-#include <cmath>
-
+#include "core/levels.h"
 #include "support/soft_gpu.h"
 #include "theme.h"
 #include "ui/bubble.h"
@@ -24,16 +22,13 @@ TEST(BubbleSprites, EveryWorldsMarblesMatchTheReferencePicture) {
     EXPECT_TRUE(testsupport::matchesGolden(gpu.image(), "sprites", 16, 100));
 }
 
-TEST(BubbleSprites, TurnedMarblesTakeThreeLayersTinyOnesNone) {
-    testsupport::SoftGpu gpu;
-    ui::drawBubbleSpun(theme::MarbleSkin::Bubble, 0x4dc6ff, 60, 60, 20, 720.02, 1.0);
-    EXPECT_EQ(ui::gpuDrawCalls(), 1) << "a whole number of turns draws it whole";
-    gpu.clear();
-    ui::drawBubbleSpun(theme::MarbleSkin::Bubble, 0x4dc6ff, 60, 60, 20, -90, 1.0);
-    EXPECT_EQ(ui::gpuDrawCalls(), 3);
-    gpu.clear();
-    ui::drawStarOrb(50, 50, 0.2, 0.0);
-    ui::drawBubble(theme::MarbleSkin::Classic, 0x123456, 50, 50, 0.1, 1.0);
-    ui::drawObstacle(0, 50, 50, std::nan(""), 0.0);
-    EXPECT_EQ(ui::gpuDrawCalls(), 0);
+TEST(Worlds, EveryLevelDrawsItsStagesWorldWithDistinctMarbles) {
+    for (int f = -7; f < 120; ++f)
+        EXPECT_EQ(&theme::worldForStage(theme::stageForLevel(f)), &theme::worldForLevel(f)) << f;
+    for (int f = 0; f < 100; ++f) {
+        const auto p = theme::paletteForLevel(f);
+        for (int i = 0; i < core::levelConfig(f).numColors; ++i)
+            for (int j = i + 1; j < core::levelConfig(f).numColors; ++j)
+                EXPECT_NE(p[i], p[j]) << "level " << f;
+    }
 }

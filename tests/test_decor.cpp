@@ -1,61 +1,30 @@
-// Mascot tricks, the marble rain, fireworks and the combo burst's window.
+// Mascot tricks, fireworks and the combo burst's window.
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "support/canvas.h"
-#include "theme.h"
 #include "ui/decor.h"
 
 using testsupport::Canvas;
 
-namespace {
-
-std::vector<std::uint32_t> mascot(Canvas& cv, ui::Trick trick, double age, double lookX = 0) {
-    cv.frame(0);
-    ui::drawMascot(cv.ctx(), 100, 100, 120, 0xff5fa3, ui::Mood::Idle, lookX, 0, trick, age);
-    return cv.image().px;
-}
-
-}  // namespace
-
 TEST(Mascot, TricksShowOnlyWithinTheirTimeAndTheGazeMovesTheEyes) {
     Canvas cv(200, 200);
-    const auto still = mascot(cv, ui::Trick::None, 0);
+    auto mascot = [&cv](ui::Trick trick, double age, double lookX = 0) {
+        cv.frame(0);
+        ui::drawMascot(cv.ctx(), 100, 100, 120, 0xff5fa3, ui::Mood::Idle, lookX, 0, trick, age);
+        return cv.image().px;
+    };
+    const auto still = mascot(ui::Trick::None, 0);
     for (int k = 1; k <= 9; ++k) {
         const auto trick = static_cast<ui::Trick>(k);
         const double d = ui::trickDuration(trick);
         ASSERT_GT(d, 0) << k;
-        EXPECT_EQ(mascot(cv, trick, -0.01), still) << k;
-        EXPECT_EQ(mascot(cv, trick, d), still) << k;
-        EXPECT_NE(mascot(cv, trick, 0.45 * d), still) << k;
+        EXPECT_EQ(mascot(trick, -0.01), still) << k;
+        EXPECT_EQ(mascot(trick, d), still) << k;
+        EXPECT_NE(mascot(trick, 0.45 * d), still) << k;
     }
-    EXPECT_NE(mascot(cv, ui::Trick::None, 0, 1), mascot(cv, ui::Trick::None, 0, -1));
-}
-
-TEST(MarbleRain, BallsStayInsideAreCappedAndBurstWhenOld) {
-    Canvas cv(400, 300);
-    const theme::World& world = theme::worldForStage(0);
-    ui::MarbleRain rain;
-    for (int i = 0; i < 600; ++i) {
-        cv.frame(10 + i / 30.0, 1.0 / 30);
-        rain.update(cv.ctx(), world);
-        EXPECT_LE(rain.balls().size(), 14u);
-        for (const auto& b : rain.balls()) {
-            EXPECT_GE(b.x, b.r - 1e-9);
-            EXPECT_LE(b.x, 400 - b.r + 1e-9);
-            EXPECT_LE(b.y, 300 - b.r + 1e-9);
-        }
-    }
-    // Touching balls pass through each other while young and burst into sparks once old.
-    for (const double age : {0.2, 0.5}) {
-        ui::MarbleRain pair;
-        pair.addBall({.x = 100, .y = 120, .r = 20, .color = 0, .bornAt = 20 - age});
-        pair.addBall({.x = 130, .y = 120, .r = 20, .color = 1, .bornAt = 20 - age});
-        cv.frame(20);
-        pair.update(cv.ctx(), world);
-        EXPECT_EQ(pair.sparks().empty(), age < 0.3) << age;
-    }
+    EXPECT_NE(mascot(ui::Trick::None, 0, 1), mascot(ui::Trick::None, 0, -1));
 }
 
 TEST(Celebrations, FireworksAreSeededAndTheComboBurstEnds) {

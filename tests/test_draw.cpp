@@ -1,10 +1,8 @@
-// Text: fitting, the record of drawn sizes, a reference rendering, Han forms per language,
-// and font registration, with the bundled fonts.
+// Text with the bundled fonts: fitting, the record of drawn sizes, a reference rendering and
+// Han forms per language.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -12,7 +10,6 @@
 
 #include "i18n.h"
 #include "support/canvas.h"
-#include "support/child.h"
 #include "support/headless.h"
 #include "ui/draw.h"
 #include "ui/gpu.h"
@@ -34,9 +31,7 @@ TEST(Shapes, RepeatedShapesLookAsPaintedAfresh) {
         ui::strokeRoundedRect(cr, {5.3 + d, 4.6 + d, 50, 24}, 9, 1.4, 0xFFFFFF, 0.45);
         ui::fillCircle(cr, 80.25 + d, 20.5 + d, 11, 0xFF5FA3, 1);
         ui::strokeCircle(cr, 80.25 + d, 20.5 + d, 14, 2, 0x20E0A0, 0.8);
-        px.emplace_back();
-        for (int y = 0; y < 50; ++y)
-            for (int x = 0; x < 110; ++x) px.back().push_back(c.pixel(x, y));
+        px.push_back(c.image().px);
     }
     for (auto [a, b] : {std::pair{0, 1}, {0, 2}, {3, 4}})
         for (size_t i = 0; i < px[0].size(); ++i)
@@ -47,30 +42,24 @@ TEST(Shapes, RepeatedShapesLookAsPaintedAfresh) {
 TEST(Text, FittingShrinksWithinLimitsAndTheRecordHoldsDrawnSizes) {
     testsupport::usePrivateFonts();
     Canvas c(800, 200);
-    ui::TextStyle style;
-    style.size = 30;
+    const ui::TextStyle style{.size = 30};
     const std::string text = "Marbles from the ceiling";
     double w = 0, bold = 0;
     ui::measureText(c.cr(), text, style, &w, nullptr);
     ASSERT_GT(w, 100);
-    ui::TextStyle fit = style;
-    fit.minScale = 0.6;
+    ui::TextStyle fit = style;  // shrinks to at most 0.6
     for (const auto& [limit, want] : {std::pair{0.4, 0.6}, {0.8, 0.8}, {1.0, 1.0}}) {
         fit.maxWidth = limit * w;
         EXPECT_NEAR(ui::fitScale(c.cr(), text, fit), want, 1e-9) << limit;
     }
-    fit.bold = true;  // the bold face is really used
-    fit.maxWidth = 0;
-    ui::measureText(c.cr(), text, fit, &bold, nullptr);
-    EXPECT_GT(bold, w);
-    // Fitting gives way to readability: never below the smallest size.
-    fit.size = 14;
+    ui::measureText(c.cr(), text, {.size = 30, .bold = true}, &bold, nullptr);
+    EXPECT_GT(bold, w) << "the bold face is really used";
+    // Fitting never goes below the smallest readable size.
+    const ui::TextStyle small{.size = 14, .maxWidth = 20, .minScale = 0.3};
+    EXPECT_NEAR(ui::fitScale(c.cr(), text, small) * 14, ui::kMinTextSize, 1e-9);
+    // The record holds sizes on the surface, after fitting and the transform; measuring is
+    // not drawing, and nothing is noted once stopped.
     fit.maxWidth = 20;
-    fit.minScale = 0.3;
-    EXPECT_NEAR(ui::fitScale(c.cr(), text, fit) * 14, ui::kMinTextSize, 1e-9);
-    // The record of drawn texts holds the size on the surface, after fitting and through
-    // the transform; measuring is not drawing, and nothing is noted once stopped.
-    fit.size = 30;
     fit.minScale = 0.5;
     ui::recordDrawnTexts(true);
     ui::drawTextCentered(c.cr(), 400, 150, text, fit);
@@ -92,13 +81,9 @@ TEST(Text, GoldenRendering) {
     ASSERT_TRUE(h.ok());
     h.setUpdate([](ui::Ctx& ctx) {
         ui::fillRoundedRect(ctx.cr, {10, 10, 340, 100}, 18, 0x3B2A7A, 1);
-        ui::TextStyle title, small;
-        title.size = 34;
-        title.bold = true;
+        const ui::TextStyle title{.size = 34, .bold = true},
+            small{.size = 15, .italic = true, .color = 0xFFD070};
         ui::drawTextCentered(ctx.cr, 180, 46, "Tarnwick", title);
-        small.size = 15;
-        small.color = 0xFFD070;
-        small.italic = true;
         ui::drawTextCentered(ctx.cr, 180, 84, "Größe · Kugeln · ÄÖÜ", small);
     });
     EXPECT_TRUE(testsupport::matchesGolden(h.frame(0), "text", 24, 40));
@@ -108,68 +93,35 @@ TEST(Text, GoldenRendering) {
 // must come out as it did at first.
 TEST(Text, KeptLayoutsFollowTheTransform) {
     testsupport::usePrivateFonts();
-    ui::TextStyle style;
-    style.size = 20;
     Canvas first(300, 60), big(600, 120), turned(300, 200), again(300, 60);
     for (Canvas* c : {&first, &big, &turned, &again}) {
         if (c == &big) cairo_scale(c->cr(), 2, 2);
         if (c == &turned) cairo_rotate(c->cr(), 0.4);
-        ui::drawText(c->cr(), 10, 10, "Kept layouts", style);
+        ui::drawText(c->cr(), 10, 10, "Kept layouts", {.size = 20});
     }
-    for (int y = 0; y < 60; ++y)
-        for (int x = 0; x < 300; ++x) ASSERT_EQ(first.pixel(x, y), again.pixel(x, y)) << x << "," << y;
+    EXPECT_EQ(first.image().px, again.image().px);
 }
 
-// Japanese and Chinese write 真 with different strokes. Drawn in each language (the current
-// one, or the one a text names) on one context, it must come out in that language's forms.
+// Japanese and Chinese write 真 with different strokes: it must take the forms of the current
+// language, or of the one a text names.
 TEST(Text, HanCharactersTakeTheFormsOfTheirLanguage) {
     testsupport::usePrivateFonts();
     Canvas c(90, 90);
     auto picture = [&c](const char* current, const char* named) {
         i18n::setLanguage(current);
         c.frame(0);
-        ui::TextStyle s;
-        s.size = 64;
-        s.lang = named;
-        ui::drawTextCentered(c.cr(), 45, 45, "\u771F", s);
-        std::vector<int> alpha;
-        for (std::uint32_t p : c.image().px) alpha.push_back(static_cast<int>(p >> 24));
-        return alpha;
+        ui::drawTextCentered(c.cr(), 45, 45, "\u771F", {.size = 64, .lang = named});
+        return c.image().px;
     };
-    const std::vector<int> ja = picture("ja", nullptr);
-    const std::vector<int> zh = picture("zh", nullptr);
-    const std::vector<int> named = picture("zh", "ja");
+    const std::vector<std::uint32_t> ja = picture("ja", nullptr);
+    const std::vector<std::uint32_t> zh = picture("zh", nullptr);
+    const std::vector<std::uint32_t> named = picture("zh", "ja");
     i18n::setLanguage("en");
-    EXPECT_GT(std::count_if(ja.begin(), ja.end(), [](int a) { return a > 128; }), 400)
-        << "a real glyph, not an empty box";
+    auto inked = [](std::uint32_t p) { return p >> 24 > 128; };
+    EXPECT_GT(std::count_if(ja.begin(), ja.end(), inked), 400) << "a real glyph, not an empty box";
     int differing = 0;
-    for (size_t i = 0; i < ja.size(); ++i) differing += std::abs(ja[i] - zh[i]) > 128;
+    for (size_t i = 0; i < ja.size(); ++i)
+        differing += std::abs(static_cast<int>(ja[i] >> 24) - static_cast<int>(zh[i] >> 24)) > 128;
     EXPECT_GT(differing, 40) << "Japanese and Chinese drew the same forms";
     EXPECT_EQ(named, ja) << "a text in Japanese keeps its forms under another language";
-}
-
-// Paths are worked out once per process, so the registration runs in a child with an asset
-// folder that lacks the CJK faces.
-TEST(Fonts, RegistrationReportsEachMissingFileAndGoesOn) {
-    const char* assets = std::getenv("PLUMBRIX_ASSET_DIR");
-    if (assets != nullptr && std::string(assets) != TARNWICK_SOURCE_DIR) {
-        unsetenv("SNAP");
-        unsetenv("APPDIR");
-        testing::internal::CaptureStderr();
-        EXPECT_FALSE(ui::registerBundledFonts()) << "a missing file makes the result false";
-        std::string expected;
-        for (const char* face : {"JP", "SC", "KR"})
-            expected += "[fonts] konnte " + std::string(assets) + "/assets/fonts/QuendraCJK-" +
-                        face + ".ttf nicht anmelden\n";
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), expected);
-        return;
-    }
-    const std::string dir = testsupport::scratchDir("fonts");
-    std::filesystem::create_directories(dir + "/assets/fonts");
-    std::filesystem::create_directories(dir + "/assets/audio");
-    for (const char* f : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf"})
-        std::filesystem::copy_file("/usr/share/fonts/truetype/dejavu/" + std::string(f),
-                                   dir + "/assets/fonts/" + f);
-    std::string out;
-    EXPECT_TRUE(testsupport::runChild("PLUMBRIX_ASSET_DIR", dir, "Fonts.*", &out)) << out;
 }

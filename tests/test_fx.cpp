@@ -1,33 +1,15 @@
 // Particle and popup lifetimes, and what each kind blits while it lives.
 #include <gtest/gtest.h>
 
-#include "support/canvas.h"
 #include "support/soft_gpu.h"
 #include "ui/app.h"
 #include "ui/fx.h"
 #include "ui/gpu.h"
 
-namespace {
-
-void updateAt(ui::Fx& fx, double t) {
-    ui::Ctx c{};
-    c.t = t;
-    fx.update(c);
-}
-
-// Draws fx at time t on a cleared picture; returns the blits it took.
-int drawAt(testsupport::SoftGpu& gpu, ui::Fx& fx, double t) {
-    gpu.clear();
-    ui::Ctx c{};
-    c.t = t;
-    fx.drawGpu(c);
-    return ui::gpuDrawCalls();
-}
-
-}  // namespace
-
 TEST(Fx, ExpiryKeepsOrderAndFutureParticles) {
     ui::Fx fx;
+    ui::Ctx c{};
+    auto updateAt = [&](ui::Fx& f, double t) { c.t = t, f.update(c); };
     fx.droplet(0, 0, 0, 0, 1, 0.0, 5);   // a droplet lives 0.9 s
     fx.sparkle(0, 0, 0, 0, 2, 0.5, 5);   // a sparkle 0.75 s
     fx.droplet(0, 0, 0, 0, 3, 10.0, 5);  // not born yet
@@ -47,24 +29,21 @@ TEST(Fx, ExpiryKeepsOrderAndFutureParticles) {
     EXPECT_TRUE(fx.empty());
     fx.popup(150, 150, "+30", 0xffffff, 0, true);
     EXPECT_FALSE(fx.empty());  // popups alone keep it busy
-
-    testsupport::Canvas cv(300, 300);  // a popup draws while it lives, nothing after
-    cv.frame(0.3);
-    fx.drawText(cv.ctx());
-    EXPECT_GT(cv.inked(0, 0, 300, 300), 20);
-    cv.frame(1.2);
-    fx.drawText(cv.ctx());
-    EXPECT_EQ(cv.inked(0, 0, 300, 300), 0);
 }
 
 TEST(Fx, DrawingBlitsEachLiveKindWhereItIs) {
     testsupport::SoftGpu gpu;
+    ui::Ctx c{};
+    auto drawAt = [&](testsupport::SoftGpu& g, ui::Fx& f, double t) {  // the blits it took
+        g.clear(), c.t = t, f.drawGpu(c);
+        return ui::gpuDrawCalls();
+    };
     ui::Fx fx;
     fx.droplet(50, 50, 10, 0, 0xff0000, 1.0, 6);
     EXPECT_EQ(drawAt(gpu, fx, 0.5), 0);  // not born yet
     EXPECT_EQ(drawAt(gpu, fx, 1.2), 1);
-    EXPECT_GT(testsupport::alphaOf(gpu.pixel(52, 78)), 0) << "moved right and fell";
-    EXPECT_EQ(testsupport::alphaOf(gpu.pixel(50, 50)), 0);
+    EXPECT_GT(testsupport::alphaOf(gpu.image().at(52, 78)), 0) << "moved right and fell";
+    EXPECT_EQ(testsupport::alphaOf(gpu.image().at(50, 50)), 0);
     // A falling marble thrown straight down still spins: whole at age 0, three layers
     // once turned, and one splat on the floor line after landing.
     ui::Fx fall;
@@ -72,6 +51,6 @@ TEST(Fx, DrawingBlitsEachLiveKindWhereItIs) {
     EXPECT_EQ(drawAt(gpu, fall, 0.0), 1);
     EXPECT_EQ(drawAt(gpu, fall, 0.1), 3);
     EXPECT_EQ(drawAt(gpu, fall, fall.parts()[0].extra2 + 0.3), 1);
-    EXPECT_GT(testsupport::alphaOf(gpu.pixel(100, 200)), 0);
-    EXPECT_EQ(testsupport::alphaOf(gpu.pixel(100, 150)), 0);
+    EXPECT_GT(testsupport::alphaOf(gpu.image().at(100, 200)), 0);
+    EXPECT_EQ(testsupport::alphaOf(gpu.image().at(100, 150)), 0);
 }

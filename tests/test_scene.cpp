@@ -1,5 +1,5 @@
-// The world backgrounds: determinism, the day cycle, the rebuild and re-bake rules and the
-// frames they paint through the real renderer pipeline.
+// The world backgrounds: the day cycle, the rebuild and re-bake rules and the frames they
+// paint through the real renderer pipeline.
 #include <SDL.h>
 #include <cairo.h>
 #include <gtest/gtest.h>
@@ -7,12 +7,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "support/headless.h"
-#include "theme.h"
 #include "ui/gpu.h"
 #include "ui/scene.h"
 
@@ -27,8 +24,7 @@ double timeForPhase(std::uint32_t seed, double p) {
     return std::fmod(p - start + 2.0, 1.0) * 240.0;
 }
 
-// The game's window asks for smooth scaling of textures; the scene's glows and clouds are
-// drawn much larger than their textures, so the tests look at them the same way.
+// Smooth texture scaling, as the game's window asks for.
 struct LinearScaling {
     LinearScaling() { SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear"); }
     ~LinearScaling() { SDL_ResetHint(SDL_HINT_RENDER_SCALE_QUALITY); }
@@ -43,65 +39,25 @@ bool overridden() {
     return std::getenv("PLUMBRIX_DAY") != nullptr;
 }
 
-double meanLuma(const Frame& f) {
+double brightness(const Frame& f) {
     double sum = 0;
     for (std::uint32_t p : f.px)
-        sum += 0.2126 * testsupport::red(p) + 0.7152 * testsupport::green(p) +
-               0.0722 * testsupport::blue(p);
-    return f.px.empty() ? 0 : sum / static_cast<double>(f.px.size());
+        sum += testsupport::red(p) + testsupport::green(p) + testsupport::blue(p);
+    return sum;
 }
 
 }  // namespace
 
-TEST(SceneBuild, SameKeySameSceneOtherSeedOtherLandscape) {
-    for (int stage = 0; stage < 10; stage += 2) {
-        const ui::Scene a = ui::buildScene(stage, 42, 1280, 720);
-        const ui::Scene b = ui::buildScene(stage, 42, 1280, 720);
-        EXPECT_EQ(a.world, &theme::worldForStage(stage));
-        EXPECT_EQ(a.far.ys, b.far.ys);
-        EXPECT_EQ(a.near.ys, b.near.ys);
-        ASSERT_EQ(a.props.size(), b.props.size());
-        for (std::size_t i = 0; i < a.props.size(); ++i) {
-            EXPECT_DOUBLE_EQ(a.props[i].x, b.props[i].x);
-            EXPECT_DOUBLE_EQ(a.props[i].s, b.props[i].s);
-        }
-        const ui::Scene c = ui::buildScene(stage, 43, 1280, 720);
-        EXPECT_NE(a.far.ys, c.far.ys);
-        EXPECT_NE(a.near.ys, c.near.ys);
-    }
-    // The ridge's height follows the drawn line: through the midpoints between its points,
-    // without jumps, flat beyond the ends.
-    const ui::Ridge& r = ui::buildScene(0, 3, 1000, 600).near;
-    for (std::size_t i = 0; i + 1 < r.xs.size(); ++i)
-        EXPECT_NEAR(r.yAt((r.xs[i] + r.xs[i + 1]) / 2), (r.ys[i] + r.ys[i + 1]) / 2, 1e-6);
-    for (double x = -60, prev = r.yAt(-60); x <= 1060; x += 0.5) {
-        EXPECT_LT(std::fabs(r.yAt(x) - prev), 1.0) << x;
-        prev = r.yAt(x);
-    }
-    EXPECT_DOUBLE_EQ(r.yAt(5000), r.ys.back());
-}
-
 TEST(SceneDay, PhaseNightSunsetAndSunrise) {
-    const struct {
-        double (*fn)(double);
-        double p, want;
-    } cases[] = {{ui::nightAmount, 0.75, 1},     {ui::nightAmount, 0.64, 0.5},
-                 {ui::nightAmount, 0.25, 0},     {ui::sunsetAmount, 0.52, 1},
-                 {ui::sunsetAmount, 0.75, 0},    {ui::sunriseAmount, 0.02, 1},
-                 {ui::sunriseAmount, 0.97, 0.5},  // across midnight
-                 {ui::sunriseAmount, 0.5, 0}};
-    for (const auto& k : cases) EXPECT_NEAR(k.fn(k.p), k.want, 1e-9) << k.p;
-    for (const auto& [text, want] : {std::pair{"1.52", 0.52}, {"-0.25", 0.75}, {" 0.5 ", 0.5}}) {
-        double p = -1;
-        ASSERT_TRUE(ui::parseDayOverride(text, &p)) << text;
-        EXPECT_NEAR(p, want, 1e-12) << text;
-    }
+    for (const auto& [amount, p, want] :
+         {std::tuple{&ui::nightAmount, 0.75, 1.0}, {&ui::nightAmount, 0.25, 0.0},
+          {&ui::sunsetAmount, 0.52, 1.0}})
+        EXPECT_NEAR(amount(p), want, 1e-9) << p;
+    EXPECT_NEAR(ui::sunriseAmount(0.97), 0.5, 1e-9);  // across midnight
     double p = 0.3;
-    for (const char* bad : {"", "0.5x", "nan", "inf", "1e999", static_cast<const char*>(nullptr)})
-        EXPECT_FALSE(ui::parseDayOverride(bad, &p)) << (bad ? bad : "null");
-    EXPECT_DOUBLE_EQ(p, 0.3);
+    EXPECT_TRUE(ui::parseDayOverride("-0.25", &p) && p == 0.75);
+    EXPECT_FALSE(ui::parseDayOverride("0.5x", &p));
     if (overridden()) GTEST_SKIP() << "day phase overridden";
-    EXPECT_NEAR(ui::dayPhase(1234, 60), 0.484, 1e-12);
     EXPECT_NEAR(ui::dayPhase(2234, 300), 0.484, 1e-12);  // a four-minute day, per thousand
 }
 
@@ -131,8 +87,8 @@ TEST(SceneFrames, RebuildOnlyWhenTheKeyChanges) {
     SDL_SetWindowSize(h.shell().window, 400, 240);
     EXPECT_EQ(sceneFrame(h, 6, 6, 1).w, 400);
     since(1, 1);
-    // Only the key counts: going back builds it again, identically; an evicted landscape
-    // is repainted from the scene still built; a window without area draws nothing.
+    // Going back builds it again, identically; an evicted landscape is repainted from the
+    // scene still built; a window without area draws nothing.
     SDL_SetWindowSize(h.shell().window, 320, 180);
     EXPECT_EQ(testsupport::maxChannelDiff(a, sceneFrame(h, 0, 5, 1)), 0);
     before = ui::sceneStats();
@@ -144,9 +100,8 @@ TEST(SceneFrames, RebuildOnlyWhenTheKeyChanges) {
     since(0, 0);
 }
 
-// The picture of sky, landscape and veils is baked again for a new key or veil, or when
-// the light of the day changes what it shows; not while it holds still, and a change too
-// small to see is followed over a few frames rather than at once.
+// The picture is baked again for a new key or veil, or when the day's light changes what it
+// shows; not while it holds still, and a slow change is followed at a bounded rate.
 TEST(SceneFrames, BakedPictureFollowsKeyAndVisibleLight) {
     if (overridden()) GTEST_SKIP() << "day phase overridden";
     const LinearScaling linear;
@@ -176,8 +131,7 @@ TEST(SceneFrames, BakedPictureFollowsKeyAndVisibleLight) {
     SDL_SetWindowSize(h.shell().window, 320, 180);
     sceneFrame(h, 2, 6, noon);
     EXPECT_EQ(rebakes(), 1);
-    // Dusk: the light changes a little every frame; the bake follows at a bounded rate
-    // and never drifts visibly from a picture baked for the moment itself.
+    // Dusk: the light changes every frame; the bake never drifts visibly from the moment.
     const double dusk = timeForPhase(6, 0.6);
     sceneFrame(h, 2, 6, dusk);
     EXPECT_EQ(rebakes(), 1) << "a jump in time";
@@ -198,33 +152,17 @@ TEST(SceneFrames, MenuAndScreenVariantsAndTheCanvasStaysClean) {
     const Frame plain = sceneFrame(h, 0, 7, 12);
     h.setUpdate([](ui::Ctx& c) { ui::drawMenuScene(c); });
     EXPECT_EQ(testsupport::maxChannelDiff(plain, h.frame(12)), 0);
-    const Frame scene = sceneFrame(h, 4, 21, 12);
-    bool canvasClean = true;
+    bool canvasClean = false;
     h.setUpdate([&](ui::Ctx& c) {
-        ui::drawScreenScene(c, 4, 21);
+        ui::drawScreenScene(c, 0, 7);
         cairo_surface_t* s = cairo_get_target(c.cr);
         cairo_surface_flush(s);
-        const unsigned char* data = cairo_image_surface_get_data(s);
-        const int stride = cairo_image_surface_get_stride(s);
-        for (int i = 0; i < cairo_image_surface_get_height(s) * stride; ++i)
-            canvasClean = canvasClean && data[i] == 0;
+        const unsigned char* d = cairo_image_surface_get_data(s);
+        const int n = cairo_image_surface_get_height(s) * cairo_image_surface_get_stride(s);
+        canvasClean = std::all_of(d, d + n, [](unsigned char v) { return v == 0; });
     });
-    const Frame veiled = h.frame(12);
+    EXPECT_LT(brightness(h.frame(12)), 0.8 * brightness(plain)) << "a screen's scene is veiled";
     EXPECT_TRUE(canvasClean) << "the scene is drawn on the renderer, not the canvas";
-    EXPECT_LT(meanLuma(veiled), 0.8 * meanLuma(scene)) << "a screen's scene is veiled";
-}
-
-TEST(SceneFrames, SameSeedAndTimeSameFrame) {
-    const LinearScaling linear;
-    Headless h(320, 180);
-    ASSERT_TRUE(h.ok());
-    for (int stage = 0; stage < 10; stage += 2) {
-        const Frame first = sceneFrame(h, stage, 300 + stage, 41.3);
-        sceneFrame(h, stage == 8 ? 0 : 8, 1, 41.3);  // another scene in between
-        EXPECT_EQ(testsupport::maxChannelDiff(first, sceneFrame(h, stage, 300 + stage, 41.3)), 0);
-        // The comparison has teeth: a moment later things have moved.
-        EXPECT_GT(testsupport::pixelsOver(first, sceneFrame(h, stage, 300 + stage, 42), 0), 0);
-    }
 }
 
 // Two worlds, by day and by night, against reference pictures: a change to what the

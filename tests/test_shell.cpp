@@ -1,15 +1,9 @@
-// The shell: command line, start screens, window sizing, the frame loop's input, context,
-// debounce, quit rules and pacing, and the straight-alpha path of renderers that refuse
-// premultiplied blending.
+// The shell: window placement, input, debounce, pacing, canvas tiles and straight alpha.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
+#include <csignal>
 #include <functional>
-#include <string>
 #include <tuple>
 #include <vector>
 
@@ -18,9 +12,6 @@
 #include "ui/gpu.h"
 #include "ui/shell.h"
 
-using ui::GameState;
-using ui::ScreenKind;
-using ui::WindowOptions;
 using ui::WindowPrefs;
 
 namespace {
@@ -43,8 +34,7 @@ void pushWindow(Uint8 event, int d1 = 0, int d2 = 0) {
     SDL_PushEvent(&e);
 }
 
-// Soft shapes on the canvas and faded cached sprites on the renderer: everything whose
-// look depends on how premultiplied pixels are blended.
+// Faded sprites and soft shapes: everything whose look depends on how alpha is blended.
 void paintSoftScene(cairo_t* cr, void*) {
     cairo_pattern_t* glow = cairo_pattern_create_radial(20, 20, 0, 20, 20, 20);
     cairo_pattern_add_color_stop_rgba(glow, 0, 1.0, 0.8, 0.2, 1.0);
@@ -59,7 +49,6 @@ void softFrame(ui::Ctx& ctx) {
     ui::gpuBlit(sprite, 10, 10, 80, 80, 1.0);
     ui::gpuBlit(sprite, 110, 10, 80, 80, 0.45);
     ui::gpuBlitTinted(sprite, 210, 10, 80, 80, 0x80C0FF, 0.7);
-    // Unturned: the two renderers sample turned copies differently, which is not at issue.
     ui::gpuBlitMirrored(sprite, 350, 50, 80, 80, 0, true, 0.6);
     cairo_rectangle(ctx.cr, 30, 120, 160, 60);
     ui::softShadowFromPath(ctx.cr, 6, 8, 12, 0x000000, 0.8);
@@ -75,30 +64,12 @@ void softFrame(ui::Ctx& ctx) {
 
 }  // namespace
 
-TEST(CommandLine, StartScreens) {
-    GameState s;
-    for (const auto& [v, level] : {std::pair{"playing:250", 99},
-                                   {"playing:7", 6},
-                                   {"playing:0", 0},
-                                   {"playing:abc", 0},
-                                   {"playing:99999999999999999999", 99}}) {
-        ASSERT_TRUE(ui::startScreenFor(v, &s)) << v;
-        EXPECT_EQ(s.level, level) << v;
-    }
-    ASSERT_TRUE(ui::startScreenFor("arcade", &s));
-    EXPECT_TRUE(s.arcade && s.kind == ScreenKind::Playing);
-    ASSERT_TRUE(ui::startScreenFor("licenses", &s));
-    EXPECT_EQ(s.kind, ScreenKind::Licenses);
-    EXPECT_EQ(s.seed, 0u) << "a fresh zeroed record";
-    EXPECT_FALSE(ui::startScreenFor("Menu", &s));
-}
-
 TEST(WindowPlacement, SizesPositionsAndClamps) {
     const ui::DisplayArea hd{0, 0, 1920, 1080}, unknown{};
     const WindowPrefs none, big{2500, 1500, 5000, -300, false, false};
     const struct {
         WindowPrefs prefs;
-        WindowOptions opts;
+        ui::WindowOptions opts;
         ui::DisplayArea area;
         int x, y, w, h;
     } cases[] = {
@@ -150,13 +121,6 @@ TEST(FrameLoop, EventsBecomeInput) {
         EXPECT_EQ(in.doubleClick, twice) << dt;
         EXPECT_TRUE(in.keys.empty()) << "input is fresh every frame";
     }
-    // Ctrl+Q ends the loop and is not a key for screens; a plain q is.
-    pushKey(SDLK_q);
-    EXPECT_EQ(gather().keys, std::vector<int>{SDLK_q});
-    EXPECT_TRUE(sh.running);
-    pushKey(SDLK_q, KMOD_RCTRL);
-    EXPECT_TRUE(gather().keys.empty());
-    EXPECT_FALSE(sh.running);
 }
 
 TEST(FrameLoop, WindowGeometryIsKeptOnlyForAPlainWindowAndSavedAfterAPause) {
@@ -171,7 +135,6 @@ TEST(FrameLoop, WindowGeometryIsKeptOnlyForAPlainWindowAndSavedAfterAPause) {
     ui::shellGatherInput(sh, prefs, out);
     EXPECT_EQ(std::tuple(prefs.windowW, prefs.windowH, prefs.windowX, prefs.windowY),
               std::tuple(900, 650, 33, 44));
-    EXPECT_FALSE(out.saveSettings);
     // While fullscreen, moves and sizes are not the window's own; maximising counts.
     prefs.fullscreen = sh.appliedFullscreen = true;
     pushWindow(SDL_WINDOWEVENT_MOVED, 0, 0);
@@ -180,15 +143,8 @@ TEST(FrameLoop, WindowGeometryIsKeptOnlyForAPlainWindowAndSavedAfterAPause) {
     ui::shellGatherInput(sh, prefs, out);
     EXPECT_EQ(std::tuple(prefs.windowX, prefs.windowW, prefs.maximized), std::tuple(33, 900, true));
     // The debounce: the first painted frame more than 2 s after the last save stores.
-    auto saves = [&](double t) { return h.frame(t), h.outcome().saveSettings; };
-    EXPECT_FALSE(saves(1.0));
-    EXPECT_TRUE(saves(2.5));
-    EXPECT_FALSE(saves(2.6)) << "saved once";
-    pushWindow(SDL_WINDOWEVENT_RESTORED);
-    ui::shellGatherInput(sh, prefs, out);
-    EXPECT_FALSE(prefs.maximized);
-    EXPECT_FALSE(saves(3.0)) << "within 2 s of the last save";
-    EXPECT_TRUE(saves(4.6));
+    for (const auto& [t, saves] : {std::pair{1.0, false}, {2.5, true}, {2.6, false}})
+        EXPECT_EQ((h.frame(t), h.outcome().saveSettings), saves) << t;
 }
 
 TEST(FrameLoop, ContextClockQuitAndTermination) {
@@ -196,25 +152,12 @@ TEST(FrameLoop, ContextClockQuitAndTermination) {
     ASSERT_TRUE(h.ok());
     ui::Ctx seen;
     h.setUpdate([&seen](ui::Ctx& c) { seen = c; });
-    h.frame(0.0), h.frame(0.016);
-    EXPECT_DOUBLE_EQ(seen.w, 1000);
+    h.frame(0.0), h.frame(3.0);
     EXPECT_DOUBLE_EQ(seen.ui, 0.78125);  // 1000 / 1280 is the smaller ratio
-    EXPECT_NEAR(seen.dt, 0.016, 1e-12);
-    h.frame(3.0);
     EXPECT_DOUBLE_EQ(seen.dt, 0.1) << "a long stall is capped";
-    // A screen's quit request ends the loop after its frame; so does the termination flag.
-    h.setUpdate([](ui::Ctx& c) { c.quitRequested = true; });
-    h.frame(3.1);
-    EXPECT_FALSE(h.shell().running);
-    h.shell().running = true;
-    h.ctx().quitRequested = false;
-    volatile std::sig_atomic_t flag = 0;
+    volatile std::sig_atomic_t flag = 1;  // the termination flag ends the loop after its frame
     h.shell().terminate = &flag;
-    h.setUpdate(nullptr);
     h.frame(3.2);
-    EXPECT_TRUE(h.shell().running);
-    flag = 1;
-    h.frame(3.3);
     EXPECT_FALSE(h.shell().running);
     h.shell().terminate = nullptr;
 }
@@ -237,7 +180,6 @@ TEST(FramePacing, WaitsOutTheRefreshIntervalWhenVsyncDoesNotPace) {
     const double start = now;
     for (int i = 0; i < 30; ++i) ASSERT_TRUE(ui::shellIteration(sh, prefs).painted);
     EXPECT_EQ(sleeps, 30);
-    // One refresh interval per iteration, plus the 1 ms clock reading before each start.
     EXPECT_NEAR(now - start, 30 * (1.0 / 60.0 + 0.001), 0.002) << "at the refresh rate";
     // A vsync renderer whose present blocks for the refresh is left alone...
     sh.vsync = true;
@@ -245,14 +187,12 @@ TEST(FramePacing, WaitsOutTheRefreshIntervalWhenVsyncDoesNotPace) {
     sh.beforePresent = [&now](SDL_Renderer*) { now += 1.0 / 60.0; };
     ui::shellIteration(sh, prefs);
     EXPECT_EQ(sleeps, 0);
-    // ...but one that returns at once (vsync claimed, not honoured) is paced, ending the
-    // wait a little before the refresh.
+    // ...but one that returns at once is paced, ending the wait a little before the refresh.
     sh.beforePresent = nullptr;
     const double before = now;
     ui::shellIteration(sh, prefs);
     EXPECT_EQ(sleeps, 1);
     EXPECT_NEAR(now - before, 1.0 / 60.0 - 0.002 + 0.001, 1e-9);
-
     // Nothing painted (no output, as when minimised): the loop still waits.
     ui::Shell dark;
     double t = 0;
@@ -272,41 +212,13 @@ TEST(StraightAlphaFallback, SoftwareFrameMatchesTheOpenGLFrame) {
         h.setUpdate(softFrame);
         frames[gl ? 0 : 1] = h.frame(0);
     }
-    // Something soft was drawn: the faded sprite's middle is neither background nor full.
-    EXPECT_GT(testsupport::red(frames[0].at(150, 50)), 60);
-    EXPECT_LT(testsupport::red(frames[0].at(150, 50)), 230);
+    EXPECT_NE(frames[0].at(150, 50), frames[0].at(415, 215)) << "the faded sprite shows";
     EXPECT_LE(testsupport::maxChannelDiff(frames[0], frames[1]), 4);
     EXPECT_LT(testsupport::pixelsOver(frames[0], frames[1], 2), 200);
 }
 
-TEST(FrameLoop, StatisticsLineOncePerSecond) {
-    testsupport::Headless h(320, 240);
-    ASSERT_TRUE(h.ok());
-    h.shell().stats = true;
-    h.shell().statStart = 0;
-    h.setUpdate([](ui::Ctx&) { ui::gpuFillRect(0, 0, 10, 10, 0xFF0000, 1); });
-    testing::internal::CaptureStderr();
-    for (int i = 0; i < 10; ++i) h.frame(0.1 * i);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "no line within the first second";
-    testing::internal::CaptureStderr();
-    h.frame(1.05);
-    h.frame(1.1);
-    const std::string line = testing::internal::GetCapturedStderr();
-    int frames = 0, copies = 0, w = 0, hh = 0;
-    double cpu = -1, gpu = -1;
-    ASSERT_EQ(
-        std::sscanf(line.c_str(), "[stats] %d fps   CPU %lf ms   GPU %lf ms   %d Kopien  %dx%d",
-                    &frames, &cpu, &gpu, &copies, &w, &hh),
-        6)
-        << line;
-    EXPECT_EQ(std::tuple(frames, copies, w, hh), std::tuple(11, 1, 320, 240));
-    EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << "one line per second";
-}
-
-// Only the canvas tiles that hold paint are cleared, uploaded and drawn: whatever was
-// painted before, a frame shows exactly what it painted itself, on either renderer, after
-// a small popup, one over most of the window and a veil laid over the frame mid-paint
-// (which looks as if the veil were painted on the canvas).
+// Only the canvas tiles that hold paint are cleared, uploaded and drawn: after a small popup,
+// a large one or a veil laid over the frame mid-paint, a frame shows only its own paint.
 TEST(FrameLoop, CanvasLeavesNoStalePaint) {
     auto base = [](ui::Ctx& c) {
         ui::fillRect(c.cr, {40, 30, 50, 20}, 0x3366FF, 0.8);

@@ -1,9 +1,5 @@
 #include "support/canvas.h"
 
-#include <cmath>
-#include <cstdlib>
-#include <filesystem>
-
 namespace testsupport {
 
 Canvas::Canvas(int w, int h, double ui)
@@ -48,16 +44,6 @@ std::uint32_t Canvas::pixel(int x, int y) const {
     return reinterpret_cast<const std::uint32_t*>(row)[x];
 }
 
-std::uint32_t Canvas::rgb(int x, int y) const {
-    const std::uint32_t p = pixel(x, y);
-    const double a = static_cast<double>(p >> 24);
-    if (a == 0) return 0;
-    auto ch = [a](std::uint32_t v) {
-        return static_cast<std::uint32_t>(std::lround((v & 0xFF) * 255 / a));
-    };
-    return ch(p >> 16) << 16 | ch(p >> 8) << 8 | ch(p);
-}
-
 int Canvas::inked(int x, int y, int w, int h, int minAlpha) const {
     int n = 0;
     for (int yy = y; yy < y + h; ++yy)
@@ -70,22 +56,6 @@ Frame Canvas::image() const {
     for (int y = 0; y < f.h; ++y)
         for (int x = 0; x < f.w; ++x) f.px.push_back(pixel(x, y));
     return f;
-}
-
-std::string Canvas::savePng(const std::string& name) const {
-    const std::filesystem::path dir = std::filesystem::path(TARNWICK_BINARY_DIR) / "screenshots";
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    const std::string path = (dir / (name + ".png")).string();
-    cairo_surface_flush(surface_);
-    return cairo_surface_write_to_png(surface_, path.c_str()) == CAIRO_STATUS_SUCCESS ? path : "";
-}
-
-bool nearRgb(std::uint32_t a, std::uint32_t b, int tol) {
-    for (int s = 0; s < 24; s += 8)
-        if (std::abs(static_cast<int>((a >> s) & 0xFF) - static_cast<int>((b >> s) & 0xFF)) > tol)
-            return false;
-    return true;
 }
 
 }  // namespace testsupport

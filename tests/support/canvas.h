@@ -1,11 +1,9 @@
-// A frame context painting into an in-memory cairo image, with scripted input, pixel
-// probes and the picture as a frame for golden comparisons.
+// A frame context painting into an in-memory cairo image, with scripted input.
 #pragma once
 
 #include <cairo.h>
 
 #include <cstdint>
-#include <string>
 
 #include "support/headless.h"
 #include "ui/app.h"
@@ -22,29 +20,21 @@ class Canvas {
 
     ui::Ctx& ctx() { return ctx_; }
     cairo_t* cr() const { return cr_; }
-    // Starts a frame at time t: clears the picture to transparent, the input and
-    // clickUsed (the scroll state survives, as in the game).
+    // Starts a frame at time t: clears the picture, the input and clickUsed, not the scroll.
     void frame(double t, double dt = 1.0 / 60);
-    // Pointer state of the current frame's input.
     void pointer(double x, double y, bool down = false, bool pressed = false,
                  bool released = false);
-    // 0xAARRGGBB (premultiplied) of a pixel, 0 outside; un-premultiplied 0xRRGGBB.
+    // 0xAARRGGBB (premultiplied) of a pixel, 0 outside.
     std::uint32_t pixel(int x, int y) const;
-    std::uint32_t rgb(int x, int y) const;
     // Number of pixels in the rectangle whose alpha is above minAlpha.
     int inked(int x, int y, int w, int h, int minAlpha = 8) const;
     // The picture (paint an opaque backdrop for a golden comparison).
     Frame image() const;
-    // Writes the picture to <build>/screenshots/<name>.png; the path, empty on failure.
-    std::string savePng(const std::string& name) const;
 
   private:
     cairo_surface_t* surface_ = nullptr;
     cairo_t* cr_ = nullptr;
     ui::Ctx ctx_;
 };
-
-// True when every channel of two 0xRRGGBB colours differs by at most tol.
-bool nearRgb(std::uint32_t a, std::uint32_t b, int tol);
 
 }  // namespace testsupport

@@ -23,7 +23,6 @@ void usePrivateFonts() {
     const std::string dir = artefactDir() + "/fontconfig-" + std::to_string(::getpid());
     fs::create_directories(dir + "/fonts");
     fs::create_directories(dir + "/cache");
-    // The committed faces when they are there, else the same files from the system.
     for (const char* name : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "QuendraCJK-JP.ttf",
                              "QuendraCJK-SC.ttf", "QuendraCJK-KR.ttf"}) {
         std::string from = std::string(TARNWICK_SOURCE_DIR) + "/assets/fonts/" + name;
@@ -39,7 +38,7 @@ void usePrivateFonts() {
 }
 
 Headless::Headless(int w, int h, RenderPath path) {
-    static const bool video = [] {
+    [[maybe_unused]] static const bool video = [] {
         platform::holdSystemLibraries();
         usePrivateFonts();
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
@@ -49,7 +48,6 @@ Headless::Headless(int w, int h, RenderPath path) {
             std::fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
         return true;
     }();
-    (void)video;
     const bool soft = path == RenderPath::Software;
     SDL_SetHint(SDL_HINT_RENDER_DRIVER, soft ? "software" : "opengl");
     SDL_Window* win = SDL_CreateWindow("Tarnwick", 0, 0, w, h, SDL_WINDOW_HIDDEN);
@@ -139,29 +137,20 @@ bool savePng(const Frame& f, const std::string& path) {
 Frame loadPng(const std::string& path) {
     Frame f;
     cairo_surface_t* s = cairo_image_surface_create_from_png(path.c_str());
-    if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
+    if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {  // ARGB32 or RGB24: 32-bit pixels
         f.w = cairo_image_surface_get_width(s);
         f.h = cairo_image_surface_get_height(s);
-        f.px.resize(static_cast<size_t>(f.w) * f.h);
-        // Painting into a surface over the frame's own pixels converts any PNG layout.
-        cairo_surface_t* img = cairo_image_surface_create_for_data(
-            reinterpret_cast<unsigned char*>(f.px.data()), CAIRO_FORMAT_ARGB32, f.w, f.h, f.w * 4);
-        cairo_t* cr = cairo_create(img);
-        cairo_set_source_surface(cr, s, 0, 0);
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_paint(cr);
-        cairo_destroy(cr);
-        cairo_surface_destroy(img);
+        for (int y = 0; y < f.h; ++y) {
+            const auto* row = reinterpret_cast<const std::uint32_t*>(
+                cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s));
+            f.px.insert(f.px.end(), row, row + f.w);
+        }
     }
     cairo_surface_destroy(s);
     return f;
 }
 
 namespace {
-
-bool sameSize(const Frame& a, const Frame& b) {
-    return a.w == b.w && a.h == b.h && a.px.size() == b.px.size();
-}
 
 // The largest channel difference of each pixel pair of two frames of one size.
 std::vector<int> channelDiffs(const Frame& a, const Frame& b) {
@@ -176,13 +165,13 @@ std::vector<int> channelDiffs(const Frame& a, const Frame& b) {
 }  // namespace
 
 int maxChannelDiff(const Frame& a, const Frame& b) {
-    if (!sameSize(a, b)) return 256;
+    if (a.w != b.w || a.h != b.h) return 256;
     const std::vector<int> d = channelDiffs(a, b);
     return d.empty() ? 0 : *std::max_element(d.begin(), d.end());
 }
 
 int pixelsOver(const Frame& a, const Frame& b, int tolerance) {
-    if (!sameSize(a, b)) return a.w * a.h + 1;
+    if (a.w != b.w || a.h != b.h) return a.w * a.h + 1;
     const std::vector<int> d = channelDiffs(a, b);
     return static_cast<int>(
         std::count_if(d.begin(), d.end(), [=](int v) { return v > tolerance; }));

@@ -1,6 +1,5 @@
-// A real window and renderer without an X server (SDL's offscreen driver: OpenGL on Mesa's
-// software rasteriser, or SDL's software renderer) running the real frame pipeline with
-// scripted input and a clock the test controls. Frames are read back before present.
+// A real window and renderer without an X server (SDL's offscreen driver) running the real
+// frame pipeline with scripted input and a clock the test controls.
 #pragma once
 
 #include <cstdint>
@@ -24,21 +23,13 @@ struct Frame {
     bool empty() const { return px.empty(); }
 };
 
-inline int red(std::uint32_t p) {
-    return static_cast<int>((p >> 16) & 0xFF);
-}
-inline int green(std::uint32_t p) {
-    return static_cast<int>((p >> 8) & 0xFF);
-}
-inline int blue(std::uint32_t p) {
-    return static_cast<int>(p & 0xFF);
-}
-inline int alphaOf(std::uint32_t p) {
-    return static_cast<int>(p >> 24);
-}
+inline constexpr auto red = [](std::uint32_t p) { return static_cast<int>((p >> 16) & 0xFF); };
+inline constexpr auto green = [](std::uint32_t p) { return static_cast<int>((p >> 8) & 0xFF); };
+inline constexpr auto blue = [](std::uint32_t p) { return static_cast<int>(p & 0xFF); };
+inline constexpr auto alphaOf = [](std::uint32_t p) { return static_cast<int>(p >> 24); };
 
-// Points fontconfig at a private configuration holding only the bundled fonts, so text
-// does not depend on the machine. Call before any text is laid out; later calls do nothing.
+// Points fontconfig at the bundled fonts only, so text does not depend on the machine. Call
+// before any text is laid out.
 void usePrivateFonts();
 
 // A headless window with the shell's frame loop around it; one may be open at a time.
@@ -50,19 +41,14 @@ class Headless {
     Headless& operator=(const Headless&) = delete;
 
     bool ok() const { return sh_.renderer != nullptr; }
-    // True when the renderer blends premultiplied alpha (false on the straight fallback).
-    bool premultiplied() const;
-    // Makes state the navigation stack's only record and runs its screens from the next
-    // frame on (dropping a painter set with setUpdate).
+    bool premultiplied() const;  // false on the straight-alpha fallback
+    // Makes state the navigation stack's only record and runs its screens from the next frame.
     void start(const ui::GameState& state);
-    // Runs one frame at time t with this input (or none) and reads it back.
+    // Runs one frame at time t with this input (or none, or SDL's events) and reads it back.
     const Frame& frame(const ui::Input& in, double t);
     const Frame& frame(double t);
-    // Runs one frame whose input the shell gathers from SDL's events, as the game does.
     const Frame& pump(double t);
-    // A press frame and a release frame with the pointer at (x, y).
-    void click(double x, double y, double t);
-    // One frame with key pressed.
+    void click(double x, double y, double t);  // a press frame and a release frame
     void key(int key, double t);
     // Replaces the navigation stack's screen by a custom painter (nullptr restores it).
     void setUpdate(std::function<void(ui::Ctx&)> update);
@@ -82,14 +68,12 @@ class Headless {
 // PNG files; false or an empty frame on failure.
 bool savePng(const Frame& f, const std::string& path);
 Frame loadPng(const std::string& path);
-// The largest per-channel difference of two frames of one size (alpha ignored); 256 when
-// the sizes differ.
+// The largest channel difference of two frames (alpha ignored); 256 when the sizes differ.
 int maxChannelDiff(const Frame& a, const Frame& b);
 // The number of pixels whose largest channel difference exceeds tolerance.
 int pixelsOver(const Frame& a, const Frame& b, int tolerance);
 // Compares f with tests/golden/<name>.png: at most allowedPixels pixels may differ by more
-// than tolerance in a channel. With TARNWICK_UPDATE_GOLDEN set it writes the reference
-// instead; a missing reference fails. The actual image is kept under the artefacts.
+// than tolerance in a channel. TARNWICK_UPDATE_GOLDEN=1 writes the reference instead.
 bool matchesGolden(const Frame& f, const std::string& name, int tolerance, int allowedPixels);
 
 // The directory for test artefacts, and a fresh empty scratch directory under it.

@@ -27,16 +27,13 @@ void SoftGpu::clear() {
     ui::gpuBeginFrame();
 }
 
-std::uint32_t SoftGpu::pixel(int x, int y) const {
-    if (!surface_ || x < 0 || y < 0 || x >= surface_->w || y >= surface_->h) return 0;
-    const auto* row = static_cast<const std::uint8_t*>(surface_->pixels) + y * surface_->pitch;
-    return reinterpret_cast<const std::uint32_t*>(row)[x];
-}
-
 Frame SoftGpu::image() const {
     Frame f{surface_ ? surface_->w : 0, surface_ ? surface_->h : 0, {}};
-    for (int y = 0; y < f.h; ++y)
-        for (int x = 0; x < f.w; ++x) f.px.push_back(pixel(x, y));
+    for (int y = 0; y < f.h; ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(
+            static_cast<const std::uint8_t*>(surface_->pixels) + y * surface_->pitch);
+        f.px.insert(f.px.end(), row, row + f.w);
+    }
     return f;
 }
 

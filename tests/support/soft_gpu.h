@@ -1,10 +1,7 @@
-// A texture cache bound to SDL's software renderer drawing into a memory surface: real
-// blits and real pixels without a window or a display.
+// A texture cache bound to SDL's software renderer drawing into memory: real blits, no window.
 #pragma once
 
 #include <SDL.h>
-
-#include <cstdint>
 
 #include "support/headless.h"
 
@@ -20,10 +17,7 @@ class SoftGpu {
     SDL_Renderer* renderer() const { return ren_; }
     // Clears the surface to transparent black and starts a new frame of the cache.
     void clear();
-    // 0xAARRGGBB of the pixel at (x, y) of the surface; 0 outside.
-    std::uint32_t pixel(int x, int y) const;
-    // The whole surface, for the golden comparison.
-    Frame image() const;
+    Frame image() const;  // ARGB8888
 
   private:
     SDL_Surface* surface_ = nullptr;
