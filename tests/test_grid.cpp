@@ -1,22 +1,23 @@
-// Rules of the hex board. Golden values for the generators come from an independent
-// reimplementation, so a change to any draw order shows up here.
+// Rules of the hex board and its obstacles. The generators' golden hashes come from an
+// independent reimplementation: a change to any draw order shows here.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <limits>
 
 #include "core/grid.h"
+#include "core/obstacles.h"
 #include "support/boards.h"
 
 using core::Board;
+using core::ObstacleKind;
+using Obs = std::vector<core::ResolvedObstacle>;
 using core::RC;
 using testsupport::boardFrom;
 
 namespace {
 
-std::uint32_t fnv(std::uint32_t h, int v) {
-    return (h ^ static_cast<std::uint32_t>(v)) * 16777619u;
-}
+std::uint32_t fnv(std::uint32_t h, int v) { return (h ^ static_cast<std::uint32_t>(v)) * 16777619u; }
 std::vector<RC> rcs(std::initializer_list<RC> l) { return l; }
 RC at(const core::Landing& l) { return l.found ? RC{l.r, l.c} : RC{-9, -9}; }
 
@@ -27,8 +28,7 @@ TEST(HexGeometry, NeighboursCentresAndPixelToCell) {
     EXPECT_EQ(core::neighbors(1, 0), rcs({{1, -1}, {1, 1}, {0, 0}, {0, 1}, {2, 0}, {2, 1}}));
     EXPECT_EQ(core::neighbors(-1, 3)[2], (RC{-2, 3}));  // negative odd rows are odd too
     EXPECT_NEAR(core::cellCenter(1, 0, 10).y, 27.320508075688772, 1e-12);
-    EXPECT_DOUBLE_EQ(core::cellCenter(1, 0, 10).x, 20);
-    EXPECT_DOUBLE_EQ(core::gridWidth(11, 10), 230);
+    EXPECT_EQ(std::pair(core::cellCenter(1, 0, 10).x, core::gridWidth(11, 10)), std::pair(20.0, 230.0));
     for (int r = 0; r < 14; ++r)
         for (int c = 0; c < 11; ++c) {
             const core::Point p = core::cellCenter(r, c, 10);
@@ -44,8 +44,7 @@ TEST(HexGeometry, NeighboursCentresAndPixelToCell) {
 
 TEST(Mulberry32, MatchesReferenceSequence) {
     core::Mulberry32 a(12345);
-    EXPECT_DOUBLE_EQ(a.next(), 0.9797282677609473);
-    EXPECT_DOUBLE_EQ(a.next(), 0.3067522644996643);
+    EXPECT_EQ((std::pair{a.next(), a.next()}), std::pair(0.9797282677609473, 0.3067522644996643));
     core::Mulberry32 z(0);
     for (int e : {1, 0, 1, 0, 2, 3, 3, 3}) EXPECT_EQ(z.nextInt(6), e);
     core::Mulberry32 w(0xFFFFFFFFu);
@@ -54,8 +53,7 @@ TEST(Mulberry32, MatchesReferenceSequence) {
 }
 
 TEST(ShotFlight, WallsClampAndReflect) {
-    // x, vx, vy before; x, vx, y after: into the left wall, ending exactly at its contact
-    // line, into the right wall.
+    // x, vx, vy before; x, vx, y after: into the left wall, ending on its contact line, right.
     const double cases[][6] = {{10, -300, -1000, 10, 300, 90}, {13, -300, 0, 10, -300, 100},
                                {218, 500, 0, 220, -500, 100}};
     for (const auto& k : cases) {
@@ -88,14 +86,9 @@ TEST(Landing, CeilingContactAndFallbacks) {
     Board packed(14, std::vector<int>(11, 0));
     packed[4][4] = -1;
     const core::Point p = core::cellCenter(5, 5, R);
-    EXPECT_EQ(at(core::tryLand({p.x, p.y - 0.3, 0, -1200, 0}, packed, R, 14, 11, -1000)),
-              (RC{4, 4}));
-    packed[4][4] = 0;
-    EXPECT_FALSE(core::tryLand({p.x, p.y - 0.3, 0, -1200, 0}, packed, R, 14, 11, -1000).found);
+    EXPECT_EQ(at(core::tryLand({p.x, p.y - 0.3, 0, -1200, 0}, packed, R, 14, 11, -1000)), (RC{4, 4}));
     // Cells a ragged board lacks are never offered.
-    EXPECT_EQ(at(core::tryLand({30, 10, 0, -1200, 0}, Board{{0, -1}, {}, {1}}, R, 14, 11, -5)),
-              (RC{0, 1}));
-    EXPECT_FALSE(core::tryLand({30, 10, 0, -1200, 0}, Board{}, R, 0, 0, -5).found);
+    EXPECT_EQ(at(core::tryLand({30, 10, 0, -1200, 0}, Board{{0, -1}, {}, {1}}, R, 14, 11, -5)), (RC{0, 1}));
 }
 
 TEST(Clusters, SearchOrderAndFloating) {
@@ -115,8 +108,7 @@ TEST(Clusters, SearchOrderAndFloating) {
     EXPECT_TRUE(core::floatingBubbles(boardFrom({"-5 . .", " 4 . .", "4 . ."})).empty());
     EXPECT_TRUE(core::floatingBubbles(Board{{}}).empty());
 
-    // Over seeded boards: a cluster is one colour; once a group of three and its floaters
-    // are gone, nothing floats any more.
+    // Over seeded boards: a cluster is one colour; with it and its floaters gone, none float.
     core::Mulberry32 rnd(2024);
     for (int trial = 0; trial < 400; ++trial) {
         Board g = core::makeEmptyBoard(14, 11);
@@ -193,4 +185,41 @@ TEST(Generation, DeterministicAndFreeOfBigGroups) {
         }
     EXPECT_EQ(h, 546630073u);
     EXPECT_LE(withBigGroups, 2);  // six passes are almost always enough
+}
+
+TEST(Obstacles, StagesContactDirectionBumpersAndPuddles) {
+    EXPECT_TRUE(core::obstaclesForStage(-3).empty() && core::obstaclesForStage(0).empty());
+    EXPECT_EQ(&core::obstaclesForStage(12), &core::obstaclesForStage(9));
+    const Obs stone = {{100, 100, 10, ObstacleKind::Stone}};
+    core::ShotLike s{100, 80, 0, 500};  // exactly at cr + R, moving in: bounces out by 0.5
+    const core::ObstacleHit h = core::checkObstacleHit(s, 10, stone);
+    EXPECT_TRUE(h.hit && h.index == 0 && !h.consumed);
+    EXPECT_EQ((std::vector<double>{s.x, s.y, s.vy}), (std::vector<double>{100, 79.5, -500}));
+    core::ShotLike miss{100, 80 - 0.001, 0, 500}, away{100, 90, 0, -500};  // inside, leaving
+    EXPECT_FALSE(core::checkObstacleHit(miss, 10, stone).hit);
+    EXPECT_EQ(core::checkObstacleHit(away, 10, stone).index, -1);
+    EXPECT_DOUBLE_EQ(away.vy, -500);
+    core::ShotLike deep{116, 100, -300, 0};  // sunk in by 4: out by 4.5 beyond contact
+    EXPECT_TRUE(core::checkObstacleHit(deep, 10, stone).hit);
+    EXPECT_EQ(std::pair(deep.x, deep.vx), std::pair(124.5, 300.0));
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (core::ShotLike none : {core::ShotLike{100, 100, 0, 500}, {nan, nan, 0, 500}})
+        EXPECT_FALSE(core::checkObstacleHit(none, 10, stone).hit);
+
+    core::ShotLike b{200, 176, 0, 800};
+    EXPECT_EQ(core::checkObstacleHit(b, 10, {{200, 200, 15, ObstacleKind::Bumper}}).kind,
+              ObstacleKind::Bumper);
+    EXPECT_DOUBLE_EQ(b.vy, -800 * 1.15);
+    for (double vy : {-400.0, 400.0}) {  // puddles swallow in any direction
+        core::ShotLike p{50, 60, 30, vy};
+        EXPECT_TRUE(core::checkObstacleHit(p, 10, {{50, 50, 6, ObstacleKind::Puddle}}).consumed);
+        EXPECT_EQ(std::pair(p.y, p.vy), std::pair(60.0, vy));
+    }
+    // Touching two: the earlier acts; a skipped one does not block a later one.
+    core::ShotLike both{100, 100, 0, 100}, right{100, 100, 50, 0};
+    const Obs puddleStone = {{90, 100, 5, ObstacleKind::Puddle}, {110, 100, 5, ObstacleKind::Stone}};
+    const Obs stones = {{90, 100, 5, ObstacleKind::Stone}, {112, 100, 5, ObstacleKind::Stone}};
+    EXPECT_EQ(core::checkObstacleHit(both, 10, puddleStone).index, 0);
+    EXPECT_EQ(core::checkObstacleHit(right, 10, stones).index, 1);
+    EXPECT_DOUBLE_EQ(right.vx, -50);
 }
