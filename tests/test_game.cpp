@@ -142,15 +142,6 @@ TEST(GameModel, DescentsSwallowedShotsAndOldStoredGames) {
         EXPECT_EQ(breach(m), "");
         for (std::size_t i = 0; i < orbs.size(); ++i) EXPECT_EQ(m.starOrbs[i].r, orbs[i].r + k);
     }
-    // Nothing rests above the ceiling: straight up into an empty field lands in its row.
-    GameModel bare = m;
-    for (auto& row : bare.board) std::fill(row.begin(), row.end(), -1);
-    const Field fd = fieldFor(m);
-    core::Flight f;
-    f.s = aimed(fd, -kPi / 2);
-    const core::FlightResult up = core::fly(f, 20000, fd.f, bare.board, {});
-    EXPECT_EQ(std::pair(up.end, up.r), std::pair(FlightEnd::Landed, m.ceilingRow));
-
     // A swallowed shot counts towards the descent and lets a waiting row in.
     GameModel w = core::newCampaignGame(50, 9);
     ASSERT_EQ(w.cfg.shotsPerDescent, 4);

@@ -1,17 +1,14 @@
-// Rules of the hex board and its obstacles. The generators' golden hashes come from an
-// independent reimplementation: a change to any draw order shows here.
+// Rules of the hex board. The generators' golden hashes come from an independent
+// reimplementation: a change to any draw order shows here.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <limits>
 
 #include "core/grid.h"
-#include "core/obstacles.h"
 #include "support/boards.h"
 
 using core::Board;
-using core::ObstacleKind;
-using Obs = std::vector<core::ResolvedObstacle>;
 using core::RC;
 using testsupport::boardFrom;
 
@@ -52,17 +49,6 @@ TEST(Mulberry32, MatchesReferenceSequence) {
     EXPECT_EQ(w.state_, 0x6D2B79F4u);  // the state wraps
 }
 
-TEST(ShotFlight, WallsClampAndReflect) {
-    // x, vx, vy before; x, vx, y after: into the left wall, ending on its contact line, right.
-    const double cases[][6] = {{10, -300, -1000, 10, 300, 90}, {13, -300, 0, 10, -300, 100},
-                               {218, 500, 0, 220, -500, 100}};
-    for (const auto& k : cases) {
-        core::ShotState s{k[0], 100, k[1], k[2], 0};
-        core::stepShot(s, 10, 10, 0, 230);
-        EXPECT_EQ((std::vector<double>{s.x, s.vx, s.y}), (std::vector<double>{k[3], k[4], k[5]}));
-    }
-}
-
 TEST(Landing, CeilingContactAndFallbacks) {
     const double R = 10;
     Board b = core::makeEmptyBoard(14, 11);
@@ -82,11 +68,6 @@ TEST(Landing, CeilingContactAndFallbacks) {
     t.y += 1e-9;
     EXPECT_FALSE(core::tryLand(t, one, R, 14, 11, -1000).found);
 
-    // Snap cell and its neighbours all taken: the free neighbour of the upper contact.
-    Board packed(14, std::vector<int>(11, 0));
-    packed[4][4] = -1;
-    const core::Point p = core::cellCenter(5, 5, R);
-    EXPECT_EQ(at(core::tryLand({p.x, p.y - 0.3, 0, -1200, 0}, packed, R, 14, 11, -1000)), (RC{4, 4}));
     // Cells a ragged board lacks are never offered.
     EXPECT_EQ(at(core::tryLand({30, 10, 0, -1200, 0}, Board{{0, -1}, {}, {1}}, R, 14, 11, -5)), (RC{0, 1}));
 }
@@ -107,21 +88,6 @@ TEST(Clusters, SearchOrderAndFloating) {
     EXPECT_EQ(core::floatingBubbles(f), rcs({{5, 3}}));
     EXPECT_TRUE(core::floatingBubbles(boardFrom({"-5 . .", " 4 . .", "4 . ."})).empty());
     EXPECT_TRUE(core::floatingBubbles(Board{{}}).empty());
-
-    // Over seeded boards: a cluster is one colour; with it and its floaters gone, none float.
-    core::Mulberry32 rnd(2024);
-    for (int trial = 0; trial < 400; ++trial) {
-        Board g = core::makeEmptyBoard(14, 11);
-        const double fill = 0.35 + 0.6 * rnd.next();
-        for (auto& row : g)
-            for (int& v : row) v = rnd.next() < fill ? rnd.nextInt(4) : -1;
-        const int r = rnd.nextInt(14), c = rnd.nextInt(11);
-        const auto group = core::sameColorCluster(g, r, c);
-        for (const RC& x : group) EXPECT_EQ(g[x.r][x.c], g[r][c]);
-        for (const RC& x : group) g[x.r][x.c] = -1;
-        for (const RC& x : core::floatingBubbles(g)) g[x.r][x.c] = -1;
-        EXPECT_TRUE(core::floatingBubbles(g).empty());
-    }
 }
 
 TEST(Scoring, PopsDropsAndColours) {
@@ -185,41 +151,4 @@ TEST(Generation, DeterministicAndFreeOfBigGroups) {
         }
     EXPECT_EQ(h, 546630073u);
     EXPECT_LE(withBigGroups, 2);  // six passes are almost always enough
-}
-
-TEST(Obstacles, StagesContactDirectionBumpersAndPuddles) {
-    EXPECT_TRUE(core::obstaclesForStage(-3).empty() && core::obstaclesForStage(0).empty());
-    EXPECT_EQ(&core::obstaclesForStage(12), &core::obstaclesForStage(9));
-    const Obs stone = {{100, 100, 10, ObstacleKind::Stone}};
-    core::ShotLike s{100, 80, 0, 500};  // exactly at cr + R, moving in: bounces out by 0.5
-    const core::ObstacleHit h = core::checkObstacleHit(s, 10, stone);
-    EXPECT_TRUE(h.hit && h.index == 0 && !h.consumed);
-    EXPECT_EQ((std::vector<double>{s.x, s.y, s.vy}), (std::vector<double>{100, 79.5, -500}));
-    core::ShotLike miss{100, 80 - 0.001, 0, 500}, away{100, 90, 0, -500};  // inside, leaving
-    EXPECT_FALSE(core::checkObstacleHit(miss, 10, stone).hit);
-    EXPECT_EQ(core::checkObstacleHit(away, 10, stone).index, -1);
-    EXPECT_DOUBLE_EQ(away.vy, -500);
-    core::ShotLike deep{116, 100, -300, 0};  // sunk in by 4: out by 4.5 beyond contact
-    EXPECT_TRUE(core::checkObstacleHit(deep, 10, stone).hit);
-    EXPECT_EQ(std::pair(deep.x, deep.vx), std::pair(124.5, 300.0));
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    for (core::ShotLike none : {core::ShotLike{100, 100, 0, 500}, {nan, nan, 0, 500}})
-        EXPECT_FALSE(core::checkObstacleHit(none, 10, stone).hit);
-
-    core::ShotLike b{200, 176, 0, 800};
-    EXPECT_EQ(core::checkObstacleHit(b, 10, {{200, 200, 15, ObstacleKind::Bumper}}).kind,
-              ObstacleKind::Bumper);
-    EXPECT_DOUBLE_EQ(b.vy, -800 * 1.15);
-    for (double vy : {-400.0, 400.0}) {  // puddles swallow in any direction
-        core::ShotLike p{50, 60, 30, vy};
-        EXPECT_TRUE(core::checkObstacleHit(p, 10, {{50, 50, 6, ObstacleKind::Puddle}}).consumed);
-        EXPECT_EQ(std::pair(p.y, p.vy), std::pair(60.0, vy));
-    }
-    // Touching two: the earlier acts; a skipped one does not block a later one.
-    core::ShotLike both{100, 100, 0, 100}, right{100, 100, 50, 0};
-    const Obs puddleStone = {{90, 100, 5, ObstacleKind::Puddle}, {110, 100, 5, ObstacleKind::Stone}};
-    const Obs stones = {{90, 100, 5, ObstacleKind::Stone}, {112, 100, 5, ObstacleKind::Stone}};
-    EXPECT_EQ(core::checkObstacleHit(both, 10, puddleStone).index, 0);
-    EXPECT_EQ(core::checkObstacleHit(right, 10, stones).index, 1);
-    EXPECT_DOUBLE_EQ(right.vx, -50);
 }
