@@ -122,8 +122,7 @@ TEST(GameModel, ThePackKeepsItsLatticeAndHangsFromTheCeilingInSeededGames) {
             }
         }
     }
-    EXPECT_GT(turns, 3000);  // enough play for descents, refills and respawns
-    EXPECT_GT(descents, 300);
+    EXPECT_TRUE(turns > 3000 && descents > 300);  // enough play for descents, refills, respawns
 }
 
 TEST(GameModel, DescentsSwallowedShotsAndOldStoredGames) {
@@ -135,11 +134,10 @@ TEST(GameModel, DescentsSwallowedShotsAndOldStoredGames) {
     for (int k = 1; k <= 3; ++k) {
         for (int s = 0; s < m.cfg.shotsPerDescent; ++s) {
             const core::TurnEnd end = core::swallowShot(m);
-            EXPECT_EQ(end.descended, s == m.cfg.shotsPerDescent - 1);
-            EXPECT_FALSE(end.rowEntered);
+            EXPECT_EQ(std::pair(end.descended, end.rowEntered),
+                      std::pair(s == m.cfg.shotsPerDescent - 1, false));
         }
-        EXPECT_EQ(m.ceilingRow, k);
-        EXPECT_EQ(breach(m), "");
+        EXPECT_EQ(std::pair(m.ceilingRow, breach(m)), std::pair(k, std::string()));
         for (std::size_t i = 0; i < orbs.size(); ++i) EXPECT_EQ(m.starOrbs[i].r, orbs[i].r + k);
     }
     // A swallowed shot counts towards the descent and lets a waiting row in.
@@ -151,7 +149,6 @@ TEST(GameModel, DescentsSwallowedShotsAndOldStoredGames) {
     EXPECT_TRUE(end.descended && end.rowEntered);
     EXPECT_EQ(std::tuple(w.shots, w.incoming.size(), w.parity, core::shotsToDescent(w)),
               std::tuple(4, waiting - 1, 1, 4));
-
     // The pack crushes an obstacle whose rim a marble centre comes within 0.75 R of, once.
     GameModel c = core::newCampaignGame(0, 1);
     for (auto& row : c.board) std::fill(row.begin(), row.end(), -1);
@@ -160,14 +157,12 @@ TEST(GameModel, DescentsSwallowedShotsAndOldStoredGames) {
                                                       {20, 45, 10, core::ObstacleKind::Stone}};
     EXPECT_EQ(core::crushObstacles(c, core::FlightField{}, near), std::vector<int>{1});
     EXPECT_TRUE(core::crushObstacles(c, core::FlightField{}, near).empty());
-
     // A game stored before the ceiling was kept resumes with its pack at the ceiling.
     GameModel old = core::newArcadeGame(77);
     core::pushCeilingDown(old.board, 2, old.cfg.lossRow);
     old.ceilingRow = 0;
     core::resumeGame(old);
-    EXPECT_EQ(old.ceilingRow, 2);
-    EXPECT_EQ(breach(old), "");
+    EXPECT_EQ(std::pair(old.ceilingRow, breach(old)), std::pair(2, std::string()));
 }
 
 // Flown frame by frame at any rate, a shot ends as the guide's trace does, the trace's path
@@ -177,7 +172,8 @@ TEST(Flight, TheSamePathAtEveryFrameRate) {
     const Field fd = fieldFor(m);
     int withBounces = 0, i = 0;
     for (double a = -kPi + 0.13; a < -0.13; a += 0.011, ++i) {
-        const core::FlightTrace t = core::traceFlight(aimed(fd, a), 20000, fd.f, m.board, fd.obstacles);
+        const core::FlightTrace t =
+            core::traceFlight(aimed(fd, a), 20000, fd.f, m.board, fd.obstacles);
         core::Flight f;
         f.s = aimed(fd, a);
         core::FlightResult r;

@@ -1,20 +1,12 @@
-// Language choice from the environment, and the compiled-in catalogues as data: same keys
-// and placeholders, real translations, a glyph for every character in the shipped fonts.
-#include <glib.h>
+// Language choice from the environment, and a glyph for every character of every catalogue.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdlib>
 #include <optional>
-#include <regex>
-#include <set>
 #include <string>
 
 #include "i18n.h"
-#include "i18n_catalog.h"
-
-using i18n_data::Catalog;
-using i18n_data::kCatalogs;
 
 namespace {
 
@@ -35,16 +27,6 @@ struct LocaleEnv {
         i18n::setLanguage("en");
     }
 };
-
-const Catalog& english() { return kCatalogs[1]; }
-
-std::multiset<std::string> placeholders(const std::string& s) {
-    std::multiset<std::string> out;
-    const std::regex re(R"(\{\{([^}]*)\}\})");
-    for (std::sregex_iterator it(s.begin(), s.end(), re), end; it != end; ++it)
-        out.insert((*it)[1]);
-    return out;
-}
 
 }  // namespace
 
@@ -73,29 +55,6 @@ TEST(I18n, SystemLanguageComesFromTheEnvironment) {
     i18n::setLanguage("");
     EXPECT_EQ(i18n::currentLanguage(), "pt");
     EXPECT_EQ(i18n::tr("settings.language"), "Idioma");
-}
-
-TEST(I18nCatalog, SameKeysAndPlaceholdersInRealTranslations) {
-    ASSERT_EQ(std::string(english().code), "en");
-    std::set<std::string> codes;
-    for (const Catalog& c : kCatalogs) {
-        SCOPED_TRACE(c.code);
-        EXPECT_TRUE(codes.insert(c.code).second) << "duplicate code";
-        ASSERT_EQ(c.count, i18n_data::kEntryCount);
-        int sameAsEnglish = 0;
-        for (size_t i = 0; i < c.count; ++i) {
-            const std::string key = c.entries[i].key, text = c.entries[i].text;
-            EXPECT_EQ(key, english().entries[i].key) << "key order differs at " << i;
-            EXPECT_TRUE(!text.empty() && g_utf8_validate_len(text.data(), text.size(), nullptr))
-                << key << " is empty or not UTF-8";
-            EXPECT_EQ(placeholders(text), placeholders(english().entries[i].text)) << key;
-            EXPECT_FALSE(text.front() == ' ' || text.back() == ' ') << key;
-            sameAsEnglish += text == english().entries[i].text;
-            EXPECT_TRUE(key != "about.musicCredit" || text.find("Tarn at Dusk") != std::string::npos);
-        }
-        // More than a few texts equal to English means a catalogue was copied, not translated.
-        EXPECT_TRUE(&c == &english() || sameAsEnglish <= 8) << sameAsEnglish;
-    }
 }
 
 // The font tool's own check: a glyph for every character of every catalogue in the bundled

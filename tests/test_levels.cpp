@@ -56,14 +56,14 @@ TEST(LevelConfig, ArcadeStepsAndStars) {
 // The level tool's own check over the committed pictures (report in the build tree); the
 // records it would write must be the ones compiled in.
 TEST(LevelTool, PicturesPassItsCheckAndMatchTheCompiledRecords) {
-    const std::string root = TARNWICK_SOURCE_DIR;
-    const std::string out = std::string(TARNWICK_BINARY_DIR) + "/levels_data.check.cpp";
-    const std::string report = std::string(TARNWICK_BINARY_DIR) + "/levels-report.txt";
-    const std::string cmd = "/usr/bin/python3 '" + root +
+    const std::string out = TARNWICK_BINARY_DIR "/levels_data.check.cpp",
+                      report = TARNWICK_BINARY_DIR "/levels-report.txt";
+    const std::string cmd = "/usr/bin/python3 '" TARNWICK_SOURCE_DIR
                             "/tools/levels/make_levels.py' --report --output '" + out + "' > '" +
                             report + "' 2>&1";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << "see " << report;
-    const std::string compiled = testsupport::readBytes(root + "/src/core/levels_data.cpp");
+    const std::string compiled =
+        testsupport::readBytes(TARNWICK_SOURCE_DIR "/src/core/levels_data.cpp");
     ASSERT_FALSE(compiled.empty());
     EXPECT_TRUE(testsupport::readBytes(out) == compiled)
         << "src/core/levels_data.cpp is not what the pictures give";
@@ -75,11 +75,8 @@ class LevelProver : public ::testing::TestWithParam<int> {};
 
 TEST_P(LevelProver, TheBotPlaysEveryLevelToAnEndAndWinsIt) {
     std::ostringstream report;
-    testsupport::ProveOptions o;
-    o.seeds = 1;
-    o.arcadeSeeds = 0;
-    o.firstLevel = GetParam();
-    o.lastLevel = GetParam() + 24;
+    const testsupport::ProveOptions o{
+        .seeds = 1, .arcadeSeeds = 0, .firstLevel = GetParam(), .lastLevel = GetParam() + 24};
     const int won = testsupport::proveAll(report, o);
     std::ofstream(std::string(TARNWICK_BINARY_DIR) + "/proof-report-" +
                   std::to_string(GetParam() + 1) + ".txt")

@@ -91,7 +91,8 @@ TEST(Store, SettingsDefaultsFallbacksAndClamps) {
         EXPECT_EQ(tie(store::settings()), tie(want)) << doc;
     }
 
-    const store::Settings written{"fr", false, 0.35, 0.1, true, 1280, 800, -3, 40, false, true, true};
+    const store::Settings written{"fr", false, 0.35, 0.1,   true, 1280,
+                                  800,  -3,    40,   false, true, true};
     store::settings() = written;
     store::saveSettings();
     openCapturing(dir);
@@ -113,7 +114,6 @@ TEST(Store, EveryMutationIsOnDiskAndComesBackWhole) {
     store::recordArcadeHigh({700, 30, 50000, 1700000000001});
     store::recordArcadeHigh({5000, 80, 123456, 1700000000999});
     EXPECT_EQ(doc()["arcade_highscores"][0]["achievedAt"].dump(), "1700000000999");
-
     const std::int64_t before = store::nowMs();
     store::SavedGame g = testsupport::gameFor(4242);
     g.rowParity = 1;
@@ -123,14 +123,14 @@ TEST(Store, EveryMutationIsOnDiskAndComesBackWhole) {
     EXPECT_GE(store::savedGame().savedAt, before);
     EXPECT_EQ(doc()["current_game"]["savedAt"].dump(), std::to_string(store::savedGame().savedAt));
     EXPECT_FALSE(doc()["current_game"].has("valid"));
-
     // Loaded in a fresh start and written back unchanged, every field survives.
     const std::string all = doc().dump();
     store::openAt(testsupport::freshDir("store-writes-other"));
     EXPECT_EQ(openCapturing(dir), "");
     EXPECT_EQ(store::solves()[0].level, 10);  // newest first
     EXPECT_TRUE(testsupport::isGameFor(store::savedGame()));
-    EXPECT_EQ(std::pair(store::savedGame().rowParity, store::savedGame().ceilingRow), std::pair(1, 3));
+    EXPECT_EQ(std::pair(store::savedGame().rowParity, store::savedGame().ceilingRow),
+              std::pair(1, 3));
     store::recordBest(3, {2, 30, 90000});
     EXPECT_EQ(doc().dump(), all);
 
@@ -187,7 +187,6 @@ TEST(Store, RecordsMergeByTheirRules) {
     EXPECT_EQ(tie(store::recordBest(5, {1, 22, 95000})), (Best{3, 22, 90000}));
     store::recordBest(6, {0, 0, -1});
     EXPECT_EQ(tie(store::recordBest(6, {1, 40, 70000})), (Best{1, 40, 70000}));
-
     // Solves: one per level, newest first; a better one (more stars, then fewer marbles,
     // then less time) replaces and moves to the front.
     using Solve = std::tuple<int, int, int, std::int64_t, std::int64_t, int>;
@@ -206,7 +205,8 @@ TEST(Store, RecordsMergeByTheirRules) {
     EXPECT_EQ(front(), (Solve{7, 19, 0, 99999, 6000, 3}));
     // The list holds 200 at most, the oldest falling off. (Loading does not cut it.)
     std::string many = R"({"solves_list":[{"level":100})";
-    for (int level = 101; level < 301; ++level) many += R"(,{"level":)" + std::to_string(level) + "}";
+    for (int level = 101; level < 301; ++level)
+        many += R"(,{"level":)" + std::to_string(level) + "}";
     ASSERT_TRUE(writeSealed(dir + "/saves.dat", many + "]}"));
     openCapturing(dir);
     ASSERT_EQ(store::solves().size(), 201u);
@@ -214,7 +214,6 @@ TEST(Store, RecordsMergeByTheirRules) {
     ASSERT_EQ(store::solves().size(), 200u);
     EXPECT_EQ(std::pair(store::solves()[1].level, store::solves().back().level),
               std::pair(100, 298));
-
     // Arcade: the best ten, an equal score ranking below the older entry.
     for (int i = 0; i < 10; ++i) store::recordArcadeHigh({(i + 1) * 100, i, i, 1000 + i});
     EXPECT_EQ(store::recordArcadeHigh({100, 99, 99, 5000}).back().marbles, 0);
@@ -225,7 +224,6 @@ TEST(Store, RecordsMergeByTheirRules) {
     EXPECT_EQ(std::pair(store::arcadeHighs().front().score, store::arcadeHighs().back().score),
               std::pair(5000, 300));
     EXPECT_EQ(readSealedDoc(dir + "/saves.dat")["arcade_highscores"].size(), 10u);
-
     // The unlocked level only rises, up to "all cleared".
     for (const auto& [count, level] : {std::pair{-4, 1}, {3, 3}, {2, 3}, {150, 101}}) {
         store::advanceUnlockedLevel(count);
@@ -277,8 +275,7 @@ TEST(Store, UnreadableFilesAreSetAsideAndLeftoversFinished) {
     };
     // Plain JSON, as an older or hand-edited file would be.
     ASSERT_TRUE(writeBytes(saves, R"({"unlocked_level":100})"));
-    EXPECT_EQ(openCapturing(dir), aside(saves));
-    EXPECT_EQ(store::unlockedLevel(), 1);
+    EXPECT_EQ((std::pair{openCapturing(dir), store::unlockedLevel()}), std::pair(aside(saves), 1));
     EXPECT_EQ(readBytes(saves + ".manipuliert"), R"({"unlocked_level":100})");
     store::advanceUnlockedLevel(3);
     EXPECT_EQ(openCapturing(dir), "");
@@ -292,21 +289,17 @@ TEST(Store, UnreadableFilesAreSetAsideAndLeftoversFinished) {
     EXPECT_EQ(std::pair(store::settings().windowW, store::unlockedLevel()), std::pair(0, 3));
     ASSERT_TRUE(writeBytes(settings, ""));  // empty is a first run, not tampering
     EXPECT_EQ(openCapturing(dir), "");
-
     // A complete ".neu" is the newest state: taken and the rename finished; a torn one is
     // dropped without a word and the old file used.
     const std::string old = readBytes(saves);
     ASSERT_TRUE(writeSealed(saves + ".neu", R"({"unlocked_level":9})"));
     const std::string complete = readBytes(saves + ".neu");
-    EXPECT_EQ(openCapturing(dir), "");
-    EXPECT_EQ(store::unlockedLevel(), 9);
+    EXPECT_EQ((std::pair{openCapturing(dir), store::unlockedLevel()}), std::pair(std::string(), 9));
     EXPECT_TRUE(readBytes(saves) == complete);
     ASSERT_TRUE(writeBytes(saves, old));
     ASSERT_TRUE(writeBytes(saves + ".neu", complete.substr(0, complete.size() - 3)));
-    EXPECT_EQ(openCapturing(dir), "");
-    EXPECT_EQ(store::unlockedLevel(), 3);
+    EXPECT_EQ((std::pair{openCapturing(dir), store::unlockedLevel()}), std::pair(std::string(), 3));
     EXPECT_FALSE(platform::fs::isFile(saves + ".neu"));
-
     // A huge file is not read into memory; a directory in the file's place is moved too.
     ASSERT_TRUE(platform::fs::remove(saves + ".manipuliert"));
     ASSERT_EQ(::truncate(saves.c_str(), 3ll << 30), 0);
@@ -328,16 +321,13 @@ TEST(SaveCrypt, CipherMatchesThePublishedXChaChaVector) {
     const std::string plain =
         "Ladies and Gentlemen of the class of '99: If I could offer you only one tip for the "
         "future, sunscreen would be it.";
-    const std::string wantCipher = unhex(
-        "bd6d179d3e83d43b9576579493c0e939572a1700252bfaccbed2902c21396cbb"
-        "731c7f1b0b4aa6440bf3a82f4eda7e39ae64c6708c54c216cb96b72e1213b452"
-        "2f8c9ba40db5d945b11b69b982c1bb9e3f3fac2bc369488f76b2383565d3fff9"
-        "21f9664c97637da9768812f615c68b13b52e");
     const std::string cipher = platform::aeadSeal(key, nonce, ad, plain, tag);
-    EXPECT_EQ(cipher, wantCipher);
+    EXPECT_EQ(cipher, unhex("bd6d179d3e83d43b9576579493c0e939572a1700252bfaccbed2902c21396cbb"
+                            "731c7f1b0b4aa6440bf3a82f4eda7e39ae64c6708c54c216cb96b72e1213b452"
+                            "2f8c9ba40db5d945b11b69b982c1bb9e3f3fac2bc369488f76b2383565d3fff9"
+                            "21f9664c97637da9768812f615c68b13b52e"));
     EXPECT_EQ(std::string(reinterpret_cast<char*>(tag), 16),
               unhex("c0875924c1c7987947deafd8780acf49"));
-
     std::string opened = "junk";
     ASSERT_TRUE(platform::aeadOpen(key, nonce, ad, cipher, tag, &opened));
     EXPECT_EQ(opened, plain);

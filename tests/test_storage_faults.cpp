@@ -1,6 +1,6 @@
 // The store and its file layer against real faults: a writer killed at random moments, a
 // read-only directory, a file-size limit and injected failures; after each, a whole document
-// (old or new) loads. And the bounded read.
+// (old or new) loads.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -48,9 +48,10 @@ void fillProgress(const std::string& dir, int solves) {
 
 void expectProgressKept(const std::string& dir, int solves) {
     EXPECT_EQ(openCapturing(dir), "");
-    EXPECT_EQ(std::tuple(store::unlockedLevel(), store::solves().size(), store::arcadeHighs().size(),
-                         store::settings().windowW, store::savedGame().score),
-              std::tuple(5, static_cast<std::size_t>(solves), 1u, 1000, 3));
+    EXPECT_EQ(
+        std::tuple(store::unlockedLevel(), store::solves().size(), store::arcadeHighs().size(),
+                   store::settings().windowW, store::savedGame().score),
+        std::tuple(5, static_cast<std::size_t>(solves), 1u, 1000, 3));
     EXPECT_EQ(store::levelBests().at(2).moves, 12);
     EXPECT_TRUE(isGameFor(store::savedGame()));
 }
@@ -204,28 +205,6 @@ TEST(StoreFaults, FileSizeLimitKeepsTheOldFiles) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_TRUE(filesIn(dir) == before);
     expectProgressKept(dir, 60);
-}
-
-TEST(FileSystem, BoundedRead) {
-    const std::string dir = testsupport::freshDir("fs-read");
-    ASSERT_TRUE(writeBytes(dir + "/f", std::string(100, 'x')));
-    ASSERT_EQ(::mkfifo((dir + "/pipe").c_str(), 0600), 0);
-    // A directory or a pipe in a file's place is refused without blocking.
-    const std::tuple<std::string, std::int64_t, fs::ReadStatus, std::string> cases[] = {
-        {"/none", 100, fs::ReadStatus::Missing, ""},
-        {"/none/deeper", 100, fs::ReadStatus::Missing, ""},
-        {"/f", 100, fs::ReadStatus::Ok, std::string(100, 'x')},
-        {"/f", 99, fs::ReadStatus::TooLarge, ""}, {"", 100, fs::ReadStatus::Failed, ""},
-        {"/pipe", 100, fs::ReadStatus::Failed, ""}};
-    for (const auto& [name, limit, status, text] : cases) {
-        std::string out = "stale";
-        EXPECT_EQ(fs::readFile(dir + name, &out, limit), status) << name;
-        EXPECT_EQ(out, text) << name;
-    }
-    // A sparse file of a terabyte is refused from its size alone.
-    ASSERT_EQ(::truncate((dir + "/f").c_str(), 1ll << 40), 0);
-    std::string out;
-    EXPECT_EQ(fs::readFile(dir + "/f", &out, 1 << 20), fs::ReadStatus::TooLarge);
 }
 
 TEST(FileSystem, DurableWriteReplacesWholeOrNotAtAll) {

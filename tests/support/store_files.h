@@ -12,8 +12,7 @@
 namespace testsupport {
 
 bool writeSealed(const std::string& path, const std::string& text);
-// The document inside a sealed file; Null when it is missing, does not open or parse.
-json::Value readSealedDoc(const std::string& path);
+json::Value readSealedDoc(const std::string& path);  // Null when missing or unreadable
 // Opens the store on dir and returns what it printed.
 inline std::string openCapturing(const std::string& dir) {
     testing::internal::CaptureStderr();

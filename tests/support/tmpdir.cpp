@@ -14,8 +14,9 @@ namespace {
 // Runs before main; a child test program gets its home through TARNWICK_TEST_HOME.
 const bool kHomeRedirected = [] {
     const char* chosen = std::getenv("TARNWICK_TEST_HOME");
-    const std::string home = chosen && *chosen ? std::string(chosen)
-                                               : TARNWICK_TEST_TMP "/home-" + std::to_string(::getpid());
+    const std::string home = chosen && *chosen
+                                 ? std::string(chosen)
+                                 : TARNWICK_TEST_TMP "/home-" + std::to_string(::getpid());
     std::error_code ec;
     std::filesystem::create_directories(home, ec);
     ::setenv("HOME", home.c_str(), 1);
