@@ -1,13 +1,11 @@
-// The installed game: `cmake --install` into a prefix that is then moved elsewhere must
-// still give a program that finds its fonts and sounds and names its window after its
-// desktop entry; the desktop entry and the metainfo must pass their validators.
+// The installed game, moved elsewhere, finds its assets and names its window after its
+// desktop entry; the entry and the metainfo pass their validators.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,16 +24,14 @@ constexpr const char* kAppId = "org.tarnwick.Tarnwick";
 
 struct Outcome {
     int status = -1;
-    std::string out;  // standard output and standard error together
+    std::string out;  // with standard error
 };
 
 Outcome run(const std::string& cmd) {
     Outcome r;
     FILE* p = popen((cmd + " 2>&1").c_str(), "r");
     if (p == nullptr) return r;
-    char buf[512];
-    size_t n = 0;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    for (int ch; (ch = std::fgetc(p)) != EOF;) r.out += static_cast<char>(ch);
     const int raw = pclose(p);
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return r;
@@ -44,22 +40,9 @@ Outcome run(const std::string& cmd) {
 bool onPath(const std::string& tool) { return run("command -v " + tool).status == 0; }
 std::string quoted(const std::string& s) { return "'" + s + "'"; }
 std::string dataFile(const std::string& name) { return TARNWICK_SOURCE_DIR "/data/" + name; }
-
 std::pair<int, int> pngSize(const std::string& path) {
     const testsupport::Frame f = testsupport::loadPng(path);
     return {f.w, f.h};
-}
-
-// What stands between a metainfo file and a software centre listing it: any validator
-// complaint, and, although appstreamcli calls them mere hints, a missing content rating or
-// release (without them software centres hide or flag the game). Empty when all is well.
-std::string metainfoProblems(const std::string& path) {
-    const Outcome v = run("appstreamcli validate --no-net --pedantic " + quoted(path));
-    std::string problems;
-    if (v.status != 0) problems += "appstreamcli failed:\n" + v.out;
-    for (const char* tag : {"content-rating-missing", "releases-info-missing"})
-        if (v.out.find(tag) != std::string::npos) problems += std::string(tag) + "\n";
-    return problems;
 }
 
 }  // namespace
@@ -72,16 +55,20 @@ TEST(DesktopIntegration, EntryAndMetainfoPassTheValidators) {
 
     const Outcome d = run("desktop-file-validate " + quoted(desktop));
     EXPECT_EQ(std::pair(d.status, d.out), std::pair(0, std::string()));
-    // The entry names the installed program, its icon and the window class it opens.
     const std::string entry = readText(desktop), id = kAppId;
     for (const std::string& line : std::vector<std::string>{
              "\nExec=tarnwick\n", "\nIcon=" + id + "\n", "\nStartupWMClass=" + id + "\n"})
         EXPECT_NE(entry.find(line), std::string::npos) << line;
 
-    EXPECT_EQ(metainfoProblems(metainfo), "");
+    // Besides complaints, the hints software centres act on: no content rating or release
+    // hides or flags the game.
+    const Outcome v = run("appstreamcli validate --no-net --pedantic " + quoted(metainfo));
+    EXPECT_EQ(v.status, 0) << v.out;
+    for (const char* tag : {"content-rating-missing", "releases-info-missing"})
+        EXPECT_EQ(v.out.find(tag), std::string::npos) << v.out;
     const std::string meta = readText(metainfo);
     EXPECT_NE(meta.find("<launchable type=\"desktop-id\">" + id + ".desktop"), std::string::npos);
-    // Every screenshot listed is committed under data/screenshots at the size it names.
+    // Every screenshot listed is committed at the size it names.
     size_t shots = 0;
     const std::string host = "https://tarnwick.org/screenshots/";
     for (size_t at = meta.find(host); at != std::string::npos;
@@ -91,17 +78,6 @@ TEST(DesktopIntegration, EntryAndMetainfoPassTheValidators) {
         EXPECT_EQ(pngSize(dataFile("screenshots/" + file)), std::make_pair(1280, 720)) << file;
     }
     EXPECT_EQ(shots, 4u);
-
-    // The check itself must catch what the validator lets pass.
-    const std::string dir = testsupport::scratchDir("metainfo-check");
-    for (const auto& [cut, problem] :
-         {std::pair{R"(<content_rating[\s\S]*?/>)", "content-rating-missing"},
-          {R"(<releases>[\s\S]*?</releases>)", "releases-info-missing"}}) {
-        const std::string less = std::regex_replace(meta, std::regex(cut), "");
-        ASSERT_NE(less, meta);
-        ASSERT_TRUE(testsupport::writeBytes(dir + "/cut.metainfo.xml", less));
-        EXPECT_NE(metainfoProblems(dir + "/cut.metainfo.xml").find(problem), std::string::npos);
-    }
 }
 
 TEST(DesktopIntegration, MovedInstallFindsItsAssetsAndNamesItsWindow) {
@@ -111,7 +87,6 @@ TEST(DesktopIntegration, MovedInstallFindsItsAssetsAndNamesItsWindow) {
                              quoted(TARNWICK_BINARY_DIR) + " --prefix " + quoted(prefix));
     ASSERT_EQ(inst.status, 0) << inst.out;
 
-    // A prefix that works only where it was installed would be no use to a package.
     const std::string moved = dir + "/elsewhere/usr";
     fs::create_directories(dir + "/elsewhere");
     fs::rename(prefix, moved);
@@ -128,15 +103,12 @@ TEST(DesktopIntegration, MovedInstallFindsItsAssetsAndNamesItsWindow) {
         EXPECT_EQ(pngSize(share + "icons/hicolor/" + px + "x" + px + "/apps/" + id + ".png"),
                   std::make_pair(size, size)) << "icon " << px;
     }
-    // The installed tree as a software centre sees it: metainfo, desktop entry and the link
-    // between them.
     if (onPath("appstreamcli")) {
         const Outcome tree = run("appstreamcli validate-tree --no-net " + quoted(moved));
         EXPECT_EQ(tree.status, 0) << tree.out;
     }
 
-    // Started from outside the source and build trees with no asset folder named, it finds
-    // its fonts and sounds, names its window after the desktop entry and quits cleanly.
+    // Started from / with no asset folder named: fonts and sounds found, window named.
     if (!testsupport::xSessionPossible() || !onPath("xprop"))
         GTEST_SKIP() << "needs xvfb-run, xdotool, xprop";
     const testsupport::Session x = testsupport::runXSession("installed", R"(
@@ -158,7 +130,7 @@ finish > "$OUT/quit.status"
 }
 
 TEST(DesktopIntegration, DebianPackageHoldsTheGame) {
-    // tools/test.sh builds the package once and names it here; a plain ctest run has none.
+    // tools/test.sh builds the package and names it here.
     const char* deb = std::getenv("TARNWICK_DEB");
     if (deb == nullptr || *deb == '\0') GTEST_SKIP() << "no package named in TARNWICK_DEB";
     const Outcome fields =
@@ -170,9 +142,8 @@ TEST(DesktopIntegration, DebianPackageHoldsTheGame) {
     for (const std::string& file : std::vector<std::string>
          {"Plumbrix/assets/fonts/QuendraCJK-KR.ttf", "Plumbrix/assets/audio/bgm_calm.ogg",
           "applications/" + std::string(kAppId) + ".desktop", "man/man6/tarnwick.6.gz",
-          "icons/hicolor/512x512/apps/" + std::string(kAppId) + ".png"})
+          "icons/hicolor/512x512/apps/" + std::string(kAppId) + ".png", "../games/tarnwick"})
         EXPECT_TRUE(fs::is_regular_file(share + file)) << file;
-    EXPECT_TRUE(fs::is_regular_file(root + "/usr/games/tarnwick"));
     EXPECT_NE(readText(share + "doc/tarnwick/copyright").find("GPL-3.0-or-later"),
               std::string::npos);
 }

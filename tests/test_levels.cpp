@@ -1,5 +1,5 @@
 // The level catalogue: campaign and arcade configuration, the star rating, the level
-// tool's check of the pictures the records come from, and the campaign played by the bot.
+// tool's own check of the pictures, and the campaign played by the bot.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,19 +13,9 @@
 
 using core::LevelConfig;
 
-namespace core {
-void PrintTo(const LevelConfig& c, std::ostream* os) {
-    *os << "{" << c.flat << ", " << c.stage << ", " << c.idx << ", " << c.numColors << ", "
-        << c.cols << ", " << c.rows << ", " << c.targetScore << ", " << c.optimumMarbles << ", "
-        << c.paletteOffset << ", " << c.startingMarbles << ", " << c.lossRow << ", "
-        << c.shotsPerDescent << ", " << c.arcade << "}";
-}
-}  // namespace core
-
 TEST(LevelConfig, GoldenTableAcrossTheSteps) {
-    // Colours and descent period step every 20 levels, fill rows every 18 (stopping at 6
-    // from level 72). Fields: flat, stage, idx, colours, cols, rows, target, optimum,
-    // palette offset, starting marbles, loss row, shots per descent, arcade.
+    // flat, stage, idx, colours, cols, rows, target, optimum, palette offset, starting
+    // marbles, loss row, shots per descent, arcade.
     const LevelConfig cases[] = {
         {0, 0, 0, 4, 11, 14, 660, 12, 0, 22, 13, 6, false},
         {17, 1, 7, 4, 11, 14, 660, 12, 28, 22, 13, 6, false},
@@ -51,8 +41,7 @@ TEST(LevelConfig, ArcadeStepsAndStars) {
                             {100000, 9, 6}, {-30, 0, 4}};
     for (const auto& [p, stage, colours] : cases)
         EXPECT_EQ(core::arcadeConfig(p),
-                  (LevelConfig{0, stage, 0, colours, 11, 14, 0, 0, 0, 44, 13, 0, true}))
-            << p;
+                  (LevelConfig{0, stage, 0, colours, 11, 14, 0, 0, 0, 44, 13, 0, true})) << p;
     for (const auto& [p, n] : {std::pair{39, 8}, {40, 7}, {160, 4}, {1000, 4}, {-100, 8}})
         EXPECT_EQ(core::arcadeShotsPerDrop(p), n) << p;
     for (const auto& [p, n] : {std::pair{0, 1}, {24, 1}, {25, 2}, {50, 3}, {-1, 1}})
@@ -64,43 +53,34 @@ TEST(LevelConfig, ArcadeStepsAndStars) {
         EXPECT_EQ(core::starsForOrbs(freed, total), n) << freed << "/" << total;
 }
 
-// The level tool checks every picture under the game's own lattice (marble and row counts,
-// colours, everything hanging from the ceiling as rows come in, orbs that can be freed, the
-// opening) and writes the records only when all pass; here it runs again over the committed
-// pictures, its report goes to <build>/levels-report.txt, and the records it would write
-// must be the ones compiled in.
+// The level tool's own check over the committed pictures (report in the build tree); the
+// records it would write must be the ones compiled in.
 TEST(LevelTool, PicturesPassItsCheckAndMatchTheCompiledRecords) {
-    const std::string root = TARNWICK_SOURCE_DIR;
-    const std::string out = std::string(TARNWICK_BINARY_DIR) + "/levels_data.check.cpp";
-    const std::string report = std::string(TARNWICK_BINARY_DIR) + "/levels-report.txt";
-    const std::string cmd = "/usr/bin/python3 '" + root +
+    const std::string out = TARNWICK_BINARY_DIR "/levels_data.check.cpp",
+                      report = TARNWICK_BINARY_DIR "/levels-report.txt";
+    const std::string cmd = "/usr/bin/python3 '" TARNWICK_SOURCE_DIR
                             "/tools/levels/make_levels.py' --report --output '" + out + "' > '" +
                             report + "' 2>&1";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << "see " << report;
-    const std::string compiled = testsupport::readBytes(root + "/src/core/levels_data.cpp");
+    const std::string compiled =
+        testsupport::readBytes(TARNWICK_SOURCE_DIR "/src/core/levels_data.cpp");
     ASSERT_FALSE(compiled.empty());
     EXPECT_TRUE(testsupport::readBytes(out) == compiled)
         << "src/core/levels_data.cpp is not what the pictures give";
 }
 
-// The test bot plays every level once through the game model, as the level prover does
-// with more seeds, a quarter of the campaign per case; the reports go to
-// <build>/proof-report-<first level>.txt. Every game must come to an end and be won, so a
-// level or rule change that makes a level unwinnable shows here.
+// The test bot plays every level once, a quarter of the campaign per case (reports in the
+// build tree): a change that makes a level unwinnable shows here.
 class LevelProver : public ::testing::TestWithParam<int> {};
 
 TEST_P(LevelProver, TheBotPlaysEveryLevelToAnEndAndWinsIt) {
     std::ostringstream report;
-    testsupport::ProveOptions o;
-    o.seeds = 1;
-    o.arcadeSeeds = 0;
-    o.firstLevel = GetParam();
-    o.lastLevel = GetParam() + 24;
+    const testsupport::ProveOptions o{
+        .seeds = 1, .arcadeSeeds = 0, .firstLevel = GetParam(), .lastLevel = GetParam() + 24};
     const int won = testsupport::proveAll(report, o);
     std::ofstream(std::string(TARNWICK_BINARY_DIR) + "/proof-report-" +
                   std::to_string(GetParam() + 1) + ".txt")
         << report.str();
-
     EXPECT_EQ(report.str().find("unfinished"), std::string::npos) << report.str();
     EXPECT_EQ(won, 25) << report.str();
 }

@@ -11,6 +11,10 @@ of the text.
 
 Run it again after any Chinese, Japanese or Korean text changes in src/i18n_catalog.cpp:
     /usr/bin/python3 tools/make_cjk_font.py
+With --check it builds nothing and says which characters of which language the bundled
+fonts lack (the tests run it): Latin, Greek and Cyrillic need the regular and the bold
+face, everything else the regular face or the CJK face of the text's language (any CJK
+face for the other languages); it exits 1 when anything is missing.
 Needs python3-fonttools (with python3-munkres and python3-ufolib2) and fonts-noto-cjk.
 """
 
@@ -104,7 +108,30 @@ def build(code, face, region, tmp):
     print(f"{out}: {len(chars)} characters, {os.path.getsize(out)} bytes")
 
 
+def check():
+    def chars(name):
+        return set(TTFont(os.path.join(FONTS, name), fontNumber=0).getBestCmap())
+    regular, bold = chars("DejaVuSans.ttf"), chars("DejaVuSans-Bold.ttf")
+    cjk = {code: chars(f"QuendraCJK-{region}.ttf") for code, _, region in FACES}
+    missing = 0
+    codes = re.findall(r"kEntries_(\w+)\[\]", open(CATALOG, encoding="utf-8").read())
+    for code in codes:
+        faces = [cjk[code]] if code in cjk else list(cjk.values())
+        for ch in sorted(set(catalogue_text(code)) - {"\n"}):
+            cp = ord(ch)
+            if cp not in regular and not any(cp in face for face in faces):
+                print(f"{code}: no glyph for {ch} (U+{cp:04X})")
+                missing += 1
+            elif cp < 0x0590 and cp not in bold:
+                print(f"{code}: no bold glyph for {ch} (U+{cp:04X})")
+                missing += 1
+    print(f"{len(codes)} catalogues, {missing} characters missing")
+    return 1 if missing or len(codes) < 2 else 0
+
+
 def main():
+    if sys.argv[1:] == ["--check"]:
+        return check()
     with tempfile.TemporaryDirectory() as tmp:
         for code, face, region in FACES:
             build(code, face, region, tmp)

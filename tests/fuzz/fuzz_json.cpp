@@ -9,7 +9,6 @@
 
 namespace {
 
-// Touches every accessor of every value, so numbers of any size go through asInt.
 void walk(const json::Value& v) {
     (void)v.asInt(0);
     (void)v.asBool(false);

@@ -1,7 +1,6 @@
-// Loading the store from arbitrary file contents. The first input byte picks the file
-// (settings or saves), whether the rest is sealed first (so the JSON reader is reached) or
-// written raw, and whether it appears as a leftover ".neu" file. After loading, what the
-// store writes back must load to the same state.
+// Loading the store from arbitrary files. The first byte picks the file, whether the rest is
+// sealed first (so the JSON reader is reached) and whether it is a leftover ".neu"; what
+// the store writes back must load to the same state.
 #include <unistd.h>
 
 #include <cstddef>
@@ -17,35 +16,23 @@
 
 namespace {
 
-void removeDir();
-
 // A scratch directory of this process, in memory when the machine offers /dev/shm: every
 // store write flushes to the device, which on a disk would slow the fuzzer to a crawl.
 const std::string& dir() {
-    // Never destroyed, so that the exit handler that removes the directory can still use it.
-    static const std::string* const d = [] {
+    static const std::string* const d = [] {  // never destroyed: the exit handler uses it
         std::error_code ec;
-        const std::string base =
-            std::filesystem::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0
-                ? std::string("/dev/shm/tarnwick-fuzz")
-                : std::string(TARNWICK_FUZZ_TMP);
-        std::string path = base + "-" + std::to_string(::getpid());
-        std::filesystem::create_directories(path, ec);
-        std::atexit(removeDir);
-        return new std::string(path);
+        const bool shm =
+            std::filesystem::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0;
+        auto* path = new std::string((shm ? "/dev/shm/tarnwick-fuzz" : TARNWICK_FUZZ_TMP) +
+                                     std::string("-") + std::to_string(::getpid()));
+        std::filesystem::create_directories(*path, ec);
+        std::atexit([] {
+            std::error_code e;
+            std::filesystem::remove_all(dir(), e);
+        });
+        return path;
     }();
     return *d;
-}
-
-void removeDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir(), ec);
-}
-
-void clearDir() {
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(dir(), ec))
-        std::filesystem::remove_all(entry.path(), ec);
 }
 
 auto tie(const store::Settings& a) {
@@ -65,7 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     const std::uint8_t mode = data[0];
     const std::string body(reinterpret_cast<const char*>(data + 1), size - 1);
-    clearDir();
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir(), ec))
+        std::filesystem::remove_all(entry.path(), ec);
     const std::string name = dir() + ((mode & 1) ? "/settings.dat" : "/saves.dat");
     const std::string bytes = (mode & 2) ? body : platform::saveEncrypt(body);
     std::ofstream((mode & 4) ? name + ".neu" : name, std::ios::binary) << bytes;

@@ -1,4 +1,3 @@
-// Boards for rule tests written as pictures.
 #pragma once
 
 #include <string>
@@ -8,7 +7,7 @@
 
 namespace testsupport {
 
-// A board from rows of whitespace-separated cells: "." is empty, numbers are cell values.
+// A board drawn as rows of whitespace-separated cells: "." is empty, numbers are values.
 core::Board boardFrom(const std::vector<std::string>& rows);
 
 }  // namespace testsupport

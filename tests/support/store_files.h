@@ -1,6 +1,8 @@
-// Helpers for store tests: sealed files written and read back by hand, and a saved game
-// whose every field follows from one number, so a torn or mixed document is recognisable.
+// Store test helpers: sealed files by hand, the store opened with its messages caught, and a
+// saved game whose every field follows from one number, so a torn or mixed one shows.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <string>
 
@@ -9,12 +11,15 @@
 
 namespace testsupport {
 
-// Seals text and writes it as the whole file.
 bool writeSealed(const std::string& path, const std::string& text);
-// The document inside a sealed file; Null when it is missing, does not open or parse.
-json::Value readSealedDoc(const std::string& path);
+json::Value readSealedDoc(const std::string& path);  // Null when missing or unreadable
+// Opens the store on dir and returns what it printed.
+inline std::string openCapturing(const std::string& dir) {
+    testing::internal::CaptureStderr();
+    store::openAt(dir);
+    return testing::internal::GetCapturedStderr();
+}
 
-// A saved game derived from n alone (board, queue, orbs, colours, counters).
 store::SavedGame gameFor(int n);
 // True when g is exactly gameFor(g.score), savedAt aside.
 bool isGameFor(const store::SavedGame& g);

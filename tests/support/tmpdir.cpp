@@ -11,17 +11,12 @@ namespace testsupport {
 
 namespace {
 
-std::string root() {
-    return TARNWICK_TEST_TMP;
-}
-
-// Runs before main: everything that asks for a home or data directory gets a scratch one.
-// A test that starts the test program as a child picks the child's home through
-// TARNWICK_TEST_HOME.
+// Runs before main; a child test program gets its home through TARNWICK_TEST_HOME.
 const bool kHomeRedirected = [] {
     const char* chosen = std::getenv("TARNWICK_TEST_HOME");
-    const std::string home =
-        chosen && *chosen ? std::string(chosen) : root() + "/home-" + std::to_string(::getpid());
+    const std::string home = chosen && *chosen
+                                 ? std::string(chosen)
+                                 : TARNWICK_TEST_TMP "/home-" + std::to_string(::getpid());
     std::error_code ec;
     std::filesystem::create_directories(home, ec);
     ::setenv("HOME", home.c_str(), 1);
@@ -33,7 +28,7 @@ const bool kHomeRedirected = [] {
 }  // namespace
 
 std::string freshDir(const std::string& name) {
-    const std::string dir = root() + "/" + name + "-" + std::to_string(::getpid());
+    const std::string dir = TARNWICK_TEST_TMP "/" + name + "-" + std::to_string(::getpid());
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
     std::filesystem::create_directories(dir, ec);
@@ -42,13 +37,12 @@ std::string freshDir(const std::string& name) {
 
 std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 bool writeBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    return static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
 }
 
 }  // namespace testsupport

@@ -1,19 +1,14 @@
-// Scratch directories for tests that touch files. Loading this support code points HOME and
-// the XDG directories of the whole test program into the build tree, so no test can ever
-// write into the real home directory. TARNWICK_TEST_HOME, when set, names the scratch home.
+// Scratch directories. Loading this code points HOME and the XDG directories into the build
+// tree (or TARNWICK_TEST_HOME), so no test can write into the real home directory.
 #pragma once
 
 #include <string>
 
 namespace testsupport {
 
-// An empty directory of its own for the calling test: under the build tree's test-tmp,
-// named after the test and the process, emptied when it already exists.
+// An empty directory of the calling test under the build tree, named with the process id.
 std::string freshDir(const std::string& name);
-
-// The whole file as bytes; empty when it cannot be read.
-std::string readBytes(const std::string& path);
-// Writes bytes as the whole file; false when that failed.
+std::string readBytes(const std::string& path);  // empty when unreadable
 bool writeBytes(const std::string& path, const std::string& bytes);
 
 }  // namespace testsupport
