@@ -17,6 +17,7 @@
 #include "support/screens.h"
 #include "support/store_files.h"
 #include "ui/app.h"
+#include "ui/draw.h"
 #include "ui/widgets.h"
 
 using testsupport::control;
@@ -253,4 +254,44 @@ TEST(LevelSelect, TilesStartUnlockedLevelsAndAskOverAStoredGame) {
         if (!byKey) testsupport::clickOn(s.h, ui::backButtonRect(s.h.ctx()), s.t += 1);
         EXPECT_EQ(testsupport::stackKinds(), std::vector{ScreenKind::Menu}) << byKey;
     }
+}
+
+// No screen shows a text below 10 px, in the smallest window and in a tall narrow one, in
+// English and in German (long words).
+TEST(Screens, EveryTextIsReadableAtSmallWindows) {
+    testsupport::usePrivateFonts();
+    testsupport::openStore("readable", 24);
+    for (int level = 0; level < 23; ++level)
+        store::recordSolve({.level = level, .marbles = 30, .score = 4350, .elapsedMs = 95000,
+                            .solvedAt = 0, .stars = 1 + level % 3});
+    store::recordArcadeHigh({.score = 9900, .marbles = 40, .elapsedMs = 120000});
+    using K = ScreenKind;
+    const std::vector<ui::GameState> screens = {
+        {.kind = K::Splash}, {.kind = K::Menu}, {.kind = K::LevelSelect},
+        {.kind = K::Playing, .level = 30, .seed = 5},
+        {.kind = K::Playing, .seed = 5, .arcade = true},
+        {.kind = K::Solved, .level = 33, .marbles = 21, .score = 4350, .starOrbs = 2,
+         .starOrbsTotal = 3},
+        {.kind = K::GameOver, .level = 12, .marbles = 48, .score = 1720, .starOrbs = 1,
+         .starOrbsTotal = 3},
+        {.kind = K::Ending}, {.kind = K::HighScores}, {.kind = K::Gallery}, {.kind = K::Settings},
+        {.kind = K::About}, {.kind = K::Licenses}};
+    double t = 100;
+    for (auto [w, h] : {std::pair{820, 560}, {700, 1000}}) {
+        Headless win(w, h);
+        ASSERT_TRUE(win.ok());
+        for (const char* lang : {"en", "de"}) {
+            i18n::setLanguage(lang);
+            for (const ui::GameState& s : screens) {
+                ui::recordDrawnTexts(true);
+                win.start(s);
+                win.frame(t += 1);
+                win.frame(t += 2.5);
+                for (const ui::DrawnText& d : ui::drawnTexts())
+                    EXPECT_GE(d.px, 10) << int(s.kind) << " " << w << "x" << h << " " << lang
+                                        << ": " << d.text;
+            }
+        }
+    }
+    i18n::setLanguage("en");
 }
