@@ -52,6 +52,19 @@ struct TextCache {
     std::vector<DrawnText> drawn;
 };
 
+// The last use that divides the least recently used quarter of a cache's entries from the
+// rest (entries carry their last use in `used`); the caller sweeps below it in one pass.
+template <class Map>
+std::uint64_t quarterAge(const Map& entries) {
+    std::vector<std::uint64_t> ages;
+    ages.reserve(entries.size());
+    for (const auto& [k, v] : entries) ages.push_back(v.used);
+    if (ages.empty()) return 0;
+    auto nth = ages.begin() + static_cast<std::ptrdiff_t>(ages.size() / 4);
+    std::nth_element(ages.begin(), nth, ages.end());
+    return *nth;
+}
+
 TextCache& textCache();
 
 constexpr const char* kFontFiles[] = {
@@ -151,12 +164,7 @@ PangoLayout* layoutFor(cairo_t* cr, const std::string& text, const TextStyle& st
     PangoLayout* made = e.layout;
     if (c.layouts.size() > kMaxLayouts) {
         // Drop the least recently used quarter in one sweep, so a sweep is rare.
-        std::vector<std::uint64_t> ages;
-        ages.reserve(c.layouts.size());
-        for (const auto& [k, v] : c.layouts) ages.push_back(v.used);
-        auto nth = ages.begin() + static_cast<std::ptrdiff_t>(ages.size() / 4);
-        std::nth_element(ages.begin(), nth, ages.end());
-        const std::uint64_t cut = *nth;
+        const std::uint64_t cut = quarterAge(c.layouts);
         for (auto it = c.layouts.begin(); it != c.layouts.end();) {
             if (it->second.used < cut && it->second.layout != made) {
                 g_object_unref(it->second.layout);
@@ -239,12 +247,7 @@ MaskCache& maskCache() { return st().masks; }
 // one sweep; keep stays.
 void dropOldMasks(MaskCache& mc, const ShapeMask* keep) {
     if (mc.bytes <= kMaxMaskBytes && mc.masks.size() <= kMaxMasks) return;
-    std::vector<std::uint64_t> ages;
-    ages.reserve(mc.masks.size());
-    for (const auto& [k, v] : mc.masks) ages.push_back(v.used);
-    auto nth = ages.begin() + static_cast<std::ptrdiff_t>(ages.size() / 4);
-    std::nth_element(ages.begin(), nth, ages.end());
-    const std::uint64_t cut = *nth;
+    const std::uint64_t cut = quarterAge(mc.masks);
     for (auto it = mc.masks.begin(); it != mc.masks.end();) {
         if (&it->second != keep && it->second.used <= cut) {
             mc.bytes -= it->second.bytes;
