@@ -102,6 +102,38 @@ TEST(Text, KeptLayoutsFollowTheTransform) {
     EXPECT_EQ(first.image().px, again.image().px);
 }
 
+// A text drawn turned a half or a quarter turn, or mirrored, is the upright picture turned
+// or mirrored about its anchor: neither shifted nor flipped the wrong way.
+TEST(Text, TurnedTextIsTheUprightPictureTurned) {
+    testsupport::usePrivateFonts();
+    const auto draw = [](double xx, double yx, double xy, double yy) {
+        Canvas c(120, 120);
+        cairo_matrix_t m;
+        cairo_matrix_init(&m, xx, yx, xy, yy, 60, 60);
+        cairo_set_matrix(c.cr(), &m);
+        ui::drawTextCentered(c.cr(), 0, 0, "Fg7", {.size = 40, .bold = true});
+        return c.image().px;
+    };
+    const std::vector<std::uint32_t> upright = draw(1, 0, 0, 1);
+    const auto alpha = [](std::uint32_t p) { return static_cast<int>(p >> 24); };
+    ASSERT_GT(std::count_if(upright.begin(), upright.end(), [&](auto p) { return alpha(p) > 128; }),
+              300);
+    // Where the upright pixel (x, y) lands under each transform.
+    const std::vector<std::tuple<const char*, std::vector<std::uint32_t>, int (*)(int, int)>>
+        cases = {
+            {"half turn", draw(-1, 0, 0, -1),
+             [](int x, int y) { return (119 - y) * 120 + 119 - x; }},
+            {"quarter turn", draw(0, 1, -1, 0), [](int x, int y) { return (x)*120 + 119 - y; }},
+            {"mirrored", draw(-1, 0, 0, 1), [](int x, int y) { return y * 120 + 119 - x; }}};
+    for (const auto& [name, px, at] : cases) {
+        int off = 0;
+        for (int y = 0; y < 120; ++y)
+            for (int x = 0; x < 120; ++x)
+                off += std::abs(alpha(upright[y * 120 + x]) - alpha(px[at(x, y)])) > 64;
+        EXPECT_LT(off, 20) << name;
+    }
+}
+
 // Japanese and Chinese write 真 with different strokes: it must take the forms of the current
 // language, or of the one a text names.
 TEST(Text, HanCharactersTakeTheFormsOfTheirLanguage) {

@@ -409,6 +409,102 @@ bool paintMasked(cairo_t* cr, const char* kind, double x, double y, double w, do
     return true;
 }
 
+// A text drawn turned, squashed or mirrored (a tumbling title letter, a wobbling
+// headline) is laid out upright at its size on the screen, rounded to a sixteenth, and
+// kept as a coverage mask that is then composited through the turning transform: every
+// new angle would otherwise lay the text out and rasterise its glyphs afresh. (x, y) is
+// the anchor as for an upright text: the middle of the text when centred, else the left,
+// middle or right of its top edge by style.align. False when cr is upright (the plain
+// path is exact there) or the text is too large for a mask.
+bool drawTurnedText(cairo_t* cr, double x, double y, bool centred, const std::string& text,
+                    const TextStyle& style) {
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (m.xy == 0 && m.yx == 0 && m.xx == m.yy && m.xx > 0) return false;
+    const double det = std::fabs(m.xx * m.yy - m.xy * m.yx);
+    const double scale = std::max(std::round(std::sqrt(det) * 16) / 16, 1.0 / 16);
+    if (!(det > 0) || scale > 16) return false;
+
+    cairo_save(cr);
+    cairo_matrix_t upright;
+    cairo_matrix_init_scale(&upright, scale, scale);
+    cairo_set_matrix(cr, &upright);
+    double w = 0;
+    double h = 0;
+    PangoLayout* layout = fittedLayout(cr, text, style, &w, &h);
+    MaskCache& mc = maskCache();
+    mc.key.assign("text|").append(textCache().key);
+    auto hit = mc.masks.find(mc.key);
+    if (hit == mc.masks.end()) {
+        PangoRectangle ink;
+        pango_layout_get_pixel_extents(layout, &ink, nullptr);
+        const int dx = static_cast<int>(std::floor(ink.x * scale)) - 2;
+        const int dy = static_cast<int>(std::floor(ink.y * scale)) - 2;
+        const int mw = static_cast<int>(std::ceil((ink.x + ink.width) * scale)) + 2 - dx;
+        const int mh = static_cast<int>(std::ceil((ink.y + ink.height) * scale)) + 2 - dy;
+        cairo_surface_t* mask = nullptr;
+        if (mw >= 1 && mh >= 1 && static_cast<std::int64_t>(mw) * mh <= (1 << 20))
+            mask = cairo_image_surface_create(CAIRO_FORMAT_A8, mw, mh);
+        if (mask == nullptr || cairo_surface_status(mask) != CAIRO_STATUS_SUCCESS) {
+            if (mask != nullptr) cairo_surface_destroy(mask);
+            cairo_restore(cr);
+            return false;
+        }
+        cairo_t* mcr = cairo_create(mask);
+        cairo_translate(mcr, -dx, -dy);
+        cairo_scale(mcr, scale, scale);
+        cairo_move_to(mcr, 0, 0);
+        pango_cairo_show_layout(mcr, layout);
+        cairo_destroy(mcr);
+        cairo_surface_flush(mask);
+        ShapeMask made{mask, dx, dy,
+                       static_cast<std::int64_t>(cairo_image_surface_get_stride(mask)) * mh, 0};
+        hit = mc.masks.emplace(mc.key, made).first;
+        mc.bytes += made.bytes;
+        dropOldMasks(mc, &hit->second);
+    }
+    cairo_restore(cr);
+
+    ShapeMask& sm = hit->second;
+    sm.used = ++mc.clock;
+    double left = x;
+    double top = y;
+    if (centred) {
+        left -= w / 2;
+        top -= h / 2;
+    } else if (style.align == Align::Center) {
+        left -= w / 2;
+    } else if (style.align == Align::Right) {
+        left -= w;
+    }
+    // A glyph drawn directly lands with its origin on a whole device pixel; the mask's
+    // baseline origin goes to the same pixel, so a letter does not shift by a fraction.
+    double ox = left;
+    double oy = top + pango_layout_get_baseline(layout) / static_cast<double>(PANGO_SCALE);
+    cairo_user_to_device(cr, &ox, &oy);
+    double snapX = std::round(ox) - ox;
+    double snapY = std::round(oy) - oy;
+    cairo_device_to_user_distance(cr, &snapX, &snapY);
+    left += snapX;
+    top += snapY;
+    noteDrawn(cr, text);
+    setColor(cr, style.color, style.alpha);
+    cairo_save(cr);
+    cairo_translate(cr, left, top);
+    cairo_scale(cr, 1 / scale, 1 / scale);
+    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(sm.mask);
+    cairo_matrix_t at;
+    cairo_matrix_init_translate(&at, -sm.dx, -sm.dy);
+    cairo_pattern_set_matrix(pattern, &at);
+    // The sharper filter keeps a turned stem as crisp as a glyph rasterised turned.
+    cairo_pattern_set_filter(pattern, CAIRO_FILTER_BEST);
+    cairo_mask(cr, pattern);
+    cairo_pattern_destroy(pattern);
+    cairo_restore(cr);
+    cairo_move_to(cr, left, top);  // where a text drawn the plain way leaves the point
+    return true;
+}
+
 }  // namespace
 
 void setColor(cairo_t* cr, std::uint32_t rgb, double alpha) {
@@ -604,7 +700,7 @@ void measureText(cairo_t* cr, const std::string& text, const TextStyle& style, d
 }
 
 void drawText(cairo_t* cr, double x, double y, const std::string& text, const TextStyle& style) {
-    if (text.empty()) return;
+    if (text.empty() || drawTurnedText(cr, x, y, false, text, style)) return;
     double w = 0;
     double h = 0;
     PangoLayout* layout = fittedLayout(cr, text, style, &w, &h);
@@ -618,7 +714,7 @@ void drawText(cairo_t* cr, double x, double y, const std::string& text, const Te
 
 void drawTextCentered(cairo_t* cr, double cx, double cy, const std::string& text,
                       const TextStyle& style) {
-    if (text.empty()) return;
+    if (text.empty() || drawTurnedText(cr, cx, cy, true, text, style)) return;
     double w = 0;
     double h = 0;
     PangoLayout* layout = fittedLayout(cr, text, style, &w, &h);
