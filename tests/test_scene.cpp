@@ -17,6 +17,7 @@ namespace {
 
 using testsupport::Frame;
 using testsupport::Headless;
+using testsupport::RenderPath;
 
 // The time at which a seed's own clock shows day phase p (no PLUMBRIX_DAY override).
 double timeForPhase(std::uint32_t seed, double p) {
@@ -176,5 +177,25 @@ TEST(SceneFrames, MatchTheReferencePictures) {
          {std::tuple{0, 0.25, "scene_candy_day"}, {8, 0.75, "scene_underwater_night"}}) {
         const Frame f = sceneFrame(h, stage, 11, timeForPhase(11, p) + 0.5);
         EXPECT_TRUE(testsupport::matchesGolden(f, name, 16, 200)) << name;
+    }
+}
+
+// SDL's software renderer draws clouds and small dots from copies kept at their size, tint
+// and fade: the scene must look as on OpenGL, a dot on the very pixels. By night the stars
+// and motes are all that move; by day the flyers' and clouds' nearest-pixel stretching
+// differs a little on its own.
+TEST(SceneFrames, SoftwareRendererShowsTheSameScene) {
+    if (overridden()) GTEST_SKIP() << "day phase overridden";
+    const LinearScaling linear;
+    for (const auto& [stage, p, allowed] : {std::tuple{4, 0.6, 4}, {0, 0.25, 60}}) {
+        Frame frames[2];
+        for (const auto path : {RenderPath::OpenGL, RenderPath::Software}) {
+            Headless h(480, 270, path);
+            ASSERT_TRUE(h.ok());
+            const double t = timeForPhase(11, p) + 0.5;
+            sceneFrame(h, stage, 11, t - 0.5);  // the copies are made, then used
+            frames[path == RenderPath::Software] = sceneFrame(h, stage, 11, t);
+        }
+        EXPECT_LE(testsupport::pixelsOver(frames[0], frames[1], 24), allowed) << stage;
     }
 }

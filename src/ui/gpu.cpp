@@ -147,15 +147,21 @@ void dropIfOtherSize(const std::string& key, int w, int h) {
     st().cache.erase(it);
 }
 
+// Renders into tex and returns to the target drawn before, with its clip: a small copy
+// may be made while a bake is drawn strip by strip.
 void renderInto(SDL_Texture* tex, DrawFn draw, void* user) {
     SDL_Renderer* ren = st().ren;
     SDL_Texture* previous = SDL_GetRenderTarget(ren);
+    SDL_Rect clip{};
+    const bool clipped = SDL_RenderIsClipEnabled(ren) == SDL_TRUE;
+    if (clipped) SDL_RenderGetClipRect(ren, &clip);
     SDL_SetRenderTarget(ren, tex);
     SDL_SetRenderDrawBlendMode(ren, SDL_BLENDMODE_NONE);
     SDL_SetRenderDrawColor(ren, 0, 0, 0, 0);
     SDL_RenderClear(ren);
     if (draw != nullptr) draw(user);
     SDL_SetRenderTarget(ren, previous);
+    SDL_RenderSetClipRect(ren, clipped ? &clip : nullptr);
 }
 
 // The part of dst that shows within the target and the clip; false when none does.

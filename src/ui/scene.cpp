@@ -903,7 +903,7 @@ void blitDotSoftware(SDL_Texture* dot, double cx, double cy, double side, Rgb ti
     const std::int64_t frame = gpuFrame();
     state.dots[key] = frame;
     SDL_SetTextureBlendMode(tex, SDL_BLENDMODE_BLEND);
-    gpuBlit(tex, cx - s / 2, cy - s / 2, s, s, 1);
+    gpuBlit(tex, cx - side / 2, cy - side / 2, s, s, 1);  // on the pixels a stretched copy takes
     if (frame - state.dotSweep < kDotKeepFrames) return;
     state.dotSweep = frame;
     for (auto it = state.dots.begin(); it != state.dots.end();) {
