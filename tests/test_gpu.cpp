@@ -73,3 +73,32 @@ TEST(GpuCache, EvictsAThirdOldestFirstPastNineHundredEntries) {
     EXPECT_FALSE(ui::gpuCached(key('m', 4)));
     EXPECT_TRUE(ui::gpuCached(key('m', 5)));
 }
+
+// On SDL's software renderer a small tinted sprite comes from a kept copy: a texture
+// painted again under the same key must show its new picture, and copies nobody draws
+// any more are let go.
+TEST(GpuCache, KeptTintedCopiesFollowTheirTextureAndGo) {
+    testsupport::Headless h(64, 64, testsupport::RenderPath::Software);
+    ASSERT_TRUE(h.ok());
+    std::uint32_t colour = 0xFF0000;
+    auto paint = [](cairo_t* cr, void* user) {
+        ui::fillRect(cr, {0, 0, 16, 16}, *static_cast<std::uint32_t*>(user), 1.0);
+    };
+    auto centre = [&] {
+        h.setUpdate([&](ui::Ctx&) {
+            SDL_Texture* tex = ui::gpuTexture("spot", 16, 16, paint, &colour);
+            ui::gpuBlitTinted(tex, 8, 8, 24, 24, 0xFFFFFF, 1.0);
+        });
+        return h.frame(0).at(20, 20) & 0xFFFFFF;
+    };
+    const std::int64_t bare = ui::gpuCacheBytes();
+    EXPECT_EQ(centre(), 0xFF0000u);
+    EXPECT_GT(ui::gpuCacheBytes(), bare + 16 * 16 * 4) << "the copy is kept";
+    ui::gpuDrop("spot");
+    EXPECT_EQ(ui::gpuCacheBytes(), bare) << "the copies go with their texture";
+    colour = 0x0000FF;
+    EXPECT_EQ(centre(), 0x0000FFu) << "a copy of the texture that was dropped";
+    h.setUpdate([](ui::Ctx&) {});
+    for (int i = 0; i < 250; ++i) h.frame(i / 60.0);
+    EXPECT_EQ(ui::gpuCacheBytes(), bare + 16 * 16 * 4) << "only the texture itself is left";
+}

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -24,6 +25,15 @@ struct Entry {
     int h = 0;
     std::int64_t lastUsed = 0;
 };
+
+// A small copy of a texture with a tint and fade applied, kept on SDL's software renderer.
+struct Tinted {
+    SDL_Texture* tex = nullptr;
+    std::int64_t bytes = 0;
+    std::int64_t lastUsed = 0;
+};
+// Source texture, size in pixels, tint (0xRRGGBB) and fade in kFadeSteps.
+using TintedKey = std::tuple<SDL_Texture*, int, int, std::uint32_t, int>;
 
 struct State {
     SDL_Renderer* ren = nullptr;
@@ -42,6 +52,9 @@ struct State {
     bool software = false;
     DrawFn canvasFlush = nullptr;
     void* canvasFlushUser = nullptr;
+    std::map<TintedKey, Tinted> tinted;
+    std::int64_t tintedBytes = 0;
+    std::int64_t tintedSweep = 0;  // frame of the last look for copies gone unused
 };
 
 State& st() {
@@ -61,6 +74,11 @@ std::map<std::string, ProfEntry>& profEntries() {
 }
 
 constexpr size_t kMaxEntries = 900;
+// Tinted copies: at most this many pixels on a side, the fade in this many steps, let go
+// after this many frames unused.
+constexpr int kTintedMaxPx = 64;
+constexpr int kFadeSteps = 32;
+constexpr std::int64_t kTintedKeepFrames = 120;
 constexpr std::int64_t kMaxBytes = std::int64_t{64} << 20;
 
 double clamp01(double a) {
@@ -86,7 +104,21 @@ SDL_Rect pxRect(double x, double y, double w, double h) {
     return {px(x), px(y), px(w), px(h)};
 }
 
+void dropTinted(SDL_Texture* from) {
+    State& s = st();
+    for (auto it = s.tinted.begin(); it != s.tinted.end();) {
+        if (from == nullptr || std::get<0>(it->first) == from) {
+            SDL_DestroyTexture(it->second.tex);
+            s.tintedBytes -= it->second.bytes;
+            it = s.tinted.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
 void destroy(Entry& e) {
+    if (e.tex != nullptr) dropTinted(e.tex);
     if (e.tex != nullptr) SDL_DestroyTexture(e.tex);
     e.tex = nullptr;
     st().bytes -= static_cast<std::int64_t>(e.w) * e.h * 4;
@@ -223,6 +255,70 @@ double steadySeconds() {
            1e9;
 }
 
+// SDL's software renderer stretches, tints and fades a blended copy pixel by pixel through
+// its slowest path, at several times the cost of a plain blended copy. A small copy (a
+// dot, a spark, a particle) is therefore drawn from a copy kept at its size in pixels
+// with its tint and fade (in kFadeSteps) applied; copies unused for kTintedKeepFrames go.
+// False when the copy is not small or cannot be made: the caller draws the general way.
+bool tintedCopy(SDL_Texture* tex, const SDL_Rect& dst, double r, double g, double b,
+                double alpha) {
+    State& s = st();
+    if (dst.w < 1 || dst.h < 1 || dst.w > kTintedMaxPx || dst.h > kTintedMaxPx) return false;
+    const int fade = static_cast<int>(std::lround(kFadeSteps * clamp01(alpha)));
+    if (fade == 0) return true;  // nothing shows
+    auto channel = [](double c) {
+        return static_cast<std::uint32_t>(std::clamp(std::floor(c + 0.5), 0.0, 255.0));
+    };
+    const std::uint32_t rgb = channel(r) << 16 | channel(g) << 8 | channel(b);
+    const TintedKey key{tex, dst.w, dst.h, rgb, fade};
+    auto hit = s.tinted.find(key);
+    if (hit == s.tinted.end()) {
+        SDL_Texture* copyTex = SDL_CreateTexture(s.ren, SDL_PIXELFORMAT_ARGB8888,
+                                                 SDL_TEXTUREACCESS_TARGET, dst.w, dst.h);
+        if (copyTex == nullptr) return false;
+        SDL_BlendMode before = SDL_BLENDMODE_BLEND;
+        SDL_GetTextureBlendMode(tex, &before);
+        struct Paint {
+            SDL_Texture* from;
+            SDL_Rect to;
+        } paint{tex, {0, 0, dst.w, dst.h}};
+        SDL_SetTextureBlendMode(tex, SDL_BLENDMODE_NONE);  // the copy takes colour and alpha
+        SDL_SetTextureAlphaMod(tex, static_cast<Uint8>(std::lround(255.0 * fade / kFadeSteps)));
+        SDL_SetTextureColorMod(tex, rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF);
+        renderInto(
+            copyTex,
+            [](void* user) {
+                const Paint& p = *static_cast<const Paint*>(user);
+                SDL_RenderCopy(st().ren, p.from, nullptr, &p.to);
+            },
+            &paint);
+        SDL_SetTextureBlendMode(tex, before);
+        SDL_SetTextureBlendMode(copyTex, SDL_BLENDMODE_BLEND);
+        const std::int64_t bytes = std::int64_t{4} * dst.w * dst.h;
+        hit = s.tinted.emplace(key, Tinted{copyTex, bytes, 0}).first;
+        s.tintedBytes += bytes;
+    }
+    hit->second.lastUsed = s.frame;
+    ++s.drawCalls;
+    SDL_RenderCopy(s.ren, hit->second.tex, nullptr, &dst);
+    return true;
+}
+
+void dropUnusedTinted() {
+    State& s = st();
+    if (s.frame - s.tintedSweep < kTintedKeepFrames) return;
+    s.tintedSweep = s.frame;
+    for (auto it = s.tinted.begin(); it != s.tinted.end();) {
+        if (s.frame - it->second.lastUsed > kTintedKeepFrames) {
+            SDL_DestroyTexture(it->second.tex);
+            s.tintedBytes -= it->second.bytes;
+            it = s.tinted.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
 }  // namespace
 
 void gpuInit(SDL_Renderer* ren) {
@@ -249,6 +345,7 @@ void gpuInit(SDL_Renderer* ren) {
 
 void gpuShutdown() {
     State& s = st();
+    dropTinted(nullptr);
     for (auto& [key, e] : s.cache) destroy(e);
     s.cache.clear();
     s.ren = nullptr;
@@ -269,6 +366,7 @@ bool gpuPremultiplied() {
 void gpuBeginFrame() {
     st().drawCalls = 0;
     ++st().frame;
+    dropUnusedTinted();
 }
 
 int gpuDrawCalls() {
@@ -372,7 +470,7 @@ int gpuCacheSize() {
 }
 
 std::int64_t gpuCacheBytes() {
-    return st().bytes;
+    return st().bytes + st().tintedBytes;
 }
 
 bool gpuCached(const std::string& key) {
@@ -434,6 +532,7 @@ void gpuBlitTinted(SDL_Texture* tex, double x, double y, double w, double h, std
 void gpuBlitTintedRgb(SDL_Texture* tex, double x, double y, double w, double h, double r,
                       double g, double b, double alpha) {
     if (tex == nullptr || st().ren == nullptr) return;
+    if (st().software && tintedCopy(tex, pxRect(x, y, w, h), r, g, b, alpha)) return;
     const double a = clamp01(alpha);
     SDL_SetTextureAlphaMod(tex, alphaByte(a));
     const double k = st().straight ? 1.0 : a;

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unordered_map>
 
 #include "core/grid.h"
 #include "ui/gpu.h"
@@ -53,8 +52,6 @@ struct State {
     int bakeLand = -1;  // landscape paints counted when the bake was made
     double lastBake = 0;
     std::array<std::array<int, 4>, 5> cloudLooks{};  // tint and fade of each cloud's copy
-    std::unordered_map<std::string, std::int64_t> dots;  // kept dot copies, frame last drawn
-    std::int64_t dotSweep = 0;                           // frame of the last look for old ones
 };
 
 State& st() {
@@ -736,13 +733,8 @@ Frame under(const Frame& f, Under u) {
     return g;
 }
 
-void blitDotSoftware(SDL_Texture* dot, double cx, double cy, double side, Rgb tint, double alpha);
-
 void dotTinted(const Frame& f, double cx, double cy, double side, std::uint32_t rgb, double alpha) {
-    if (gpuSoftware())
-        blitDotSoftware(f.dot, cx, cy, side, veiled(f, rgb), alpha);
-    else
-        blitVeiled(f, f.dot, cx - side / 2, cy - side / 2, side, side, rgb, alpha);
+    blitVeiled(f, f.dot, cx - side / 2, cy - side / 2, side, side, rgb, alpha);
 }
 
 void dotAdditive(const Frame& f, double cx, double cy, double side, std::uint32_t rgb,
@@ -873,47 +865,6 @@ void blitCloudSoftware(int k, SDL_Texture* cloud, double x, double y, double w, 
     s.cloudLooks[k] = look;
     SDL_SetTextureBlendMode(tex, SDL_BLENDMODE_BLEND);
     gpuBlit(tex, x, y, w, h, 1);
-}
-
-// The same holds for the small dots (motes, bubbles, stars): there each is kept at its
-// size in whole pixels with its tint and its fade (in 32 steps) applied. The light of the
-// day moves on, so copies not drawn for two seconds are let go.
-constexpr int kDotMaxPx = 32;
-constexpr std::int64_t kDotKeepFrames = 120;
-
-void blitDotSoftware(SDL_Texture* dot, double cx, double cy, double side, Rgb tint, double alpha) {
-    const double scale = gpuScale();
-    const int sidePx = static_cast<int>(std::lround(side * scale));
-    const int fade = static_cast<int>(std::lround(32 * std::clamp(alpha, 0.0, 1.0)));
-    if (dot == nullptr || sidePx < 1 || fade == 0) return;
-    if (sidePx > kDotMaxPx) {  // a large soft glow: few of them, each drawn the general way
-        gpuBlitTintedRgb(dot, cx - side / 2, cy - side / 2, side, side, tint.r, tint.g, tint.b,
-                         alpha);
-        return;
-    }
-    const Rgb rounded{std::round(tint.r), std::round(tint.g), std::round(tint.b)};
-    char key[64];
-    std::snprintf(key, sizeof key, "scene_dot|%d|%.0f,%.0f,%.0f|%d", sidePx, rounded.r,
-                  rounded.g, rounded.b, fade);
-    const double s = sidePx / scale;
-    CloudLook c{dot, s, s, rounded, fade / 32.0};
-    SDL_Texture* tex = gpuRenderTarget(key, sidePx, sidePx, paintCloudLook, &c, false);
-    if (tex == nullptr) return;
-    State& state = st();
-    const std::int64_t frame = gpuFrame();
-    state.dots[key] = frame;
-    SDL_SetTextureBlendMode(tex, SDL_BLENDMODE_BLEND);
-    gpuBlit(tex, cx - side / 2, cy - side / 2, s, s, 1);  // on the pixels a stretched copy takes
-    if (frame - state.dotSweep < kDotKeepFrames) return;
-    state.dotSweep = frame;
-    for (auto it = state.dots.begin(); it != state.dots.end();) {
-        if (frame - it->second > kDotKeepFrames) {
-            gpuDrop(it->first);
-            it = state.dots.erase(it);
-        } else {
-            ++it;
-        }
-    }
 }
 
 void drawClouds(const Scene& sc, const Frame& f, SDL_Texture* cloud) {
