@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     store::init();
     store::Settings& settings = store::settings();
     ui::WindowPrefs prefs = windowPrefsOf(settings);
-    const ui::WindowOptions opts = ui::applyWindowOptions(argc, argv, prefs);
+    ui::WindowOptions opts = ui::applyWindowOptions(argc, argv, prefs);
     storeWindowPrefs(prefs, settings);
     i18n::setLanguage(settings.language);
     applyStartScreen();
@@ -93,6 +93,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     ui::setAppIdentity();
+    opts.openglOnCpu = ui::probeOpenglOnCpu();  // before SDL starts: the probe runs apart
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
         return 1;

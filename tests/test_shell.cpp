@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <functional>
 #include <tuple>
 #include <vector>
@@ -301,4 +305,26 @@ TEST(FrameLoop, ObscuredWindowsPaintNothingAndUnfocusedOnesSlowDown) {
     slept = 0;
     EXPECT_TRUE(ui::shellIteration(sh, prefs).painted);
     EXPECT_LT(slept, 0.02);
+}
+
+// The OpenGL probe runs in a child process before SDL starts: its answer comes back (OpenGL
+// here is Mesa's llvmpipe) while neither SDL's video nor a driver starts in this process;
+// a renderer the user names skips the probe.
+TEST(VideoStart, OpenGlProbeRunsInAChildProcess) {
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "video already started in this process";
+    auto driverLoaded = [] {
+        std::ifstream maps("/proc/self/maps");
+        const std::string all{std::istreambuf_iterator<char>(maps), {}};
+        return all.find("_dri.so") != std::string::npos;
+    };
+    const bool loadedBefore = driverLoaded();
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    EXPECT_TRUE(ui::probeOpenglOnCpu());
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
+    if (!loadedBefore) {
+        EXPECT_FALSE(driverLoaded()) << "the driver stayed in the child";
+    }
+    setenv("SDL_RENDER_DRIVER", "opengl", 1);
+    EXPECT_FALSE(ui::probeOpenglOnCpu());
+    unsetenv("SDL_RENDER_DRIVER");
 }

@@ -8,6 +8,11 @@
 #include <cstring>
 #include <thread>
 
+#include <signal.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "platform/audio.h"
 #include "ui/gpu.h"
 #include "version.h"
@@ -79,10 +84,8 @@ bool rasterisedByCpu(SDL_Renderer* ren) {
     return currentGlOnCpu();
 }
 
-// Asks a hidden probe window whether OpenGL here would be drawn by the processor, so that
-// the game window never loads such a driver (its code and buffers stay resident).
+// Asks a hidden probe window whether OpenGL here would be drawn by the processor.
 bool openglOnCpu() {
-    if (std::getenv("SDL_RENDER_DRIVER") != nullptr) return false;  // the user chose
     SDL_Window* probe = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (probe == nullptr) return false;
     bool cpu = false;
@@ -94,6 +97,9 @@ bool openglOnCpu() {
     SDL_DestroyWindow(probe);
     return cpu;
 }
+
+// How long the probe may take before it counts as no answer.
+constexpr int kProbeWaitMs = 5000;
 
 void destroyCanvas(Shell& sh) {
     if (sh.canvas != nullptr) cairo_surface_destroy(sh.canvas);  // may borrow the texture's pixels
@@ -674,6 +680,32 @@ double pacingWait(double start, double now, double interval) {
     return left > 0 ? std::min(left, interval) : 0;
 }
 
+bool probeOpenglOnCpu() {
+    if (std::getenv("SDL_RENDER_DRIVER") != nullptr) return false;  // the user chose
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return openglOnCpu();   // too late for a child
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child < 0) return false;
+    if (child == 0) {
+        // The child only answers by its exit status, and leaves without running anything
+        // of the parent's (no exit handlers, no buffers flushed twice).
+        int answer = 2;
+        if (SDL_Init(SDL_INIT_VIDEO) == 0) answer = openglOnCpu() ? 1 : 0;
+        std::_Exit(answer);
+    }
+    int status = 0;
+    for (int waited = 0; waited < kProbeWaitMs; waited += 10) {
+        const pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child) return WIFEXITED(status) && WEXITSTATUS(status) == 1;
+        if (done < 0) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::fprintf(stderr, "[video] die OpenGL-Probe antwortet nicht — abgebrochen\n");
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    return false;
+}
+
 bool shellOpen(Shell& sh, const WindowPrefs& prefs, const WindowOptions& opts) {
     const WindowPlacement p = placeWindow(prefs, opts, queryDisplayArea());
     if (p.shrunk) {
@@ -697,7 +729,7 @@ bool shellOpen(Shell& sh, const WindowPrefs& prefs, const WindowOptions& opts) {
     // without a GPU, the only ones where that renderer runs).
     SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
     SDL_Renderer* ren = nullptr;
-    if (!openglOnCpu()) {
+    if (!opts.openglOnCpu) {
         ren = SDL_CreateRenderer(sh.window, -1,
                                  SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
         if (ren == nullptr) ren = SDL_CreateRenderer(sh.window, -1, SDL_RENDERER_ACCELERATED);

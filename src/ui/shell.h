@@ -51,6 +51,7 @@ struct WindowOptions {
     bool sizeSet = false;  // a valid --size was given
     int w = 0;
     int h = 0;
+    bool openglOnCpu = false;  // what probeOpenglOnCpu() found before SDL started
 };
 
 // Seconds since the first call, from the steady clock.
@@ -168,6 +169,14 @@ struct FrameOutcome {
     bool painted = false;       // the frame was painted and presented
     bool saveSettings = false;  // the window prefs changed in a way to be stored now
 };
+
+// Whether OpenGL here would be drawn by the processor (llvmpipe and the like), asked of a
+// hidden window in a short-lived child process: the driver and its libraries (tens of MiB)
+// leave with the child, and the game then picks SDL's software renderer without ever
+// loading them. Call before SDL starts its video; with video already started, or with
+// SDL_RENDER_DRIVER set (the user chose), it asks in this process or not at all. False
+// when the probe cannot tell.
+bool probeOpenglOnCpu();
 
 // Opens the window and renderer for prefs and opts (display area, sizing, placement,
 // maximise and fullscreen, the renderer fallback chain, the "[video]" line) and prepares
