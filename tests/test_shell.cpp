@@ -5,9 +5,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
-#include <functional>
 #include <tuple>
 #include <vector>
 

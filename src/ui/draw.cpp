@@ -259,6 +259,21 @@ void dropOldMasks(MaskCache& mc, const ShapeMask* keep) {
     }
 }
 
+// Files a mask just drawn under mc.key and trims the cache around it.
+std::unordered_map<std::string, ShapeMask>::iterator keepMask(MaskCache& mc,
+                                                              cairo_surface_t* mask, int dx,
+                                                              int dy) {
+    cairo_surface_flush(mask);
+    const ShapeMask made{mask, dx, dy,
+                         static_cast<std::int64_t>(cairo_image_surface_get_stride(mask)) *
+                             cairo_image_surface_get_height(mask),
+                         0};
+    auto hit = mc.masks.emplace(mc.key, made).first;
+    mc.bytes += made.bytes;
+    dropOldMasks(mc, &hit->second);
+    return hit;
+}
+
 // True when cr paints with the defaults the masks are made with: an upright, unmirrored
 // transform, default antialiasing, fill rule and tolerance, the OVER operator, and no path
 // begun but a bare starting point (which a text leaves behind; real segments would be
@@ -397,12 +412,7 @@ bool paintMasked(cairo_t* cr, const char* kind, double x, double y, double w, do
             cairo_fill(mcr);
         }
         cairo_destroy(mcr);
-        cairo_surface_flush(mask);
-        ShapeMask made{mask, dx, dy,
-                       static_cast<std::int64_t>(cairo_image_surface_get_stride(mask)) * mh, 0};
-        hit = mc.masks.emplace(mc.key, made).first;
-        mc.bytes += made.bytes;
-        dropOldMasks(mc, &hit->second);
+        hit = keepMask(mc, mask, dx, dy);
     }
     if (lineWidth > 0) cairo_set_line_width(cr, lineWidth);  // as a stroke leaves it
     compositeMask(cr, hit->second, ox + hit->second.dx, oy + hit->second.dy, rgb, alpha);
@@ -456,12 +466,7 @@ bool drawTurnedText(cairo_t* cr, double x, double y, bool centred, const std::st
         cairo_move_to(mcr, 0, 0);
         pango_cairo_show_layout(mcr, layout);
         cairo_destroy(mcr);
-        cairo_surface_flush(mask);
-        ShapeMask made{mask, dx, dy,
-                       static_cast<std::int64_t>(cairo_image_surface_get_stride(mask)) * mh, 0};
-        hit = mc.masks.emplace(mc.key, made).first;
-        mc.bytes += made.bytes;
-        dropOldMasks(mc, &hit->second);
+        hit = keepMask(mc, mask, dx, dy);
     }
     cairo_restore(cr);
 

@@ -104,10 +104,12 @@ SDL_Rect pxRect(double x, double y, double w, double h) {
     return {px(x), px(y), px(w), px(h)};
 }
 
-void dropTinted(SDL_Texture* from) {
+// Drops the kept tinted copies for which gone(key, copy) holds.
+template <class Gone>
+void dropTintedWhere(Gone gone) {
     State& s = st();
     for (auto it = s.tinted.begin(); it != s.tinted.end();) {
-        if (from == nullptr || std::get<0>(it->first) == from) {
+        if (gone(it->first, it->second)) {
             SDL_DestroyTexture(it->second.tex);
             s.tintedBytes -= it->second.bytes;
             it = s.tinted.erase(it);
@@ -115,6 +117,13 @@ void dropTinted(SDL_Texture* from) {
             ++it;
         }
     }
+}
+
+// Drops the copies made from one texture, or all of them for null.
+void dropTinted(SDL_Texture* from) {
+    dropTintedWhere([from](const TintedKey& key, const Tinted&) {
+        return from == nullptr || std::get<0>(key) == from;
+    });
 }
 
 void destroy(Entry& e) {
@@ -260,8 +269,7 @@ double steadySeconds() {
 // dot, a spark, a particle) is therefore drawn from a copy kept at its size in pixels
 // with its tint and fade (in kFadeSteps) applied; copies unused for kTintedKeepFrames go.
 // False when the copy is not small or cannot be made: the caller draws the general way.
-bool tintedCopy(SDL_Texture* tex, const SDL_Rect& dst, double r, double g, double b,
-                double alpha) {
+bool tintedCopy(SDL_Texture* tex, const SDL_Rect& dst, double r, double g, double b, double alpha) {
     State& s = st();
     if (dst.w < 1 || dst.h < 1 || dst.w > kTintedMaxPx || dst.h > kTintedMaxPx) return false;
     const int fade = static_cast<int>(std::lround(kFadeSteps * clamp01(alpha)));
@@ -308,15 +316,9 @@ void dropUnusedTinted() {
     State& s = st();
     if (s.frame - s.tintedSweep < kTintedKeepFrames) return;
     s.tintedSweep = s.frame;
-    for (auto it = s.tinted.begin(); it != s.tinted.end();) {
-        if (s.frame - it->second.lastUsed > kTintedKeepFrames) {
-            SDL_DestroyTexture(it->second.tex);
-            s.tintedBytes -= it->second.bytes;
-            it = s.tinted.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    dropTintedWhere([&s](const TintedKey&, const Tinted& copy) {
+        return s.frame - copy.lastUsed > kTintedKeepFrames;
+    });
 }
 
 }  // namespace
@@ -532,7 +534,9 @@ void gpuBlitTinted(SDL_Texture* tex, double x, double y, double w, double h, std
 void gpuBlitTintedRgb(SDL_Texture* tex, double x, double y, double w, double h, double r,
                       double g, double b, double alpha) {
     if (tex == nullptr || st().ren == nullptr) return;
-    if (st().software && tintedCopy(tex, pxRect(x, y, w, h), r, g, b, alpha)) return;
+    // The kept copies hold straight alpha, as the software renderer blends.
+    if (st().software && st().straight && tintedCopy(tex, pxRect(x, y, w, h), r, g, b, alpha))
+        return;
     const double a = clamp01(alpha);
     SDL_SetTextureAlphaMod(tex, alphaByte(a));
     const double k = st().straight ? 1.0 : a;

@@ -1,5 +1,10 @@
 #include "ui/shell.h"
 
+#include <signal.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -7,11 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
-
-#include <signal.h>
-#include <sys/types.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "platform/audio.h"
 #include "ui/gpu.h"
@@ -682,7 +682,7 @@ double pacingWait(double start, double now, double interval) {
 
 bool probeOpenglOnCpu() {
     if (std::getenv("SDL_RENDER_DRIVER") != nullptr) return false;  // the user chose
-    if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return openglOnCpu();   // too late for a child
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return openglOnCpu();     // too late for a child
     std::fflush(nullptr);
     const pid_t child = fork();
     if (child < 0) return false;
