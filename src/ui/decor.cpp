@@ -480,6 +480,81 @@ void MarbleRain::draw(Ctx& c, const theme::World& world) {
     }
 }
 
+namespace {
+
+// A white disc filling a square texture whose side in pixels *user holds.
+void paintDisc(cairo_t* cr, void* user) {
+    const double r = *static_cast<const int*>(user) / 2.0 / gpuScale();
+    cairo_new_path(cr);
+    cairo_arc(cr, r, r, r, 0, 2 * kPi);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_fill(cr);
+}
+
+// A small disc on the renderer, from a white sprite painted at its size in pixels and
+// tinted, so that a shower of sparks costs a few plain copies and leaves the canvas clear.
+// A disc under a pixel across is one pixel faded by the area it would cover. False without
+// a renderer: the caller paints on cr.
+bool spriteDisc(double cx, double cy, double r, std::uint32_t rgb, double alpha) {
+    if (gpuRenderer() == nullptr) return false;
+    if (!(r > 0) || !(alpha > 0)) return true;
+    const double scale = gpuScale();
+    const double across = 2 * r * scale;
+    const int px = std::max(1, static_cast<int>(std::lround(across)));
+    if (across < 1) alpha *= across * across * kPi / 4;
+    char key[32];
+    std::snprintf(key, sizeof key, "fx_disc%d", px);
+    int side = px;
+    SDL_Texture* tex = gpuTexture(key, px, px, paintDisc, &side);
+    if (tex == nullptr) return false;
+    const double w = px / scale;
+    gpuBlitTinted(tex, cx - w / 2, cy - w / 2, w, w, rgb, alpha);
+    return true;
+}
+
+void disc(cairo_t* cr, double cx, double cy, double r, std::uint32_t rgb, double alpha) {
+    if (!spriteDisc(cx, cy, r, rgb, alpha)) fillCircle(cr, cx, cy, r, rgb, alpha);
+}
+
+// The falling petal's outline for half-height z, centred on the origin, pointing up.
+void petalPath(cairo_t* cr, double z) {
+    cairo_new_path(cr);
+    cairo_move_to(cr, 0, -z);
+    cairo_curve_to(cr, 0.8 * z, -0.4 * z, 0.6 * z, 0.6 * z, 0, z);
+    cairo_curve_to(cr, -0.6 * z, 0.6 * z, -0.8 * z, -0.4 * z, 0, -z);
+    cairo_close_path(cr);
+}
+
+constexpr std::uint32_t kPetal[3] = {0xffd6e8, 0xffb3d1, 0xfff0f6};
+constexpr double kPetalAlpha = 0.85;
+// The largest petal's half-height in units; a sprite is painted for it and shrunk for the rest.
+constexpr double kPetalMaxZ = 14;
+
+struct PetalPaint {
+    std::uint32_t rgb;
+    double z;  // logical half-height, the texture's half-side
+};
+
+void paintPetal(cairo_t* cr, void* user) {
+    const PetalPaint& p = *static_cast<const PetalPaint*>(user);
+    cairo_translate(cr, p.z, p.z);
+    petalPath(cr, p.z);
+    setColor(cr, p.rgb, kPetalAlpha);
+    cairo_fill(cr);
+}
+
+// Petal i's sprite for a ui factor u, or null without a renderer.
+SDL_Texture* petalSprite(int i, double u) {
+    if (gpuRenderer() == nullptr) return nullptr;
+    PetalPaint p{kPetal[i % 3], kPetalMaxZ * u};
+    const int px = std::max(1, static_cast<int>(std::lround(2 * p.z * gpuScale())));
+    char key[32];
+    std::snprintf(key, sizeof key, "fx_petal%d", i % 3);
+    return gpuTexture(key, px, px, paintPetal, &p);
+}
+
+}  // namespace
+
 void drawFireworks(Ctx& c, std::uint32_t seed) {
     cairo_t* cr = c.cr;
     if (!cr) return;
@@ -500,8 +575,7 @@ void drawFireworks(Ctx& c, std::uint32_t seed) {
             const double gg = 1 - tau / 0.9;
             const double y = (H + 20 * u) - (1 - gg * gg) * (H + 20 * u - yb);
             for (int j = 0; j < 5; ++j)
-                fillCircle(cr, x, y + 9 * u * j, (1 - 0.16 * j) * 3.2 * u, col,
-                           (1 - 0.18 * j) * 0.9);
+                disc(cr, x, y + 9 * u * j, (1 - 0.16 * j) * 3.2 * u, col, (1 - 0.18 * j) * 0.9);
             continue;
         }
         const double tp = tau - 0.9;
@@ -517,8 +591,8 @@ void drawFireworks(Ctx& c, std::uint32_t seed) {
             const double px = x + std::cos(ang) * speed * tp;
             const double py = yb + std::sin(ang) * speed * tp + 190 * tp * tp;
             const double twinkle = (0.6 + 0.4 * std::sin(22 * t + j)) * f;
-            fillCircle(cr, px, py, 3.4 * u * f, kFireworkPalette[(j % 3 + ci) % 6], twinkle);
-            fillCircle(cr, px, py, 1.5 * u * f, 0xffffff, 0.9 * twinkle);
+            disc(cr, px, py, 3.4 * u * f, kFireworkPalette[(j % 3 + ci) % 6], twinkle);
+            disc(cr, px, py, 1.5 * u * f, 0xffffff, 0.9 * twinkle);
         }
     }
 }
@@ -530,7 +604,6 @@ void drawBlossoms(Ctx& c, std::uint32_t seed) {
     const double H = c.h;
     const double u = c.ui;
     const double t = c.t;
-    static constexpr std::uint32_t kPetal[3] = {0xffd6e8, 0xffb3d1, 0xfff0f6};
     core::Mulberry32 g(seed);
     for (int i = 0; i < 22; ++i) {
         double d[6];
@@ -541,15 +614,17 @@ void drawBlossoms(Ctx& c, std::uint32_t seed) {
         const double fall = std::fmod((0.05 + 0.08 * d[1]) * t + phi / 6.28, 1.0);
         const double x = d[0] * W + 40 * u * std::sin(0.7 * t + phi);
         const double y = (H + 4 * z) * fall - 2 * z;
+        const double turn = spin * t + phi;
+        // On the renderer each petal is its colour's sprite, shrunk and turned.
+        if (SDL_Texture* tex = petalSprite(i, u)) {
+            gpuBlitRotated(tex, x, y, 2 * z, 2 * z, turn * 180 / kPi, 1);
+            continue;
+        }
         cairo_save(cr);
         cairo_translate(cr, x, y);
-        cairo_rotate(cr, spin * t + phi);
-        cairo_new_path(cr);
-        cairo_move_to(cr, 0, -z);
-        cairo_curve_to(cr, 0.8 * z, -0.4 * z, 0.6 * z, 0.6 * z, 0, z);
-        cairo_curve_to(cr, -0.6 * z, 0.6 * z, -0.8 * z, -0.4 * z, 0, -z);
-        cairo_close_path(cr);
-        setColor(cr, kPetal[i % 3], 0.85);
+        cairo_rotate(cr, turn);
+        petalPath(cr, z);
+        setColor(cr, kPetal[i % 3], kPetalAlpha);
         cairo_fill(cr);
         cairo_restore(cr);
     }
