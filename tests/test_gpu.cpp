@@ -102,3 +102,60 @@ TEST(GpuCache, KeptTintedCopiesFollowTheirTextureAndGo) {
     for (int i = 0; i < 250; ++i) h.frame(i / 60.0);
     EXPECT_EQ(ui::gpuCacheBytes(), bare + 16 * 16 * 4) << "only the texture itself is left";
 }
+
+// A soft coverage mask blended straight into the software renderer's window shows what
+// SDL's own tinted copy of the same picture shows, and keeps within the clip and window.
+TEST(GpuCoverage, BlendsAsATintedCopyWithinClipAndWindow) {
+    testsupport::Headless h(64, 48, testsupport::RenderPath::Software);
+    ASSERT_TRUE(h.ok());
+    constexpr int kW = 23, kH = 17;  // a width that leaves a tail after groups of four
+    auto paintSoft = [](cairo_t* cr, void*) {
+        cairo_pattern_t* p = cairo_pattern_create_radial(9, 8, 0, 9, 8, 12);
+        cairo_pattern_add_color_stop_rgba(p, 0, 1, 1, 1, 1);
+        cairo_pattern_add_color_stop_rgba(p, 1, 1, 1, 1, 0);
+        cairo_set_source(cr, p);
+        cairo_paint(cr);
+        cairo_pattern_destroy(p);
+    };
+    cairo_surface_t* a8 = cairo_image_surface_create(CAIRO_FORMAT_A8, kW, kH);
+    cairo_t* cr = cairo_create(a8);
+    paintSoft(cr, nullptr);
+    cairo_destroy(cr);
+    cairo_surface_flush(a8);
+    const std::uint8_t* mask = cairo_image_surface_get_data(a8);
+    const int stride = cairo_image_surface_get_stride(a8);
+
+    // Each place is drawn once through the mask and once as SDL's tinted copy.
+    struct Place {
+        double x, y;
+        bool clipped;
+        int probeX, probeY;  // a pixel the mask covers well
+    };
+    for (const Place& at :
+         {Place{5, 7, false, 14, 15}, Place{-6, 38, false, 3, 46}, Place{50, -4, true, 54, 4}}) {
+        auto draw = [&](bool direct) {
+            h.setUpdate([&](ui::Ctx&) {
+                ui::gpuFillRect(0, 0, 64, 48, 0x204060, 1);
+                if (at.clipped) ui::gpuSetClip(0, 0, 56, 48);
+                if (direct) {
+                    EXPECT_TRUE(ui::gpuBlendCoverage(mask, kW, kH, stride, at.x, at.y, 250, 200,
+                                                     10, 0.8));
+                } else {
+                    SDL_Texture* tex = ui::gpuTexture("soft", kW, kH, paintSoft, nullptr);
+                    ui::gpuBlitTinted(tex, at.x, at.y, kW, kH, 0xFAC80A, 0.8);
+                }
+                ui::gpuClearClip();
+            });
+            return h.frame(0);
+        };
+        const testsupport::Frame direct = draw(true);
+        const testsupport::Frame copied = draw(false);
+        EXPECT_LE(testsupport::maxChannelDiff(direct, copied), 3) << at.x << "," << at.y;
+        EXPECT_NE(direct.at(at.probeX, at.probeY), direct.at(32, 24))
+            << "the mask shows at " << at.x << "," << at.y;
+        if (at.clipped) {
+            EXPECT_EQ(direct.at(58, 2) & 0xFFFFFF, 0x204060u) << "past the clip";
+        }
+    }
+    cairo_surface_destroy(a8);
+}

@@ -592,6 +592,106 @@ bool gpuFlushCanvas() {
     return true;
 }
 
+namespace {
+
+// One row: each frame pixel d becomes (d * (255 - k) + colour * k) / 255 with k the mask's
+// coverage times fade / 255, both rounded; the frame's alpha byte is kept.
+void blendCoverageRow(const std::uint8_t* m, std::uint32_t* d, int n, int fade,
+                      std::uint32_t rgb) {
+    auto div255 = [](std::uint32_t t) { return (t + 128 + ((t + 128) >> 8)) >> 8; };
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i colour = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(rgb)), zero);
+    const __m128i fadeBy = _mm_set1_epi16(static_cast<short>(fade));
+    const __m128i half = _mm_set1_epi16(128);
+    const __m128i full = _mm_set1_epi16(255);
+    const __m128i colourLanes = _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1);
+    // Every sum stays within 255 * 255 + 128, so sixteen bits hold it.
+    auto div255x8 = [half](__m128i t) {
+        t = _mm_add_epi16(t, half);
+        return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+    };
+    auto mix = [&](__m128i px, __m128i k) {
+        return div255x8(_mm_add_epi16(_mm_mullo_epi16(px, _mm_sub_epi16(full, k)),
+                                      _mm_mullo_epi16(colour, k)));
+    };
+    for (; i + 4 <= n; i += 4) {
+        std::uint32_t four = 0;
+        std::memcpy(&four, m + i, sizeof four);
+        if (four == 0) continue;
+        __m128i k = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(four)), zero);
+        k = div255x8(_mm_mullo_epi16(k, fadeBy));
+        k = _mm_unpacklo_epi16(k, k);
+        const __m128i kLow = _mm_and_si128(_mm_unpacklo_epi32(k, k), colourLanes);
+        const __m128i kHigh = _mm_and_si128(_mm_unpackhi_epi32(k, k), colourLanes);
+        const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i low = mix(_mm_unpacklo_epi8(px, zero), kLow);
+        const __m128i high = mix(_mm_unpackhi_epi8(px, zero), kHigh);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(low, high));
+    }
+#endif
+    for (; i < n; ++i) {
+        if (m[i] == 0) continue;
+        const std::uint32_t k = div255(m[i] * static_cast<std::uint32_t>(fade));
+        const std::uint32_t p = d[i];
+        std::uint32_t out = p & 0xFF000000u;
+        for (int shift = 0; shift <= 16; shift += 8) {
+            const std::uint32_t c = (p >> shift) & 0xFF;
+            out |= div255(c * (255 - k) + ((rgb >> shift) & 0xFF) * k) << shift;
+        }
+        d[i] = out;
+    }
+}
+
+}  // namespace
+
+bool gpuBlendCoverage(const std::uint8_t* mask, int wPx, int hPx, int stride, double x, double y,
+                      double r, double g, double b, double alpha) {
+    State& s = st();
+    if (s.ren == nullptr || !s.software || mask == nullptr || wPx < 1 || hPx < 1 ||
+        stride < wPx || SDL_GetRenderTarget(s.ren) != nullptr)
+        return false;
+    SDL_Window* window = SDL_RenderGetWindow(s.ren);
+    SDL_Rect view{};
+    SDL_RenderGetViewport(s.ren, &view);
+    float sx = 0, sy = 0;
+    SDL_RenderGetScale(s.ren, &sx, &sy);
+    if (window == nullptr || view.x != 0 || view.y != 0 || sx != 1.0f || sy != 1.0f) return false;
+    // What the renderer has queued lands first: the mask goes on top of it.
+    if (SDL_RenderFlush(s.ren) != 0) return false;
+    SDL_Surface* frame = SDL_GetWindowSurface(window);
+    if (frame == nullptr || frame->format->BytesPerPixel != 4 ||
+        frame->format->Rmask != 0xFF0000u || frame->format->Gmask != 0xFF00u ||
+        frame->format->Bmask != 0xFFu)
+        return false;
+    SDL_Rect area{0, 0, frame->w, frame->h};
+    if (SDL_RenderIsClipEnabled(s.ren) == SDL_TRUE) {
+        SDL_Rect clip{};
+        SDL_RenderGetClipRect(s.ren, &clip);
+        if (SDL_IntersectRect(&area, &clip, &area) != SDL_TRUE) return true;
+    }
+    const SDL_Rect at{px(x), px(y), wPx, hPx};
+    SDL_Rect hit{};
+    const int fade = alphaByte(alpha);
+    if (fade == 0 || SDL_IntersectRect(&area, &at, &hit) != SDL_TRUE) return true;
+    if (SDL_MUSTLOCK(frame) && SDL_LockSurface(frame) != 0) return false;
+    auto channel = [](double c) {
+        return static_cast<std::uint32_t>(std::clamp(std::floor(c + 0.5), 0.0, 255.0));
+    };
+    const std::uint32_t rgb = channel(r) << 16 | channel(g) << 8 | channel(b);
+    for (int row = hit.y; row < hit.y + hit.h; ++row) {
+        const std::uint8_t* m = mask + static_cast<size_t>(row - at.y) * stride + (hit.x - at.x);
+        auto* d = reinterpret_cast<std::uint32_t*>(static_cast<unsigned char*>(frame->pixels) +
+                                                   static_cast<size_t>(row) * frame->pitch) +
+                  hit.x;
+        blendCoverageRow(m, d, hit.w, fade, rgb);
+    }
+    if (SDL_MUSTLOCK(frame)) SDL_UnlockSurface(frame);
+    ++s.drawCalls;
+    return true;
+}
+
 void unpremultiplyPixels(unsigned char* data, int w, int h, int stride) {
     if (data == nullptr) return;
     // 255 / a in 16.16 fixed point, so that each channel costs a multiply, not a divide.

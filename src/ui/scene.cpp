@@ -52,6 +52,12 @@ struct State {
     int bakeLand = -1;  // landscape paints counted when the bake was made
     double lastBake = 0;
     std::array<std::array<int, 4>, 5> cloudLooks{};  // tint and fade of each cloud's copy
+    // Each cloud's coverage at its size in pixels, for the software renderer's window.
+    struct CloudMask {
+        int w = 0, h = 0, stride = 0;
+        std::vector<std::uint8_t> a;
+    };
+    std::array<CloudMask, 5> cloudMasks;
 };
 
 State& st() {
@@ -867,6 +873,42 @@ void blitCloudSoftware(int k, SDL_Texture* cloud, double x, double y, double w, 
     gpuBlit(tex, x, y, w, h, 1);
 }
 
+// Cloud k's coverage painted at wPx x hPx pixels, kept until the size changes; null
+// when it cannot be painted.
+const State::CloudMask* cloudMask(int k, int wPx, int hPx) {
+    State::CloudMask& m = st().cloudMasks[static_cast<std::size_t>(k)];
+    if (m.w == wPx && m.h == hPx && !m.a.empty()) return &m;
+    m = State::CloudMask{};
+    if (wPx < 1 || hPx < 1) return nullptr;
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, wPx, hPx);
+    if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(s);
+        return nullptr;
+    }
+    cairo_t* cr = cairo_create(s);
+    cairo_scale(cr, wPx / 256.0, hPx / 128.0);
+    paintCloud(cr, nullptr);
+    cairo_destroy(cr);
+    cairo_surface_flush(s);
+    const unsigned char* data = cairo_image_surface_get_data(s);
+    m.stride = cairo_image_surface_get_stride(s);
+    m.a.assign(data, data + static_cast<std::size_t>(m.stride) * hPx);
+    m.w = wPx;
+    m.h = hPx;
+    cairo_surface_destroy(s);
+    return &m;
+}
+
+// On the software renderer's window a cloud is its coverage blended in its tint, four
+// pixels at a time; false where that path is not open.
+bool blendCloud(int k, double x, double y, double w, double h, Rgb tint, double alpha) {
+    const int wPx = static_cast<int>(std::lround(w * gpuScale()));
+    const int hPx = static_cast<int>(std::lround(h * gpuScale()));
+    const State::CloudMask* m = cloudMask(k, wPx, hPx);
+    return m != nullptr && gpuBlendCoverage(m->a.data(), m->w, m->h, m->stride, x, y, tint.r,
+                                            tint.g, tint.b, alpha);
+}
+
 void drawClouds(const Scene& sc, const Frame& f, SDL_Texture* cloud) {
     core::Mulberry32 g(sc.seed * 131u);
     const std::uint32_t tint = theme::mix(0xFFFFFF, 0x2A2B5A, 0.75 * f.night);
@@ -878,6 +920,7 @@ void drawClouds(const Scene& sc, const Frame& f, SDL_Texture* cloud) {
         const double offset = g.next() * (f.w + 2 * cw);
         const double alpha = (0.3 + 0.22 * g.next()) * (1 - 0.45 * f.night);
         const double x = wrap(speed * f.t + offset, f.w + 2 * cw) - cw;
+        if (gpuSoftware() && blendCloud(k, x, y, cw, ch, veiled(f, tint), alpha)) continue;
         if (gpuSoftware())
             blitCloudSoftware(k, cloud, x, y, cw, ch, veiled(f, tint), alpha);
         else
