@@ -103,9 +103,9 @@ TEST(GpuCache, KeptTintedCopiesFollowTheirTextureAndGo) {
     EXPECT_EQ(ui::gpuCacheBytes(), bare + 16 * 16 * 4) << "only the texture itself is left";
 }
 
-// A soft coverage mask blended straight into the software renderer's window shows what
-// SDL's own tinted copy of the same picture shows, and keeps within the clip and window.
-TEST(GpuCoverage, BlendsAsATintedCopyWithinClipAndWindow) {
+// A soft coverage mask blended or added straight into the software renderer's window shows
+// what SDL's own tinted or added copy of the same picture shows, within the clip and window.
+TEST(GpuCoverage, BlendsAndAddsAsTheRendererDoesWithinClipAndWindow) {
     testsupport::Headless h(64, 48, testsupport::RenderPath::Software);
     ASSERT_TRUE(h.ok());
     constexpr int kW = 23, kH = 17;  // a width that leaves a tail after groups of four
@@ -125,36 +125,42 @@ TEST(GpuCoverage, BlendsAsATintedCopyWithinClipAndWindow) {
     const std::uint8_t* mask = cairo_image_surface_get_data(a8);
     const int stride = cairo_image_surface_get_stride(a8);
 
-    // Each place is drawn once through the mask and once as SDL's tinted copy.
+    // Each place is drawn once through the mask and once as the renderer's own copy.
     struct Place {
         double x, y;
         bool clipped;
         int probeX, probeY;  // a pixel the mask covers well
     };
-    for (const Place& at :
-         {Place{5, 7, false, 14, 15}, Place{-6, 38, false, 3, 46}, Place{50, -4, true, 54, 4}}) {
-        auto draw = [&](bool direct) {
-            h.setUpdate([&](ui::Ctx&) {
-                ui::gpuFillRect(0, 0, 64, 48, 0x204060, 1);
-                if (at.clipped) ui::gpuSetClip(0, 0, 56, 48);
-                if (direct) {
-                    EXPECT_TRUE(ui::gpuBlendCoverage(mask, kW, kH, stride, at.x, at.y, 250, 200,
-                                                     10, 0.8));
-                } else {
+    for (const bool add : {false, true}) {
+        for (const Place& at : {Place{5, 7, false, 14, 15}, Place{-6, 38, false, 3, 46},
+                                Place{50, -4, true, 54, 4}}) {
+            auto draw = [&](bool direct) {
+                h.setUpdate([&](ui::Ctx&) {
+                    ui::gpuFillRect(0, 0, 64, 48, 0x204060, 1);
+                    if (at.clipped) ui::gpuSetClip(0, 0, 56, 48);
                     SDL_Texture* tex = ui::gpuTexture("soft", kW, kH, paintSoft, nullptr);
-                    ui::gpuBlitTinted(tex, at.x, at.y, kW, kH, 0xFAC80A, 0.8);
-                }
-                ui::gpuClearClip();
-            });
-            return h.frame(0);
-        };
-        const testsupport::Frame direct = draw(true);
-        const testsupport::Frame copied = draw(false);
-        EXPECT_LE(testsupport::maxChannelDiff(direct, copied), 3) << at.x << "," << at.y;
-        EXPECT_NE(direct.at(at.probeX, at.probeY), direct.at(32, 24))
-            << "the mask shows at " << at.x << "," << at.y;
-        if (at.clipped) {
-            EXPECT_EQ(direct.at(58, 2) & 0xFFFFFF, 0x204060u) << "past the clip";
+                    if (direct) {
+                        EXPECT_TRUE(ui::gpuBlendCoverage(
+                            mask, kW, kH, stride, at.x, at.y, 250, 200, 10, 0.8,
+                            add ? ui::Coverage::Add : ui::Coverage::Blend));
+                    } else if (add) {
+                        ui::gpuBlitAdditive(tex, at.x, at.y, kW, kH, 0xFAC80A, 0.8);
+                    } else {
+                        ui::gpuBlitTinted(tex, at.x, at.y, kW, kH, 0xFAC80A, 0.8);
+                    }
+                    ui::gpuClearClip();
+                });
+                return h.frame(0);
+            };
+            const testsupport::Frame direct = draw(true);
+            const testsupport::Frame copied = draw(false);
+            EXPECT_LE(testsupport::maxChannelDiff(direct, copied), 3)
+                << (add ? "added at " : "blended at ") << at.x << "," << at.y;
+            EXPECT_NE(direct.at(at.probeX, at.probeY), direct.at(32, 24))
+                << "the mask shows at " << at.x << "," << at.y;
+            if (at.clipped) {
+                EXPECT_EQ(direct.at(58, 2) & 0xFFFFFF, 0x204060u) << "past the clip";
+            }
         }
     }
     cairo_surface_destroy(a8);

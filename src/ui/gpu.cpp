@@ -594,10 +594,12 @@ bool gpuFlushCanvas() {
 
 namespace {
 
-// One row: each frame pixel d becomes (d * (255 - k) + colour * k) / 255 with k the mask's
-// coverage times fade / 255, both rounded; the frame's alpha byte is kept.
-void blendCoverageRow(const std::uint8_t* m, std::uint32_t* d, int n, int fade,
-                      std::uint32_t rgb) {
+// One row of coverage m in the colour rgb faded by fade (0..255): with k the coverage
+// times fade / 255, a blended frame pixel d becomes (d * (255 - k) + colour * k) / 255 and
+// an added one d + colour * k / 255 (held at 255), all rounded; the frame's alpha byte is
+// kept.
+void coverageRow(const std::uint8_t* m, std::uint32_t* d, int n, int fade, std::uint32_t rgb,
+                 bool add) {
     auto div255 = [](std::uint32_t t) { return (t + 128 + ((t + 128) >> 8)) >> 8; };
     int i = 0;
 #if defined(__SSE2__)
@@ -613,8 +615,8 @@ void blendCoverageRow(const std::uint8_t* m, std::uint32_t* d, int n, int fade,
         return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
     };
     auto mix = [&](__m128i px, __m128i k) {
-        return div255x8(_mm_add_epi16(_mm_mullo_epi16(px, _mm_sub_epi16(full, k)),
-                                      _mm_mullo_epi16(colour, k)));
+        return div255x8(
+            _mm_add_epi16(_mm_mullo_epi16(px, _mm_sub_epi16(full, k)), _mm_mullo_epi16(colour, k)));
     };
     for (; i + 4 <= n; i += 4) {
         std::uint32_t four = 0;
@@ -626,9 +628,16 @@ void blendCoverageRow(const std::uint8_t* m, std::uint32_t* d, int n, int fade,
         const __m128i kLow = _mm_and_si128(_mm_unpacklo_epi32(k, k), colourLanes);
         const __m128i kHigh = _mm_and_si128(_mm_unpackhi_epi32(k, k), colourLanes);
         const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-        const __m128i low = mix(_mm_unpacklo_epi8(px, zero), kLow);
-        const __m128i high = mix(_mm_unpackhi_epi8(px, zero), kHigh);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(low, high));
+        __m128i out;
+        if (add) {
+            const __m128i more = _mm_packus_epi16(div255x8(_mm_mullo_epi16(colour, kLow)),
+                                                  div255x8(_mm_mullo_epi16(colour, kHigh)));
+            out = _mm_adds_epu8(px, more);
+        } else {
+            out = _mm_packus_epi16(mix(_mm_unpacklo_epi8(px, zero), kLow),
+                                   mix(_mm_unpackhi_epi8(px, zero), kHigh));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), out);
     }
 #endif
     for (; i < n; ++i) {
@@ -638,7 +647,10 @@ void blendCoverageRow(const std::uint8_t* m, std::uint32_t* d, int n, int fade,
         std::uint32_t out = p & 0xFF000000u;
         for (int shift = 0; shift <= 16; shift += 8) {
             const std::uint32_t c = (p >> shift) & 0xFF;
-            out |= div255(c * (255 - k) + ((rgb >> shift) & 0xFF) * k) << shift;
+            const std::uint32_t with = (rgb >> shift) & 0xFF;
+            const std::uint32_t v =
+                add ? std::min(255u, c + div255(with * k)) : div255(c * (255 - k) + with * k);
+            out |= v << shift;
         }
         d[i] = out;
     }
@@ -647,10 +659,10 @@ void blendCoverageRow(const std::uint8_t* m, std::uint32_t* d, int n, int fade,
 }  // namespace
 
 bool gpuBlendCoverage(const std::uint8_t* mask, int wPx, int hPx, int stride, double x, double y,
-                      double r, double g, double b, double alpha) {
+                      double r, double g, double b, double alpha, Coverage mode) {
     State& s = st();
-    if (s.ren == nullptr || !s.software || mask == nullptr || wPx < 1 || hPx < 1 ||
-        stride < wPx || SDL_GetRenderTarget(s.ren) != nullptr)
+    if (s.ren == nullptr || !s.software || mask == nullptr || wPx < 1 || hPx < 1 || stride < wPx ||
+        SDL_GetRenderTarget(s.ren) != nullptr)
         return false;
     SDL_Window* window = SDL_RenderGetWindow(s.ren);
     SDL_Rect view{};
@@ -685,7 +697,7 @@ bool gpuBlendCoverage(const std::uint8_t* mask, int wPx, int hPx, int stride, do
         auto* d = reinterpret_cast<std::uint32_t*>(static_cast<unsigned char*>(frame->pixels) +
                                                    static_cast<size_t>(row) * frame->pitch) +
                   hit.x;
-        blendCoverageRow(m, d, hit.w, fade, rgb);
+        coverageRow(m, d, hit.w, fade, rgb, mode == Coverage::Add);
     }
     if (SDL_MUSTLOCK(frame)) SDL_UnlockSurface(frame);
     ++s.drawCalls;

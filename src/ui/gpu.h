@@ -95,13 +95,16 @@ void gpuBlitMirrored(SDL_Texture* tex, double cx, double cy, double w, double h,
 void gpuBlitPivot(SDL_Texture* tex, double x, double y, double w, double h, double pivotX,
                   double pivotY, double angleDeg, bool flipH, double alpha);
 
-// On SDL's software renderer drawing to its window: blends the coverage mask (one byte a
-// pixel, wPx x hPx, stride bytes a row) in the colour (r, g, b, channels 0..255) faded by
-// alpha into the window's pixels, its corner at the logical point (x, y), within the clip.
-// SDL blends a large soft sprite one pixel at a time; this takes four at a time. False
-// anywhere else (another renderer, a render target): the caller draws the general way.
+enum class Coverage { Blend, Add };
+// On SDL's software renderer drawing to its window: blends (or adds) the coverage mask (one
+// byte a pixel, wPx x hPx, stride bytes a row) in the colour (r, g, b, channels 0..255)
+// faded by alpha into the window's pixels, its corner at the logical point (x, y), within
+// the clip. SDL blends a large soft sprite one pixel at a time, and stretches an added one
+// through its slowest path; this takes four pixels at a time. False anywhere else (another
+// renderer, a render target): the caller draws the general way.
 bool gpuBlendCoverage(const std::uint8_t* mask, int wPx, int hPx, int stride, double x, double y,
-                      double r, double g, double b, double alpha);
+                      double r, double g, double b, double alpha,
+                      Coverage mode = Coverage::Blend);
 
 // The frame loop's way to put what its canvas holds so far onto the frame and clear it,
 // so that renderer drawing issued next lies above that paint; null outside a frame.

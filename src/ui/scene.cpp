@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 
 #include "core/grid.h"
@@ -58,6 +59,14 @@ struct State {
         std::vector<std::uint8_t> a;
     };
     std::array<CloudMask, 5> cloudMasks;
+    // The soft dot's coverage by its side in pixels, with the frame it was last used in.
+    struct DotMask {
+        int stride = 0;
+        std::vector<std::uint8_t> a;
+        std::int64_t used = 0;
+    };
+    std::map<int, DotMask> dotMasks;
+    std::int64_t dotSweep = 0;  // frame of the last look for masks gone unused
 };
 
 State& st() {
@@ -743,10 +752,58 @@ void dotTinted(const Frame& f, double cx, double cy, double side, std::uint32_t 
     blitVeiled(f, f.dot, cx - side / 2, cy - side / 2, side, side, rgb, alpha);
 }
 
+// Dots this large or larger are left to the renderer's own stretched copy.
+constexpr int kDotMaskMaxPx = 256;
+// A dot mask unused for this many frames is dropped.
+constexpr std::int64_t kDotMaskKeepFrames = 120;
+
+// The soft dot's coverage at side x side pixels, painted on first use; null when it cannot
+// be painted or is too large to keep.
+const State::DotMask* dotMask(int side) {
+    State& s = st();
+    if (side < 1 || side > kDotMaskMaxPx) return nullptr;
+    if (gpuFrame() - s.dotSweep > kDotMaskKeepFrames) {
+        s.dotSweep = gpuFrame();
+        std::erase_if(s.dotMasks, [](const auto& kv) {
+            return gpuFrame() - kv.second.used > kDotMaskKeepFrames;
+        });
+    }
+    auto hit = s.dotMasks.find(side);
+    if (hit == s.dotMasks.end()) {
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, side, side);
+        if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_destroy(surface);
+            return nullptr;
+        }
+        cairo_t* cr = cairo_create(surface);
+        cairo_scale(cr, side / 64.0, side / 64.0);
+        paintDot(cr, nullptr);
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+        State::DotMask m;
+        m.stride = cairo_image_surface_get_stride(surface);
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        m.a.assign(data, data + static_cast<std::size_t>(m.stride) * side);
+        cairo_surface_destroy(surface);
+        hit = s.dotMasks.emplace(side, std::move(m)).first;
+    }
+    hit->second.used = gpuFrame();
+    return &hit->second;
+}
+
 void dotAdditive(const Frame& f, double cx, double cy, double side, std::uint32_t rgb,
                  double alpha) {
-    gpuBlitAdditive(f.dot, cx - side / 2, cy - side / 2, side, side, rgb,
-                    alpha * veiledLight(f));
+    const double a = alpha * veiledLight(f);
+    // On the software renderer's window the dot's coverage is added four pixels at a time.
+    if (gpuSoftware()) {
+        const int sidePx = static_cast<int>(std::lround(side * gpuScale()));
+        const State::DotMask* m = dotMask(sidePx);
+        if (m != nullptr &&
+            gpuBlendCoverage(m->a.data(), sidePx, sidePx, m->stride, cx - side / 2, cy - side / 2,
+                             (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF, a, Coverage::Add))
+            return;
+    }
+    gpuBlitAdditive(f.dot, cx - side / 2, cy - side / 2, side, side, rgb, a);
 }
 
 // The sky's colour at height fraction k (0 top, 1 bottom) under this frame's light.
