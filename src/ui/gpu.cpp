@@ -50,6 +50,9 @@ struct State {
     // temporary image of the whole copy, however little of it shows, so copies are cut
     // to what shows first.
     bool software = false;
+    // Streaming textures read back as written (SDL's software renderer): the cache makes
+    // its textures streaming, and their plain blended copies are drawn by directCopy.
+    bool readable = false;
     DrawFn canvasFlush = nullptr;
     void* canvasFlushUser = nullptr;
     std::map<TintedKey, Tinted> tinted;
@@ -220,6 +223,9 @@ bool visiblePart(const SDL_Rect& dst, SDL_Rect* vis) {
     return SDL_IntersectRect(&dst, &bounds, vis) == SDL_TRUE;
 }
 
+bool directCopy(SDL_Texture* tex, const SDL_Rect& dst);
+bool streamingTexturesReadable(SDL_Renderer* ren);
+
 void copy(SDL_Texture* tex, const SDL_Rect& dst) {
     State& s = st();
     ++s.drawCalls;
@@ -228,6 +234,7 @@ void copy(SDL_Texture* tex, const SDL_Rect& dst) {
     int th = 0;
     if (!s.software || dst.w <= 0 || dst.h <= 0 ||
         SDL_QueryTexture(tex, nullptr, nullptr, &tw, &th) != 0 || (tw == dst.w && th == dst.h)) {
+        if (s.software && tw == dst.w && th == dst.h && directCopy(tex, dst)) return;
         SDL_RenderCopy(s.ren, tex, nullptr, &dst);
         return;
     }
@@ -334,6 +341,7 @@ void gpuInit(SDL_Renderer* ren) {
     if (ren == nullptr) return;
     SDL_RendererInfo info{};
     s.software = SDL_GetRendererInfo(ren, &info) == 0 && (info.flags & SDL_RENDERER_SOFTWARE) != 0;
+    s.readable = s.software && streamingTexturesReadable(ren);
     SDL_Texture* probe =
         SDL_CreateTexture(ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, 1, 1);
     if (probe == nullptr) return;
@@ -409,8 +417,9 @@ SDL_Texture* gpuTexture(const std::string& key, int wPx, int hPx, PaintFn paint,
     cairo_destroy(cr);
     cairo_surface_flush(surf);
 
-    SDL_Texture* tex =
-        SDL_CreateTexture(s.ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, wPx, hPx);
+    SDL_Texture* tex = SDL_CreateTexture(
+        s.ren, SDL_PIXELFORMAT_ARGB8888,
+        s.readable ? SDL_TEXTUREACCESS_STREAMING : SDL_TEXTUREACCESS_STATIC, wPx, hPx);
     if (tex == nullptr) {
         cairo_surface_destroy(surf);
         return nullptr;
@@ -594,30 +603,41 @@ bool gpuFlushCanvas() {
 
 namespace {
 
+std::uint32_t div255(std::uint32_t t) {
+    return (t + 128 + ((t + 128) >> 8)) >> 8;
+}
+
+#if defined(__SSE2__)
+// x / 255, rounded, in each of eight lanes; every x here is at most 255 * 255, so sixteen
+// bits hold the sums.
+__m128i div255x8(__m128i x) {
+    x = _mm_add_epi16(x, _mm_set1_epi16(128));
+    return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+}
+
+// (d * (255 - k) + with * k) / 255 in each lane.
+__m128i mix8(__m128i d, __m128i with, __m128i k) {
+    return div255x8(_mm_add_epi16(_mm_mullo_epi16(d, _mm_sub_epi16(_mm_set1_epi16(255), k)),
+                                  _mm_mullo_epi16(with, k)));
+}
+
+// The colour lanes of two pixels spread over sixteen-bit lanes; the alpha lanes stay 0.
+__m128i colourLanes(__m128i k) {
+    return _mm_and_si128(k, _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1));
+}
+#endif
+
 // One row of coverage m in the colour rgb faded by fade (0..255): with k the coverage
 // times fade / 255, a blended frame pixel d becomes (d * (255 - k) + colour * k) / 255 and
 // an added one d + colour * k / 255 (held at 255), all rounded; the frame's alpha byte is
 // kept.
 void coverageRow(const std::uint8_t* m, std::uint32_t* d, int n, int fade, std::uint32_t rgb,
                  bool add) {
-    auto div255 = [](std::uint32_t t) { return (t + 128 + ((t + 128) >> 8)) >> 8; };
     int i = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
     const __m128i colour = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(rgb)), zero);
     const __m128i fadeBy = _mm_set1_epi16(static_cast<short>(fade));
-    const __m128i half = _mm_set1_epi16(128);
-    const __m128i full = _mm_set1_epi16(255);
-    const __m128i colourLanes = _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1);
-    // Every sum stays within 255 * 255 + 128, so sixteen bits hold it.
-    auto div255x8 = [half](__m128i t) {
-        t = _mm_add_epi16(t, half);
-        return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
-    };
-    auto mix = [&](__m128i px, __m128i k) {
-        return div255x8(
-            _mm_add_epi16(_mm_mullo_epi16(px, _mm_sub_epi16(full, k)), _mm_mullo_epi16(colour, k)));
-    };
     for (; i + 4 <= n; i += 4) {
         std::uint32_t four = 0;
         std::memcpy(&four, m + i, sizeof four);
@@ -625,8 +645,8 @@ void coverageRow(const std::uint8_t* m, std::uint32_t* d, int n, int fade, std::
         __m128i k = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(four)), zero);
         k = div255x8(_mm_mullo_epi16(k, fadeBy));
         k = _mm_unpacklo_epi16(k, k);
-        const __m128i kLow = _mm_and_si128(_mm_unpacklo_epi32(k, k), colourLanes);
-        const __m128i kHigh = _mm_and_si128(_mm_unpackhi_epi32(k, k), colourLanes);
+        const __m128i kLow = colourLanes(_mm_unpacklo_epi32(k, k));
+        const __m128i kHigh = colourLanes(_mm_unpackhi_epi32(k, k));
         const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
         __m128i out;
         if (add) {
@@ -634,8 +654,8 @@ void coverageRow(const std::uint8_t* m, std::uint32_t* d, int n, int fade, std::
                                                   div255x8(_mm_mullo_epi16(colour, kHigh)));
             out = _mm_adds_epu8(px, more);
         } else {
-            out = _mm_packus_epi16(mix(_mm_unpacklo_epi8(px, zero), kLow),
-                                   mix(_mm_unpackhi_epi8(px, zero), kHigh));
+            out = _mm_packus_epi16(mix8(_mm_unpacklo_epi8(px, zero), colour, kLow),
+                                   mix8(_mm_unpackhi_epi8(px, zero), colour, kHigh));
         }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), out);
     }
@@ -656,50 +676,157 @@ void coverageRow(const std::uint8_t* m, std::uint32_t* d, int n, int fade, std::
     }
 }
 
-}  // namespace
+// One row of straight-alpha pixels src over the frame pixels d, faded by fade (0..255):
+// with k the pixel's alpha times fade / 255, d becomes (d * (255 - k) + src * k) / 255,
+// rounded; the frame's alpha byte is kept.
+void overRow(const std::uint32_t* src, std::uint32_t* d, int n, int fade) {
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i fadeBy = _mm_set1_epi16(static_cast<short>(fade));
+    const __m128i alphas = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    for (; i + 4 <= n; i += 4) {
+        const __m128i from = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const __m128i a = _mm_and_si128(from, alphas);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, zero)) == 0xFFFF) continue;  // all clear
+        const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        __m128i out;
+        if (fade == 255 && _mm_movemask_epi8(_mm_cmpeq_epi32(a, alphas)) == 0xFFFF) {
+            out = _mm_or_si128(_mm_andnot_si128(alphas, from), _mm_and_si128(px, alphas));
+        } else {
+            auto half = [&](__m128i s, __m128i dd) {
+                __m128i k = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s, 0xFF), 0xFF);
+                if (fade != 255) k = div255x8(_mm_mullo_epi16(k, fadeBy));
+                return mix8(dd, s, colourLanes(k));
+            };
+            out = _mm_packus_epi16(half(_mm_unpacklo_epi8(from, zero), _mm_unpacklo_epi8(px, zero)),
+                                   half(_mm_unpackhi_epi8(from, zero), _mm_unpackhi_epi8(px, zero)));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), out);
+    }
+#endif
+    for (; i < n; ++i) {
+        const std::uint32_t s = src[i];
+        const std::uint32_t k = div255((s >> 24) * static_cast<std::uint32_t>(fade));
+        if (k == 0) continue;
+        const std::uint32_t p = d[i];
+        std::uint32_t out = p & 0xFF000000u;
+        for (int shift = 0; shift <= 16; shift += 8)
+            out |= div255(((p >> shift) & 0xFF) * (255 - k) + ((s >> shift) & 0xFF) * k) << shift;
+        d[i] = out;
+    }
+}
 
-bool gpuBlendCoverage(const std::uint8_t* mask, int wPx, int hPx, int stride, double x, double y,
-                      double r, double g, double b, double alpha, Coverage mode) {
+// The window's pixels when the frame may be drawn into them directly: SDL's software
+// renderer with no render target, viewport or scale in the way. Whatever the renderer has
+// queued is drawn first; *area is the part of the window within the clip (possibly
+// empty). Null otherwise.
+SDL_Surface* directFrame(SDL_Rect* area) {
     State& s = st();
-    if (s.ren == nullptr || !s.software || mask == nullptr || wPx < 1 || hPx < 1 || stride < wPx ||
-        SDL_GetRenderTarget(s.ren) != nullptr)
-        return false;
+    if (s.ren == nullptr || !s.software || SDL_GetRenderTarget(s.ren) != nullptr) return nullptr;
     SDL_Window* window = SDL_RenderGetWindow(s.ren);
     SDL_Rect view{};
     SDL_RenderGetViewport(s.ren, &view);
     float sx = 0, sy = 0;
     SDL_RenderGetScale(s.ren, &sx, &sy);
-    if (window == nullptr || view.x != 0 || view.y != 0 || sx != 1.0f || sy != 1.0f) return false;
-    // What the renderer has queued lands first: the mask goes on top of it.
-    if (SDL_RenderFlush(s.ren) != 0) return false;
+    if (window == nullptr || view.x != 0 || view.y != 0 || sx != 1.0f || sy != 1.0f)
+        return nullptr;
+    if (SDL_RenderFlush(s.ren) != 0) return nullptr;
     SDL_Surface* frame = SDL_GetWindowSurface(window);
     if (frame == nullptr || frame->format->BytesPerPixel != 4 ||
         frame->format->Rmask != 0xFF0000u || frame->format->Gmask != 0xFF00u ||
-        frame->format->Bmask != 0xFFu)
-        return false;
-    SDL_Rect area{0, 0, frame->w, frame->h};
+        frame->format->Bmask != 0xFFu || SDL_MUSTLOCK(frame))
+        return nullptr;
+    *area = SDL_Rect{0, 0, frame->w, frame->h};
     if (SDL_RenderIsClipEnabled(s.ren) == SDL_TRUE) {
         SDL_Rect clip{};
         SDL_RenderGetClipRect(s.ren, &clip);
-        if (SDL_IntersectRect(&area, &clip, &area) != SDL_TRUE) return true;
+        if (SDL_IntersectRect(area, &clip, area) != SDL_TRUE) *area = SDL_Rect{0, 0, 0, 0};
     }
+    return frame;
+}
+
+std::uint32_t* frameRow(SDL_Surface* frame, int row, int x) {
+    return reinterpret_cast<std::uint32_t*>(static_cast<unsigned char*>(frame->pixels) +
+                                            static_cast<size_t>(row) * frame->pitch) +
+           x;
+}
+
+// A blended copy of a kept texture at its own size, drawn into the window's pixels: SDL's
+// software renderer blends one pixel at a time, this four. False when the texture's pixels
+// cannot be read or its copy is tinted, or the window cannot be drawn into directly.
+bool directCopy(SDL_Texture* tex, const SDL_Rect& dst) {
+    State& s = st();
+    if (!s.readable) return false;
+    Uint32 format = 0;
+    int access = 0;
+    SDL_BlendMode mode = SDL_BLENDMODE_NONE;
+    Uint8 r = 0, g = 0, b = 0, fade = 0;
+    if (SDL_QueryTexture(tex, &format, &access, nullptr, nullptr) != 0 ||
+        format != SDL_PIXELFORMAT_ARGB8888 || access != SDL_TEXTUREACCESS_STREAMING ||
+        SDL_GetTextureBlendMode(tex, &mode) != 0 || mode != SDL_BLENDMODE_BLEND ||
+        SDL_GetTextureColorMod(tex, &r, &g, &b) != 0 || (r & g & b) != 255 ||
+        SDL_GetTextureAlphaMod(tex, &fade) != 0)
+        return false;
+    SDL_Rect area{};
+    SDL_Surface* frame = directFrame(&area);
+    if (frame == nullptr) return false;
+    SDL_Rect hit{};
+    if (fade == 0 || SDL_IntersectRect(&area, &dst, &hit) != SDL_TRUE) return true;
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(tex, nullptr, &pixels, &pitch) != 0) return false;
+    for (int row = hit.y; row < hit.y + hit.h; ++row) {
+        const auto* from = reinterpret_cast<const std::uint32_t*>(
+                               static_cast<const unsigned char*>(pixels) +
+                               static_cast<size_t>(row - dst.y) * pitch) +
+                           (hit.x - dst.x);
+        overRow(from, frameRow(frame, row, hit.x), hit.w, fade);
+    }
+    SDL_UnlockTexture(tex);
+    return true;
+}
+
+// True when a streaming texture's pixels read back as they were written, as on SDL's
+// software renderer, which hands out the texture's own memory when it is locked.
+bool streamingTexturesReadable(SDL_Renderer* ren) {
+    SDL_Texture* probe =
+        SDL_CreateTexture(ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, 2, 1);
+    if (probe == nullptr) return false;
+    const std::uint32_t written[2] = {0x80402010u, 0xFF00FF7Fu};
+    bool same = false;
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_UpdateTexture(probe, nullptr, written, sizeof written) == 0 &&
+        SDL_LockTexture(probe, nullptr, &pixels, &pitch) == 0) {
+        same = std::memcmp(pixels, written, sizeof written) == 0;
+        SDL_UnlockTexture(probe);
+    }
+    SDL_DestroyTexture(probe);
+    return same;
+}
+
+}  // namespace
+
+bool gpuBlendCoverage(const std::uint8_t* mask, int wPx, int hPx, int stride, double x, double y,
+                      double r, double g, double b, double alpha, Coverage mode) {
+    State& s = st();
+    if (mask == nullptr || wPx < 1 || hPx < 1 || stride < wPx) return false;
+    SDL_Rect area{};
+    SDL_Surface* frame = directFrame(&area);
+    if (frame == nullptr) return false;
     const SDL_Rect at{px(x), px(y), wPx, hPx};
     SDL_Rect hit{};
     const int fade = alphaByte(alpha);
     if (fade == 0 || SDL_IntersectRect(&area, &at, &hit) != SDL_TRUE) return true;
-    if (SDL_MUSTLOCK(frame) && SDL_LockSurface(frame) != 0) return false;
     auto channel = [](double c) {
         return static_cast<std::uint32_t>(std::clamp(std::floor(c + 0.5), 0.0, 255.0));
     };
     const std::uint32_t rgb = channel(r) << 16 | channel(g) << 8 | channel(b);
     for (int row = hit.y; row < hit.y + hit.h; ++row) {
         const std::uint8_t* m = mask + static_cast<size_t>(row - at.y) * stride + (hit.x - at.x);
-        auto* d = reinterpret_cast<std::uint32_t*>(static_cast<unsigned char*>(frame->pixels) +
-                                                   static_cast<size_t>(row) * frame->pitch) +
-                  hit.x;
-        coverageRow(m, d, hit.w, fade, rgb, mode == Coverage::Add);
+        coverageRow(m, frameRow(frame, row, hit.x), hit.w, fade, rgb, mode == Coverage::Add);
     }
-    if (SDL_MUSTLOCK(frame)) SDL_UnlockSurface(frame);
     ++s.drawCalls;
     return true;
 }
