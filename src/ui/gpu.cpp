@@ -436,8 +436,22 @@ SDL_Texture* gpuTexture(const std::string& key, int wPx, int hPx, PaintFn paint,
     return tex;
 }
 
-SDL_Texture* gpuRenderTarget(const std::string& key, int wPx, int hPx, DrawFn draw, void* user,
-                             bool redraw) {
+namespace {
+
+// The pixel format for a render target: on the software renderer a picture without
+// transparency takes the window's own format, so that copying it there is a plain copy of
+// memory rather than a conversion pixel by pixel.
+Uint32 targetFormat(bool opaque) {
+    State& s = st();
+    if (!opaque || !s.software) return SDL_PIXELFORMAT_ARGB8888;
+    SDL_Window* window = SDL_RenderGetWindow(s.ren);
+    if (window != nullptr && SDL_GetWindowPixelFormat(window) == SDL_PIXELFORMAT_RGB888)
+        return SDL_PIXELFORMAT_RGB888;
+    return SDL_PIXELFORMAT_ARGB8888;
+}
+
+SDL_Texture* renderTarget(const std::string& key, int wPx, int hPx, DrawFn draw, void* user,
+                          bool redraw, bool opaque) {
     State& s = st();
     if (s.ren == nullptr || wPx < 1 || hPx < 1) return nullptr;
     auto hit = s.cache.find(key);
@@ -449,12 +463,24 @@ SDL_Texture* gpuRenderTarget(const std::string& key, int wPx, int hPx, DrawFn dr
     dropIfOtherSize(key, wPx, hPx);
     evictOldest();
     SDL_Texture* tex =
-        SDL_CreateTexture(s.ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, wPx, hPx);
+        SDL_CreateTexture(s.ren, targetFormat(opaque), SDL_TEXTUREACCESS_TARGET, wPx, hPx);
     if (tex == nullptr) return nullptr;
     SDL_SetTextureBlendMode(tex, s.premultiplied);
     renderInto(tex, draw, user);
     remember(key, tex, wPx, hPx);
     return tex;
+}
+
+}  // namespace
+
+SDL_Texture* gpuRenderTarget(const std::string& key, int wPx, int hPx, DrawFn draw, void* user,
+                             bool redraw) {
+    return renderTarget(key, wPx, hPx, draw, user, redraw, false);
+}
+
+SDL_Texture* gpuOpaqueTarget(const std::string& key, int wPx, int hPx, DrawFn draw, void* user,
+                             bool redraw) {
+    return renderTarget(key, wPx, hPx, draw, user, redraw, true);
 }
 
 void gpuDrawInto(SDL_Texture* tex, int xPx, int yPx, int wPx, int hPx, DrawFn draw, void* user) {

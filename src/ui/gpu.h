@@ -50,6 +50,11 @@ SDL_Texture* gpuTexture(const std::string& key, int wPx, int hPx, PaintFn paint,
 // is new or when redraw is set.
 SDL_Texture* gpuRenderTarget(const std::string& key, int wPx, int hPx, DrawFn draw, void* user,
                              bool redraw);
+// As gpuRenderTarget, for a picture that covers every pixel: on the software renderer it is
+// kept in the window's own pixel format, which makes an unblended copy to the window a plain
+// copy of memory. A key is fetched with one of the two functions only.
+SDL_Texture* gpuOpaqueTarget(const std::string& key, int wPx, int hPx, DrawFn draw, void* user,
+                             bool redraw);
 // Renders draw into the render target tex, limited to the pixel rectangle (x, y, w, h) and
 // without clearing it first; the frame's own target and clip are restored afterwards.
 void gpuDrawInto(SDL_Texture* tex, int xPx, int yPx, int wPx, int hPx, DrawFn draw, void* user);

@@ -1247,7 +1247,7 @@ SDL_Texture* paintSmallSky(const Still& a) {
     const double k = wPx / (a.f.w * scale);
     const int hPx = std::max(1, static_cast<int>(std::lround(a.f.h * scale * k)));
     gpuSetScale(scale * k);
-    SDL_Texture* tex = gpuRenderTarget("scene_sky", wPx, hPx, paintSky,
+    SDL_Texture* tex = gpuOpaqueTarget("scene_sky", wPx, hPx, paintSky,
                                        const_cast<Still*>(&a), true);
     gpuSetScale(scale);
     return tex;
@@ -1275,7 +1275,7 @@ SDL_Texture* smallSky(double scale, const Frame& f) {
     const double k = wPx / (f.w * scale);
     const int hPx = std::max(1, static_cast<int>(std::lround(f.h * scale * k)));
     if (!gpuCached("scene_sky")) return nullptr;
-    return gpuRenderTarget("scene_sky", wPx, hPx, nullptr, nullptr, false);
+    return gpuOpaqueTarget("scene_sky", wPx, hPx, nullptr, nullptr, false);
 }
 
 // Brings the bake up to date with this frame's look and returns it, or null when no
@@ -1295,7 +1295,7 @@ SDL_Texture* bakedPicture(State& s, const Frame& f, SDL_Texture* land) {
         profBegin("scene.bake");
         still.f = frameOf(f, now);
         still.sky = paintSmallSky(still);
-        SDL_Texture* tex = gpuRenderTarget("scene_bake", wPx, hPx, paintStill, &still, true);
+        SDL_Texture* tex = gpuOpaqueTarget("scene_bake", wPx, hPx, paintStill, &still, true);
         profEnd("scene.bake");
         if (tex == nullptr) {
             s.bakeW = 0;
@@ -1311,7 +1311,7 @@ SDL_Texture* bakedPicture(State& s, const Frame& f, SDL_Texture* land) {
         ++s.stats.rebakes;
         return tex;
     }
-    SDL_Texture* tex = gpuRenderTarget("scene_bake", wPx, hPx, nullptr, nullptr, false);
+    SDL_Texture* tex = gpuOpaqueTarget("scene_bake", wPx, hPx, nullptr, nullptr, false);
     const bool due = f.t - s.lastBake >= kBakeGap || f.t < s.lastBake;
     still.f = frameOf(f, s.target);
     if (s.strip < 0 && due && lookDistance(s.baked, now) == 1) {
