@@ -482,17 +482,20 @@ void MarbleRain::draw(Ctx& c, const theme::World& world) {
 
 namespace {
 
-// A white disc filling a square texture whose side in pixels *user holds.
-void paintDisc(cairo_t* cr, void* user) {
-    const double r = *static_cast<const int*>(user) / 2.0 / gpuScale();
+// A white disc filling the square surface it is painted on.
+void paintDisc(cairo_t* cr, void*) {
+    cairo_surface_t* target = cairo_get_target(cr);
+    double sx = 1, sy = 1;
+    cairo_surface_get_device_scale(target, &sx, &sy);
+    const double r = cairo_image_surface_get_width(target) / 2.0 / sx;
     cairo_new_path(cr);
     cairo_arc(cr, r, r, r, 0, 2 * kPi);
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_fill(cr);
 }
 
-// A small disc on the renderer, from a white sprite painted at its size in pixels and
-// tinted, so that a shower of sparks costs a few plain copies and leaves the canvas clear.
+// A small disc on the renderer: on the software renderer's window its coverage blended
+// four pixels at a time, elsewhere a white sprite painted at its size in pixels and tinted.
 // A disc under a pixel across is one pixel faded by the area it would cover. False without
 // a renderer: the caller paints on cr.
 bool spriteDisc(double cx, double cy, double r, std::uint32_t rgb, double alpha) {
@@ -502,18 +505,20 @@ bool spriteDisc(double cx, double cy, double r, std::uint32_t rgb, double alpha)
     const double across = 2 * r * scale;
     const int px = std::max(1, static_cast<int>(std::lround(across)));
     if (across < 1) alpha *= across * across * kPi / 4;
-    char key[32];
-    std::snprintf(key, sizeof key, "fx_disc%d", px);
-    int side = px;
-    SDL_Texture* tex = gpuTexture(key, px, px, paintDisc, &side);
-    if (tex == nullptr) return false;
     const double w = px / scale;
-    gpuBlitTinted(tex, cx - w / 2, cy - w / 2, w, w, rgb, alpha);
+    const double x = cx - w / 2;
+    const double y = cy - w / 2;
+    const std::string key = "fx_disc" + std::to_string(px);
+    int stride = 0;
+    if (const std::uint8_t* mask = gpuMask(key, px, px, paintDisc, nullptr, &stride)) {
+        if (gpuBlendCoverage(mask, px, px, stride, x, y, (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF,
+                             rgb & 0xFF, alpha))
+            return true;
+    }
+    SDL_Texture* tex = gpuTexture(key, px, px, paintDisc, nullptr);
+    if (tex == nullptr) return false;
+    gpuBlitTinted(tex, x, y, w, w, rgb, alpha);
     return true;
-}
-
-void disc(cairo_t* cr, double cx, double cy, double r, std::uint32_t rgb, double alpha) {
-    if (!spriteDisc(cx, cy, r, rgb, alpha)) fillCircle(cr, cx, cy, r, rgb, alpha);
 }
 
 // The falling petal's outline for half-height z, centred on the origin, pointing up.
@@ -555,6 +560,10 @@ SDL_Texture* petalSprite(int i, double u) {
 
 }  // namespace
 
+void sparkDisc(cairo_t* cr, double cx, double cy, double r, std::uint32_t rgb, double alpha) {
+    if (!spriteDisc(cx, cy, r, rgb, alpha)) fillCircle(cr, cx, cy, r, rgb, alpha);
+}
+
 void drawFireworks(Ctx& c, std::uint32_t seed) {
     cairo_t* cr = c.cr;
     if (!cr) return;
@@ -575,7 +584,7 @@ void drawFireworks(Ctx& c, std::uint32_t seed) {
             const double gg = 1 - tau / 0.9;
             const double y = (H + 20 * u) - (1 - gg * gg) * (H + 20 * u - yb);
             for (int j = 0; j < 5; ++j)
-                disc(cr, x, y + 9 * u * j, (1 - 0.16 * j) * 3.2 * u, col, (1 - 0.18 * j) * 0.9);
+                sparkDisc(cr, x, y + 9 * u * j, (1 - 0.16 * j) * 3.2 * u, col, (1 - 0.18 * j) * 0.9);
             continue;
         }
         const double tp = tau - 0.9;
@@ -591,8 +600,8 @@ void drawFireworks(Ctx& c, std::uint32_t seed) {
             const double px = x + std::cos(ang) * speed * tp;
             const double py = yb + std::sin(ang) * speed * tp + 190 * tp * tp;
             const double twinkle = (0.6 + 0.4 * std::sin(22 * t + j)) * f;
-            disc(cr, px, py, 3.4 * u * f, kFireworkPalette[(j % 3 + ci) % 6], twinkle);
-            disc(cr, px, py, 1.5 * u * f, 0xffffff, 0.9 * twinkle);
+            sparkDisc(cr, px, py, 3.4 * u * f, kFireworkPalette[(j % 3 + ci) % 6], twinkle);
+            sparkDisc(cr, px, py, 1.5 * u * f, 0xffffff, 0.9 * twinkle);
         }
     }
 }

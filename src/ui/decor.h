@@ -81,6 +81,9 @@ private:
     std::uint32_t seed_ = 12345;
 };
 
+// A small solid disc, as a spark is: on the renderer, above what it has drawn so far and
+// beneath the canvas; on cr when there is no renderer.
+void sparkDisc(cairo_t* cr, double cx, double cy, double r, std::uint32_t rgb, double alpha);
 // Five rockets rising and bursting in a loop, deterministic for seed and time.
 void drawFireworks(Ctx& c, std::uint32_t seed);
 // 22 pink petals drifting down and turning, deterministic for seed and time.

@@ -32,6 +32,13 @@ struct Tinted {
     std::int64_t bytes = 0;
     std::int64_t lastUsed = 0;
 };
+// A coverage mask kept for drawing straight into the software renderer's window.
+struct Mask {
+    int w = 0, h = 0, stride = 0;
+    std::vector<std::uint8_t> a;
+    std::int64_t lastUsed = 0;
+};
+
 // Source texture, size in pixels, tint (0xRRGGBB) and fade in kFadeSteps.
 using TintedKey = std::tuple<SDL_Texture*, int, int, std::uint32_t, int>;
 
@@ -58,6 +65,8 @@ struct State {
     std::map<TintedKey, Tinted> tinted;
     std::int64_t tintedBytes = 0;
     std::int64_t tintedSweep = 0;  // frame of the last look for copies gone unused
+    std::map<std::string, Mask> masks;
+    std::int64_t maskBytes = 0;
 };
 
 State& st() {
@@ -319,12 +328,18 @@ bool tintedCopy(SDL_Texture* tex, const SDL_Rect& dst, double r, double g, doubl
     return true;
 }
 
+// Kept tinted copies and masks unused for kTintedKeepFrames go.
 void dropUnusedTinted() {
     State& s = st();
     if (s.frame - s.tintedSweep < kTintedKeepFrames) return;
     s.tintedSweep = s.frame;
     dropTintedWhere([&s](const TintedKey&, const Tinted& copy) {
         return s.frame - copy.lastUsed > kTintedKeepFrames;
+    });
+    std::erase_if(s.masks, [&s](const auto& kv) {
+        if (s.frame - kv.second.lastUsed <= kTintedKeepFrames) return false;
+        s.maskBytes -= static_cast<std::int64_t>(kv.second.a.size());
+        return true;
     });
 }
 
@@ -356,6 +371,8 @@ void gpuInit(SDL_Renderer* ren) {
 void gpuShutdown() {
     State& s = st();
     dropTinted(nullptr);
+    s.masks.clear();
+    s.maskBytes = 0;
     for (auto& [key, e] : s.cache) destroy(e);
     s.cache.clear();
     s.ren = nullptr;
@@ -507,7 +524,7 @@ int gpuCacheSize() {
 }
 
 std::int64_t gpuCacheBytes() {
-    return st().bytes + st().tintedBytes;
+    return st().bytes + st().tintedBytes + st().maskBytes;
 }
 
 bool gpuCached(const std::string& key) {
@@ -833,6 +850,41 @@ bool streamingTexturesReadable(SDL_Renderer* ren) {
 }
 
 }  // namespace
+
+const std::uint8_t* gpuMask(const std::string& key, int wPx, int hPx, PaintFn paint, void* user,
+                            int* stride) {
+    State& s = st();
+    if (s.ren == nullptr || !s.software || wPx < 1 || hPx < 1 || stride == nullptr)
+        return nullptr;
+    auto hit = s.masks.find(key);
+    if (hit == s.masks.end() || hit->second.w != wPx || hit->second.h != hPx) {
+        if (hit != s.masks.end()) {
+            s.maskBytes -= static_cast<std::int64_t>(hit->second.a.size());
+            s.masks.erase(hit);
+        }
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, wPx, hPx);
+        if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_destroy(surface);
+            return nullptr;
+        }
+        cairo_t* cr = cairo_create(surface);
+        if (paint != nullptr) paint(cr, user);
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+        Mask m;
+        m.w = wPx;
+        m.h = hPx;
+        m.stride = cairo_image_surface_get_stride(surface);
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        m.a.assign(data, data + static_cast<std::size_t>(m.stride) * hPx);
+        cairo_surface_destroy(surface);
+        s.maskBytes += static_cast<std::int64_t>(m.a.size());
+        hit = s.masks.emplace(key, std::move(m)).first;
+    }
+    hit->second.lastUsed = s.frame;
+    *stride = hit->second.stride;
+    return hit->second.a.data();
+}
 
 bool gpuBlendCoverage(const std::uint8_t* mask, int wPx, int hPx, int stride, double x, double y,
                       double r, double g, double b, double alpha, Coverage mode) {

@@ -100,6 +100,12 @@ void gpuBlitMirrored(SDL_Texture* tex, double cx, double cy, double w, double h,
 void gpuBlitPivot(SDL_Texture* tex, double x, double y, double w, double h, double pivotX,
                   double pivotY, double angleDeg, bool flipH, double alpha);
 
+// On SDL's software renderer: a coverage mask (one byte a pixel) of wPx x hPx kept under
+// key, painted by paint on a miss onto an A8 surface of that size in pixels; *stride takes
+// its row length. Masks unused for two seconds are dropped. Null on other renderers or
+// when it cannot be made.
+const std::uint8_t* gpuMask(const std::string& key, int wPx, int hPx, PaintFn paint, void* user,
+                            int* stride);
 enum class Coverage { Blend, Add };
 // On SDL's software renderer drawing to its window: blends (or adds) the coverage mask (one
 // byte a pixel, wPx x hPx, stride bytes a row) in the colour (r, g, b, channels 0..255)

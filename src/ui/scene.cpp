@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <string>
 
 #include "core/grid.h"
@@ -53,20 +52,6 @@ struct State {
     int bakeLand = -1;  // landscape paints counted when the bake was made
     double lastBake = 0;
     std::array<std::array<int, 4>, 5> cloudLooks{};  // tint and fade of each cloud's copy
-    // Each cloud's coverage at its size in pixels, for the software renderer's window.
-    struct CloudMask {
-        int w = 0, h = 0, stride = 0;
-        std::vector<std::uint8_t> a;
-    };
-    std::array<CloudMask, 5> cloudMasks;
-    // The soft dot's coverage by its side in pixels, with the frame it was last used in.
-    struct DotMask {
-        int stride = 0;
-        std::vector<std::uint8_t> a;
-        std::int64_t used = 0;
-    };
-    std::map<int, DotMask> dotMasks;
-    std::int64_t dotSweep = 0;  // frame of the last look for masks gone unused
 };
 
 State& st() {
@@ -752,55 +737,28 @@ void dotTinted(const Frame& f, double cx, double cy, double side, std::uint32_t 
     blitVeiled(f, f.dot, cx - side / 2, cy - side / 2, side, side, rgb, alpha);
 }
 
-// Dots this large or larger are left to the renderer's own stretched copy.
+// Dots larger than this are left to the renderer's own stretched copy.
 constexpr int kDotMaskMaxPx = 256;
-// A dot mask unused for this many frames is dropped.
-constexpr std::int64_t kDotMaskKeepFrames = 120;
 
-// The soft dot's coverage at side x side pixels, painted on first use; null when it cannot
-// be painted or is too large to keep.
-const State::DotMask* dotMask(int side) {
-    State& s = st();
-    if (side < 1 || side > kDotMaskMaxPx) return nullptr;
-    if (gpuFrame() - s.dotSweep > kDotMaskKeepFrames) {
-        s.dotSweep = gpuFrame();
-        std::erase_if(s.dotMasks, [](const auto& kv) {
-            return gpuFrame() - kv.second.used > kDotMaskKeepFrames;
-        });
-    }
-    auto hit = s.dotMasks.find(side);
-    if (hit == s.dotMasks.end()) {
-        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, side, side);
-        if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-            cairo_surface_destroy(surface);
-            return nullptr;
-        }
-        cairo_t* cr = cairo_create(surface);
-        cairo_scale(cr, side / 64.0, side / 64.0);
-        paintDot(cr, nullptr);
-        cairo_destroy(cr);
-        cairo_surface_flush(surface);
-        State::DotMask m;
-        m.stride = cairo_image_surface_get_stride(surface);
-        const unsigned char* data = cairo_image_surface_get_data(surface);
-        m.a.assign(data, data + static_cast<std::size_t>(m.stride) * side);
-        cairo_surface_destroy(surface);
-        hit = s.dotMasks.emplace(side, std::move(m)).first;
-    }
-    hit->second.used = gpuFrame();
-    return &hit->second;
+// The soft dot's coverage painted to fill the mask it is drawn on.
+void paintDotMask(cairo_t* cr, void*) {
+    const double k = cairo_image_surface_get_width(cairo_get_target(cr)) / 64.0;
+    cairo_scale(cr, k, k);
+    paintDot(cr, nullptr);
 }
 
 void dotAdditive(const Frame& f, double cx, double cy, double side, std::uint32_t rgb,
                  double alpha) {
     const double a = alpha * veiledLight(f);
     // On the software renderer's window the dot's coverage is added four pixels at a time.
-    if (gpuSoftware()) {
-        const int sidePx = static_cast<int>(std::lround(side * gpuScale()));
-        const State::DotMask* m = dotMask(sidePx);
-        if (m != nullptr &&
-            gpuBlendCoverage(m->a.data(), sidePx, sidePx, m->stride, cx - side / 2, cy - side / 2,
-                             (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF, a, Coverage::Add))
+    const int sidePx = static_cast<int>(std::lround(side * gpuScale()));
+    if (gpuSoftware() && sidePx <= kDotMaskMaxPx) {
+        int stride = 0;
+        const std::uint8_t* m = gpuMask("scene_dot_mask" + std::to_string(sidePx), sidePx,
+                                        sidePx, paintDotMask, nullptr, &stride);
+        if (m != nullptr && gpuBlendCoverage(m, sidePx, sidePx, stride, cx - side / 2,
+                                             cy - side / 2, (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF,
+                                             rgb & 0xFF, a, Coverage::Add))
             return;
     }
     gpuBlitAdditive(f.dot, cx - side / 2, cy - side / 2, side, side, rgb, a);
@@ -930,30 +888,12 @@ void blitCloudSoftware(int k, SDL_Texture* cloud, double x, double y, double w, 
     gpuBlit(tex, x, y, w, h, 1);
 }
 
-// Cloud k's coverage painted at wPx x hPx pixels, kept until the size changes; null
-// when it cannot be painted.
-const State::CloudMask* cloudMask(int k, int wPx, int hPx) {
-    State::CloudMask& m = st().cloudMasks[static_cast<std::size_t>(k)];
-    if (m.w == wPx && m.h == hPx && !m.a.empty()) return &m;
-    m = State::CloudMask{};
-    if (wPx < 1 || hPx < 1) return nullptr;
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, wPx, hPx);
-    if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(s);
-        return nullptr;
-    }
-    cairo_t* cr = cairo_create(s);
-    cairo_scale(cr, wPx / 256.0, hPx / 128.0);
+// The cloud's coverage painted to fill the mask it is drawn on.
+void paintCloudMask(cairo_t* cr, void*) {
+    cairo_surface_t* target = cairo_get_target(cr);
+    cairo_scale(cr, cairo_image_surface_get_width(target) / 256.0,
+                cairo_image_surface_get_height(target) / 128.0);
     paintCloud(cr, nullptr);
-    cairo_destroy(cr);
-    cairo_surface_flush(s);
-    const unsigned char* data = cairo_image_surface_get_data(s);
-    m.stride = cairo_image_surface_get_stride(s);
-    m.a.assign(data, data + static_cast<std::size_t>(m.stride) * hPx);
-    m.w = wPx;
-    m.h = hPx;
-    cairo_surface_destroy(s);
-    return &m;
 }
 
 // On the software renderer's window a cloud is its coverage blended in its tint, four
@@ -961,9 +901,11 @@ const State::CloudMask* cloudMask(int k, int wPx, int hPx) {
 bool blendCloud(int k, double x, double y, double w, double h, Rgb tint, double alpha) {
     const int wPx = static_cast<int>(std::lround(w * gpuScale()));
     const int hPx = static_cast<int>(std::lround(h * gpuScale()));
-    const State::CloudMask* m = cloudMask(k, wPx, hPx);
-    return m != nullptr && gpuBlendCoverage(m->a.data(), m->w, m->h, m->stride, x, y, tint.r,
-                                            tint.g, tint.b, alpha);
+    int stride = 0;
+    const std::uint8_t* m =
+        gpuMask("scene_cloud_mask" + std::to_string(k), wPx, hPx, paintCloudMask, nullptr, &stride);
+    return m != nullptr &&
+           gpuBlendCoverage(m, wPx, hPx, stride, x, y, tint.r, tint.g, tint.b, alpha);
 }
 
 void drawClouds(const Scene& sc, const Frame& f, SDL_Texture* cloud) {

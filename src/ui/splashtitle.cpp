@@ -6,6 +6,7 @@
 #include "core/grid.h"
 #include "theme.h"
 #include "ui/bubble.h"
+#include "ui/decor.h"
 #include "ui/draw.h"
 
 namespace ui {
@@ -260,8 +261,8 @@ void SplashTitle::paint(Ctx& c) const {
     }
     for (const Spark& s : sparks_) {
         const double u = (t - s.bornAt) / 0.85;
-        fillCircle(cr, s.x, s.y, std::max((1 - 0.6 * u) * s.r, 0.0), s.color,
-                   std::clamp(1 - u, 0.0, 1.0));
+        sparkDisc(cr, s.x, s.y, std::max((1 - 0.6 * u) * s.r, 0.0), s.color,
+                  std::clamp(1 - u, 0.0, 1.0));
     }
 
     TextStyle st;
