@@ -165,3 +165,27 @@ TEST(GpuCoverage, BlendsAndAddsAsTheRendererDoesWithinClipAndWindow) {
     }
     cairo_surface_destroy(a8);
 }
+
+// The frame's clear is skipped only when an opaque copy replaces every pixel of the window.
+TEST(GpuFrame, ClearIsSkippedOnlyUnderAWholeWindowCopy) {
+    testsupport::Headless h(40, 30, testsupport::RenderPath::Software);
+    ASSERT_TRUE(h.ok());
+    auto red = [](cairo_t* cr, void*) { ui::fillRect(cr, {0, 0, 40, 30}, 0xFF0000, 1.0); };
+    auto frameWith = [&](double w, bool clipped) {
+        h.setUpdate([&](ui::Ctx&) {
+            if (clipped) ui::gpuSetClip(0, 0, 20, 30);
+            SDL_Texture* tex = ui::gpuTexture("red", 40, 30, red, nullptr);
+            if (w > 0) ui::gpuCopyOpaque(tex, 0, 0, w, 30);
+            ui::gpuClearClip();
+        });
+        return h.frame(0);
+    };
+    constexpr std::uint32_t kClear = 0x0D0620;
+    frameWith(40, false);  // the window now holds red: a missing clear would show it
+    EXPECT_EQ(frameWith(0, false).at(30, 10) & 0xFFFFFF, kClear) << "nothing drawn";
+    frameWith(40, false);
+    EXPECT_EQ(frameWith(20, false).at(30, 10) & 0xFFFFFF, kClear) << "half the window";
+    frameWith(40, false);
+    EXPECT_EQ(frameWith(40, true).at(30, 10) & 0xFFFFFF, kClear) << "within a clip";
+    EXPECT_EQ(frameWith(40, false).at(30, 10) & 0xFFFFFF, 0xFF0000u);
+}

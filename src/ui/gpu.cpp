@@ -67,6 +67,10 @@ struct State {
     std::int64_t tintedSweep = 0;  // frame of the last look for copies gone unused
     std::map<std::string, Mask> masks;
     std::int64_t maskBytes = 0;
+    // The frame's clear, held back until something is drawn on the window: a picture
+    // copied over the whole window first makes it needless.
+    bool clearPending = false;
+    std::uint32_t clearRgb = 0;
 };
 
 State& st() {
@@ -235,8 +239,20 @@ bool visiblePart(const SDL_Rect& dst, SDL_Rect* vis) {
 bool directCopy(SDL_Texture* tex, const SDL_Rect& dst);
 bool streamingTexturesReadable(SDL_Renderer* ren);
 
+// Clears the window now if its clear is still held back; nothing while a render target is
+// drawn into.
+void settleClear() {
+    State& s = st();
+    if (!s.clearPending || s.ren == nullptr || SDL_GetRenderTarget(s.ren) != nullptr) return;
+    s.clearPending = false;
+    SDL_SetRenderDrawColor(s.ren, (s.clearRgb >> 16) & 0xFF, (s.clearRgb >> 8) & 0xFF,
+                           s.clearRgb & 0xFF, 255);
+    SDL_RenderClear(s.ren);
+}
+
 void copy(SDL_Texture* tex, const SDL_Rect& dst) {
     State& s = st();
+    settleClear();
     ++s.drawCalls;
     SDL_Rect vis{};
     int tw = 0;
@@ -268,6 +284,7 @@ void copy(SDL_Texture* tex, const SDL_Rect& dst) {
 
 void copyEx(SDL_Texture* tex, const SDL_Rect& dst, double angle, const SDL_Point* pivot,
             bool flipH) {
+    settleClear();
     SDL_RenderCopyEx(st().ren, tex, nullptr, &dst, angle, pivot,
                      flipH ? SDL_FLIP_HORIZONTAL : SDL_FLIP_NONE);
     ++st().drawCalls;
@@ -324,6 +341,7 @@ bool tintedCopy(SDL_Texture* tex, const SDL_Rect& dst, double r, double g, doubl
     }
     hit->second.lastUsed = s.frame;
     ++s.drawCalls;
+    settleClear();
     SDL_RenderCopy(s.ren, hit->second.tex, nullptr, &dst);
     return true;
 }
@@ -388,6 +406,16 @@ bool gpuSoftware() {
 
 bool gpuPremultiplied() {
     return !st().straight;
+}
+
+void gpuClearFrame(std::uint32_t rgb) {
+    State& s = st();
+    s.clearPending = s.ren != nullptr;
+    s.clearRgb = rgb;
+}
+
+void gpuSettleFrame() {
+    settleClear();
 }
 
 void gpuBeginFrame() {
@@ -544,6 +572,7 @@ void gpuClearClip() {
 void gpuFillRect(double x, double y, double w, double h, std::uint32_t rgb, double alpha) {
     SDL_Renderer* ren = st().ren;
     if (ren == nullptr || w <= 0 || h <= 0) return;
+    settleClear();
     SDL_SetRenderDrawBlendMode(ren, SDL_BLENDMODE_BLEND);
     SDL_SetRenderDrawColor(ren, (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF,
                            alphaByte(alpha));
@@ -555,6 +584,7 @@ void gpuFillRect(double x, double y, double w, double h, std::uint32_t rgb, doub
 void gpuStrokeRect(double x, double y, double w, double h, std::uint32_t rgb, double alpha) {
     SDL_Renderer* ren = st().ren;
     if (ren == nullptr || w <= 0 || h <= 0) return;
+    settleClear();
     SDL_SetRenderDrawBlendMode(ren, SDL_BLENDMODE_BLEND);
     SDL_SetRenderDrawColor(ren, (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF,
                            alphaByte(alpha));
@@ -564,12 +594,20 @@ void gpuStrokeRect(double x, double y, double w, double h, std::uint32_t rgb, do
 }
 
 void gpuCopyOpaque(SDL_Texture* tex, double x, double y, double w, double h) {
-    if (tex == nullptr || st().ren == nullptr) return;
+    State& s = st();
+    if (tex == nullptr || s.ren == nullptr) return;
+    const SDL_Rect dst = pxRect(x, y, w, h);
+    int ww = 0, wh = 0;
+    if (s.clearPending && SDL_GetRenderTarget(s.ren) == nullptr &&
+        SDL_RenderIsClipEnabled(s.ren) == SDL_FALSE &&
+        SDL_GetRendererOutputSize(s.ren, &ww, &wh) == 0 && dst.x <= 0 && dst.y <= 0 &&
+        dst.x + dst.w >= ww && dst.y + dst.h >= wh)
+        s.clearPending = false;  // every pixel is replaced
     SDL_SetTextureBlendMode(tex, SDL_BLENDMODE_NONE);
     SDL_SetTextureAlphaMod(tex, 255);
     SDL_SetTextureColorMod(tex, 255, 255, 255);
-    copy(tex, pxRect(x, y, w, h));
-    SDL_SetTextureBlendMode(tex, st().premultiplied);
+    copy(tex, dst);
+    SDL_SetTextureBlendMode(tex, s.premultiplied);
 }
 
 void gpuBlit(SDL_Texture* tex, double x, double y, double w, double h, double alpha) {
@@ -774,6 +812,7 @@ SDL_Surface* directFrame(SDL_Rect* area) {
     SDL_RenderGetScale(s.ren, &sx, &sy);
     if (window == nullptr || view.x != 0 || view.y != 0 || sx != 1.0f || sy != 1.0f)
         return nullptr;
+    settleClear();
     if (SDL_RenderFlush(s.ren) != 0) return nullptr;
     SDL_Surface* frame = SDL_GetWindowSurface(window);
     if (frame == nullptr || frame->format->BytesPerPixel != 4 ||

@@ -33,6 +33,11 @@ bool gpuSoftware();
 bool gpuPremultiplied();
 // Starts a frame: resets the draw-call count and advances the frame counter.
 void gpuBeginFrame();
+// Clears the window to rgb once something is drawn on it, or at gpuSettleFrame; a copy
+// that replaces every pixel of the window first (gpuCopyOpaque) makes the clear needless.
+void gpuClearFrame(std::uint32_t rgb);
+// Carries out a clear still held back; call before drawing on the renderer directly.
+void gpuSettleFrame();
 // Fills and blits issued since the last gpuBeginFrame.
 int gpuDrawCalls();
 // Frames begun so far.

@@ -208,6 +208,7 @@ int markPaintedTiles(Shell& sh) {
 // Uploads and draws the painted part of the canvas. A canvas painted over most of its
 // area goes up and is drawn whole, in one call each.
 void presentCanvas(Shell& sh, int painted) {
+    gpuSettleFrame();
     if (painted == 0) return;
     unsigned char* data = cairo_image_surface_get_data(sh.canvas);
     const int stride = cairo_image_surface_get_stride(sh.canvas);
@@ -846,8 +847,7 @@ void shellPaint(Shell& sh, FrameOutcome& out) {
     const double cpuStart = sh.clock();
     gpuSetScale(ratio);
     gpuBeginFrame();
-    SDL_SetRenderDrawColor(sh.renderer, 13, 6, 32, 255);
-    SDL_RenderClear(sh.renderer);
+    gpuClearFrame(0x0D0620);
     focusBeginFrame(ctx);
     gpuSetCanvasFlush(flushCanvas, &sh);
     if (sh.update)
