@@ -39,6 +39,20 @@ struct Mask {
     std::int64_t lastUsed = 0;
 };
 
+// A picture kept as runs of equal pixels, row by row: a landscape of flat fills and
+// gradients that change only from row to row takes a few hundred kilobytes instead of a
+// window's worth of pixels. Pixels are as a texture would hold them (straight alpha on
+// the straight-alpha fallback).
+struct Runs {
+    int w = 0, h = 0;
+    std::vector<std::uint32_t> rowStart;  // first run of each row; h + 1 entries
+    std::vector<std::uint32_t> length;
+    std::vector<std::uint32_t> pixel;
+    std::int64_t bytes() const {
+        return static_cast<std::int64_t>(4 * (rowStart.size() + length.size() + pixel.size()));
+    }
+};
+
 // Source texture, size in pixels, tint (0xRRGGBB) and fade in kFadeSteps.
 using TintedKey = std::tuple<SDL_Texture*, int, int, std::uint32_t, int>;
 
@@ -67,6 +81,12 @@ struct State {
     std::int64_t tintedSweep = 0;  // frame of the last look for copies gone unused
     std::map<std::string, Mask> masks;
     std::int64_t maskBytes = 0;
+    std::map<std::string, Runs> runs;
+    std::int64_t runsBytes = 0;
+    // Rows of a runs picture are unpacked here on their way to a render target.
+    SDL_Texture* runsBand = nullptr;
+    int runsBandW = 0;
+    std::vector<std::uint32_t> runsRow;  // one row unpacked for the window's own pixels
     // The frame's clear, held back until something is drawn on the window: a picture
     // copied over the whole window first makes it needless.
     bool clearPending = false;
@@ -238,6 +258,9 @@ bool visiblePart(const SDL_Rect& dst, SDL_Rect* vis) {
 
 bool directCopy(SDL_Texture* tex, const SDL_Rect& dst);
 bool streamingTexturesReadable(SDL_Renderer* ren);
+SDL_Surface* directFrame(SDL_Rect* area);
+std::uint32_t* frameRow(SDL_Surface* frame, int row, int x);
+void overRow(const std::uint32_t* src, std::uint32_t* d, int n, int fade);
 
 // Clears the window now if its clear is still held back; nothing while a render target is
 // drawn into.
@@ -391,6 +414,11 @@ void gpuShutdown() {
     dropTinted(nullptr);
     s.masks.clear();
     s.maskBytes = 0;
+    s.runs.clear();
+    s.runsBytes = 0;
+    if (s.runsBand != nullptr) SDL_DestroyTexture(s.runsBand);
+    s.runsBand = nullptr;
+    s.runsBandW = 0;
     for (auto& [key, e] : s.cache) destroy(e);
     s.cache.clear();
     s.ren = nullptr;
@@ -440,6 +468,26 @@ double gpuScale() {
     return st().scale;
 }
 
+namespace {
+
+// An image of wPx x hPx painted by paint with the device scale set; null when it cannot
+// be made (too large for memory).
+cairo_surface_t* paintImage(int wPx, int hPx, PaintFn paint, void* user) {
+    cairo_surface_t* surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, wPx, hPx);
+    if (cairo_surface_status(surf) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surf);
+        return nullptr;
+    }
+    cairo_surface_set_device_scale(surf, st().scale, st().scale);
+    cairo_t* cr = cairo_create(surf);
+    if (paint != nullptr) paint(cr, user);
+    cairo_destroy(cr);
+    cairo_surface_flush(surf);
+    return surf;
+}
+
+}  // namespace
+
 SDL_Texture* gpuTexture(const std::string& key, int wPx, int hPx, PaintFn paint, void* user) {
     State& s = st();
     if (s.ren == nullptr || wPx < 1 || hPx < 1) return nullptr;
@@ -451,16 +499,8 @@ SDL_Texture* gpuTexture(const std::string& key, int wPx, int hPx, PaintFn paint,
     dropIfOtherSize(key, wPx, hPx);
     evictOldest();
 
-    cairo_surface_t* surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, wPx, hPx);
-    if (cairo_surface_status(surf) != CAIRO_STATUS_SUCCESS) {  // too large for memory
-        cairo_surface_destroy(surf);
-        return nullptr;
-    }
-    cairo_surface_set_device_scale(surf, s.scale, s.scale);
-    cairo_t* cr = cairo_create(surf);
-    if (paint != nullptr) paint(cr, user);
-    cairo_destroy(cr);
-    cairo_surface_flush(surf);
+    cairo_surface_t* surf = paintImage(wPx, hPx, paint, user);
+    if (surf == nullptr) return nullptr;
 
     SDL_Texture* tex = SDL_CreateTexture(
         s.ren, SDL_PIXELFORMAT_ARGB8888,
@@ -540,11 +580,124 @@ void gpuDrawInto(SDL_Texture* tex, int xPx, int yPx, int wPx, int hPx, DrawFn dr
     SDL_SetRenderTarget(ren, previous);
 }
 
+bool gpuRunsPicture(const std::string& key, int wPx, int hPx, PaintFn paint, void* user) {
+    State& s = st();
+    if (s.ren == nullptr || wPx < 1 || hPx < 1) return false;
+    auto hit = s.runs.find(key);
+    if (hit != s.runs.end() && hit->second.w == wPx && hit->second.h == hPx) return true;
+    gpuDrop(key);
+    cairo_surface_t* surf = paintImage(wPx, hPx, paint, user);
+    if (surf == nullptr) return false;
+    unsigned char* data = cairo_image_surface_get_data(surf);
+    const int stride = cairo_image_surface_get_stride(surf);
+    if (s.straight) unpremultiplyPixels(data, wPx, hPx, stride);
+    Runs r;
+    r.w = wPx;
+    r.h = hPx;
+    r.rowStart.reserve(static_cast<std::size_t>(hPx) + 1);
+    for (int y = 0; y < hPx; ++y) {
+        r.rowStart.push_back(static_cast<std::uint32_t>(r.length.size()));
+        const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<size_t>(y) * stride);
+        for (int x = 0; x < wPx; ++x) {
+            if (x > 0 && row[x] == r.pixel.back()) {
+                ++r.length.back();
+            } else {
+                r.length.push_back(1);
+                r.pixel.push_back(row[x]);
+            }
+        }
+    }
+    r.rowStart.push_back(static_cast<std::uint32_t>(r.length.size()));
+    cairo_surface_destroy(surf);
+    r.length.shrink_to_fit();
+    r.pixel.shrink_to_fit();
+    s.runsBytes += r.bytes();
+    s.runs.emplace(key, std::move(r));
+    return true;
+}
+
+namespace {
+
+// Unpacks columns x0 .. x0 + n - 1 of row y into out.
+void unpackRow(const Runs& r, int y, int x0, int n, std::uint32_t* out) {
+    std::uint32_t i = r.rowStart[static_cast<std::size_t>(y)];
+    const std::uint32_t end = r.rowStart[static_cast<std::size_t>(y) + 1];
+    int x = 0;
+    while (i < end && x + static_cast<int>(r.length[i]) <= x0) x += static_cast<int>(r.length[i++]);
+    int done = 0;
+    while (i < end && done < n) {
+        const int from = std::max(x, x0);
+        const int upTo = std::min(x + static_cast<int>(r.length[i]), x0 + n);
+        std::fill(out + (from - x0), out + (upTo - x0), r.pixel[i]);
+        done = upTo - x0;
+        x += static_cast<int>(r.length[i++]);
+    }
+}
+
+// Rows unpacked at a time on their way to a render target or another renderer.
+constexpr int kRunsBandRows = 64;
+
+}  // namespace
+
+void gpuBlitRuns(const std::string& key, double x, double y, double alpha) {
+    State& s = st();
+    auto hit = s.runs.find(key);
+    if (s.ren == nullptr || hit == s.runs.end()) return;
+    const Runs& r = hit->second;
+    settleClear();
+    const SDL_Rect dst{px(x), px(y), r.w, r.h};
+    SDL_Rect vis{};
+    if (!visiblePart(dst, &vis)) return;
+    const int fade = alphaByte(alpha);
+    if (fade == 0) return;
+    ++s.drawCalls;
+    // On the software renderer's window the rows go straight into its pixels.
+    SDL_Rect area{};
+    if (SDL_Surface* frame = directFrame(&area)) {
+        SDL_Rect part{};
+        if (SDL_IntersectRect(&area, &vis, &part) != SDL_TRUE) return;
+        s.runsRow.resize(static_cast<std::size_t>(part.w));
+        for (int row = part.y; row < part.y + part.h; ++row) {
+            unpackRow(r, row - dst.y, part.x - dst.x, part.w, s.runsRow.data());
+            overRow(s.runsRow.data(), frameRow(frame, row, part.x), part.w, fade);
+        }
+        return;
+    }
+    if (s.runsBand == nullptr || s.runsBandW < vis.w) {
+        if (s.runsBand != nullptr) SDL_DestroyTexture(s.runsBand);
+        s.runsBand = SDL_CreateTexture(s.ren, SDL_PIXELFORMAT_ARGB8888,
+                                       SDL_TEXTUREACCESS_STREAMING, vis.w, kRunsBandRows);
+        s.runsBandW = s.runsBand != nullptr ? vis.w : 0;
+        if (s.runsBand == nullptr) return;
+    }
+    SDL_SetTextureBlendMode(s.runsBand, s.premultiplied);
+    applyFade(s.runsBand, alpha);
+    for (int top = vis.y; top < vis.y + vis.h; top += kRunsBandRows) {
+        const int rows = std::min(kRunsBandRows, vis.y + vis.h - top);
+        const SDL_Rect band{0, 0, vis.w, rows};
+        void* pixels = nullptr;
+        int pitch = 0;
+        if (SDL_LockTexture(s.runsBand, &band, &pixels, &pitch) != 0) return;
+        for (int row = 0; row < rows; ++row)
+            unpackRow(r, top + row - dst.y, vis.x - dst.x, vis.w,
+                      reinterpret_cast<std::uint32_t*>(static_cast<unsigned char*>(pixels) +
+                                                       static_cast<size_t>(row) * pitch));
+        SDL_UnlockTexture(s.runsBand);
+        const SDL_Rect to{vis.x, top, vis.w, rows};
+        SDL_RenderCopy(s.ren, s.runsBand, &band, &to);
+    }
+}
+
 void gpuDrop(const std::string& key) {
-    auto it = st().cache.find(key);
-    if (it == st().cache.end()) return;
+    State& s = st();
+    if (auto runs = s.runs.find(key); runs != s.runs.end()) {
+        s.runsBytes -= runs->second.bytes();
+        s.runs.erase(runs);
+    }
+    auto it = s.cache.find(key);
+    if (it == s.cache.end()) return;
     destroy(it->second);
-    st().cache.erase(it);
+    s.cache.erase(it);
 }
 
 int gpuCacheSize() {
@@ -552,11 +705,11 @@ int gpuCacheSize() {
 }
 
 std::int64_t gpuCacheBytes() {
-    return st().bytes + st().tintedBytes + st().maskBytes;
+    return st().bytes + st().tintedBytes + st().maskBytes + st().runsBytes;
 }
 
 bool gpuCached(const std::string& key) {
-    return st().cache.count(key) != 0;
+    return st().cache.count(key) != 0 || st().runs.count(key) != 0;
 }
 
 void gpuSetClip(double x, double y, double w, double h) {

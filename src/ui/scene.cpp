@@ -1164,7 +1164,7 @@ Frame frameOf(const Frame& f, const Look& k) {
 struct Still {
     const Scene* sc = nullptr;
     Frame f;                 // under the light of the look being painted
-    SDL_Texture* land = nullptr;
+    bool land = false;          // the landscape "scene" is there to be drawn
     const Orb* disc = nullptr;  // the disc of sun or moon to paint in its place, if any
     double top = -1e9, bottom = 1e9;  // the rows painted (the rest is clipped away)
     SDL_Texture* sky = nullptr;       // the small sky of this look, stretched, if any
@@ -1206,7 +1206,7 @@ void paintStill(void* user) {
         drawHalo(f, orbAt(f, f.phase));
     }
     if (a.disc != nullptr) drawDisc(*a.sc, f, *a.disc);
-    gpuBlit(a.land, 0, 0, f.w, f.h, 1);
+    if (a.land) gpuBlitRuns("scene", 0, 0, 1);
     if (f.nightVeil() > 0) gpuFillRect(0, 0, f.w, f.h, kNightVeil, f.nightVeil());
     if (f.veil > 0) gpuFillRect(0, 0, f.w, f.h, kScreenVeil, f.veil);
 }
@@ -1222,7 +1222,7 @@ SDL_Texture* smallSky(double scale, const Frame& f) {
 
 // Brings the bake up to date with this frame's look and returns it, or null when no
 // render target can be made.
-SDL_Texture* bakedPicture(State& s, const Frame& f, SDL_Texture* land) {
+SDL_Texture* bakedPicture(State& s, const Frame& f, bool land) {
     const double scale = gpuScale();
     const int wPx = static_cast<int>(std::lround(f.w * scale));
     const int hPx = static_cast<int>(std::lround(f.h * scale));
@@ -1491,9 +1491,11 @@ void drawVeiledScene(Ctx& c, int stage, std::uint32_t seed, double veil) {
     f.sunrise = sunriseAmount(f.phase);
 
     const double scale = gpuScale();
-    SDL_Texture* land =
-        gpuTexture("scene", static_cast<int>(std::lround(c.w * scale)),
-                   static_cast<int>(std::lround(c.h * scale)), paintLandscape, &s.scene);
+    // The landscape is drawn only into the bake and the disc's square: it is kept as runs
+    // of equal pixels, not as a window-sized texture.
+    const bool land =
+        gpuRunsPicture("scene", static_cast<int>(std::lround(c.w * scale)),
+                       static_cast<int>(std::lround(c.h * scale)), paintLandscape, &s.scene);
     // The dot is fetched again after every request that may have painted something new,
     // since a paint can evict a dot that was itself painted only this frame.
     f.dot = dotTexture();

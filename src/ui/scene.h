@@ -3,7 +3,8 @@
 // of the world, and things that move (flyers, motes, rising bubbles, fireflies).
 //
 // The still part (ridges, props, seaweed, light rays) is generated once per
-// (stage, seed, window size) and painted into one window-sized cached texture "scene".
+// (stage, seed, window size) and painted once into the picture "scene", kept as runs of
+// equal pixels.
 // Sky, glows, the halo of sun or moon, that landscape and the veils are baked together
 // into the opaque "scene_bake", copied whole each frame and re-baked only when the day's
 // light visibly changes (small steps spread over a few frames); everything that moves is
