@@ -189,3 +189,63 @@ TEST(GpuFrame, ClearIsSkippedOnlyUnderAWholeWindowCopy) {
     EXPECT_EQ(frameWith(40, true).at(30, 10) & 0xFFFFFF, kClear) << "within a clip";
     EXPECT_EQ(frameWith(40, false).at(30, 10) & 0xFFFFFF, 0xFF0000u);
 }
+
+// A picture kept as runs shows what a texture of the same painting shows, on the window
+// and inside a render target, within a clip, and takes a fraction of the texture's memory.
+namespace {
+constexpr int kRunsW = 120, kRunsH = 150;  // taller than one band of unpacked rows
+}  // namespace
+
+TEST(GpuRuns, ShowAsTheTextureOfTheSamePicture) {
+    constexpr int kW = kRunsW, kH = kRunsH;
+    auto hills = [](cairo_t* cr, void*) {
+        cairo_pattern_t* p = cairo_pattern_create_linear(0, 0, 0, kRunsH);
+        cairo_pattern_add_color_stop_rgba(p, 0, 0.9, 0.8, 1.0, 0.0);
+        cairo_pattern_add_color_stop_rgba(p, 1, 0.2, 0.5, 0.3, 0.9);
+        cairo_set_source(cr, p);
+        cairo_paint(cr);
+        cairo_pattern_destroy(p);
+        ui::fillCircle(cr, 60, 150, 70, 0x335522, 1.0);
+    };
+    for (const auto path : {testsupport::RenderPath::Software, testsupport::RenderPath::OpenGL}) {
+        testsupport::Headless h(kW, kH, path);
+        ASSERT_TRUE(h.ok());
+        auto draw = [&](bool runs, bool viaTarget) {
+            h.setUpdate([&](ui::Ctx&) {
+                ui::gpuFillRect(0, 0, kW, kH, 0x204060, 1);
+                auto picture = [](void* user) {
+                    if (*static_cast<bool*>(user)) {
+                        ui::gpuBlitRuns("hills", 0, 0, 0.9);
+                    } else {
+                        SDL_Texture* tex =
+                            ui::gpuTexture("hills_tex", kRunsW, kRunsH, nullptr, nullptr);
+                        ui::gpuBlit(tex, 0, 0, kRunsW, kRunsH, 0.9);
+                    }
+                };
+                ASSERT_TRUE(ui::gpuRunsPicture("hills", kW, kH, hills, nullptr));
+                ASSERT_NE(ui::gpuTexture("hills_tex", kW, kH, hills, nullptr), nullptr);
+                if (viaTarget) {
+                    SDL_Texture* t = ui::gpuRenderTarget(runs ? "t_runs" : "t_tex", kW, kH, picture,
+                                                         &runs, true);
+                    ui::gpuBlit(t, 0, 0, kW, kH, 1);
+                } else {
+                    ui::gpuSetClip(10, 20, 90, 110);
+                    picture(&runs);
+                    ui::gpuClearClip();
+                }
+            });
+            return h.frame(0);
+        };
+        for (const bool viaTarget : {false, true}) {
+            const testsupport::Frame fromRuns = draw(true, viaTarget);
+            const testsupport::Frame fromTexture = draw(false, viaTarget);
+            EXPECT_LE(testsupport::maxChannelDiff(fromRuns, fromTexture), 3)
+                << (viaTarget ? "through a render target" : "on the window");
+            EXPECT_NE(fromRuns.at(60, 120), fromRuns.at(5, 5)) << "the picture shows";
+        }
+        const std::int64_t with = ui::gpuCacheBytes();
+        ui::gpuDrop("hills");
+        EXPECT_LT(with - ui::gpuCacheBytes(), kW * kH) << "a quarter of the texture at most";
+        EXPECT_FALSE(ui::gpuCached("hills"));
+    }
+}

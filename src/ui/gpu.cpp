@@ -597,7 +597,8 @@ bool gpuRunsPicture(const std::string& key, int wPx, int hPx, PaintFn paint, voi
     r.rowStart.reserve(static_cast<std::size_t>(hPx) + 1);
     for (int y = 0; y < hPx; ++y) {
         r.rowStart.push_back(static_cast<std::uint32_t>(r.length.size()));
-        const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<size_t>(y) * stride);
+        const auto* row =
+            reinterpret_cast<const std::uint32_t*>(data + static_cast<size_t>(y) * stride);
         for (int x = 0; x < wPx; ++x) {
             if (x > 0 && row[x] == r.pixel.back()) {
                 ++r.length.back();
@@ -665,8 +666,8 @@ void gpuBlitRuns(const std::string& key, double x, double y, double alpha) {
     }
     if (s.runsBand == nullptr || s.runsBandW < vis.w) {
         if (s.runsBand != nullptr) SDL_DestroyTexture(s.runsBand);
-        s.runsBand = SDL_CreateTexture(s.ren, SDL_PIXELFORMAT_ARGB8888,
-                                       SDL_TEXTUREACCESS_STREAMING, vis.w, kRunsBandRows);
+        s.runsBand = SDL_CreateTexture(s.ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                       vis.w, kRunsBandRows);
         s.runsBandW = s.runsBand != nullptr ? vis.w : 0;
         if (s.runsBand == nullptr) return;
     }
