@@ -8,6 +8,7 @@
 #include "ui/bubble.h"
 #include "ui/decor.h"
 #include "ui/draw.h"
+#include "ui/gpu.h"
 
 namespace ui {
 
@@ -245,8 +246,15 @@ void SplashTitle::paint(Ctx& c) const {
     const double fs = fontSize_;
     const theme::MarbleSkin skin = theme::worldForStage(0).marbleSkin;
 
-    for (const Ball& b : balls_)
-        if (b.r > 0) paintBubbleCairo(cr, skin, b.color, b.x, b.y, b.r);
+    // On the renderer a ball is the marble rain's cached sprite; the canvas holds nothing
+    // beneath the title that it could hide.
+    for (const Ball& b : balls_) {
+        if (!(b.r > 0)) continue;
+        if (gpuRenderer() != nullptr)
+            drawBubble(skin, b.color, b.x, b.y, b.r, 1.0);
+        else
+            paintBubbleCairo(cr, skin, b.color, b.x, b.y, b.r);
+    }
     for (const Boom& b : booms_) {
         const double k = 2 * (t - b.bornAt);
         strokeCircle(cr, b.x, b.y, b.r * (1 + 2.4 * k), std::max(0.3 * b.r * (1 - k), 1.0),
