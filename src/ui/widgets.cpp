@@ -107,7 +107,10 @@ bool menuButton(Ctx& c, const Rect& r, const std::string& text, bool primary) {
 bool arcadeStartButton(Ctx& c, const Rect& r, const std::string& label,
                        const std::string& sublabel) {
     cairo_t* cr = c.cr;
-    const double p = std::sin(3.2 * c.t);
+    // The pulse takes one of kPulseSteps shapes, so that its rings and outline come from
+    // the shape masks painted on the first beats instead of being stroked anew each frame.
+    constexpr double kPulseSteps = 16;
+    const double p = std::round(kPulseSteps * std::sin(3.2 * c.t)) / kPulseSteps;
     const bool pressed = c.hover(r) && c.in.mouseDown;
     const double k = (1 + 0.02 * p) * (pressed ? 0.98 : 1.0);
     const double cx = r.x + r.w / 2;
