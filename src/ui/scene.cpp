@@ -919,11 +919,11 @@ void drawClouds(const Scene& sc, const Frame& f, SDL_Texture* cloud) {
         const double offset = g.next() * (f.w + 2 * cw);
         const double alpha = (0.3 + 0.22 * g.next()) * (1 - 0.45 * f.night);
         const double x = wrap(speed * f.t + offset, f.w + 2 * cw) - cw;
-        if (gpuSoftware() && blendCloud(k, x, y, cw, ch, veiled(f, tint), alpha)) continue;
-        if (gpuSoftware())
-            blitCloudSoftware(k, cloud, x, y, cw, ch, veiled(f, tint), alpha);
-        else
+        if (!gpuSoftware()) {
             blitVeiled(f, cloud, x, y, cw, ch, tint, alpha);
+        } else if (const Rgb look = veiled(f, tint); !blendCloud(k, x, y, cw, ch, look, alpha)) {
+            blitCloudSoftware(k, cloud, x, y, cw, ch, look, alpha);
+        }
     }
 }
 
