@@ -583,6 +583,9 @@ void gpuDrawInto(SDL_Texture* tex, int xPx, int yPx, int wPx, int hPx, DrawFn dr
 bool gpuRunsPicture(const std::string& key, int wPx, int hPx, PaintFn paint, void* user) {
     State& s = st();
     if (s.ren == nullptr || wPx < 1 || hPx < 1) return false;
+    // A renderer with its own memory keeps a texture: unpacking rows into a texture that
+    // the frame has just drawn from would wait for that drawing to finish.
+    if (!s.software) return gpuTexture(key, wPx, hPx, paint, user) != nullptr;
     auto hit = s.runs.find(key);
     if (hit != s.runs.end() && hit->second.w == wPx && hit->second.h == hPx) return true;
     gpuDrop(key);
@@ -642,8 +645,14 @@ constexpr int kRunsBandRows = 64;
 
 void gpuBlitRuns(const std::string& key, double x, double y, double alpha) {
     State& s = st();
+    if (s.ren == nullptr) return;
+    if (auto kept = s.cache.find(key); kept != s.cache.end()) {
+        kept->second.lastUsed = s.frame;
+        gpuBlit(kept->second.tex, x, y, kept->second.w / s.scale, kept->second.h / s.scale, alpha);
+        return;
+    }
     auto hit = s.runs.find(key);
-    if (s.ren == nullptr || hit == s.runs.end()) return;
+    if (hit == s.runs.end()) return;
     const Runs& r = hit->second;
     settleClear();
     const SDL_Rect dst{px(x), px(y), r.w, r.h};

@@ -63,10 +63,11 @@ SDL_Texture* gpuOpaqueTarget(const std::string& key, int wPx, int hPx, DrawFn dr
 // Renders draw into the render target tex, limited to the pixel rectangle (x, y, w, h) and
 // without clearing it first; the frame's own target and clip are restored afterwards.
 void gpuDrawInto(SDL_Texture* tex, int xPx, int yPx, int wPx, int hPx, DrawFn draw, void* user);
-// A picture painted by paint (as gpuTexture paints) and kept under key as runs of equal
-// pixels rather than as a texture: a few hundred kilobytes where a window-sized texture
-// takes megabytes, for a picture drawn now and then. Painted again only for another size
-// or after gpuDrop; false when it cannot be painted.
+// A picture painted by paint (as gpuTexture paints) and kept under key, on SDL's software
+// renderer as runs of equal pixels rather than as a texture: a few hundred kilobytes where
+// a window-sized texture takes megabytes, for a picture drawn now and then. Other
+// renderers keep a texture. Painted again only for another size or after gpuDrop; false
+// when it cannot be painted.
 bool gpuRunsPicture(const std::string& key, int wPx, int hPx, PaintFn paint, void* user);
 // The runs picture under key at its own size with its corner at (x, y), faded by alpha;
 // only the rows and columns that show are unpacked.
