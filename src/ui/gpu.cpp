@@ -943,8 +943,9 @@ void overRow(const std::uint32_t* src, std::uint32_t* d, int n, int fade) {
                 if (fade != 255) k = div255x8(_mm_mullo_epi16(k, fadeBy));
                 return mix8(dd, s, colourLanes(k));
             };
-            out = _mm_packus_epi16(half(_mm_unpacklo_epi8(from, zero), _mm_unpacklo_epi8(px, zero)),
-                                   half(_mm_unpackhi_epi8(from, zero), _mm_unpackhi_epi8(px, zero)));
+            out =
+                _mm_packus_epi16(half(_mm_unpacklo_epi8(from, zero), _mm_unpacklo_epi8(px, zero)),
+                                 half(_mm_unpackhi_epi8(from, zero), _mm_unpackhi_epi8(px, zero)));
         }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), out);
     }
@@ -973,8 +974,7 @@ SDL_Surface* directFrame(SDL_Rect* area) {
     SDL_RenderGetViewport(s.ren, &view);
     float sx = 0, sy = 0;
     SDL_RenderGetScale(s.ren, &sx, &sy);
-    if (window == nullptr || view.x != 0 || view.y != 0 || sx != 1.0f || sy != 1.0f)
-        return nullptr;
+    if (window == nullptr || view.x != 0 || view.y != 0 || sx != 1.0f || sy != 1.0f) return nullptr;
     settleClear();
     if (SDL_RenderFlush(s.ren) != 0) return nullptr;
     SDL_Surface* frame = SDL_GetWindowSurface(window);
@@ -1022,10 +1022,10 @@ bool directCopy(SDL_Texture* tex, const SDL_Rect& dst) {
     int pitch = 0;
     if (SDL_LockTexture(tex, nullptr, &pixels, &pitch) != 0) return false;
     for (int row = hit.y; row < hit.y + hit.h; ++row) {
-        const auto* from = reinterpret_cast<const std::uint32_t*>(
-                               static_cast<const unsigned char*>(pixels) +
-                               static_cast<size_t>(row - dst.y) * pitch) +
-                           (hit.x - dst.x);
+        const auto* from =
+            reinterpret_cast<const std::uint32_t*>(static_cast<const unsigned char*>(pixels) +
+                                                   static_cast<size_t>(row - dst.y) * pitch) +
+            (hit.x - dst.x);
         overRow(from, frameRow(frame, row, hit.x), hit.w, fade);
     }
     SDL_UnlockTexture(tex);
@@ -1056,8 +1056,7 @@ bool streamingTexturesReadable(SDL_Renderer* ren) {
 const std::uint8_t* gpuMask(const std::string& key, int wPx, int hPx, PaintFn paint, void* user,
                             int* stride) {
     State& s = st();
-    if (s.ren == nullptr || !s.software || wPx < 1 || hPx < 1 || stride == nullptr)
-        return nullptr;
+    if (s.ren == nullptr || !s.software || wPx < 1 || hPx < 1 || stride == nullptr) return nullptr;
     auto hit = s.masks.find(key);
     if (hit == s.masks.end() || hit->second.w != wPx || hit->second.h != hPx) {
         if (hit != s.masks.end()) {

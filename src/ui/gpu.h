@@ -128,8 +128,7 @@ enum class Coverage { Blend, Add };
 // through its slowest path; this takes four pixels at a time. False anywhere else (another
 // renderer, a render target): the caller draws the general way.
 bool gpuBlendCoverage(const std::uint8_t* mask, int wPx, int hPx, int stride, double x, double y,
-                      double r, double g, double b, double alpha,
-                      Coverage mode = Coverage::Blend);
+                      double r, double g, double b, double alpha, Coverage mode = Coverage::Blend);
 
 // The frame loop's way to put what its canvas holds so far onto the frame and clear it,
 // so that renderer drawing issued next lies above that paint; null outside a frame.
