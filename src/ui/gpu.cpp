@@ -117,6 +117,14 @@ constexpr int kFadeSteps = 32;
 constexpr std::int64_t kTintedKeepFrames = 120;
 constexpr std::int64_t kMaxBytes = std::int64_t{64} << 20;
 
+// 0xRRGGBB from channels 0..255 that need not be whole, each rounded once.
+std::uint32_t packRgb(double r, double g, double b) {
+    auto channel = [](double c) {
+        return static_cast<std::uint32_t>(std::clamp(std::floor(c + 0.5), 0.0, 255.0));
+    };
+    return channel(r) << 16 | channel(g) << 8 | channel(b);
+}
+
 double clamp01(double a) {
     return a < 0 ? 0 : (a > 1 ? 1 : a);
 }
@@ -330,10 +338,7 @@ bool tintedCopy(SDL_Texture* tex, const SDL_Rect& dst, double r, double g, doubl
     if (dst.w < 1 || dst.h < 1 || dst.w > kTintedMaxPx || dst.h > kTintedMaxPx) return false;
     const int fade = static_cast<int>(std::lround(kFadeSteps * clamp01(alpha)));
     if (fade == 0) return true;  // nothing shows
-    auto channel = [](double c) {
-        return static_cast<std::uint32_t>(std::clamp(std::floor(c + 0.5), 0.0, 255.0));
-    };
-    const std::uint32_t rgb = channel(r) << 16 | channel(g) << 8 | channel(b);
+    const std::uint32_t rgb = packRgb(r, g, b);
     const TintedKey key{tex, dst.w, dst.h, rgb, fade};
     auto hit = s.tinted.find(key);
     if (hit == s.tinted.end()) {
@@ -1098,10 +1103,7 @@ bool gpuBlendCoverage(const std::uint8_t* mask, int wPx, int hPx, int stride, do
     SDL_Rect hit{};
     const int fade = alphaByte(alpha);
     if (fade == 0 || SDL_IntersectRect(&area, &at, &hit) != SDL_TRUE) return true;
-    auto channel = [](double c) {
-        return static_cast<std::uint32_t>(std::clamp(std::floor(c + 0.5), 0.0, 255.0));
-    };
-    const std::uint32_t rgb = channel(r) << 16 | channel(g) << 8 | channel(b);
+    const std::uint32_t rgb = packRgb(r, g, b);
     for (int row = hit.y; row < hit.y + hit.h; ++row) {
         const std::uint8_t* m = mask + static_cast<size_t>(row - at.y) * stride + (hit.x - at.x);
         coverageRow(m, frameRow(frame, row, hit.x), hit.w, fade, rgb, mode == Coverage::Add);
