@@ -219,11 +219,16 @@ void presentCanvas(Shell& sh, int painted) {
         SDL_RenderCopy(sh.renderer, sh.canvasTex, nullptr, nullptr);
         return;
     }
+    // Every rectangle goes up before any is drawn: a renderer that draws later than asked
+    // waits for its queued copies of the texture before each new upload to it.
     forPaintedRects(sh, [&](int x, int y, int w, int h) {
         unsigned char* at = data + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 4;
         if (sh.canvasStraight) unpremultiplyPixels(at, w, h, stride);
         const SDL_Rect r{x, y, w, h};
         if (!sh.canvasShared) SDL_UpdateTexture(sh.canvasTex, &r, at, stride);
+    });
+    forPaintedRects(sh, [&](int x, int y, int w, int h) {
+        const SDL_Rect r{x, y, w, h};
         SDL_RenderCopy(sh.renderer, sh.canvasTex, &r, &r);
     });
 }
