@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "support/canvas.h"
+#include "support/headless.h"
 #include "ui/decor.h"
 
 using testsupport::Canvas;
@@ -45,4 +46,27 @@ TEST(Celebrations, FireworksAreSeededAndTheComboBurstEnds) {
     EXPECT_FALSE(burst.active(cv.ctx()));
     burst.draw(cv.ctx());
     EXPECT_EQ(cv.inked(0, 0, 640, 360, 0), 0);
+}
+
+// Sparks of every size, small enough to share one sheet on OpenGL or too large for it, at
+// places that are not whole pixels: OpenGL's copies show what the software renderer blends
+// from each disc's own coverage.
+TEST(Celebrations, SparksOfEverySizeLookAlikeOnBothRenderers) {
+    auto sparks = [](testsupport::RenderPath path) {
+        testsupport::Headless h(480, 120, path);
+        EXPECT_TRUE(h.ok());
+        h.setUpdate([](ui::Ctx& c) {
+            for (int n = 1; n <= 36; ++n) {
+                const double x = 6 + 13.0 * n + 0.3 * (n % 3);
+                const double y = n % 2 == 0 ? 30.4 : 80.7;
+                ui::sparkDisc(c.cr, x, y, n / 2.0, n % 3 == 0 ? 0xFFD040 : 0x60E0FF, 0.9);
+            }
+        });
+        return h.frame(0);
+    };
+    const testsupport::Frame gl = sparks(testsupport::RenderPath::OpenGL);
+    const testsupport::Frame sw = sparks(testsupport::RenderPath::Software);
+    ASSERT_EQ(gl.w, sw.w);
+    EXPECT_LE(testsupport::maxChannelDiff(gl, sw), 4);
+    EXPECT_NE(gl.at(6 + 13 * 30, 30), gl.at(6 + 13 * 30, 55));  // the sparks show
 }

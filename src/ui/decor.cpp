@@ -494,6 +494,29 @@ void paintDisc(cairo_t* cr, void*) {
     cairo_fill(cr);
 }
 
+// Discs up to this many pixels across share one sheet, each painted at its size in
+// pixels, side by side with a clear pixel between them: a shower of sparks of every size
+// is then one run of copies from one texture.
+constexpr int kSheetDiscs = 32;
+
+// Left edge of the sheet's disc n pixels across.
+int discCell(int n) {
+    return (n - 1) * n / 2 + (n - 1);
+}
+
+void paintDiscSheet(cairo_t* cr, void*) {
+    double sx = 1, sy = 1;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    cairo_scale(cr, 1 / sx, 1 / sy);  // in the sheet's pixels
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    for (int n = 1; n <= kSheetDiscs; ++n) {
+        const double r = n / 2.0;
+        cairo_new_path(cr);
+        cairo_arc(cr, discCell(n) + r, r, r, 0, 2 * kPi);
+        cairo_fill(cr);
+    }
+}
+
 // A small disc on the renderer: on the software renderer's window its coverage blended
 // four pixels at a time, elsewhere a white sprite painted at its size in pixels and tinted.
 // A disc under a pixel across is one pixel faded by the area it would cover. False without
@@ -508,6 +531,14 @@ bool spriteDisc(double cx, double cy, double r, std::uint32_t rgb, double alpha)
     const double w = px / scale;
     const double x = cx - w / 2;
     const double y = cy - w / 2;
+    if (!gpuSoftware() && px <= kSheetDiscs) {
+        if (SDL_Texture* sheet =
+                gpuTexture("fx_disc_sheet", discCell(kSheetDiscs + 1), kSheetDiscs, paintDiscSheet,
+                           nullptr)) {
+            gpuBlitTintedPart(sheet, SDL_Rect{discCell(px), 0, px, px}, x, y, w, w, rgb, alpha);
+            return true;
+        }
+    }
     const std::string key = "fx_disc" + std::to_string(px);
     int stride = 0;
     if (const std::uint8_t* mask = gpuMask(key, px, px, paintDisc, nullptr, &stride)) {
@@ -535,27 +566,36 @@ constexpr double kPetalAlpha = 0.85;
 // The largest petal's half-height in units; a sprite is painted for it and shrunk for the rest.
 constexpr double kPetalMaxZ = 14;
 
+// Clear pixels between the petals of the sheet, so that a shrunk petal's filtering never
+// reaches its neighbour.
+constexpr int kPetalGap = 2;
+
 struct PetalPaint {
-    std::uint32_t rgb;
-    double z;  // logical half-height, the texture's half-side
+    int px;  // one petal's side in pixels
 };
 
-void paintPetal(cairo_t* cr, void* user) {
+// The three colours' petals side by side, each in a square of p.px pixels.
+void paintPetals(cairo_t* cr, void* user) {
     const PetalPaint& p = *static_cast<const PetalPaint*>(user);
-    cairo_translate(cr, p.z, p.z);
-    petalPath(cr, p.z);
-    setColor(cr, p.rgb, kPetalAlpha);
-    cairo_fill(cr);
+    double sx = 1, sy = 1;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    const double z = p.px / 2.0 / sx;
+    for (int i = 0; i < 3; ++i) {
+        cairo_save(cr);
+        cairo_translate(cr, i * (p.px + kPetalGap) / sx + z, z);
+        petalPath(cr, z);
+        setColor(cr, kPetal[i], kPetalAlpha);
+        cairo_fill(cr);
+        cairo_restore(cr);
+    }
 }
 
-// Petal i's sprite for a ui factor u, or null without a renderer.
-SDL_Texture* petalSprite(int i, double u) {
+// Petal i's part of the petal sheet for a ui factor u; null without a renderer.
+SDL_Texture* petalSprite(int i, double u, SDL_Rect* part) {
     if (gpuRenderer() == nullptr) return nullptr;
-    PetalPaint p{kPetal[i % 3], kPetalMaxZ * u};
-    const int px = std::max(1, static_cast<int>(std::lround(2 * p.z * gpuScale())));
-    char key[32];
-    std::snprintf(key, sizeof key, "fx_petal%d", i % 3);
-    return gpuTexture(key, px, px, paintPetal, &p);
+    PetalPaint p{std::max(1, static_cast<int>(std::lround(2 * kPetalMaxZ * u * gpuScale())))};
+    *part = SDL_Rect{(i % 3) * (p.px + kPetalGap), 0, p.px, p.px};
+    return gpuTexture("fx_petals", 3 * p.px + 2 * kPetalGap, p.px, paintPetals, &p);
 }
 
 }  // namespace
@@ -625,8 +665,9 @@ void drawBlossoms(Ctx& c, std::uint32_t seed) {
         const double y = (H + 4 * z) * fall - 2 * z;
         const double turn = spin * t + phi;
         // On the renderer each petal is its colour's sprite, shrunk and turned.
-        if (SDL_Texture* tex = petalSprite(i, u)) {
-            gpuBlitRotated(tex, x, y, 2 * z, 2 * z, turn * 180 / kPi, 1);
+        SDL_Rect part{};
+        if (SDL_Texture* tex = petalSprite(i, u, &part)) {
+            gpuBlitRotatedPart(tex, part, x, y, 2 * z, 2 * z, turn * 180 / kPi, 1);
             continue;
         }
         cairo_save(cr);

@@ -314,11 +314,29 @@ void copy(SDL_Texture* tex, const SDL_Rect& dst) {
 }
 
 void copyEx(SDL_Texture* tex, const SDL_Rect& dst, double angle, const SDL_Point* pivot,
-            bool flipH) {
+            bool flipH, const SDL_Rect* src = nullptr) {
     settleClear();
-    SDL_RenderCopyEx(st().ren, tex, nullptr, &dst, angle, pivot,
+    SDL_RenderCopyEx(st().ren, tex, src, &dst, angle, pivot,
                      flipH ? SDL_FLIP_HORIZONTAL : SDL_FLIP_NONE);
     ++st().drawCalls;
+}
+
+// Part src of tex into dst, as the renderer copies it.
+void copyPart(SDL_Texture* tex, const SDL_Rect& src, const SDL_Rect& dst) {
+    settleClear();
+    ++st().drawCalls;
+    SDL_RenderCopy(st().ren, tex, &src, &dst);
+}
+
+// Colour and alpha modulation for a copy multiplied by (r, g, b) and faded by alpha.
+void applyTint(SDL_Texture* tex, double r, double g, double b, double alpha) {
+    const double a = clamp01(alpha);
+    SDL_SetTextureAlphaMod(tex, alphaByte(a));
+    const double k = st().straight ? 1.0 : a;
+    auto channel = [k](double c) {
+        return static_cast<Uint8>(std::clamp(std::floor(c * k + 0.5), 0.0, 255.0));
+    };
+    SDL_SetTextureColorMod(tex, channel(r), channel(g), channel(b));
 }
 
 double steadySeconds() {
@@ -795,14 +813,15 @@ void gpuBlitTintedRgb(SDL_Texture* tex, double x, double y, double w, double h, 
     // The kept copies hold straight alpha, as the software renderer blends.
     if (st().software && st().straight && tintedCopy(tex, pxRect(x, y, w, h), r, g, b, alpha))
         return;
-    const double a = clamp01(alpha);
-    SDL_SetTextureAlphaMod(tex, alphaByte(a));
-    const double k = st().straight ? 1.0 : a;
-    auto channel = [k](double c) {
-        return static_cast<Uint8>(std::clamp(std::floor(c * k + 0.5), 0.0, 255.0));
-    };
-    SDL_SetTextureColorMod(tex, channel(r), channel(g), channel(b));
+    applyTint(tex, r, g, b, alpha);
     copy(tex, pxRect(x, y, w, h));
+}
+
+void gpuBlitTintedPart(SDL_Texture* tex, const SDL_Rect& src, double x, double y, double w,
+                       double h, std::uint32_t rgb, double alpha) {
+    if (tex == nullptr || st().ren == nullptr) return;
+    applyTint(tex, (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF, alpha);
+    copyPart(tex, src, pxRect(x, y, w, h));
 }
 
 void gpuBlitAdditive(SDL_Texture* tex, double x, double y, double w, double h, std::uint32_t rgb,
@@ -822,6 +841,13 @@ void gpuBlitRotated(SDL_Texture* tex, double cx, double cy, double w, double h, 
     if (tex == nullptr || st().ren == nullptr) return;
     applyFade(tex, alpha);
     copyEx(tex, pxRect(cx - w / 2, cy - h / 2, w, h), angleDeg, nullptr, false);
+}
+
+void gpuBlitRotatedPart(SDL_Texture* tex, const SDL_Rect& src, double cx, double cy, double w,
+                        double h, double angleDeg, double alpha) {
+    if (tex == nullptr || st().ren == nullptr) return;
+    applyFade(tex, alpha);
+    copyEx(tex, pxRect(cx - w / 2, cy - h / 2, w, h), angleDeg, nullptr, false, &src);
 }
 
 void gpuBlitMirrored(SDL_Texture* tex, double cx, double cy, double w, double h, double angleDeg,

@@ -101,12 +101,20 @@ void gpuBlitTinted(SDL_Texture* tex, double x, double y, double w, double h, std
 // whole, so that a colour worked out in steps is rounded once.
 void gpuBlitTintedRgb(SDL_Texture* tex, double x, double y, double w, double h, double r,
                       double g, double b, double alpha);
+// Part src (in the texture's pixels) of tex, as gpuBlitTinted. Renderers that draw later
+// than asked draw a run of copies from one texture in one go: small sprites of many kinds
+// share a sheet and are drawn from their parts of it.
+void gpuBlitTintedPart(SDL_Texture* tex, const SDL_Rect& src, double x, double y, double w,
+                       double h, std::uint32_t rgb, double alpha);
 // Whole texture multiplied by rgb * alpha and added onto the frame.
 void gpuBlitAdditive(SDL_Texture* tex, double x, double y, double w, double h, std::uint32_t rgb,
                      double alpha);
 // Centred on (cx, cy), turned clockwise by angleDeg about its centre.
 void gpuBlitRotated(SDL_Texture* tex, double cx, double cy, double w, double h, double angleDeg,
                     double alpha);
+// Part src of tex, as gpuBlitRotated.
+void gpuBlitRotatedPart(SDL_Texture* tex, const SDL_Rect& src, double cx, double cy, double w,
+                        double h, double angleDeg, double alpha);
 // As gpuBlitRotated, flipped horizontally when flipH.
 void gpuBlitMirrored(SDL_Texture* tex, double cx, double cy, double w, double h, double angleDeg,
                      bool flipH, double alpha);
