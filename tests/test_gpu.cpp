@@ -190,6 +190,48 @@ TEST(GpuFrame, ClearIsSkippedOnlyUnderAWholeWindowCopy) {
     EXPECT_EQ(frameWith(40, false).at(30, 10) & 0xFFFFFF, 0xFF0000u);
 }
 
+// On OpenGL a picture drawn into a texture of the window's size reaches the whole window
+// by a framebuffer blit: it shows the right way up, exactly as the drawn copy under a clip
+// shows it, and what is drawn after it (clipped, or through another texture drawn into in
+// the same frame) lands as usual.
+TEST(GpuFrame, WholeWindowPictureShowsAsItsCopyDoes) {
+    testsupport::Headless h(64, 48, testsupport::RenderPath::OpenGL);
+    ASSERT_TRUE(h.ok());
+    auto bands = [](void*) {
+        for (int i = 0; i < 4; ++i)
+            ui::gpuFillRect(0, 12 * i, 64, 12, 0x204060u + 0x300000u * i, 1);
+        ui::gpuFillRect(0, 0, 8, 48, 0xF0F0F0, 1);
+    };
+    auto blue = [](void*) { ui::gpuFillRect(0, 0, 10, 10, 0x0000FF, 1); };
+    auto frameWith = [&](bool clipped, bool redraw) {
+        h.setUpdate([&](ui::Ctx&) {
+            SDL_Texture* tex = ui::gpuOpaqueTarget("bands", 64, 48, bands, nullptr, redraw);
+            // A clipped drawing first leaves OpenGL's scissor on as the picture arrives.
+            ui::gpuSetClip(0, 0, 10, 10);
+            ui::gpuFillRect(0, 0, 64, 48, 0xFF00FF, 1);
+            ui::gpuClearClip();
+            if (clipped) ui::gpuSetClip(0, 0, 64, 48);
+            ui::gpuCopyOpaque(tex, 0, 0, 64, 48);
+            ui::gpuSetClip(0, 0, 32, 48);
+            ui::gpuFillRect(0, 20, 64, 6, 0x00FF00, 1);
+            ui::gpuClearClip();
+            SDL_Texture* small = ui::gpuRenderTarget("blue", 10, 10, blue, nullptr, redraw);
+            ui::gpuBlit(small, 50, 2, 10, 10, 1);
+        });
+        return h.frame(0);
+    };
+    frameWith(false, true);
+    const testsupport::Frame blitted = frameWith(false, false);
+    const testsupport::Frame copied = frameWith(true, false);
+    EXPECT_EQ(testsupport::maxChannelDiff(blitted, copied), 0);
+    EXPECT_EQ(blitted.at(20, 4) & 0xFFFFFF, 0x204060u) << "top band on top";
+    EXPECT_EQ(blitted.at(20, 44) & 0xFFFFFF, 0xB04060u) << "bottom band below";
+    EXPECT_EQ(blitted.at(3, 30) & 0xFFFFFF, 0xF0F0F0u) << "left column on the left";
+    EXPECT_EQ(blitted.at(20, 22) & 0xFFFFFF, 0x00FF00u) << "drawn after, within the clip";
+    EXPECT_EQ(blitted.at(40, 22) & 0xFFFFFF, 0x504060u) << "the clip still holds";
+    EXPECT_EQ(blitted.at(55, 7) & 0xFFFFFF, 0x0000FFu) << "a texture drawn into afterwards";
+}
+
 // A runs picture shows what a texture of the same painting shows, on the window and inside
 // a render target, within a clip; on the software renderer it takes a fraction of the
 // texture's memory.
