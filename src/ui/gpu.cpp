@@ -302,16 +302,19 @@ bool blitToWindow(SDL_Texture* tex, int w, int h) {
     constexpr unsigned kFramebuffer = 0x8D40, kRead = 0x8CA8, kDraw = 0x8CA9,
                        kDrawBinding = 0x8CA6, kReadBinding = 0x8CAA, kColour0 = 0x8CE0,
                        kTexture2D = 0x0DE1, kTextureBinding2D = 0x8069, kComplete = 0x8CD5,
-                       kColourBit = 0x4000, kNearest = 0x2600, kScissor = 0x0C11;
+                       kColourBit = 0x4000, kNearest = 0x2600, kScissor = 0x0C11,
+                       kSampleBuffers = 0x80A8;
     SDL_RenderFlush(s.ren);
     if (SDL_GL_BindTexture(tex, nullptr, nullptr) != 0) return false;
     int id = 0;
     b.getInteger(kTextureBinding2D, &id);
     SDL_GL_UnbindTexture(tex);
     if (id == 0) return false;
-    int window = 0, read = 0;
+    int window = 0, read = 0, samples = 0;
     b.getInteger(kDrawBinding, &window);
     b.getInteger(kReadBinding, &read);
+    b.getInteger(kSampleBuffers, &samples);
+    if (samples != 0) return false;  // no blit reaches a multisampled window
     b.bind(kRead, b.fbo);
     b.attach(kRead, kColour0, kTexture2D, static_cast<unsigned>(id), 0);
     const bool ok = b.status(kRead) == kComplete;
