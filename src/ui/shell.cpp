@@ -270,6 +270,9 @@ bool ensureCanvas(Shell& sh, int pw, int ph) {
     const SDL_BlendMode premultiplied = SDL_ComposeCustomBlendMode(
         SDL_BLENDFACTOR_ONE, SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA, SDL_BLENDOPERATION_ADD,
         SDL_BLENDFACTOR_ONE, SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA, SDL_BLENDOPERATION_ADD);
+    // The canvas is only ever copied pixel for pixel: nearest sampling gives the same
+    // picture, and costs a rasteriser on the processor a third less than filtering.
+    SDL_SetTextureScaleMode(sh.canvasTex, SDL_ScaleModeNearest);
     sh.canvasStraight = SDL_SetTextureBlendMode(sh.canvasTex, premultiplied) != 0;
     if (sh.canvasStraight) SDL_SetTextureBlendMode(sh.canvasTex, SDL_BLENDMODE_BLEND);
     return true;
