@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "support/headless.h"
 #include "ui/draw.h"
@@ -230,6 +231,60 @@ TEST(GpuFrame, WholeWindowPictureShowsAsItsCopyDoes) {
     EXPECT_EQ(blitted.at(20, 22) & 0xFFFFFF, 0x00FF00u) << "drawn after, within the clip";
     EXPECT_EQ(blitted.at(40, 22) & 0xFFFFFF, 0x504060u) << "the clip still holds";
     EXPECT_EQ(blitted.at(55, 7) & 0xFFFFFF, 0x0000FFu) << "a texture drawn into afterwards";
+}
+
+// Pictures kept on a sheet show in their own slots, whole and without their neighbours, and
+// are painted again only when their slot's key changes or the sheet is made afresh.
+TEST(GpuSheet, SlotsShowTheirOwnPicturesAndRepaintOnlyForANewKey) {
+    testsupport::Headless h(80, 40, testsupport::RenderPath::OpenGL);
+    ASSERT_TRUE(h.ok());
+    struct Fill {
+        std::uint32_t rgb;
+        int* painted;
+    };
+    auto fill = [](cairo_t* cr, void* user) {
+        const Fill& f = *static_cast<Fill*>(user);
+        ++*f.painted;
+        cairo_set_source_rgb(cr, ((f.rgb >> 16) & 0xFF) / 255.0, ((f.rgb >> 8) & 0xFF) / 255.0,
+                             (f.rgb & 0xFF) / 255.0);
+        cairo_paint(cr);
+    };
+    int painted = 0;
+    const std::int64_t before = ui::gpuCacheBytes();
+    // Slots 0, 1 and 3 of four, two to a row, drawn side by side at (2 + 20 i, 4).
+    auto frameWith = [&](const std::uint32_t (&rgb)[3], int w) {
+        h.setUpdate([&](ui::Ctx&) {
+            const int slots[3] = {0, 1, 3};
+            for (int i = 0; i < 3; ++i) {
+                Fill f{rgb[i], &painted};
+                SDL_Rect part{};
+                SDL_Texture* sheet =
+                    ui::gpuSheetPicture("test", 4, 2, slots[i], std::to_string(rgb[i]), w, 12, fill,
+                                        &f, &part);
+                ASSERT_NE(sheet, nullptr);
+                ui::gpuBlitTintedPart(sheet, part, 2 + 20 * i, 4, w, 12, 0xFFFFFF, 1);
+            }
+        });
+        return h.frame(0);
+    };
+    const std::uint32_t first[3] = {0xFF0000, 0x00FF00, 0x0000FF};
+    const testsupport::Frame a = frameWith(first, 16);
+    EXPECT_EQ(painted, 3);
+    EXPECT_GT(ui::gpuCacheBytes(), before);
+    for (int i = 0; i < 3; ++i) {
+        for (const auto& [x, y] : {std::pair{2, 4}, std::pair{17, 4}, std::pair{2, 15}, std::pair{17, 15}})
+            EXPECT_EQ(a.at(20 * i + x, y) & 0xFFFFFF, first[i]) << "slot " << i << " at " << x << "," << y;
+        EXPECT_NE(a.at(20 * i + 18, 10) & 0xFFFFFF, first[i]) << "slot " << i << " ends";
+    }
+    frameWith(first, 16);
+    EXPECT_EQ(painted, 3) << "kept";
+    const std::uint32_t second[3] = {0xFF0000, 0xFFFF00, 0x0000FF};
+    const testsupport::Frame b = frameWith(second, 16);
+    EXPECT_EQ(painted, 4) << "only the changed slot";
+    EXPECT_EQ(b.at(30, 10) & 0xFFFFFF, 0xFFFF00u);
+    EXPECT_EQ(b.at(50, 10) & 0xFFFFFF, 0x0000FFu);
+    frameWith(second, 14);
+    EXPECT_EQ(painted, 7) << "a new slot size makes the sheet afresh";
 }
 
 // A runs picture shows what a texture of the same painting shows, on the window and inside

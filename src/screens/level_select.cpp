@@ -53,7 +53,8 @@ class LevelSelectScreen : public Screen {
             const bool solved = best != bests.end();
             const int stars = solved ? best->second.stars : 0;
             if (level == std::min(unlocked, kLevelCount) - 1) c.mainControl();
-            if (drawTile(c, grid.tile(i), level, level >= unlocked, solved, stars)) {
+            if (drawTile(c, grid.tile(i), level, level >= unlocked, solved, stars,
+                         TileSlot{i, grid.columns})) {
                 GameState play;
                 play.kind = ScreenKind::Playing;
                 play.level = level;
@@ -75,10 +76,18 @@ class LevelSelectScreen : public Screen {
   private:
     void turn(int delta) { page_ = std::clamp(page_ + delta, 0, kLevelPages - 1); }
 
+    // Where a tile's picture sits on the page's sheet: its place on the page, and the
+    // page's tiles to a row.
+    struct TileSlot {
+        int index;
+        int across;
+    };
+
     // Paints one tile; true when a playable one was clicked.
-    static bool drawTile(Ctx& c, const Rect& r, int level, bool locked, bool solved, int stars) {
+    static bool drawTile(Ctx& c, const Rect& r, int level, bool locked, bool solved, int stars,
+                         TileSlot slot) {
         const bool hot = !locked && c.hover(r);
-        copyTile(c, r, level, locked, solved, stars, hot);
+        copyTile(c, r, level, locked, solved, stars, hot, slot);
         if (locked) return false;
         if (!c.takeControl(r)) return false;
         audio::play(audio::Sfx::Click);  // a tile answers like every other control
@@ -105,7 +114,7 @@ class LevelSelectScreen : public Screen {
     // language and the size: it is painted once into a cached texture and copied from
     // there, above the scene and beneath the canvas.
     static void copyTile(Ctx& c, const Rect& r, int level, bool locked, bool solved, int stars,
-                         bool hot) {
+                         bool hot, TileSlot slot) {
         const double scale = gpuScale();
         const double pad = c.s(3);
         char key[96];
@@ -116,15 +125,27 @@ class LevelSelectScreen : public Screen {
         TilePaint paint{&c, Rect{pad, pad, r.w, r.h}, level, locked, solved, hot, stars};
         // The label's wording is part of the picture: the key carries it.
         const std::string label = i18n::tr("levels.tileLevel", {{"n", "#"}});
+        // Placed on whole pixels, so the copy is as sharp as the painting.
+        const double x = std::round((r.x - pad) * scale) / scale;
+        const double y = std::round((r.y - pad) * scale) / scale;
+        // Renderers that draw later than asked take the page's tiles from one sheet, in
+        // one run of copies; the software renderer copies each tile's own texture into
+        // the window directly.
+        SDL_Rect part{};
+        if (!gpuSoftware()) {
+            if (SDL_Texture* sheet = gpuSheetPicture(
+                    "tiles", kTilesPerPage, slot.across, slot.index,
+                    std::string(key).append(label), wPx, hPx, paintTileImage, &paint, &part)) {
+                gpuBlitTintedPart(sheet, part, x, y, wPx / scale, hPx / scale, 0xFFFFFF, 1);
+                return;
+            }
+        }
         SDL_Texture* tex = gpuTexture(std::string(key).append(label), wPx, hPx, paintTileImage,
                                       &paint);
         if (tex == nullptr) {
             paintTile(c, r, level, locked, solved, stars, hot);
             return;
         }
-        // Placed on whole pixels, so the copy is as sharp as the painting.
-        const double x = std::round((r.x - pad) * scale) / scale;
-        const double y = std::round((r.y - pad) * scale) / scale;
         gpuBlit(tex, x, y, wPx / scale, hPx / scale, 1);
     }
 

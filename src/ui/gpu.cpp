@@ -79,6 +79,15 @@ struct GlBlit {
     unsigned fbo = 0;
 };
 
+// A sheet of equal slots, each holding the picture of its key (see gpuSheetPicture).
+struct Sheet {
+    SDL_Texture* tex = nullptr;
+    int w = 0, h = 0, across = 0, slots = 0;  // a slot's size in pixels, the layout
+    std::vector<std::string> keys;           // what each slot holds; empty for nothing
+    std::int64_t bytes = 0;
+    std::int64_t lastUsed = 0;
+};
+
 // Source texture, size in pixels, tint (0xRRGGBB) and fade in kFadeSteps.
 using TintedKey = std::tuple<SDL_Texture*, int, int, std::uint32_t, int>;
 
@@ -118,6 +127,8 @@ struct State {
     bool clearPending = false;
     std::uint32_t clearRgb = 0;
     GlBlit glBlit;
+    std::map<std::string, Sheet> sheets;
+    std::int64_t sheetBytes = 0;
 };
 
 State& st() {
@@ -492,7 +503,19 @@ bool tintedCopy(SDL_Texture* tex, const SDL_Rect& dst, double r, double g, doubl
     return true;
 }
 
-// Kept tinted copies and masks unused for kTintedKeepFrames go.
+// Drops the sheets for which gone(sheet) holds.
+template <class Gone>
+void dropSheetsWhere(Gone gone) {
+    State& s = st();
+    std::erase_if(s.sheets, [&](auto& kv) {
+        if (!gone(kv.second)) return false;
+        if (kv.second.tex != nullptr) SDL_DestroyTexture(kv.second.tex);
+        s.sheetBytes -= kv.second.bytes;
+        return true;
+    });
+}
+
+// Kept tinted copies, masks and sheets unused for kTintedKeepFrames go.
 void dropUnusedTinted() {
     State& s = st();
     if (s.frame - s.tintedSweep < kTintedKeepFrames) return;
@@ -505,6 +528,7 @@ void dropUnusedTinted() {
         s.maskBytes -= static_cast<std::int64_t>(kv.second.a.size());
         return true;
     });
+    dropSheetsWhere([&s](const Sheet& sheet) { return s.frame - sheet.lastUsed > kTintedKeepFrames; });
 }
 
 }  // namespace
@@ -534,6 +558,7 @@ void gpuInit(SDL_Renderer* ren) {
 
 void gpuShutdown() {
     State& s = st();
+    dropSheetsWhere([](const Sheet&) { return true; });
     // The blit's framebuffer goes with its renderer's context: the context current now may
     // be another one already, where the same name is something else.
     s.glBlit = GlBlit{};
@@ -841,7 +866,52 @@ int gpuCacheSize() {
 }
 
 std::int64_t gpuCacheBytes() {
-    return st().bytes + st().tintedBytes + st().maskBytes + st().runsBytes;
+    return st().bytes + st().tintedBytes + st().maskBytes + st().runsBytes + st().sheetBytes;
+}
+
+SDL_Texture* gpuSheetPicture(const std::string& sheet, int slots, int across, int slot,
+                             const std::string& key, int wPx, int hPx, PaintFn paint,
+                             void* user, SDL_Rect* part) {
+    State& s = st();
+    if (s.ren == nullptr || wPx < 1 || hPx < 1 || across < 1 || slot < 0 || slot >= slots)
+        return nullptr;
+    constexpr int kGap = 1;  // clear pixels between slots
+    auto it = s.sheets.find(sheet);
+    if (it != s.sheets.end() && (it->second.w != wPx || it->second.h != hPx ||
+                                 it->second.across != across || it->second.slots != slots)) {
+        dropSheetsWhere([&](const Sheet& one) { return &one == &it->second; });
+        it = s.sheets.end();
+    }
+    if (it == s.sheets.end()) {
+        const int cols = std::min(across, slots);
+        const int rows = (slots + across - 1) / across;
+        Sheet made{nullptr, wPx, hPx, across, slots, std::vector<std::string>(slots), 0, 0};
+        made.tex = SDL_CreateTexture(s.ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
+                                     cols * (wPx + kGap), rows * (hPx + kGap));
+        if (made.tex == nullptr) return nullptr;
+        // Cleared once, so that the gaps and slots not yet painted hold nothing.
+        const int sw = cols * (wPx + kGap);
+        const std::vector<std::uint32_t> clear(static_cast<size_t>(sw) * rows * (hPx + kGap), 0);
+        SDL_UpdateTexture(made.tex, nullptr, clear.data(), sw * 4);
+        SDL_SetTextureBlendMode(made.tex, s.premultiplied);
+        made.bytes = std::int64_t{4} * cols * (wPx + kGap) * rows * (hPx + kGap);
+        s.sheetBytes += made.bytes;
+        it = s.sheets.emplace(sheet, std::move(made)).first;
+    }
+    Sheet& sh = it->second;
+    sh.lastUsed = s.frame;
+    *part = SDL_Rect{(slot % across) * (wPx + kGap), (slot / across) * (hPx + kGap), wPx, hPx};
+    if (sh.keys[static_cast<size_t>(slot)] != key) {
+        cairo_surface_t* surf = paintImage(wPx, hPx, paint, user);
+        if (surf == nullptr) return nullptr;
+        unsigned char* data = cairo_image_surface_get_data(surf);
+        const int stride = cairo_image_surface_get_stride(surf);
+        if (s.straight) unpremultiplyPixels(data, wPx, hPx, stride);
+        SDL_UpdateTexture(sh.tex, part, data, stride);
+        cairo_surface_destroy(surf);
+        sh.keys[static_cast<size_t>(slot)] = key;
+    }
+    return sh.tex;
 }
 
 bool gpuCached(const std::string& key) {
