@@ -883,18 +883,17 @@ SDL_Texture* gpuSheetPicture(const std::string& sheet, int slots, int across, in
         it = s.sheets.end();
     }
     if (it == s.sheets.end()) {
-        const int cols = std::min(across, slots);
-        const int rows = (slots + across - 1) / across;
+        const int sheetW = std::min(across, slots) * (wPx + kGap);
+        const int sheetH = (slots + across - 1) / across * (hPx + kGap);
         Sheet made{nullptr, wPx, hPx, across, slots, std::vector<std::string>(slots), 0, 0};
         made.tex = SDL_CreateTexture(s.ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
-                                     cols * (wPx + kGap), rows * (hPx + kGap));
+                                     sheetW, sheetH);
         if (made.tex == nullptr) return nullptr;
         // Cleared once, so that the gaps and slots not yet painted hold nothing.
-        const int sw = cols * (wPx + kGap);
-        const std::vector<std::uint32_t> clear(static_cast<size_t>(sw) * rows * (hPx + kGap), 0);
-        SDL_UpdateTexture(made.tex, nullptr, clear.data(), sw * 4);
+        const std::vector<std::uint32_t> clear(static_cast<size_t>(sheetW) * sheetH, 0);
+        SDL_UpdateTexture(made.tex, nullptr, clear.data(), sheetW * 4);
         SDL_SetTextureBlendMode(made.tex, s.premultiplied);
-        made.bytes = std::int64_t{4} * cols * (wPx + kGap) * rows * (hPx + kGap);
+        made.bytes = std::int64_t{4} * sheetW * sheetH;
         s.sheetBytes += made.bytes;
         it = s.sheets.emplace(sheet, std::move(made)).first;
     }
