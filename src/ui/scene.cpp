@@ -52,6 +52,8 @@ struct State {
     int bakeLand = -1;  // landscape paints counted when the bake was made
     double lastBake = 0;
     std::array<std::array<int, 4>, 5> cloudLooks{};  // tint and fade of each cloud's copy
+    SDL_Rect cloudInk{};  // the cloud texture's painted part, for a texture cloudInkW wide
+    int cloudInkW = 0, cloudInkH = 0;
 };
 
 State& st() {
@@ -908,6 +910,48 @@ bool blendCloud(int k, double x, double y, double w, double h, Rgb tint, double 
            gpuBlendCoverage(m, wPx, hPx, stride, x, y, tint.r, tint.g, tint.b, alpha);
 }
 
+// The part of the cloud texture that holds paint, with a texel to spare on each side so
+// that a smoothed copy loses none of its edge; the puffs leave wide clear margins.
+SDL_Rect cloudInk(SDL_Texture* cloud) {
+    State& s = st();
+    int tw = 0, th = 0;
+    if (SDL_QueryTexture(cloud, nullptr, nullptr, &tw, &th) != 0 || tw <= 0 || th <= 0)
+        return {0, 0, 0, 0};
+    if (s.cloudInkW == tw && s.cloudInkH == th) return s.cloudInk;
+    SDL_Rect ink{0, 0, tw, th};
+    cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, tw, th);
+    if (cairo_surface_status(mask) == CAIRO_STATUS_SUCCESS) {
+        cairo_t* cr = cairo_create(mask);
+        paintCloudMask(cr, nullptr);
+        cairo_destroy(cr);
+        cairo_surface_flush(mask);
+        const unsigned char* data = cairo_image_surface_get_data(mask);
+        const int stride = cairo_image_surface_get_stride(mask);
+        int x0 = tw, y0 = th, x1 = -1, y1 = -1;
+        for (int y = 0; y < th; ++y) {
+            for (int x = 0; x < tw; ++x) {
+                if (data[y * stride + x] == 0) continue;
+                x0 = std::min(x0, x);
+                x1 = std::max(x1, x);
+                y0 = std::min(y0, y);
+                y1 = std::max(y1, y);
+            }
+        }
+        if (x1 >= x0 && y1 >= y0) {
+            x0 = std::max(x0 - 1, 0);
+            y0 = std::max(y0 - 1, 0);
+            x1 = std::min(x1 + 1, tw - 1);
+            y1 = std::min(y1 + 1, th - 1);
+            ink = {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+        }
+    }
+    cairo_surface_destroy(mask);
+    s.cloudInk = ink;
+    s.cloudInkW = tw;
+    s.cloudInkH = th;
+    return ink;
+}
+
 void drawClouds(const Scene& sc, const Frame& f, SDL_Texture* cloud) {
     core::Mulberry32 g(sc.seed * 131u);
     const std::uint32_t tint = theme::mix(0xFFFFFF, 0x2A2B5A, 0.75 * f.night);
@@ -920,7 +964,9 @@ void drawClouds(const Scene& sc, const Frame& f, SDL_Texture* cloud) {
         const double alpha = (0.3 + 0.22 * g.next()) * (1 - 0.45 * f.night);
         const double x = wrap(speed * f.t + offset, f.w + 2 * cw) - cw;
         if (!gpuSoftware()) {
-            blitVeiled(f, cloud, x, y, cw, ch, tint, alpha);
+            const Rgb look = veiled(f, tint);
+            gpuBlitTintedRgbInk(cloud, cloudInk(cloud), x, y, cw, ch, look.r, look.g, look.b,
+                                alpha);
         } else if (const Rgb look = veiled(f, tint); !blendCloud(k, x, y, cw, ch, look, alpha)) {
             blitCloudSoftware(k, cloud, x, y, cw, ch, look, alpha);
         }
