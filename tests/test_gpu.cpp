@@ -1,4 +1,5 @@
 // The texture cache on a real headless renderer.
+#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -314,6 +315,45 @@ TEST(GpuInk, PaintedPartAloneLooksAsTheWholeCopy) {
         EXPECT_NE(whole.at(37, 21) & 0xFFFFFF, 0x203040u) << "the blob shows";
         EXPECT_LE(testsupport::maxChannelDiff(whole, ink), 1) << "scale mode " << mode;
     }
+}
+
+// A fade shaded without a texture shows what cairo paints for the same stops, copied; the
+// software renderer declines it and draws nothing.
+TEST(GpuFade, ShowsWhatTheSameGradientPaintedShows) {
+    static constexpr ui::AlphaStop kStops[] = {{0.0, 0.9}, {0.3, 0.5}, {1.0, 0.05}};
+    auto painted = [](cairo_t* cr, void*) {
+        cairo_pattern_t* p = cairo_pattern_create_linear(0, 0, 0, 40);
+        for (const ui::AlphaStop& s : kStops)
+            cairo_pattern_add_color_stop_rgba(p, s.at, 0.2, 0.6, 1.0, s.alpha);
+        cairo_set_source(cr, p);
+        cairo_paint(cr);
+        cairo_pattern_destroy(p);
+    };
+    testsupport::Headless h(64, 48, testsupport::RenderPath::OpenGL);
+    ASSERT_TRUE(h.ok());
+    auto frameWith = [&](bool shaded) {
+        h.setUpdate([&](ui::Ctx&) {
+            ui::gpuFillRect(0, 0, 64, 48, 0xE08020, 1);
+            if (shaded) {
+                EXPECT_TRUE(ui::gpuFillFade(10, 4, 30, 40, 0x3399FF, kStops, 3));
+            } else {
+                ui::gpuBlit(ui::gpuTexture("fade", 30, 40, painted, nullptr), 10, 4, 30, 40, 1);
+            }
+        });
+        return h.frame(0);
+    };
+    const testsupport::Frame shaded = frameWith(true);
+    const testsupport::Frame copied = frameWith(false);
+    EXPECT_LE(testsupport::maxChannelDiff(shaded, copied), 2);
+    EXPECT_NE(shaded.at(20, 5), shaded.at(20, 42)) << "it fades";
+    EXPECT_EQ(shaded.at(5, 20), shaded.at(50, 20)) << "nothing beside it";
+
+    testsupport::Headless soft(16, 16, testsupport::RenderPath::Software);
+    ASSERT_TRUE(soft.ok());
+    bool drawn = true;
+    soft.setUpdate([&](ui::Ctx&) { drawn = ui::gpuFillFade(0, 0, 16, 16, 0xFFFFFF, kStops, 3); });
+    soft.frame(0);
+    EXPECT_FALSE(drawn);
 }
 
 // A runs picture shows what a texture of the same painting shows, on the window and inside

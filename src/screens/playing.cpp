@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <set>
 #include <string>
 #include <utility>
@@ -139,6 +140,9 @@ std::string formatInt(const char* fmt, int a, int b = 0) {
 }
 
 // The board panel: the world's tint fading out towards the launcher.
+constexpr AlphaStop kPanelFade[] = {{0.0, 0.46}, {0.62, 0.40}, {1.0, 0.0}};
+constexpr int kPanelStops = static_cast<int>(std::size(kPanelFade));
+
 void paintBoardPanel(cairo_t* cr, void* user) {
     const auto* size = static_cast<const double*>(user);  // tint, logical w, logical h
     const std::uint32_t tint = static_cast<std::uint32_t>(size[0]);
@@ -146,9 +150,8 @@ void paintBoardPanel(cairo_t* cr, void* user) {
     const double r = ((tint >> 16) & 0xFF) / 255.0;
     const double g = ((tint >> 8) & 0xFF) / 255.0;
     const double b = (tint & 0xFF) / 255.0;
-    cairo_pattern_add_color_stop_rgba(p, 0.0, r, g, b, 0.46);
-    cairo_pattern_add_color_stop_rgba(p, 0.62, r, g, b, 0.40);
-    cairo_pattern_add_color_stop_rgba(p, 1.0, r, g, b, 0.0);
+    for (const AlphaStop& stop : kPanelFade)
+        cairo_pattern_add_color_stop_rgba(p, stop.at, r, g, b, stop.alpha);
     cairo_set_source(cr, p);
     cairo_rectangle(cr, 0, 0, size[1], size[2]);
     cairo_fill(cr);
@@ -679,6 +682,7 @@ int PlayingScreen::shotsToDescent() const { return core::shotsToDescent(game_); 
 // ---- drawing: the field ----------------------------------------------------------------
 
 void PlayingScreen::drawBoardPanel(double x, double y, double w, double h, std::uint32_t tint) {
+    if (gpuFillFade(x, y, w, h, tint, kPanelFade, kPanelStops)) return;
     const double scale = gpuScale();
     const int wPx = std::max(1, static_cast<int>(std::lround(w * scale)));
     const int hPx = std::max(1, static_cast<int>(std::lround(h * scale)));

@@ -939,6 +939,37 @@ void gpuFillRect(double x, double y, double w, double h, std::uint32_t rgb, doub
     ++st().drawCalls;
 }
 
+bool gpuFillFade(double x, double y, double w, double h, std::uint32_t rgb, const AlphaStop* stops,
+                 int count) {
+    State& s = st();
+    constexpr int kMaxStops = 8;
+    if (s.ren == nullptr || s.software || count < 2 || count > kMaxStops) return false;
+    if (w <= 0 || h <= 0) return true;
+    const SDL_Rect r = pxRect(x, y, w, h);
+    std::array<SDL_Vertex, 2 * kMaxStops> v{};
+    std::array<int, 6 * (kMaxStops - 1)> index{};
+    const Uint8 red = (rgb >> 16) & 0xFF, green = (rgb >> 8) & 0xFF, blue = rgb & 0xFF;
+    for (int i = 0; i < count; ++i) {
+        const float rowY = static_cast<float>(r.y + std::clamp(stops[i].at, 0.0, 1.0) * r.h);
+        const SDL_Color c{red, green, blue, alphaByte(stops[i].alpha)};
+        v[2 * i] = SDL_Vertex{{static_cast<float>(r.x), rowY}, c, {0, 0}};
+        v[2 * i + 1] = SDL_Vertex{{static_cast<float>(r.x + r.w), rowY}, c, {0, 0}};
+        if (i == 0) continue;
+        const int a = 2 * (i - 1), k = 6 * (i - 1);
+        index[k] = a;
+        index[k + 1] = a + 1;
+        index[k + 2] = a + 2;
+        index[k + 3] = a + 1;
+        index[k + 4] = a + 3;
+        index[k + 5] = a + 2;
+    }
+    settleClear();
+    SDL_SetRenderDrawBlendMode(s.ren, SDL_BLENDMODE_BLEND);
+    ++s.drawCalls;
+    return SDL_RenderGeometry(s.ren, nullptr, v.data(), 2 * count, index.data(),
+                              6 * (count - 1)) == 0;
+}
+
 void gpuStrokeRect(double x, double y, double w, double h, std::uint32_t rgb, double alpha) {
     SDL_Renderer* ren = st().ren;
     if (ren == nullptr || w <= 0 || h <= 0) return;

@@ -94,6 +94,16 @@ void gpuSetClip(double x, double y, double w, double h);
 void gpuClearClip();
 // Solid rectangle, plain alpha blending; nothing for w or h <= 0.
 void gpuFillRect(double x, double y, double w, double h, std::uint32_t rgb, double alpha);
+// The rectangle in one colour whose alpha runs from top to bottom through stops (at: 0 at
+// the top to 1 at the bottom, rising), shaded without a texture: renderers that draw later
+// than asked do it for less than a copy of the same picture. False, with nothing drawn, on
+// the software renderer, which copies a picture faster.
+struct AlphaStop {
+    double at;
+    double alpha;
+};
+bool gpuFillFade(double x, double y, double w, double h, std::uint32_t rgb, const AlphaStop* stops,
+                 int count);
 // One-pixel outline, plain alpha blending; nothing for w or h <= 0.
 void gpuStrokeRect(double x, double y, double w, double h, std::uint32_t rgb, double alpha);
 
