@@ -68,7 +68,7 @@ void BM_Frame(benchmark::State& state, testsupport::RenderPath path, int w, int 
         state.SkipWithError("unknown TARNWICK_BENCH_SCREEN");
         return;
     }
-    benchtiming::plainFramebuffer();
+    benchtiming::gameRenderer();
     testsupport::Headless hl(w, h, path);
     if (!hl.ok()) {
         state.SkipWithError("no renderer");
@@ -144,7 +144,7 @@ namespace {
 // A full board of resting marbles from the cache plus 200 live particles, against the
 // floor, at 1920 x 1080: what the play screen's sprites cost on top of every frame.
 void BM_BoardSprites(benchmark::State& state, testsupport::RenderPath path) {
-    benchtiming::plainFramebuffer();
+    benchtiming::gameRenderer();
     testsupport::Headless hl(1920, 1080, path);
     if (!hl.ok()) {
         state.SkipWithError("no renderer");

@@ -47,7 +47,7 @@ using benchtiming::floorFrame;
 void BM_PlayScreen(benchmark::State& state, testsupport::RenderPath path) {
     setenv("PLUMBRIX_STATS", "1", 0);  // the profiler decides once, on first use
     store::openAt(testsupport::freshDir("bench-playing"));
-    benchtiming::plainFramebuffer();
+    benchtiming::gameRenderer();
     testsupport::Headless hl(1920, 1080, path);
     if (!hl.ok()) {
         state.SkipWithError("no renderer");

@@ -63,8 +63,7 @@ SceneTiming timeFrames(testsupport::Headless& h, bool gl, int stage, bool withSc
 }
 
 void BM_Scene(benchmark::State& state, testsupport::RenderPath path, int stage) {
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-    benchtiming::plainFramebuffer();
+    benchtiming::gameRenderer();
     testsupport::Headless hl(1920, 1080, path);
     if (!hl.ok()) {
         state.SkipWithError("no renderer");

@@ -35,11 +35,13 @@ inline double median(std::vector<double> v) {
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-// SDL's software renderer presents through a plain window framebuffer, as on the dummy
-// video driver, rather than through an OpenGL texture SDL makes for it on the offscreen
-// driver (and on X11): the software figures then hold the renderer's own cost alone.
-// Decided once per process, before the first window.
-inline void plainFramebuffer() {
+// The renderer as the game sets it up, before the first window:
+// textures filtered linearly, and SDL's software renderer presenting through a plain window
+// framebuffer, as on the dummy video driver, rather than through an OpenGL texture SDL
+// makes for it on the offscreen driver (and on X11), so that the software figures hold the
+// renderer's own cost alone.
+inline void gameRenderer() {
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
 }
 
