@@ -62,9 +62,10 @@ SDL_Texture* gpuOpaqueTarget(const std::string& key, int wPx, int hPx, DrawFn dr
                              bool redraw);
 // A picture of wPx x hPx kept in slot `slot` of the sheet `sheet`: `slots` equal slots,
 // `across` to a row, in one texture, so that a page of such pictures is drawn in one run
-// of copies (see gpuBlitTintedPart). A slot is painted again only when it last held
-// another key; *part takes its rectangle. A sheet of another slot size or layout is made
-// afresh, and a sheet unused for two seconds goes. Null where it cannot be made.
+// of copies (see gpuBlitTintedPart), each at its own size in pixels (the sheet is sampled
+// nearest). A slot is painted again only when it last held another key; *part takes its
+// rectangle. A sheet of another slot size or layout is made afresh, and a sheet unused
+// for two seconds goes. Null where it cannot be made.
 SDL_Texture* gpuSheetPicture(const std::string& sheet, int slots, int across, int slot,
                              const std::string& key, int wPx, int hPx, PaintFn paint,
                              void* user, SDL_Rect* part);
