@@ -52,8 +52,8 @@ struct State {
     int bakeLand = -1;  // landscape paints counted when the bake was made
     double lastBake = 0;
     std::array<std::array<int, 4>, 5> cloudLooks{};  // tint and fade of each cloud's copy
-    SDL_Rect cloudInk{};  // the cloud texture's painted part, for a texture cloudInkW wide
-    int cloudInkW = 0, cloudInkH = 0;
+    // The painted part of a cloud 256 x 128 pixels large; empty until first needed.
+    SDL_Rect cloudInk{};
 };
 
 State& st() {
@@ -910,46 +910,67 @@ bool blendCloud(int k, double x, double y, double w, double h, Rgb tint, double 
            gpuBlendCoverage(m, wPx, hPx, stride, x, y, tint.r, tint.g, tint.b, alpha);
 }
 
-// The part of the cloud texture that holds paint, with a texel to spare on each side so
-// that a smoothed copy loses none of its edge; the puffs leave wide clear margins.
+// A cloud painted to fill a texture of size[0] x size[1] logical units.
+void paintCloudSized(cairo_t* cr, void* user) {
+    const double* size = static_cast<const double*>(user);
+    cairo_scale(cr, size[0] / 256.0, size[1] / 128.0);
+    paintCloud(cr, nullptr);
+}
+
+// The part of a cloud texture that holds paint, with a texel to spare on each side so that
+// a smoothed copy loses none of its edge: the puffs leave wide clear margins.
 SDL_Rect cloudInk(SDL_Texture* cloud) {
     State& s = st();
     int tw = 0, th = 0;
     if (SDL_QueryTexture(cloud, nullptr, nullptr, &tw, &th) != 0 || tw <= 0 || th <= 0)
         return {0, 0, 0, 0};
-    if (s.cloudInkW == tw && s.cloudInkH == th) return s.cloudInk;
-    SDL_Rect ink{0, 0, tw, th};
-    cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, tw, th);
-    if (cairo_surface_status(mask) == CAIRO_STATUS_SUCCESS) {
-        cairo_t* cr = cairo_create(mask);
-        paintCloudMask(cr, nullptr);
-        cairo_destroy(cr);
-        cairo_surface_flush(mask);
-        const unsigned char* data = cairo_image_surface_get_data(mask);
-        const int stride = cairo_image_surface_get_stride(mask);
-        int x0 = tw, y0 = th, x1 = -1, y1 = -1;
-        for (int y = 0; y < th; ++y) {
-            for (int x = 0; x < tw; ++x) {
-                if (data[y * stride + x] == 0) continue;
-                x0 = std::min(x0, x);
-                x1 = std::max(x1, x);
-                y0 = std::min(y0, y);
-                y1 = std::max(y1, y);
+    constexpr int kW = 256, kH = 128;
+    if (s.cloudInk.w == 0) {
+        s.cloudInk = {0, 0, kW, kH};
+        cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, kW, kH);
+        if (cairo_surface_status(mask) == CAIRO_STATUS_SUCCESS) {
+            cairo_t* cr = cairo_create(mask);
+            paintCloud(cr, nullptr);
+            cairo_destroy(cr);
+            cairo_surface_flush(mask);
+            const unsigned char* data = cairo_image_surface_get_data(mask);
+            const int stride = cairo_image_surface_get_stride(mask);
+            int x0 = kW, y0 = kH, x1 = 0, y1 = 0;
+            for (int y = 0; y < kH; ++y) {
+                for (int x = 0; x < kW; ++x) {
+                    if (data[y * stride + x] == 0) continue;
+                    x0 = std::min(x0, x);
+                    x1 = std::max(x1, x + 1);
+                    y0 = std::min(y0, y);
+                    y1 = std::max(y1, y + 1);
+                }
             }
+            if (x1 > x0 && y1 > y0) s.cloudInk = {x0, y0, x1 - x0, y1 - y0};
         }
-        if (x1 >= x0 && y1 >= y0) {
-            x0 = std::max(x0 - 1, 0);
-            y0 = std::max(y0 - 1, 0);
-            x1 = std::min(x1 + 1, tw - 1);
-            y1 = std::min(y1 + 1, th - 1);
-            ink = {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
-        }
+        cairo_surface_destroy(mask);
     }
-    cairo_surface_destroy(mask);
-    s.cloudInk = ink;
-    s.cloudInkW = tw;
-    s.cloudInkH = th;
-    return ink;
+    const SDL_Rect& ink = s.cloudInk;
+    const int x0 = std::max(static_cast<int>(std::floor(ink.x * tw / double{kW})) - 1, 0);
+    const int y0 = std::max(static_cast<int>(std::floor(ink.y * th / double{kH})) - 1, 0);
+    const int x1 = std::min(static_cast<int>(std::ceil((ink.x + ink.w) * tw / double{kW})) + 1, tw);
+    const int y1 = std::min(static_cast<int>(std::ceil((ink.y + ink.h) * th / double{kH})) + 1, th);
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+// A cloud painted at the size it is drawn, so that its copy is pixel for pixel and sampled
+// nearest: filtering a stretched cloud costs a rasteriser on the processor twice as much.
+// A scene's clouds are painted with its bake, for a new scene or window size.
+SDL_Texture* cloudAtSize(double w, double h) {
+    const double scale = gpuScale();
+    const int wPx = static_cast<int>(std::lround(w * scale));
+    const int hPx = static_cast<int>(std::lround(h * scale));
+    const std::string key = "scene_cloud_" + std::to_string(wPx) + "x" + std::to_string(hPx);
+    double size[2] = {wPx / scale, hPx / scale};
+    SDL_Texture* tex = gpuTexture(key, wPx, hPx, paintCloudSized, size);
+    SDL_ScaleMode mode = SDL_ScaleModeNearest;
+    if (tex != nullptr && SDL_GetTextureScaleMode(tex, &mode) == 0 && mode != SDL_ScaleModeNearest)
+        SDL_SetTextureScaleMode(tex, SDL_ScaleModeNearest);
+    return tex;
 }
 
 void drawClouds(const Scene& sc, const Frame& f, SDL_Texture* cloud) {
@@ -965,8 +986,9 @@ void drawClouds(const Scene& sc, const Frame& f, SDL_Texture* cloud) {
         const double x = wrap(speed * f.t + offset, f.w + 2 * cw) - cw;
         if (!gpuSoftware()) {
             const Rgb look = veiled(f, tint);
-            gpuBlitTintedRgbInk(cloud, cloudInk(cloud), x, y, cw, ch, look.r, look.g, look.b,
-                                alpha);
+            SDL_Texture* sized = cloudAtSize(cw, ch);
+            SDL_Texture* tex = sized != nullptr ? sized : cloud;
+            gpuBlitTintedRgbInk(tex, cloudInk(tex), x, y, cw, ch, look.r, look.g, look.b, alpha);
         } else if (const Rgb look = veiled(f, tint); !blendCloud(k, x, y, cw, ch, look, alpha)) {
             blitCloudSoftware(k, cloud, x, y, cw, ch, look, alpha);
         }
