@@ -1053,8 +1053,14 @@ void gpuBlitTintedRgbInk(SDL_Texture* tex, const SDL_Rect& ink, double x, double
 
 void gpuBlitTintedPart(SDL_Texture* tex, const SDL_Rect& src, double x, double y, double w,
                        double h, std::uint32_t rgb, double alpha) {
+    gpuBlitTintedRgbPart(tex, src, x, y, w, h, (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF,
+                         alpha);
+}
+
+void gpuBlitTintedRgbPart(SDL_Texture* tex, const SDL_Rect& src, double x, double y, double w,
+                          double h, double r, double g, double b, double alpha) {
     if (tex == nullptr || st().ren == nullptr) return;
-    applyTint(tex, (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF, alpha);
+    applyTint(tex, r, g, b, alpha);
     copyPart(tex, src, pxRect(x, y, w, h));
 }
 

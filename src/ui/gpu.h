@@ -130,6 +130,9 @@ void gpuBlitTintedRgbInk(SDL_Texture* tex, const SDL_Rect& ink, double x, double
 // share a sheet and are drawn from their parts of it.
 void gpuBlitTintedPart(SDL_Texture* tex, const SDL_Rect& src, double x, double y, double w,
                        double h, std::uint32_t rgb, double alpha);
+// As gpuBlitTintedPart with the colour's channels as in gpuBlitTintedRgb.
+void gpuBlitTintedRgbPart(SDL_Texture* tex, const SDL_Rect& src, double x, double y, double w,
+                          double h, double r, double g, double b, double alpha);
 // Whole texture multiplied by rgb * alpha and added onto the frame.
 void gpuBlitAdditive(SDL_Texture* tex, double x, double y, double w, double h, std::uint32_t rgb,
                      double alpha);

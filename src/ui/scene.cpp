@@ -917,13 +917,10 @@ void paintCloudSized(cairo_t* cr, void* user) {
     paintCloud(cr, nullptr);
 }
 
-// The part of a cloud texture that holds paint, with a texel to spare on each side so that
-// a smoothed copy loses none of its edge: the puffs leave wide clear margins.
-SDL_Rect cloudInk(SDL_Texture* cloud) {
+// The part of a cloud tw x th pixels large that holds paint, with a texel to spare on each
+// side so that a smoothed copy loses none of its edge: the puffs leave wide clear margins.
+SDL_Rect cloudInk(int tw, int th) {
     State& s = st();
-    int tw = 0, th = 0;
-    if (SDL_QueryTexture(cloud, nullptr, nullptr, &tw, &th) != 0 || tw <= 0 || th <= 0)
-        return {0, 0, 0, 0};
     constexpr int kW = 256, kH = 128;
     if (s.cloudInk.w == 0) {
         s.cloudInk = {0, 0, kW, kH};
@@ -957,41 +954,72 @@ SDL_Rect cloudInk(SDL_Texture* cloud) {
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
-// A cloud painted at the size it is drawn, so that its copy is pixel for pixel and sampled
-// nearest: filtering a stretched cloud costs a rasteriser on the processor twice as much.
-// A scene's clouds are painted with its bake, for a new scene or window size.
-SDL_Texture* cloudAtSize(double w, double h) {
+struct CloudPlace {
+    double x = 0, y = 0, w = 0, h = 0, alpha = 0;
+};
+
+// Renderers that draw later than asked take the clouds from one sheet, each painted at the
+// size it is drawn and copied pixel for pixel, sampled nearest (filtering a stretched cloud
+// costs a rasteriser on the processor nearly twice as much), and only its painted part: one
+// run of copies. A sheet that cannot be made leaves the shared cloud stretched.
+void drawCloudsFromSheet(const Frame& f, const std::array<CloudPlace, 5>& clouds,
+                         std::uint32_t tint, SDL_Texture* cloud) {
+    const Rgb look = veiled(f, tint);
     const double scale = gpuScale();
-    const int wPx = static_cast<int>(std::lround(w * scale));
-    const int hPx = static_cast<int>(std::lround(h * scale));
-    const std::string key = "scene_cloud_" + std::to_string(wPx) + "x" + std::to_string(hPx);
-    double size[2] = {wPx / scale, hPx / scale};
-    SDL_Texture* tex = gpuTexture(key, wPx, hPx, paintCloudSized, size);
-    SDL_ScaleMode mode = SDL_ScaleModeNearest;
-    if (tex != nullptr && SDL_GetTextureScaleMode(tex, &mode) == 0 && mode != SDL_ScaleModeNearest)
-        SDL_SetTextureScaleMode(tex, SDL_ScaleModeNearest);
-    return tex;
+    std::array<int, 5> wPx{}, hPx{};
+    int slotW = 1, slotH = 1;
+    for (size_t k = 0; k < clouds.size(); ++k) {
+        wPx[k] = std::max(1, static_cast<int>(std::lround(clouds[k].w * scale)));
+        hPx[k] = std::max(1, static_cast<int>(std::lround(clouds[k].h * scale)));
+        slotW = std::max(slotW, wPx[k]);
+        slotH = std::max(slotH, hPx[k]);
+    }
+    for (size_t k = 0; k < clouds.size(); ++k) {
+        const CloudPlace& c = clouds[k];
+        double size[2] = {wPx[k] / scale, hPx[k] / scale};
+        SDL_Rect part{};
+        SDL_Texture* sheet = gpuSheetPicture(
+            "scene_clouds", static_cast<int>(clouds.size()), 2, static_cast<int>(k),
+            std::to_string(wPx[k]) + "x" + std::to_string(hPx[k]), slotW, slotH,
+            paintCloudSized, size, &part);
+        if (sheet == nullptr) {
+            int tw = 0, th = 0;
+            if (cloud == nullptr || SDL_QueryTexture(cloud, nullptr, nullptr, &tw, &th) != 0)
+                continue;
+            gpuBlitTintedRgbInk(cloud, cloudInk(tw, th), c.x, c.y, c.w, c.h, look.r, look.g,
+                                look.b, c.alpha);
+            continue;
+        }
+        const SDL_Rect ink = cloudInk(wPx[k], hPx[k]);
+        gpuBlitTintedRgbPart(sheet, SDL_Rect{part.x + ink.x, part.y + ink.y, ink.w, ink.h},
+                             c.x + ink.x / scale, c.y + ink.y / scale, ink.w / scale,
+                             ink.h / scale, look.r, look.g, look.b, c.alpha);
+    }
 }
 
 void drawClouds(const Scene& sc, const Frame& f, SDL_Texture* cloud) {
     core::Mulberry32 g(sc.seed * 131u);
     const std::uint32_t tint = theme::mix(0xFFFFFF, 0x2A2B5A, 0.75 * f.night);
-    for (int k = 0; k < 5; ++k) {
-        const double cw = (0.22 + 0.26 * g.next()) * f.w;
-        const double ch = 0.42 * cw;
-        const double y = (0.05 + 0.28 * g.next()) * f.h;
+    std::array<CloudPlace, 5> clouds;
+    for (CloudPlace& c : clouds) {
+        c.w = (0.22 + 0.26 * g.next()) * f.w;
+        c.h = 0.42 * c.w;
+        c.y = (0.05 + 0.28 * g.next()) * f.h;
         const double speed = 6 + 14 * g.next();
-        const double offset = g.next() * (f.w + 2 * cw);
-        const double alpha = (0.3 + 0.22 * g.next()) * (1 - 0.45 * f.night);
-        const double x = wrap(speed * f.t + offset, f.w + 2 * cw) - cw;
-        if (!gpuSoftware()) {
-            const Rgb look = veiled(f, tint);
-            SDL_Texture* sized = cloudAtSize(cw, ch);
-            SDL_Texture* tex = sized != nullptr ? sized : cloud;
-            gpuBlitTintedRgbInk(tex, cloudInk(tex), x, y, cw, ch, look.r, look.g, look.b, alpha);
-        } else if (const Rgb look = veiled(f, tint); !blendCloud(k, x, y, cw, ch, look, alpha)) {
-            blitCloudSoftware(k, cloud, x, y, cw, ch, look, alpha);
-        }
+        const double offset = g.next() * (f.w + 2 * c.w);
+        c.alpha = (0.3 + 0.22 * g.next()) * (1 - 0.45 * f.night);
+        c.x = wrap(speed * f.t + offset, f.w + 2 * c.w) - c.w;
+    }
+    if (!gpuSoftware()) {
+        drawCloudsFromSheet(f, clouds, tint, cloud);
+        return;
+    }
+    const Rgb look = veiled(f, tint);
+    for (size_t k = 0; k < clouds.size(); ++k) {
+        const CloudPlace& c = clouds[k];
+        const int i = static_cast<int>(k);
+        if (!blendCloud(i, c.x, c.y, c.w, c.h, look, c.alpha))
+            blitCloudSoftware(i, cloud, c.x, c.y, c.w, c.h, look, c.alpha);
     }
 }
 
