@@ -288,35 +288,6 @@ TEST(GpuSheet, SlotsShowTheirOwnPicturesAndRepaintOnlyForANewKey) {
     EXPECT_EQ(painted, 7) << "a new slot size makes the sheet afresh";
 }
 
-// A sprite's painted part drawn alone lands exactly where and as the whole copy draws it,
-// smoothed or not, stretched by factors that are not whole (1.6 and 1.8: no pixel centre
-// falls exactly on a texel's edge, where either neighbour may be sampled).
-TEST(GpuInk, PaintedPartAloneLooksAsTheWholeCopy) {
-    testsupport::Headless h(72, 48, testsupport::RenderPath::OpenGL);
-    ASSERT_TRUE(h.ok());
-    auto blob = [](cairo_t* cr, void*) { ui::fillCircle(cr, 22, 10, 7, 0x80C0FF, 0.9); };
-    for (const SDL_ScaleMode mode : {SDL_ScaleModeNearest, SDL_ScaleModeLinear}) {
-        auto frameWith = [&](bool inkOnly) {
-            h.setUpdate([&](ui::Ctx&) {
-                ui::gpuFillRect(0, 0, 72, 48, 0x203040, 1);
-                SDL_Texture* tex = ui::gpuTexture("ink-blob", 40, 20, blob, nullptr);
-                ASSERT_NE(tex, nullptr);
-                SDL_SetTextureScaleMode(tex, mode);
-                if (inkOnly)
-                    ui::gpuBlitTintedRgbInk(tex, SDL_Rect{14, 2, 17, 17}, 3.3, 2.6, 64, 36,
-                                            255, 200, 160, 0.8);
-                else
-                    ui::gpuBlitTintedRgb(tex, 3.3, 2.6, 64, 36, 255, 200, 160, 0.8);
-            });
-            return h.frame(0);
-        };
-        const testsupport::Frame whole = frameWith(false);
-        const testsupport::Frame ink = frameWith(true);
-        EXPECT_NE(whole.at(37, 21) & 0xFFFFFF, 0x203040u) << "the blob shows";
-        EXPECT_LE(testsupport::maxChannelDiff(whole, ink), 1) << "scale mode " << mode;
-    }
-}
-
 // A fade shaded without a texture shows what cairo paints for the same stops, copied; the
 // software renderer declines it and draws nothing.
 TEST(GpuFade, ShowsWhatTheSameGradientPaintedShows) {

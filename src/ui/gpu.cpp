@@ -1028,29 +1028,6 @@ void gpuBlitTintedRgb(SDL_Texture* tex, double x, double y, double w, double h, 
     copy(tex, pxRect(x, y, w, h));
 }
 
-void gpuBlitTintedRgbInk(SDL_Texture* tex, const SDL_Rect& ink, double x, double y, double w,
-                         double h, double r, double g, double b, double alpha) {
-    State& s = st();
-    int tw = 0, th = 0;
-    if (tex == nullptr || s.ren == nullptr || (s.software && s.straight) ||
-        SDL_QueryTexture(tex, nullptr, nullptr, &tw, &th) != 0 || tw <= 0 || th <= 0) {
-        gpuBlitTintedRgb(tex, x, y, w, h, r, g, b, alpha);
-        return;
-    }
-    // The whole copy's rectangle, cut in the texture's proportions: every pixel drawn
-    // samples the texture where the whole copy would.
-    const SDL_Rect whole = pxRect(x, y, w, h);
-    const double kx = static_cast<double>(whole.w) / tw;
-    const double ky = static_cast<double>(whole.h) / th;
-    const SDL_FRect dst{static_cast<float>(whole.x + ink.x * kx),
-                        static_cast<float>(whole.y + ink.y * ky), static_cast<float>(ink.w * kx),
-                        static_cast<float>(ink.h * ky)};
-    applyTint(tex, r, g, b, alpha);
-    settleClear();
-    ++s.drawCalls;
-    SDL_RenderCopyF(s.ren, tex, &ink, &dst);
-}
-
 void gpuBlitTintedPart(SDL_Texture* tex, const SDL_Rect& src, double x, double y, double w,
                        double h, std::uint32_t rgb, double alpha) {
     gpuBlitTintedRgbPart(tex, src, x, y, w, h, (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF,

@@ -120,11 +120,6 @@ void gpuBlitTinted(SDL_Texture* tex, double x, double y, double w, double h, std
 // whole, so that a colour worked out in steps is rounded once.
 void gpuBlitTintedRgb(SDL_Texture* tex, double x, double y, double w, double h, double r,
                       double g, double b, double alpha);
-// Only part ink (in the texture's pixels) of the copy gpuBlitTintedRgb would draw, in the
-// place it holds in that copy: a sprite with wide clear margins costs the renderer only
-// its painted part.
-void gpuBlitTintedRgbInk(SDL_Texture* tex, const SDL_Rect& ink, double x, double y, double w,
-                         double h, double r, double g, double b, double alpha);
 // Part src (in the texture's pixels) of tex, as gpuBlitTinted. Renderers that draw later
 // than asked draw a run of copies from one texture in one go: small sprites of many kinds
 // share a sheet and are drawn from their parts of it.

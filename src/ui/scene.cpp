@@ -983,11 +983,7 @@ void drawCloudsFromSheet(const Frame& f, const std::array<CloudPlace, 5>& clouds
             std::to_string(wPx[k]) + "x" + std::to_string(hPx[k]), slotW, slotH,
             paintCloudSized, size, &part);
         if (sheet == nullptr) {
-            int tw = 0, th = 0;
-            if (cloud == nullptr || SDL_QueryTexture(cloud, nullptr, nullptr, &tw, &th) != 0)
-                continue;
-            gpuBlitTintedRgbInk(cloud, cloudInk(tw, th), c.x, c.y, c.w, c.h, look.r, look.g,
-                                look.b, c.alpha);
+            gpuBlitTintedRgb(cloud, c.x, c.y, c.w, c.h, look.r, look.g, look.b, c.alpha);
             continue;
         }
         const SDL_Rect ink = cloudInk(wPx[k], hPx[k]);
