@@ -168,6 +168,38 @@ TEST(GpuCoverage, BlendsAndAddsAsTheRendererDoesWithinClipAndWindow) {
     cairo_surface_destroy(a8);
 }
 
+// Fills on the software renderer's window are blended in place: they show what the
+// renderer's own blended fills show inside a render target, within the clip and window.
+TEST(GpuFill, OnTheSoftwareWindowShowAsTheRendererBlendsThem) {
+    testsupport::Headless h(64, 48, testsupport::RenderPath::Software);
+    ASSERT_TRUE(h.ok());
+    constexpr std::uint32_t kBack = 0x204060;
+    auto fills = [](void*) {
+        ui::gpuFillRect(0, 0, 64, 48, kBack, 1);
+        ui::gpuFillRect(3, 5, 23, 17, 0xFAC80A, 0.55);   // leaves a tail after groups of four
+        ui::gpuFillRect(50, 40, 30, 30, 0xFFFFFF, 0.3);  // reaches past the corner
+        ui::gpuSetClip(0, 0, 40, 48);
+        ui::gpuFillRect(30, 20, 30, 10, 0x10F030, 0.8);  // cut by the clip
+        ui::gpuClearClip();
+        ui::gpuFillRect(8, 30, 5, 5, 0xFF0000, 1);
+    };
+    h.setUpdate([&](ui::Ctx&) { fills(nullptr); });
+    const testsupport::Frame onWindow = h.frame(0);
+    h.setUpdate([&](ui::Ctx&) {
+        SDL_Texture* t = ui::gpuOpaqueTarget("fills", 64, 48, fills, nullptr, true);
+        ASSERT_NE(t, nullptr);
+        ui::gpuCopyOpaque(t, 0, 0, 64, 48);
+    });
+    const testsupport::Frame inTarget = h.frame(0.1);
+    EXPECT_LE(testsupport::maxChannelDiff(onWindow, inTarget), 2);
+    EXPECT_NE(onWindow.at(25, 21) & 0xFFFFFF, kBack) << "the fill's last column";
+    EXPECT_EQ(onWindow.at(26, 21) & 0xFFFFFF, kBack) << "nothing past it";
+    EXPECT_NE(onWindow.at(63, 47) & 0xFFFFFF, kBack) << "the corner";
+    EXPECT_NE(onWindow.at(39, 25), onWindow.at(40, 25)) << "up to the clip";
+    EXPECT_EQ(onWindow.at(45, 25) & 0xFFFFFF, kBack) << "past the clip";
+    EXPECT_EQ(onWindow.at(10, 32) & 0xFFFFFF, 0xFF0000u) << "opaque";
+}
+
 // The frame's clear is skipped only when an opaque copy replaces every pixel of the window.
 TEST(GpuFrame, ClearIsSkippedOnlyUnderAWholeWindowCopy) {
     testsupport::Headless h(40, 30, testsupport::RenderPath::Software);
