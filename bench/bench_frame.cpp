@@ -6,7 +6,8 @@
 // Run on demand:
 //   cmake --build build --target tarnwick_bench
 //   TARNWICK_BENCH_SCREEN=menu build/tests/tarnwick_bench --benchmark_filter=Frame
-// The screen is named like PLUMBRIX_SCREEN (menu, levels, playing:N, arcade, ...).
+// The screen is named like PLUMBRIX_SCREEN (menu, levels, playing:N, arcade, ...); with
+// TARNWICK_BENCH_VEIL=1 it lies under the veil a dialog or the pause lays over the window.
 #include <benchmark/benchmark.h>
 #include <time.h>
 
@@ -75,13 +76,22 @@ void BM_Frame(benchmark::State& state, testsupport::RenderPath path, int w, int 
         return;
     }
     const bool gl = path == testsupport::RenderPath::OpenGL;
+    const char* veil = std::getenv("TARNWICK_BENCH_VEIL");
+    const bool veiled = veil != nullptr && veil[0] == '1';
     Samples floor;
     Samples frame;
     for (auto _ : state) {
         for (int round = 0; round < kRounds; ++round) {
             hl.setUpdate(benchtiming::floorFrame);
             timeFrames(hl, gl, &floor);
-            hl.setUpdate(nullptr);
+            if (veiled) {
+                hl.setUpdate([](ui::Ctx& c) {
+                    ui::Game::instance().update(c);
+                    ui::veilWindow(c, 0x000000, 0.7);
+                });
+            } else {
+                hl.setUpdate(nullptr);
+            }
             ui::Game::instance().resetTo(screen);
             timeFrames(hl, gl, &frame);
         }
