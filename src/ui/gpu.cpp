@@ -733,6 +733,30 @@ void gpuDrawInto(SDL_Texture* tex, int xPx, int yPx, int wPx, int hPx, DrawFn dr
     SDL_SetRenderTarget(ren, previous);
 }
 
+bool gpuDrawViaWindow(SDL_Texture* tex, int xPx, int yPx, int wPx, int hPx, DrawFn draw,
+                      void* user) {
+    State& s = st();
+    if (!s.software || s.ren == nullptr || tex == nullptr || draw == nullptr || wPx < 1 ||
+        hPx < 1 || SDL_RenderIsClipEnabled(s.ren) == SDL_TRUE)
+        return false;
+    Uint32 format = 0;
+    int tw = 0, th = 0;
+    SDL_Rect area{};
+    SDL_Surface* frame = directFrame(&area);
+    const SDL_Rect part{xPx, yPx, wPx, hPx};
+    SDL_Rect inside{};
+    if (frame == nullptr || SDL_QueryTexture(tex, &format, nullptr, &tw, &th) != 0 ||
+        format != frame->format->format || SDL_IntersectRect(&part, &area, &inside) != SDL_TRUE ||
+        !SDL_RectEquals(&inside, &part) || xPx + wPx > tw || yPx + hPx > th)
+        return false;
+    SDL_RenderSetClipRect(s.ren, &part);
+    draw(user);
+    SDL_RenderSetClipRect(s.ren, nullptr);
+    frame = directFrame(&area);  // what the renderer queued is drawn first
+    return frame != nullptr &&
+           SDL_UpdateTexture(tex, &part, frameRow(frame, yPx, xPx), frame->pitch) == 0;
+}
+
 bool gpuRunsPicture(const std::string& key, int wPx, int hPx, PaintFn paint, void* user) {
     State& s = st();
     if (s.ren == nullptr || wPx < 1 || hPx < 1) return false;

@@ -72,6 +72,13 @@ SDL_Texture* gpuSheetPicture(const std::string& sheet, int slots, int across, in
 // Renders draw into the render target tex, limited to the pixel rectangle (x, y, w, h) and
 // without clearing it first; the frame's own target and clip are restored afterwards.
 void gpuDrawInto(SDL_Texture* tex, int xPx, int yPx, int wPx, int hPx, DrawFn draw, void* user);
+// On SDL's software renderer, as gpuDrawInto for an opaque picture in the window's pixel
+// format, but drawn on the window itself and then copied into tex: there fills, runs and
+// masks are blended straight into the pixels, several times cheaper than inside a render
+// target. The window keeps what was drawn (the caller covers it before the frame is shown).
+// False, with nothing drawn, on other renderers or where the window cannot hold the part.
+bool gpuDrawViaWindow(SDL_Texture* tex, int xPx, int yPx, int wPx, int hPx, DrawFn draw,
+                      void* user);
 // A picture painted by paint (as gpuTexture paints) and kept under key, on SDL's software
 // renderer as runs of equal pixels rather than as a texture: a few hundred kilobytes where
 // a window-sized texture takes megabytes, for a picture drawn now and then. Other

@@ -1363,7 +1363,9 @@ SDL_Texture* bakedPicture(State& s, const Frame& f, bool land) {
         const int y1 = hPx * (s.strip + 1) / kBakeStrips;
         still.top = y0 / scale - 1;
         still.bottom = y1 / scale + 1;
-        gpuDrawInto(tex, 0, y0, wPx, y1 - y0, paintStill, &still);
+        // The window is covered by the bake's copy right after, so it may be drawn on first.
+        if (!gpuDrawViaWindow(tex, 0, y0, wPx, y1 - y0, paintStill, &still))
+            gpuDrawInto(tex, 0, y0, wPx, y1 - y0, paintStill, &still);
         profEnd("scene.bake");
         if (++s.strip == kBakeStrips) {
             s.baked = s.target;
