@@ -272,6 +272,27 @@ TEST(FrameLoop, CanvasLeavesNoStalePaint) {
     }
 }
 
+// One painted pixel anywhere puts its tile on the window: a tile's last column, the
+// narrow tiles at the right and bottom edges of a canvas not a whole number of tiles wide.
+TEST(FrameLoop, ASinglePaintedPixelShowsAnywhere) {
+    constexpr int kW = 3 * ui::kCanvasTile + 5, kH = 2 * ui::kCanvasTile + 3;
+    const std::pair<int, int> spots[] = {{ui::kCanvasTile - 1, 3},
+                                         {2 * ui::kCanvasTile - 1, ui::kCanvasTile + 30},
+                                         {3 * ui::kCanvasTile + 1, 0},
+                                         {kW - 1, kH - 1}};
+    for (auto path : {testsupport::RenderPath::OpenGL, testsupport::RenderPath::Software}) {
+        testsupport::Headless h(kW, kH, path);
+        ASSERT_TRUE(h.ok());
+        for (const auto& [x, y] : spots) {
+            h.setUpdate([x = x, y = y](ui::Ctx& c) {
+                ui::fillRect(c.cr, {double(x), double(y), 1, 1}, 0xFFFFFF, 1.0);
+            });
+            const testsupport::Frame f = h.frame(0);
+            EXPECT_EQ(f.at(x, y) & 0xFFFFFF, 0xFFFFFFu) << x << "," << y;
+        }
+    }
+}
+
 // A minimised or hidden window paints nothing until it is back; without focus it keeps
 // painting, paced to a slower rate.
 TEST(FrameLoop, ObscuredWindowsPaintNothingAndUnfocusedOnesSlowDown) {
