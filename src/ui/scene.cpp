@@ -1329,7 +1329,16 @@ SDL_Texture* bakedPicture(State& s, const Frame& f, bool land) {
         profBegin("scene.bake");
         still.f = frameOf(f, now);
         still.sky = paintSmallSky(still);
-        SDL_Texture* tex = gpuOpaqueTarget("scene_bake", wPx, hPx, paintStill, &still, true);
+        // On the software renderer the whole bake is drawn on the window too (see the steps
+        // below): a new screen's first frame is not held up by blending inside a target.
+        SDL_Texture* tex = nullptr;
+        if (gpuSoftware()) {
+            tex = gpuOpaqueTarget("scene_bake", wPx, hPx, nullptr, nullptr, false);
+            if (tex != nullptr && !gpuDrawViaWindow(tex, 0, 0, wPx, hPx, paintStill, &still))
+                tex = nullptr;
+        }
+        if (tex == nullptr)
+            tex = gpuOpaqueTarget("scene_bake", wPx, hPx, paintStill, &still, true);
         profEnd("scene.bake");
         if (tex == nullptr) {
             s.bakeW = 0;
