@@ -742,13 +742,18 @@ bool gpuDrawViaWindow(SDL_Texture* tex, int xPx, int yPx, int wPx, int hPx, Draw
     Uint32 format = 0;
     int tw = 0, th = 0;
     SDL_Rect area{};
+    // The window is covered whole right after: its held-back clear would be wasted.
+    const bool clearPending = s.clearPending;
+    s.clearPending = false;
     SDL_Surface* frame = directFrame(&area);
     const SDL_Rect part{xPx, yPx, wPx, hPx};
     SDL_Rect inside{};
     if (frame == nullptr || SDL_QueryTexture(tex, &format, nullptr, &tw, &th) != 0 ||
         format != frame->format->format || SDL_IntersectRect(&part, &area, &inside) != SDL_TRUE ||
-        !SDL_RectEquals(&inside, &part) || xPx + wPx > tw || yPx + hPx > th)
+        !SDL_RectEquals(&inside, &part) || xPx + wPx > tw || yPx + hPx > th) {
+        s.clearPending = clearPending;
         return false;
+    }
     SDL_RenderSetClipRect(s.ren, &part);
     draw(user);
     SDL_RenderSetClipRect(s.ren, nullptr);

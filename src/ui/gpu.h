@@ -75,7 +75,8 @@ void gpuDrawInto(SDL_Texture* tex, int xPx, int yPx, int wPx, int hPx, DrawFn dr
 // On SDL's software renderer, as gpuDrawInto for an opaque picture in the window's pixel
 // format, but drawn on the window itself and then copied into tex: there fills, runs and
 // masks are blended straight into the pixels, several times cheaper than inside a render
-// target. The window keeps what was drawn (the caller covers it before the frame is shown).
+// target. The window keeps what was drawn and its held-back clear is not done: the caller
+// covers the whole window with an opaque copy before anything else is drawn on it.
 // False, with nothing drawn, on other renderers or where the window cannot hold the part.
 bool gpuDrawViaWindow(SDL_Texture* tex, int xPx, int yPx, int wPx, int hPx, DrawFn draw,
                       void* user);
