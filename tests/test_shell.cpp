@@ -293,6 +293,51 @@ TEST(FrameLoop, ASinglePaintedPixelShowsAnywhere) {
     }
 }
 
+// A canvas that keeps its painted tiles but changes inside them shows each frame's own
+// paint: a changed first or last row, a lone changed pixel at the last column, and paint
+// that comes back after a frame without it.
+TEST(FrameLoop, ChangesInsideStillPaintedTilesShow) {
+    const std::function<void(ui::Ctx&)> looks[] = {
+        [](ui::Ctx&) {},
+        // The box's tiles span rows 0 to 3 * kCanvasTile - 1, columns 2 * kCanvasTile to
+        // 6 * kCanvasTile - 1.
+        [](ui::Ctx& c) { ui::fillRect(c.cr, {80, 0, 96, 1}, 0xFF2000, 1.0); },
+        [](ui::Ctx& c) {
+            ui::fillRect(c.cr, {80, 3.0 * ui::kCanvasTile - 1, 96, 1}, 0x00FF40, 1.0);
+        },
+        [](ui::Ctx& c) {
+            ui::fillRect(c.cr, {80, 40, 96, 1}, 0x2040FF, 1.0);
+            ui::fillRect(c.cr, {6.0 * ui::kCanvasTile - 1, 50, 1, 1}, 0xFFFFFF, 1.0);
+        },
+        [](ui::Ctx& c) { ui::fillRect(c.cr, {80, 40, 96, 1}, 0x2040FF, 1.0); }};
+    auto paint = [&](int look) {
+        return [&looks, look](ui::Ctx& c) {
+            ui::fillRect(c.cr, {80, 16, 96, 64}, 0x808080, 0.5);
+            looks[look](c);
+        };
+    };
+    for (auto path : {testsupport::RenderPath::OpenGL, testsupport::RenderPath::Software}) {
+        std::vector<testsupport::Frame> fresh;
+        for (int look = 0; look < 5; ++look) {
+            testsupport::Headless h(320, 240, path);
+            ASSERT_TRUE(h.ok());
+            h.setUpdate(paint(look));
+            fresh.push_back(h.frame(0));
+        }
+        EXPECT_GT(testsupport::pixelsOver(fresh[1], fresh[0], 8), 90);
+        constexpr int kLastColumn = 6 * ui::kCanvasTile - 1;
+        EXPECT_NE(fresh[3].at(kLastColumn, 50), fresh[0].at(kLastColumn, 50));
+        testsupport::Headless h(320, 240, path);
+        ASSERT_TRUE(h.ok());
+        double t = 0;
+        for (const int look : {1, 2, 3, 4, 3, 0, 1, 3, 2, 2, 0}) {
+            h.setUpdate(paint(look));
+            EXPECT_EQ(testsupport::maxChannelDiff(h.frame(t += 0.1), fresh[look]), 0)
+                << "look " << look << " at " << t;
+        }
+    }
+}
+
 // A minimised or hidden window paints nothing until it is back; without focus it keeps
 // painting, paced to a slower rate.
 TEST(FrameLoop, ObscuredWindowsPaintNothingAndUnfocusedOnesSlowDown) {

@@ -114,6 +114,7 @@ void destroyCanvas(Shell& sh) {
     sh.canvasW = 0;
     sh.canvasH = 0;
     sh.canvasTiles.clear();
+    sh.canvasSent = {};
     sh.tilesX = 0;
     sh.tilesY = 0;
 }
@@ -223,6 +224,33 @@ int markPaintedTiles(Shell& sh) {
     return painted;
 }
 
+// Uploads the rows of the canvas rectangle (x, y, w, h) that differ from what the texture
+// holds there. Most of an interface stands still from one frame to the next, and an
+// upload costs a rasteriser on the processor far more than the comparison.
+void sendCanvasRows(Shell& sh, int x, int y, int w, int h) {
+    const unsigned char* data = cairo_image_surface_get_data(sh.canvas);
+    const int stride = cairo_image_surface_get_stride(sh.canvas);
+    const size_t skip = static_cast<size_t>(x) * 4;
+    const size_t bytes = static_cast<size_t>(w) * 4;
+    auto same = [&](int row) {
+        const size_t at = static_cast<size_t>(row) * stride + skip;
+        return std::memcmp(data + at, sh.canvasSent.data() + at, bytes) == 0;
+    };
+    int first = y;
+    int last = y + h - 1;
+    while (first <= last && same(first)) ++first;
+    while (last > first && same(last)) --last;
+    if (first > last) return;
+    const SDL_Rect r{x, first, w, last - first + 1};
+    if (SDL_UpdateTexture(sh.canvasTex, &r, data + static_cast<size_t>(first) * stride + skip,
+                          stride) != 0)
+        return;  // tried again next frame: the copy still holds what the texture holds
+    for (int row = first; row <= last; ++row) {
+        const size_t at = static_cast<size_t>(row) * stride + skip;
+        std::memcpy(sh.canvasSent.data() + at, data + at, bytes);
+    }
+}
+
 // Uploads and draws the painted part of the canvas. A canvas painted over most of its
 // area goes up and is drawn whole, in one call each.
 void presentCanvas(Shell& sh, int painted) {
@@ -233,7 +261,7 @@ void presentCanvas(Shell& sh, int painted) {
     SDL_RenderSetClipRect(sh.renderer, nullptr);
     if (2 * painted > sh.tilesX * sh.tilesY) {
         if (sh.canvasStraight) unpremultiplyPixels(data, sh.canvasW, sh.canvasH, stride);
-        if (!sh.canvasShared) SDL_UpdateTexture(sh.canvasTex, nullptr, data, stride);
+        if (!sh.canvasShared) sendCanvasRows(sh, 0, 0, sh.canvasW, sh.canvasH);
         SDL_RenderCopy(sh.renderer, sh.canvasTex, nullptr, nullptr);
         return;
     }
@@ -242,8 +270,7 @@ void presentCanvas(Shell& sh, int painted) {
     forPaintedRects(sh, [&](int x, int y, int w, int h) {
         unsigned char* at = data + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 4;
         if (sh.canvasStraight) unpremultiplyPixels(at, w, h, stride);
-        const SDL_Rect r{x, y, w, h};
-        if (!sh.canvasShared) SDL_UpdateTexture(sh.canvasTex, &r, at, stride);
+        if (!sh.canvasShared) sendCanvasRows(sh, x, y, w, h);
     });
     forPaintedRects(sh, [&](int x, int y, int w, int h) {
         const SDL_Rect r{x, y, w, h};
@@ -279,6 +306,15 @@ bool ensureCanvas(Shell& sh, int pw, int ph) {
     if (cairo_surface_status(sh.canvas) != CAIRO_STATUS_SUCCESS || sh.canvasTex == nullptr) {
         destroyCanvas(sh);
         return false;
+    }
+    if (!sh.canvasShared) {
+        // The texture starts out as clear as the canvas and its copy of what was sent.
+        const int stride = cairo_image_surface_get_stride(sh.canvas);
+        sh.canvasSent.assign(static_cast<size_t>(stride) * ph, 0);
+        if (SDL_UpdateTexture(sh.canvasTex, nullptr, sh.canvasSent.data(), stride) != 0) {
+            destroyCanvas(sh);
+            return false;
+        }
     }
     sh.canvasW = pw;
     sh.canvasH = ph;

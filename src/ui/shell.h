@@ -117,6 +117,9 @@ struct Shell {
     std::vector<std::uint8_t> canvasTiles;
     int tilesX = 0;
     int tilesY = 0;
+    // What the canvas texture holds, row for row as the canvas (graphics card only): rows
+    // that did not change are not uploaded again.
+    std::vector<unsigned char> canvasSent;
 
     Ctx ctx;
     bool running = true;
