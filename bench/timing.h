@@ -45,8 +45,10 @@ inline void gameRenderer() {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
 }
 
-// The floor every frame of a full-window canvas pays: a mark in every canvas tile, so the
-// whole canvas is cleared, uploaded and drawn before the frame is presented.
+// The floor every frame of a full-window canvas pays: a mark in every canvas tile and on
+// the last row, so the whole canvas is cleared, uploaded and drawn before the frame is
+// presented. The marks change from frame to frame, as a changing canvas does: rows the
+// graphics card holds already are not uploaded again.
 inline void floorFrame(ui::Ctx& ctx) {
     cairo_surface_t* s = cairo_get_target(ctx.cr);
     cairo_surface_flush(s);
@@ -54,11 +56,16 @@ inline void floorFrame(ui::Ctx& ctx) {
     const int stride = cairo_image_surface_get_stride(s);
     const int w = cairo_image_surface_get_width(s);
     const int h = cairo_image_surface_get_height(s);
-    const std::uint32_t mark = 0x01000000u;  // black at alpha 1/255, premultiplied
-    for (int y = 0; y < h; y += ui::kCanvasTile)
-        for (int x = 0; x < w; x += ui::kCanvasTile)
-            std::memcpy(data + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 4, &mark,
-                        sizeof mark);
+    static unsigned calls = 0;  // black at alpha 1/255 or 2/255, premultiplied, by turns
+    const std::uint32_t mark = ++calls % 2 == 0 ? 0x01000000u : 0x02000000u;
+    auto put = [&](int x, int y) {
+        std::memcpy(data + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 4, &mark,
+                    sizeof mark);
+    };
+    for (int x = 0; x < w; x += ui::kCanvasTile) {
+        for (int y = 0; y < h; y += ui::kCanvasTile) put(x, y);
+        put(x, h - 1);
+    }
     cairo_surface_mark_dirty(s);
 }
 
