@@ -28,6 +28,12 @@ constexpr int kBakeStrips = 6;
 // Small changes start a re-bake at most this often (seconds of scene time).
 constexpr double kBakeGap = 0.3;
 
+// The disc of sun or moon: centre and radius in window units.
+struct Orb {
+    double x = 0, y = 0, rho = 0;
+    bool moon = false;
+};
+
 // What the baked picture shows: the light it was painted under and what of it can be
 // seen (band colours, glow and veil strengths, where the sun's or moon's halo stands).
 struct Look {
@@ -51,6 +57,7 @@ struct State {
     double bakeVeil = -1;
     int bakeLand = -1;  // landscape paints counted when the bake was made
     double lastBake = 0;
+    Orb bakedDisc;  // the disc of sun or moon as the bake holds it
     std::array<std::array<int, 4>, 5> cloudLooks{};  // tint and fade of each cloud's copy
     // The painted part of a cloud 256 x 128 pixels large; empty until first needed.
     SDL_Rect cloudInk{};
@@ -798,11 +805,6 @@ void drawGlows(const Scene& sc, const Frame& f) {
 }
 
 // The sun by day, the moon by night, on an arc from the left horizon to the right.
-struct Orb {
-    double x = 0, y = 0, rho = 0;
-    bool moon = false;
-};
-
 Orb orbAt(const Frame& f, double p) {
     const double q = p < 0.5 ? 2 * p : 2 * (p - 0.5);
     const double m = std::min(f.w, f.h);
@@ -824,6 +826,20 @@ void drawHalo(const Frame& f, const Orb& o) {
 // The disc, and the moon's crescent shadow, lie inside this square about the centre.
 double discReach(const Orb& o) {
     return 1.1 * o.rho + 2;
+}
+
+// The disc at this moment with its centre on a whole pixel: it moves a pixel at a time, as
+// its copy would anyway, so the bake holds it until it has moved one.
+Orb discAt(const Frame& f) {
+    Orb o = orbAt(f, f.phase);
+    const double scale = gpuScale();
+    o.x = std::round(o.x * scale) / scale;
+    o.y = std::round(o.y * scale) / scale;
+    return o;
+}
+
+bool sameDisc(const Orb& a, const Orb& b) {
+    return a.x == b.x && a.y == b.y && a.rho == b.rho && a.moon == b.moon;
 }
 
 void drawDisc(const Scene& sc, const Frame& f, const Orb& o) {
@@ -1312,9 +1328,31 @@ SDL_Texture* smallSky(double scale, const Frame& f) {
     return gpuOpaqueTarget("scene_sky", wPx, hPx, nullptr, nullptr, false);
 }
 
-// Brings the bake up to date with this frame's look and returns it, or null when no
-// render target can be made.
-SDL_Texture* bakedPicture(State& s, const Frame& f, bool land) {
+// Paints the bake's square about the disc afresh, with the disc now in it: every layer
+// from the sky up, so that it still sets behind the hills.
+void moveBakedDisc(State& s, SDL_Texture* tex, const Frame& f, bool land, const Orb& disc,
+                   int wPx, int hPx) {
+    const Orb& was = s.bakedDisc;
+    const double ro = discReach(was), rn = discReach(disc);
+    const double x0 = std::min(was.x - ro, disc.x - rn), x1 = std::max(was.x + ro, disc.x + rn);
+    const double y0 = std::min(was.y - ro, disc.y - rn), y1 = std::max(was.y + ro, disc.y + rn);
+    const double scale = gpuScale();
+    const int px0 = std::clamp(static_cast<int>(std::floor(x0 * scale)), 0, wPx);
+    const int px1 = std::clamp(static_cast<int>(std::ceil(x1 * scale)), 0, wPx);
+    const int py0 = std::clamp(static_cast<int>(std::floor(y0 * scale)), 0, hPx);
+    const int py1 = std::clamp(static_cast<int>(std::ceil(y1 * scale)), 0, hPx);
+    s.bakedDisc = disc;
+    if (px1 <= px0 || py1 <= py0) return;
+    Still patch{&s.scene, frameOf(f, s.strip >= 0 ? s.target : s.baked), land, &disc, y0, y1,
+                smallSky(scale, f)};
+    // The window is covered by the bake's copy right after, so it may be drawn on first.
+    if (!gpuDrawViaWindow(tex, px0, py0, px1 - px0, py1 - py0, paintStill, &patch))
+        gpuDrawInto(tex, px0, py0, px1 - px0, py1 - py0, paintStill, &patch);
+}
+
+// Brings the bake up to date with this frame's look and disc and returns it, or null when
+// no render target can be made.
+SDL_Texture* bakedPicture(State& s, const Frame& f, bool land, const Orb& disc) {
     const double scale = gpuScale();
     const int wPx = static_cast<int>(std::lround(f.w * scale));
     const int hPx = static_cast<int>(std::lround(f.h * scale));
@@ -1329,6 +1367,7 @@ SDL_Texture* bakedPicture(State& s, const Frame& f, bool land) {
         profBegin("scene.bake");
         still.f = frameOf(f, now);
         still.sky = paintSmallSky(still);
+        still.disc = &disc;
         // On the software renderer the whole bake is drawn on the window too (see the steps
         // below): a new screen's first frame is not held up by blending inside a target.
         SDL_Texture* tex = nullptr;
@@ -1350,6 +1389,7 @@ SDL_Texture* bakedPicture(State& s, const Frame& f, bool land) {
         s.bakeH = hPx;
         s.bakeVeil = f.veil;
         s.bakeLand = s.stats.bakes;
+        s.bakedDisc = disc;
         s.lastBake = f.t;
         ++s.stats.rebakes;
         return tex;
@@ -1368,6 +1408,7 @@ SDL_Texture* bakedPicture(State& s, const Frame& f, bool land) {
     if (s.strip >= 0) {
         profBegin("scene.bake");
         still.sky = smallSky(scale, f);
+        still.disc = &s.bakedDisc;
         const int y0 = hPx * s.strip / kBakeStrips;
         const int y1 = hPx * (s.strip + 1) / kBakeStrips;
         still.top = y0 / scale - 1;
@@ -1380,6 +1421,11 @@ SDL_Texture* bakedPicture(State& s, const Frame& f, bool land) {
             s.baked = s.target;
             s.strip = -1;
         }
+    }
+    if (tex != nullptr && !sameDisc(s.bakedDisc, disc)) {
+        profBegin("scene.bake");
+        moveBakedDisc(s, tex, f, land, disc, wPx, hPx);
+        profEnd("scene.bake");
     }
     return tex;
 }
@@ -1602,24 +1648,15 @@ void drawVeiledScene(Ctx& c, int stage, std::uint32_t seed, double veil) {
     // The dot is fetched again after every request that may have painted something new,
     // since a paint can evict a dot that was itself painted only this frame.
     f.dot = dotTexture();
-    SDL_Texture* bake = bakedPicture(s, f, land);
+    const Orb disc = discAt(f);
+    SDL_Texture* bake = bakedPicture(s, f, land, disc);
     f.dot = dotTexture();
-    const Frame still = frameOf(f, s.strip >= 0 ? s.target : s.baked);
-    const Orb disc = orbAt(f, f.phase);
     profBegin("scene.copy");
     if (bake != nullptr) {
         gpuCopyOpaque(bake, 0, 0, c.w, c.h);
-        // The disc sits beneath the landscape's haze and hills: its square is painted
-        // afresh, layer by layer, with the disc in its place.
-        const double reach = discReach(disc);
-        Still patch{&sc, still, land, &disc, disc.y - reach, disc.y + reach,
-                    smallSky(scale, f)};
-        gpuSetClip(disc.x - reach, disc.y - reach, 2 * reach, 2 * reach);
-        paintStill(&patch);
-        gpuClearClip();
     } else {
         // No render target: the same layers straight onto the frame.
-        Still whole{&sc, still, land, &disc};
+        Still whole{&sc, frameOf(f, s.strip >= 0 ? s.target : s.baked), land, &disc};
         paintStill(&whole);
     }
     profEnd("scene.copy");
