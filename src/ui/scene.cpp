@@ -1345,6 +1345,7 @@ void moveBakedDisc(State& s, SDL_Texture* tex, const Frame& f, bool land, const 
     if (px1 <= px0 || py1 <= py0) return;
     Still patch{&s.scene, frameOf(f, s.strip >= 0 ? s.target : s.baked), land, &disc, y0, y1,
                 smallSky(scale, f)};
+    patch.f.dot = dotTexture();  // the small sky painted this frame may have evicted it
     // The window is covered by the bake's copy right after, so it may be drawn on first.
     if (!gpuDrawViaWindow(tex, px0, py0, px1 - px0, py1 - py0, paintStill, &patch))
         gpuDrawInto(tex, px0, py0, px1 - px0, py1 - py0, paintStill, &patch);
