@@ -266,6 +266,49 @@ TEST(GpuFrame, WholeWindowPictureShowsAsItsCopyDoes) {
     EXPECT_EQ(blitted.at(55, 7) & 0xFFFFFF, 0x0000FFu) << "a texture drawn into afterwards";
 }
 
+// On OpenGL the textures made for the game are kept in the byte order of the pixels that go
+// up to them (declared without a size, which lets Mesa keep cairo's order), and what goes up
+// to one, or is drawn into one, comes back unchanged.
+TEST(GpuFrame, TexturesKeepThePixelsOrderAndContent) {
+    testsupport::Headless h(32, 16, testsupport::RenderPath::OpenGL);
+    ASSERT_TRUE(h.ok());
+    using LevelParameter = void (*)(unsigned, int, unsigned, int*);
+    auto level =
+        reinterpret_cast<LevelParameter>(SDL_GL_GetProcAddress("glGetTexLevelParameteriv"));
+    ASSERT_NE(level, nullptr);
+    auto internalFormat = [&](SDL_Texture* tex) {
+        int format = 0;
+        SDL_RenderFlush(ui::gpuRenderer());
+        if (SDL_GL_BindTexture(tex, nullptr, nullptr) != 0) return -1;
+        level(0x0DE1, 0, 0x1003, &format);  // GL_TEXTURE_2D, GL_TEXTURE_INTERNAL_FORMAT
+        SDL_GL_UnbindTexture(tex);
+        return format;
+    };
+    constexpr int kRgba = 0x1908;
+    SDL_Texture* streaming =
+        ui::gpuCreateTexture(SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, 16, 16);
+    ASSERT_NE(streaming, nullptr);
+    EXPECT_EQ(internalFormat(streaming), kRgba);
+    std::uint32_t px[16 * 16];
+    for (int i = 0; i < 16 * 16; ++i)
+        px[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 0x010305 + 0x123456);
+    ASSERT_EQ(SDL_UpdateTexture(streaming, nullptr, px, 16 * 4), 0);
+    auto fill = [](void*) { ui::gpuFillRect(0, 0, 16, 16, 0x3C7A11, 1); };
+    h.setUpdate([&](ui::Ctx&) {
+        ui::gpuCopyOpaque(streaming, 0, 0, 16, 16);
+        ui::gpuCopyOpaque(ui::gpuOpaqueTarget("filled", 16, 16, fill, nullptr, false), 16, 0, 16,
+                          16);
+    });
+    const testsupport::Frame f = h.frame(0);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            ASSERT_EQ(f.at(x, y) & 0xFFFFFF, px[y * 16 + x] & 0xFFFFFF) << x << "," << y;
+            ASSERT_EQ(f.at(16 + x, y) & 0xFFFFFF, 0x3C7A11u) << x << "," << y;
+        }
+    EXPECT_EQ(internalFormat(ui::gpuOpaqueTarget("filled", 16, 16, fill, nullptr, false)), kRgba);
+    SDL_DestroyTexture(streaming);
+}
+
 // Pictures kept on a sheet show in their own slots, whole and without their neighbours, and
 // are painted again only when their slot's key changes or the sheet is made afresh.
 TEST(GpuSheet, SlotsShowTheirOwnPicturesAndRepaintOnlyForANewKey) {

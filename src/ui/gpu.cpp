@@ -67,6 +67,10 @@ struct GlBlit {
     using GetIntegerv = void (*)(unsigned, int*);
     using IsEnabled = unsigned char (*)(unsigned);
     using Capability = void (*)(unsigned);
+    using TexImage2D = void (*)(unsigned, int, int, int, int, int, unsigned, unsigned,
+                                const void*);
+    using GetError = unsigned (*)();
+    using GetTexLevelParameteriv = void (*)(unsigned, int, unsigned, int*);
     GenFramebuffers gen = nullptr;
     BindFramebuffer bind = nullptr;
     FramebufferTexture2D attach = nullptr;
@@ -76,6 +80,9 @@ struct GlBlit {
     IsEnabled isEnabled = nullptr;
     Capability enable = nullptr;
     Capability disable = nullptr;
+    TexImage2D texImage = nullptr;
+    GetError getError = nullptr;
+    GetTexLevelParameteriv levelParameter = nullptr;
     unsigned fbo = 0;
 };
 
@@ -289,10 +296,68 @@ bool probeGlBlit(GlBlit& b) {
           fn(b.bind, "glBindFramebuffer") && fn(b.attach, "glFramebufferTexture2D") &&
           fn(b.status, "glCheckFramebufferStatus") && fn(b.blit, "glBlitFramebuffer") &&
           fn(b.getInteger, "glGetIntegerv") && fn(b.isEnabled, "glIsEnabled") &&
-          fn(b.enable, "glEnable") && fn(b.disable, "glDisable")))
+          fn(b.enable, "glEnable") && fn(b.disable, "glDisable") &&
+          fn(b.texImage, "glTexImage2D") && fn(b.getError, "glGetError") &&
+          fn(b.levelParameter, "glGetTexLevelParameteriv")))
         return false;
     b.gen(1, &b.fbo);
     return b.fbo != 0;
+}
+
+// The OpenGL functions, looked up on first use; fbo is 0 where there are none.
+GlBlit& glFunctions() {
+    GlBlit& b = st().glBlit;
+    if (!b.probed) {
+        b.probed = true;
+        if (!probeGlBlit(b)) b = GlBlit{true};
+    }
+    return b;
+}
+
+// SDL declares its textures with a sized format, and Mesa then keeps them in its own byte
+// order rather than in cairo's and the window's: every upload is converted pixel by pixel,
+// and a blit to the window is drawn as a shaded quad. Declared again without a size, in the
+// byte order of the pixels that come (what SDL uploads), the same texture is kept as they
+// come: an upload is a copy of memory, and so is a blit of a whole picture to the window.
+// For a texture SDL has just made, before anything is put in it; false where it is left as
+// it was (another renderer, or a driver that would keep fewer than 8 bits a channel).
+bool storeInPixelOrder(SDL_Texture* tex) {
+    State& s = st();
+    Uint32 format = 0;
+    int w = 0, h = 0;
+    if (tex == nullptr || s.ren == nullptr || s.software ||
+        SDL_QueryTexture(tex, &format, nullptr, &w, &h) != 0 ||
+        format != SDL_PIXELFORMAT_ARGB8888)
+        return false;
+    GlBlit& b = glFunctions();
+    if (b.fbo == 0) return false;
+    constexpr unsigned kTexture2D = 0x0DE1, kTextureBinding2D = 0x8069, kRgba = 0x1908,
+                       kRgba8 = 0x8058, kBgra = 0x80E1, kUint8888Rev = 0x8367,
+                       kRedSize = 0x805C, kAlphaSize = 0x805F;
+    SDL_RenderFlush(s.ren);
+    float tw = 0, th = 0;
+    if (SDL_GL_BindTexture(tex, &tw, &th) != 0) return false;
+    int id = 0;
+    b.getInteger(kTextureBinding2D, &id);
+    bool ok = false;
+    // A rectangle texture (where sizes must be powers of two otherwise) is left alone.
+    if (id != 0 && tw == 1.0f && th == 1.0f) {
+        for (int i = 0; i < 16 && b.getError() != 0; ++i) {
+        }
+        b.texImage(kTexture2D, 0, static_cast<int>(kRgba), w, h, 0, kBgra, kUint8888Rev,
+                   nullptr);
+        ok = b.getError() == 0;
+        for (unsigned channel = kRedSize; ok && channel <= kAlphaSize; ++channel) {
+            int bits = 0;
+            b.levelParameter(kTexture2D, 0, channel, &bits);
+            ok = bits == 8;
+        }
+        if (!ok)  // back to what SDL made
+            b.texImage(kTexture2D, 0, static_cast<int>(kRgba8), w, h, 0, kBgra, kUint8888Rev,
+                       nullptr);
+    }
+    SDL_GL_UnbindTexture(tex);
+    return ok;
 }
 
 // Copies tex, a texture of the window's size in pixels, over the whole window by a
@@ -301,11 +366,7 @@ bool probeGlBlit(GlBlit& b) {
 // as SDL left it.
 bool blitToWindow(SDL_Texture* tex, int w, int h) {
     State& s = st();
-    GlBlit& b = s.glBlit;
-    if (!b.probed) {
-        b.probed = true;
-        if (!probeGlBlit(b)) b = GlBlit{true};
-    }
+    GlBlit& b = glFunctions();
     if (b.fbo == 0) return false;
     int tw = 0, th = 0, access = 0;
     if (SDL_QueryTexture(tex, nullptr, &access, &tw, &th) != 0 ||
@@ -473,8 +534,8 @@ bool tintedCopy(SDL_Texture* tex, const SDL_Rect& dst, double r, double g, doubl
     const TintedKey key{tex, dst.w, dst.h, rgb, fade};
     auto hit = s.tinted.find(key);
     if (hit == s.tinted.end()) {
-        SDL_Texture* copyTex = SDL_CreateTexture(s.ren, SDL_PIXELFORMAT_ARGB8888,
-                                                 SDL_TEXTUREACCESS_TARGET, dst.w, dst.h);
+        SDL_Texture* copyTex =
+            gpuCreateTexture(SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, dst.w, dst.h);
         if (copyTex == nullptr) return false;
         SDL_BlendMode before = SDL_BLENDMODE_BLEND;
         SDL_GetTextureBlendMode(tex, &before);
@@ -641,6 +702,13 @@ cairo_surface_t* paintImage(int wPx, int hPx, PaintFn paint, void* user) {
 
 }  // namespace
 
+SDL_Texture* gpuCreateTexture(Uint32 format, int access, int w, int h) {
+    if (st().ren == nullptr) return nullptr;
+    SDL_Texture* tex = SDL_CreateTexture(st().ren, format, access, w, h);
+    storeInPixelOrder(tex);
+    return tex;
+}
+
 SDL_Texture* gpuTexture(const std::string& key, int wPx, int hPx, PaintFn paint, void* user) {
     State& s = st();
     if (s.ren == nullptr || wPx < 1 || hPx < 1) return nullptr;
@@ -655,8 +723,8 @@ SDL_Texture* gpuTexture(const std::string& key, int wPx, int hPx, PaintFn paint,
     cairo_surface_t* surf = paintImage(wPx, hPx, paint, user);
     if (surf == nullptr) return nullptr;
 
-    SDL_Texture* tex = SDL_CreateTexture(
-        s.ren, SDL_PIXELFORMAT_ARGB8888,
+    SDL_Texture* tex = gpuCreateTexture(
+        SDL_PIXELFORMAT_ARGB8888,
         s.readable ? SDL_TEXTUREACCESS_STREAMING : SDL_TEXTUREACCESS_STATIC, wPx, hPx);
     if (tex == nullptr) {
         cairo_surface_destroy(surf);
@@ -701,7 +769,7 @@ SDL_Texture* renderTarget(const std::string& key, int wPx, int hPx, DrawFn draw,
     dropIfOtherSize(key, wPx, hPx);
     evictOldest();
     SDL_Texture* tex =
-        SDL_CreateTexture(s.ren, targetFormat(opaque), SDL_TEXTUREACCESS_TARGET, wPx, hPx);
+        gpuCreateTexture(targetFormat(opaque), SDL_TEXTUREACCESS_TARGET, wPx, hPx);
     if (tex == nullptr) return nullptr;
     SDL_SetTextureBlendMode(tex, s.premultiplied);
     renderInto(tex, draw, user);
@@ -857,8 +925,8 @@ void gpuBlitRuns(const std::string& key, double x, double y, double alpha) {
     }
     if (s.runsBand == nullptr || s.runsBandW < vis.w) {
         if (s.runsBand != nullptr) SDL_DestroyTexture(s.runsBand);
-        s.runsBand = SDL_CreateTexture(s.ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                       vis.w, kRunsBandRows);
+        s.runsBand = gpuCreateTexture(SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                      vis.w, kRunsBandRows);
         s.runsBandW = s.runsBand != nullptr ? vis.w : 0;
         if (s.runsBand == nullptr) return;
     }
@@ -917,8 +985,8 @@ SDL_Texture* gpuSheetPicture(const std::string& sheet, int slots, int across, in
         const int sheetW = std::min(across, slots) * (wPx + kGap);
         const int sheetH = (slots + across - 1) / across * (hPx + kGap);
         Sheet made{nullptr, wPx, hPx, across, slots, std::vector<std::string>(slots), 0, 0};
-        made.tex = SDL_CreateTexture(s.ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
-                                     sheetW, sheetH);
+        made.tex = gpuCreateTexture(SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
+                                    sheetW, sheetH);
         if (made.tex == nullptr) return nullptr;
         // Cleared once, so that the gaps and slots not yet painted hold nothing.
         const std::vector<std::uint32_t> clear(static_cast<size_t>(sheetW) * sheetH, 0);

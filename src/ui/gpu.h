@@ -46,6 +46,9 @@ std::int64_t gpuFrame();
 void gpuSetScale(double scale);
 double gpuScale();
 
+// SDL_CreateTexture on the renderer, with the texture kept in the byte order of the pixels
+// that go up to it where the renderer allows (OpenGL): an upload is then a copy of memory.
+SDL_Texture* gpuCreateTexture(Uint32 format, int access, int w, int h);
 // The texture cached under key with this pixel size, painted by paint on a miss (with the
 // cairo device scale set to gpuScale(), so paint works in logical units). Null for sizes
 // below 1 or when the texture cannot be made. A later call may evict it: fetch it again

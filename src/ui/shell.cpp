@@ -283,8 +283,13 @@ bool ensureCanvas(Shell& sh, int pw, int ph) {
     if (sh.canvas != nullptr && sh.canvasTex != nullptr && sh.canvasW == pw && sh.canvasH == ph)
         return true;
     destroyCanvas(sh);
-    sh.canvasTex = SDL_CreateTexture(sh.renderer, SDL_PIXELFORMAT_ARGB8888,
-                                     SDL_TEXTUREACCESS_STREAMING, pw, ph);
+    // Made through the texture cache when it serves this renderer, so that on OpenGL the
+    // canvas goes up as a plain copy of memory.
+    sh.canvasTex = gpuRenderer() == sh.renderer
+                       ? gpuCreateTexture(SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                          pw, ph)
+                       : SDL_CreateTexture(sh.renderer, SDL_PIXELFORMAT_ARGB8888,
+                                           SDL_TEXTUREACCESS_STREAMING, pw, ph);
     // SDL's software renderer keeps a streaming texture's pixels in memory it hands out
     // when the texture is locked: cairo paints straight into them, which saves a window's
     // worth of memory and the upload.
