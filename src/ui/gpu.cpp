@@ -334,7 +334,6 @@ bool storeInPixelOrder(SDL_Texture* tex) {
     constexpr unsigned kTexture2D = 0x0DE1, kTextureBinding2D = 0x8069, kRgba = 0x1908,
                        kRgba8 = 0x8058, kBgra = 0x80E1, kUint8888Rev = 0x8367,
                        kRedSize = 0x805C, kAlphaSize = 0x805F;
-    SDL_RenderFlush(s.ren);
     float tw = 0, th = 0;
     if (SDL_GL_BindTexture(tex, &tw, &th) != 0) return false;
     int id = 0;
